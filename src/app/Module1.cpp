@@ -1,0 +1,7 @@
+#include "Module1.h"
+
+namespace maj {
+
+void Main() {}
+
+} // namespace maj

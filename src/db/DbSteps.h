@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Form1Core.h"
+
+// Data sources, the running-application check, the update registration and the schema changes.
+namespace maj {
+
+// Binds Data7 to C:\praxidome\PARAMETRES.MDB / parapat, as the main window does when it loads.
+void bindAtLoad(Form1Core& f);
+void assignationdesbases(Form1Core& f);
+void voitsiouvert(Form1Core& f);
+// True when the settings record marks a client workstation (column STATION = "CLIENT").
+bool readStationRole(Form1Core& f);
+
+void inscritdate(Form1Core& f);
+
+void Changertaillebase(Form1Core& f);
+void Changertailleadresse(Form1Core& f);
+void Changertailleadresserappels(Form1Core& f);
+void creertpauto(Form1Core& f);
+void effaceclesis(Form1Core& f);
+
+} // namespace maj

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "Clock.h"
+#include "Database.h"
+#include "Transfer.h"
+#include "Ui.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+namespace maj {
+
+// The release's constants and the run's shared values, in the order the main window keeps them.
+struct RunSettings
+{
+    bool StationRole = false; // true: a client workstation
+    QString LanguageCode;
+    QString SafetyFolder;
+    QString BackupFolder;
+    QString PayloadFolder;
+    QString VersionCaption;
+    qint16 HourlyRate = 0;
+    double HourlyRateInclVat = 0;
+    qint16 AnnualFee = 0;
+    qint16 TravelFee = 0;
+    qint16 ExtraUserFee = 0;
+    QString ReleaseNumber;
+    QString ReleaseDate;
+    QString MediaKind;
+    QString ReportName;
+};
+
+// The state of the main window's controls that the steps read and write. The widgets of Form1
+// show it and follow its changed() signal; tests read it without a window.
+class WindowModel : public QObject
+{
+    Q_OBJECT
+public:
+    QString caption;
+    QString lbllangue;
+    QString lbldate;
+    QString lblnumerodemaj = QStringLiteral("Label1");
+    QString LBLSERVEURCLIENT = QStringLiteral("POSTE");
+
+    QString txtconvention;
+    double txtconventionFontSize = 8.25;
+    bool txtconventionVisible = true;
+
+    QStringList l{QStringLiteral("Merci de bien prendre note des corrections à effectuer")};
+    bool lVisible = false;
+    bool btnquitterVisible = false;
+    bool btnancienexeVisible = false;
+    bool btnouiVisible = false;
+    bool btnnonVisible = false;
+    bool chkXP = false;
+    // While the update sequence runs, the accept, refuse and print buttons do nothing.
+    bool running = false;
+
+    // What the run shows where the contract was: the step that runs and the progress bar.
+    QString stepText;
+    int progressValue = 0;
+    int progressMaximum = 0;
+
+    // Tells the widgets to show the model again.
+    void notify() { emit changed(); }
+    // Names the step that runs and moves the progress bar to `value` of `maximum`.
+    void showStep(const QString& text, int value, int maximum);
+    // Row progress of a long loop; throttled to a few updates a second, cheap to call per row.
+    void showRows(qint64 done, qint64 total);
+
+signals:
+    void changed();
+    void progressChanged();
+
+private:
+    QElapsedTimer m_rowsTimer;
+};
+
+// The fifteen named data sources of the main window.
+struct DataSources
+{
+    DataSource Data1{QStringLiteral("Data1")};
+    DataSource Data2{QStringLiteral("Data2")};
+    DataSource Data3{QStringLiteral("Data3")};
+    DataSource Data4{QStringLiteral("Data4")};
+    DataSource Data5{QStringLiteral("Data5")};
+    DataSource Data6{QStringLiteral("Data6")};
+    DataSource Data7{QStringLiteral("Data7")};
+    DataSource Data8{QStringLiteral("Data8")};
+    DataSource Data9{QStringLiteral("Data9")};
+    DataSource Data10{QStringLiteral("Data10")};
+    DataSource Data11{QStringLiteral("Data11")};
+    DataSource Data12{QStringLiteral("Data12")};
+    DataSource Data13{QStringLiteral("Data13")};
+    DataSource Data22{QStringLiteral("Data22")};
+    DataSource Data33{QStringLiteral("Data33")};
+};
+
+// The main window without its widgets: everything the steps work on. Every step is a free
+// function taking it (`void nouv(Form1Core&)`).
+struct Form1Core
+{
+    Form1Core(UiServices& uiServices, Clock& systemClock) : ui(uiServices), clock(systemClock) {}
+    Form1Core(const Form1Core&) = delete;
+    Form1Core& operator=(const Form1Core&) = delete;
+
+    UiServices& ui;
+    Clock& clock;
+    RunSettings settings;
+    WindowModel window;
+    DataSources data;
+    std::unique_ptr<Transfer> Inet1;
+};
+
+} // namespace maj

@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+// The database engine: the behaviour the steps expect of Jet and DAO, on SQLite 3 files.
+//
+// A value is a QVariant: null is an invalid QVariant; text QString; whole number qlonglong;
+// floating number double; yes/no bool; date/time QDateTime. Every failure throws MajError with
+// the old engine's numbers (3021, 3022, 3024, 3075, 3077, 3078, 3163, 3265...).
+//
+// Every data source on the same file shares one connection. Writes are batched in a transaction
+// that is committed by commitPendingWrites(), on release, when a failure is raised, before a
+// message box and at the end of each step (StepScope), so a write stays written even when a later
+// operation fails, and no file is copied with uncommitted work.
+namespace maj {
+
+using Value = QVariant;
+
+// Commits every connection's pending writes. Never throws; a commit that fails is logged.
+void commitPendingWrites() noexcept;
+
+class Recordset
+{
+public:
+    virtual ~Recordset() = default;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // Before the first record / past the last one. An empty recordset is both.
+    virtual bool isBof() const = 0;
+    virtual bool isEof() const = 0;
+    // Moving first or last on an empty recordset is 3021. Moving drops a pending add or edit.
+    virtual void moveFirst() = 0;
+    virtual void moveLast() = 0;
+    virtual void moveNext() = 0;
+    virtual void movePrevious() = 0;
+    // Records visited so far; complete after moveLast().
+    virtual int recordCount() const = 0;
+
+    // Makes the first record meeting a Jet criterion ("[code inami] = '308335.'") current, or sets
+    // noMatch(). A malformed criterion is 3077. An equality criterion does not scan the table.
+    virtual void findFirst(const QString& criterion) = 0;
+    virtual bool noMatch() const = 0;
+
+    // Only a table's recordset is updatable; a query's refuses these (3027 style errors).
+    virtual bool isUpdatable() const = 0;
+    virtual void addNew() = 0;
+    virtual void edit() = 0;
+    // Writes the pending add or edit: 3022 on a unique index violation, 3163 on text too long.
+    virtual void update() = 0;
+    virtual void cancelUpdate() = 0;
+    virtual void deleteCurrent() = 0;
+
+    virtual int fieldCount() const = 0;
+    // A position beyond the last field, or an unknown name, is 3265. Names ignore letter case.
+    virtual QString fieldName(int position) const = 0;
+    virtual Value field(int position) const = 0;
+    virtual Value field(const QString& name) const = 0;
+    // Converts the value to the column's declared type, as Jet does ("01/01/2021" into a date
+    // column reads day/month/year under the regional settings).
+    virtual void setField(int position, const Value& value) = 0;
+    virtual void setField(const QString& name, const Value& value) = 0;
+
+protected:
+    Recordset() = default;
+};
+
+// A named data control: a database file (Windows path) and a record source (table name or query
+// text) bound to an open recordset.
+class DataSource
+{
+public:
+    explicit DataSource(QString name);
+    ~DataSource();
+    DataSource(const DataSource&) = delete;
+    DataSource& operator=(const DataSource&) = delete;
+
+    const QString& name() const { return m_name; }
+    const QString& databaseName() const { return m_databaseName; }
+    const QString& recordSource() const { return m_recordSource; }
+    void setDatabaseName(const QString& windowsPath) { m_databaseName = windowsPath; }
+    void setRecordSource(const QString& recordSource) { m_recordSource = recordSource; }
+
+    // Opens the recordset of the record source on the database file, positioned on the first
+    // record (or past the end when empty). An empty database name closes and releases the file.
+    // A missing file is 3024, a missing table 3078, a locked file 3051.
+    void refresh();
+    // Sets the database file, then the record source, then refreshes.
+    void bind(const QString& databaseName, const QString& recordSource);
+    // Sets the database file to the empty text and refreshes: commits and frees the file. Never fails.
+    void release() noexcept;
+
+    bool isOpen() const { return m_recordset != nullptr; }
+    // The open recordset; 91 when the data source holds none.
+    Recordset& recordset();
+
+private:
+    QString m_name;
+    QString m_databaseName;
+    QString m_recordSource;
+    std::shared_ptr<void> m_connection; // the shared connection of the file, kept while open
+    std::unique_ptr<Recordset> m_recordset;
+};
+
+// Direct access to a database file, for schema changes.
+class DirectDatabase
+{
+public:
+    enum class FieldType { YesNo, Integer, Long, Double, Text, Date, Memo };
+
+    // Opens a file shared, for reading and writing (3024 when missing).
+    static std::unique_ptr<DirectDatabase> open(const QString& windowsPath);
+    virtual ~DirectDatabase() = default;
+    DirectDatabase(const DirectDatabase&) = delete;
+    DirectDatabase& operator=(const DirectDatabase&) = delete;
+
+    // Runs one statement of the Jet SQL dialect (ALTER TABLE t ALTER COLUMN c CHAR(40); ...).
+    virtual void execute(const QString& jetSql) = 0;
+    // Adds a column to a table at an ordinal position (3078 missing table, 3191 existing field).
+    virtual void appendField(const QString& table, const QString& fieldName, FieldType type, int ordinalPosition) = 0;
+    virtual void close() noexcept = 0;
+
+protected:
+    DirectDatabase() = default;
+};
+
+} // namespace maj

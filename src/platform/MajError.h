@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <exception>
+
+namespace maj {
+
+// Error numbers of the old platform that the handlers test (runtime and database numbering).
+namespace err {
+constexpr int TypeMismatch = 13;
+constexpr int BadFileName = 52;
+constexpr int FileNotFound = 53;
+constexpr int FileAlreadyOpen = 55;
+constexpr int FileAlreadyExists = 58;
+constexpr int DiskFull = 61;
+constexpr int PermissionDenied = 70;
+constexpr int PathFileAccess = 75;
+constexpr int PathNotFound = 76;
+constexpr int ObjectNotSet = 91;
+constexpr int InvalidUseOfNull = 94;
+constexpr int PrinterError = 482;
+constexpr int NoCurrentRecord = 3021;
+constexpr int DuplicateKey = 3022;
+constexpr int DatabaseNotFound = 3024;
+constexpr int NotAValidPath = 3044;
+constexpr int CannotOpenFile = 3051;
+constexpr int TooFewParameters = 3061;
+constexpr int QuerySyntax = 3075;
+constexpr int ExpressionSyntax = 3077;
+constexpr int TableNotFound = 3078;
+constexpr int FieldTooSmall = 3163;
+constexpr int ItemNotFound = 3265;
+constexpr int ZeroLengthString = 3315;
+constexpr int ConversionError = 3421;
+constexpr int CriteriaTypeMismatch = 3464;
+} // namespace err
+
+// French text of an error number, as the handlers show it ("Fichier introuvable").
+QString standardDescription(int number);
+
+// The one error type of the program: a number on the old platform's numbering and a French
+// description. Thrown by the platform layer, caught by each step (its failure message) and by the
+// event-handler boundary.
+class MajError : public std::exception
+{
+public:
+    // An empty description takes the standard text of the number.
+    explicit MajError(int number, QString description = {});
+
+    int number() const noexcept { return m_number; }
+    const QString& description() const noexcept { return m_description; }
+    // "53: Fichier introuvable"
+    QString numberAndDescription() const;
+    const char* what() const noexcept override { return m_what.constData(); }
+
+private:
+    int m_number;
+    QString m_description;
+    QByteArray m_what;
+};
+
+// Thrown by UiServices::endProgram(). Deliberately not a std::exception: only the event-handler
+// boundary catches it, so no step's failure handling can swallow the end of the program.
+struct ProgramEnded
+{
+};
+
+} // namespace maj

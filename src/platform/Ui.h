@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace maj {
+
+// What the steps ask of the window system. The real implementation (platform widgets) uses
+// QMessageBox, the override cursor and QCoreApplication::processEvents; tests record instead.
+class UiServices
+{
+public:
+    virtual ~UiServices() = default;
+
+    static QString defaultTitle() { return QStringLiteral("Mise à jour"); }
+
+    // A modal box with an OK button and no icon. Pending database writes are committed first, so
+    // nothing written so far is lost whatever the user does while the box is open.
+    void message(const QString& text, const QString& title = defaultTitle());
+    // Hourglass (true) or default pointer (false), screen-wide.
+    virtual void setBusyCursor(bool busy) = 0;
+    // Lets the window process its pending events once.
+    virtual void processEvents() = 0;
+    // Lets the window sleep in its event loop for at most `ms` milliseconds, woken by any event;
+    // used by waits that poll.
+    virtual void waitForEvents(int ms) = 0;
+
+    // Ends the program at once: commits pending database writes, then throws ProgramEnded, which
+    // only the event-handler boundary (runHandler) catches; no later statement runs.
+    [[noreturn]] void endProgram();
+
+    // Called by runHandler once ProgramEnded reached it: the real implementation leaves the process.
+    virtual void programEnded() = 0;
+
+protected:
+    virtual void showMessage(const QString& text, const QString& title) = 0;
+};
+
+// The last boundary before Qt's event loop: runs an event handler, turns ProgramEnded into
+// ui.programEnded(), and shows anything else that escaped as "number: description" before ending
+// the program (no exception ever crosses the event loop).
+void runHandler(UiServices& ui, const std::function<void()>& handler);
+
+} // namespace maj
