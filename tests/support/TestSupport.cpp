@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "Sqlite.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -73,6 +75,16 @@ QByteArray TempDrive::read(const QString& relative) const
 QString sourceDir()
 {
     return qEnvironmentVariable("MAJ_SOURCE_DIR", QStringLiteral(MAJ_SOURCE_DIR_DEFAULT));
+}
+
+void createDatabase(const QString& hostPath, const QString& schemaName)
+{
+    QFile file(sourceDir() + QStringLiteral("/schema/") + schemaName + QStringLiteral(".sql"));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("no schema %s", qPrintable(schemaName));
+    QDir().mkpath(QFileInfo(hostPath).absolutePath());
+    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWriteCreate);
+    db.exec(QString::fromUtf8(file.readAll()));
 }
 
 } // namespace maj::test

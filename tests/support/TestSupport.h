@@ -67,4 +67,8 @@ private:
 // The project's source folder (schema files, fixtures).
 QString sourceDir();
 
+// Creates (or completes) an SQLite database file at a host path from schema/<schemaName>.sql
+// ("pat", "parametres", "eattest", "pannexe", "traj", "rappels", "etarification").
+void createDatabase(const QString& hostPath, const QString& schemaName);
+
 } // namespace maj::test
