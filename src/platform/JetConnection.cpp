@@ -1,0 +1,627 @@
+#include "JetConnection.h"
+
+#include "FileSystem.h"
+#include "JetTypes.h"
+#include "Logging.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace maj::jet {
+
+namespace {
+
+// Every open connection by the canonical host path of its file. Never destroyed: data sources
+// that outlive static destruction still find it.
+QHash<QString, std::weak_ptr<Connection>>& registry()
+{
+    static auto* connections = new QHash<QString, std::weak_ptr<Connection>>;
+    return *connections;
+}
+
+bool contains(const QString& message, const char* what)
+{
+    return message.contains(QLatin1String(what), Qt::CaseInsensitive);
+}
+
+// The name after "no such table: " / "no such column: ".
+QString subject(const QString& message)
+{
+    const qsizetype colon = message.lastIndexOf(QLatin1String(": "));
+    return colon < 0 ? QString() : message.mid(colon + 2);
+}
+
+QString argText(sqlite3_value* value)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value));
+}
+
+void resultText(sqlite3_context* context, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// The date a value of a query stands for: stored text, a date as typed, or a day count.
+QDateTime argDate(sqlite3_value* value)
+{
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_TEXT: {
+        const QString text = argText(value);
+        const QDateTime stored = parseStoredDate(text);
+        return stored.isValid() ? stored : parseRegionalDate(text);
+    }
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: {
+        const double serial = sqlite3_value_double(value);
+        const double whole = std::floor(serial);
+        const QDate day = QDate(1899, 12, 30).addDays(qint64(whole));
+        return QDateTime(day, QTime::fromMSecsSinceStartOfDay(int(qRound64((serial - whole) * 86400000.0) % 86400000)));
+    }
+    default:
+        return {};
+    }
+}
+
+template <int Part> void datePart(sqlite3_context* context, int, sqlite3_value** args)
+{
+    const QDateTime dt = argDate(args[0]);
+    if (!dt.isValid()) {
+        sqlite3_result_null(context);
+        return;
+    }
+    int part = 0;
+    switch (Part) {
+    case 0:
+        part = dt.date().year();
+        break;
+    case 1:
+        part = dt.date().month();
+        break;
+    case 2:
+        part = dt.date().day();
+        break;
+    case 3:
+        part = dt.time().hour();
+        break;
+    case 4:
+        part = dt.time().minute();
+        break;
+    default:
+        part = dt.time().second();
+        break;
+    }
+    sqlite3_result_int(context, part);
+}
+
+template <bool Upper> void changeCase(sqlite3_context* context, int, sqlite3_value** args)
+{
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const QString text = argText(args[0]);
+    resultText(context, Upper ? text.toUpper() : text.toLower());
+}
+
+void length(sqlite3_context* context, int, sqlite3_value** args)
+{
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL)
+        sqlite3_result_null(context);
+    else
+        sqlite3_result_int64(context, argText(args[0]).size());
+}
+
+// left(s, n), right(s, n), mid(s, start[, n]) with a start counted from 1.
+template <int Which> void substring(sqlite3_context* context, int argc, sqlite3_value** args)
+{
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const QString text = argText(args[0]);
+    const qint64 n = sqlite3_value_int64(args[1]);
+    if ((Which != 2 && n < 0) || (Which == 2 && n < 1)) {
+        sqlite3_result_error(context, "invalid argument", -1);
+        return;
+    }
+    if (Which == 0)
+        resultText(context, text.left(n));
+    else if (Which == 1)
+        resultText(context, text.right(n));
+    else
+        resultText(context,
+                   argc > 2 ? text.mid(n - 1, qMax<qint64>(0, sqlite3_value_int64(args[2]))) : text.mid(n - 1));
+}
+
+void nz(sqlite3_context* context, int argc, sqlite3_value** args)
+{
+    if (sqlite3_value_type(args[0]) != SQLITE_NULL)
+        sqlite3_result_value(context, args[0]);
+    else if (argc > 1)
+        sqlite3_result_value(context, args[1]);
+    else
+        sqlite3_result_int(context, 0);
+}
+
+// The old engine's wildcards: * any run, ? one character, # one digit, [a-z] [!a-z] a class.
+bool likeMatch(QStringView pattern, QStringView text)
+{
+    qsizetype p = 0;
+    qsizetype t = 0;
+    qsizetype starP = -1;
+    qsizetype starT = 0;
+    while (t < text.size()) {
+        bool advanced = false;
+        if (p < pattern.size()) {
+            const QChar pc = pattern[p];
+            if (pc == QLatin1Char('*')) {
+                starP = p++;
+                starT = t;
+                continue;
+            }
+            if (pc == QLatin1Char('?') || (pc == QLatin1Char('#') && text[t].isDigit())) {
+                ++p;
+                ++t;
+                advanced = true;
+            } else if (pc == QLatin1Char('[')) {
+                const qsizetype close = pattern.indexOf(QLatin1Char(']'), p + 1);
+                if (close > p) {
+                    QStringView set = pattern.mid(p + 1, close - p - 1);
+                    const bool negate = set.startsWith(QLatin1Char('!'));
+                    if (negate)
+                        set = set.mid(1);
+                    bool in = false;
+                    const QChar c = text[t].toCaseFolded();
+                    for (qsizetype i = 0; i < set.size(); ++i) {
+                        if (i + 2 < set.size() && set[i + 1] == QLatin1Char('-')) {
+                            in = in || (c >= set[i].toCaseFolded() && c <= set[i + 2].toCaseFolded());
+                            i += 2;
+                        } else {
+                            in = in || c == set[i].toCaseFolded();
+                        }
+                    }
+                    if (in != negate) {
+                        p = close + 1;
+                        ++t;
+                        advanced = true;
+                    }
+                } else if (text[t] == QLatin1Char('[')) {
+                    ++p;
+                    ++t;
+                    advanced = true;
+                }
+            } else if (pc != QLatin1Char('#') && pc.toCaseFolded() == text[t].toCaseFolded()) {
+                ++p;
+                ++t;
+                advanced = true;
+            }
+        }
+        if (advanced)
+            continue;
+        if (starP < 0)
+            return false;
+        p = starP + 1;
+        t = ++starT;
+    }
+    while (p < pattern.size() && pattern[p] == QLatin1Char('*'))
+        ++p;
+    return p == pattern.size();
+}
+
+void like(sqlite3_context* context, int, sqlite3_value** args)
+{
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    sqlite3_result_int(context, likeMatch(argText(args[0]), argText(args[1])) ? 1 : 0);
+}
+
+int compareNoCase(void*, int lengthA, const void* a, int lengthB, const void* b)
+{
+    const QStringView left(static_cast<const QChar*>(a), lengthA / 2);
+    const QStringView right(static_cast<const QChar*>(b), lengthB / 2);
+    return left.compare(right, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+MajError translate(const sqlite::SqliteError& error, Context context)
+{
+    const QString& message = error.message();
+    switch (error.code()) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return MajError(err::CannotOpenFile);
+    case SQLITE_CONSTRAINT:
+        switch (error.extendedCode()) {
+        case SQLITE_CONSTRAINT_UNIQUE:
+        case SQLITE_CONSTRAINT_PRIMARYKEY:
+            return MajError(err::DuplicateKey);
+        case SQLITE_CONSTRAINT_NOTNULL:
+            return MajError(
+                3314, QStringLiteral("Le champ '%1' ne peut pas contenir une valeur Null.").arg(subject(message)));
+        default:
+            return MajError(3317, QStringLiteral("Une ou plusieurs valeurs sont interdites par la règle de "
+                                                 "validation définie pour ce champ."));
+        }
+    case SQLITE_READONLY:
+        return MajError(3027,
+                        QStringLiteral("Impossible de mettre à jour. Base de données ou objet en lecture seule."));
+    case SQLITE_NOTADB:
+        return MajError(3343, QStringLiteral("Format de base de données non reconnu."));
+    case SQLITE_CORRUPT:
+        return MajError(3049, QStringLiteral("Impossible d'ouvrir la base de données : elle est peut-être "
+                                             "endommagée."));
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return MajError(err::CannotOpenFile);
+    case SQLITE_FULL:
+        return MajError(err::DiskFull);
+    case SQLITE_IOERR:
+        return MajError(3043, QStringLiteral("Erreur de disque ou de réseau."));
+    case SQLITE_TOOBIG:
+        return MajError(err::FieldTooSmall);
+    case SQLITE_MISMATCH:
+        return MajError(err::ConversionError);
+    default:
+        break;
+    }
+    if (contains(message, "no such table"))
+        return MajError(err::TableNotFound);
+    if (contains(message, "no such column")) {
+        if (context == Context::Criteria)
+            return MajError(3070,
+                            QStringLiteral("Le moteur de base de données ne reconnaît pas '%1' comme nom de champ "
+                                           "ou expression correct.")
+                                .arg(subject(message)));
+        return MajError(err::TooFewParameters);
+    }
+    if (contains(message, "no such function"))
+        return MajError(3085, QStringLiteral("Fonction '%1' non définie dans l'expression.").arg(subject(message)));
+    if (contains(message, "duplicate column name"))
+        return MajError(3191, QStringLiteral("Impossible de définir le champ plus d'une fois."));
+    if (contains(message, "already exists"))
+        return MajError(3010,
+                        QStringLiteral("La table '%1' existe déjà.").arg(message.section(QLatin1Char(' '), 1, 1)));
+    switch (context) {
+    case Context::Criteria:
+        return MajError(err::ExpressionSyntax);
+    case Context::Query:
+    case Context::Definition:
+        return MajError(err::QuerySyntax);
+    case Context::Open:
+        return MajError(err::CannotOpenFile);
+    case Context::Write:
+        break;
+    }
+    return MajError(3000, QStringLiteral("Erreur réservée (%1).").arg(message));
+}
+
+void raise(const MajError& error)
+{
+    Connection::commitAll();
+    throw error;
+}
+
+void raise(int number, const QString& description)
+{
+    raise(MajError(number, description));
+}
+
+void raise(const sqlite::SqliteError& error, Context context)
+{
+    qCDebug(lcDb).noquote() << "SQLite:" << error.message();
+    raise(translate(error, context));
+}
+
+void Connection::registerFunctions()
+{
+    sqlite3* db = m_db.handle();
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    sqlite3_create_collation(db, "JETNOCASE", SQLITE_UTF16, nullptr, &compareNoCase);
+    sqlite3_create_function(db, "year", 1, flags, nullptr, &datePart<0>, nullptr, nullptr);
+    sqlite3_create_function(db, "month", 1, flags, nullptr, &datePart<1>, nullptr, nullptr);
+    sqlite3_create_function(db, "day", 1, flags, nullptr, &datePart<2>, nullptr, nullptr);
+    sqlite3_create_function(db, "hour", 1, flags, nullptr, &datePart<3>, nullptr, nullptr);
+    sqlite3_create_function(db, "minute", 1, flags, nullptr, &datePart<4>, nullptr, nullptr);
+    sqlite3_create_function(db, "second", 1, flags, nullptr, &datePart<5>, nullptr, nullptr);
+    sqlite3_create_function(db, "ucase", 1, flags, nullptr, &changeCase<true>, nullptr, nullptr);
+    sqlite3_create_function(db, "lcase", 1, flags, nullptr, &changeCase<false>, nullptr, nullptr);
+    sqlite3_create_function(db, "len", 1, flags, nullptr, &length, nullptr, nullptr);
+    sqlite3_create_function(db, "left", 2, flags, nullptr, &substring<0>, nullptr, nullptr);
+    sqlite3_create_function(db, "right", 2, flags, nullptr, &substring<1>, nullptr, nullptr);
+    sqlite3_create_function(db, "mid", 2, flags, nullptr, &substring<2>, nullptr, nullptr);
+    sqlite3_create_function(db, "mid", 3, flags, nullptr, &substring<2>, nullptr, nullptr);
+    sqlite3_create_function(db, "nz", 1, flags, nullptr, &nz, nullptr, nullptr);
+    sqlite3_create_function(db, "nz", 2, flags, nullptr, &nz, nullptr, nullptr);
+    // The LIKE operator with the old engine's wildcards and letter case ignored.
+    sqlite3_create_function(db, "like", 2, flags, nullptr, &like, nullptr, nullptr);
+}
+
+std::vector<qint64> Lookup::equal(const QString& text) const
+{
+    std::vector<qint64> rows;
+    const QString key = foldKey(text);
+    for (auto it = m_byText.constFind(key); it != m_byText.constEnd() && it.key() == key; ++it)
+        rows.push_back(it.value());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void Lookup::add(qint64 rowid, const QVariant& stored)
+{
+    if (!stored.isValid() || stored.isNull()) {
+        m_nulls.insert(std::lower_bound(m_nulls.begin(), m_nulls.end(), rowid), rowid);
+    } else if (stored.typeId() == QMetaType::QString) {
+        m_byText.insert(foldKey(stored.toString()), rowid);
+    }
+}
+
+void Lookup::remove(qint64 rowid, const QVariant& stored)
+{
+    if (!stored.isValid() || stored.isNull()) {
+        const auto it = std::lower_bound(m_nulls.begin(), m_nulls.end(), rowid);
+        if (it != m_nulls.end() && *it == rowid)
+            m_nulls.erase(it);
+    } else if (stored.typeId() == QMetaType::QString) {
+        m_byText.remove(foldKey(stored.toString()), rowid);
+    }
+}
+
+std::shared_ptr<Connection> Connection::acquire(const QString& windowsPath)
+{
+    QString host;
+    try {
+        host = fs::hostPath(windowsPath);
+    } catch (const MajError&) {
+        raise(err::NotAValidPath, QStringLiteral("'%1' n'est pas un chemin d'accès valide.").arg(windowsPath));
+    }
+    const QFileInfo info(host);
+    if (!info.exists()) {
+        if (!info.dir().exists())
+            raise(err::NotAValidPath, QStringLiteral("'%1' n'est pas un chemin d'accès valide.").arg(windowsPath));
+        raise(err::DatabaseNotFound,
+              QStringLiteral("Le fichier de base de données '%1' est introuvable.").arg(windowsPath));
+    }
+    if (!info.isFile())
+        raise(err::DatabaseNotFound,
+              QStringLiteral("Le fichier de base de données '%1' est introuvable.").arg(windowsPath));
+    const QString key = info.canonicalFilePath();
+    auto& connections = registry();
+    if (auto existing = connections.value(key).lock())
+        return existing;
+
+    std::shared_ptr<Connection> connection;
+    try {
+        sqlite::Connection db(key, sqlite::Connection::Mode::ReadWrite);
+        // Never a write-ahead log: nothing but the database file may be left beside it.
+        db.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        db.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        connection.reset(new Connection(key, key, std::move(db)));
+    } catch (const sqlite::SqliteError& e) {
+        raise(e, Context::Open);
+    }
+    connections.insert(key, connection);
+    return connection;
+}
+
+void Connection::commitAll() noexcept
+{
+    const auto connections = registry();
+    for (const auto& weak : connections) {
+        if (const auto connection = weak.lock())
+            connection->commit();
+    }
+}
+
+Connection::Connection(QString key, QString hostPath, sqlite::Connection db)
+    : m_key(std::move(key)), m_hostPath(std::move(hostPath)), m_db(std::move(db))
+{
+    sqlite3_update_hook(m_db.handle(), &Connection::onUpdate, this);
+    registerFunctions();
+}
+
+Connection::~Connection()
+{
+    commit();
+    m_lookups.clear();
+    m_statements.clear();
+    sqlite3_update_hook(m_db.handle(), nullptr, nullptr);
+    auto& connections = registry();
+    const auto it = connections.find(m_key);
+    if (it != connections.end() && it->expired())
+        connections.erase(it);
+}
+
+void Connection::beginWrite()
+{
+    if (m_db.inTransaction())
+        return;
+    try {
+        m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    } catch (const sqlite::SqliteError& e) {
+        raise(e, Context::Write);
+    }
+}
+
+void Connection::commit() noexcept
+{
+    if (!m_db.inTransaction())
+        return;
+    try {
+        m_db.exec(QStringLiteral("COMMIT"));
+    } catch (const sqlite::SqliteError& e) {
+        qCWarning(lcDb).noquote() << "validation impossible de" << m_hostPath << ":" << e.message();
+        try {
+            m_db.exec(QStringLiteral("ROLLBACK"));
+        } catch (const sqlite::SqliteError&) {
+            // Closing the connection rolls back whatever is left.
+        }
+        changedBehind();
+    }
+}
+
+sqlite::Statement& Connection::statement(const QString& sql)
+{
+    auto it = m_statements.find(sql);
+    if (it == m_statements.end())
+        it = m_statements.insert(sql, std::make_shared<sqlite::Statement>(m_db.prepare(sql)));
+    else
+        (*it)->reset();
+    return **it;
+}
+
+quint64 Connection::generation()
+{
+    // Inside our own write transaction no other connection can have written.
+    if (!m_db.inTransaction()) {
+        try {
+            auto& version = statement(QStringLiteral("PRAGMA data_version"));
+            if (version.step()) {
+                const qint64 v = version.column(0).toLongLong();
+                if (m_lastDataVersion >= 0 && v != m_lastDataVersion)
+                    ++m_generation;
+                m_lastDataVersion = v;
+            }
+            version.reset();
+        } catch (const sqlite::SqliteError& e) {
+            raise(e, Context::Open);
+        }
+    }
+    return m_generation;
+}
+
+quint64 Connection::tableWrites(const QString& table) const
+{
+    return m_tables.value(table.toLower()).writes;
+}
+
+quint64 Connection::tableChangesBehind(const QString& table) const
+{
+    return m_tables.value(table.toLower()).behind;
+}
+
+void Connection::changedBehind()
+{
+    ++m_generation;
+    ++m_schemaGeneration;
+    m_statements.clear();
+}
+
+void Connection::tableChanged(const QString& lowerTable, bool behind)
+{
+    auto& state = m_tables[lowerTable];
+    ++state.writes;
+    if (behind)
+        ++state.behind;
+}
+
+void Connection::onUpdate(void* self, int, const char*, const char* table, qint64 rowid)
+{
+    auto* connection = static_cast<Connection*>(self);
+    const QString name = QString::fromUtf8(table).toLower();
+    if (connection->m_ownWrite) {
+        connection->m_ownEvents.push_back({name, rowid});
+        return;
+    }
+    connection->tableChanged(name, true);
+}
+
+Lookup& Connection::lookup(const QString& table, const QString& column)
+{
+    const QString key = table.toLower() + QLatin1Char('\n') + column.toLower();
+    auto it = m_lookups.find(key);
+    const quint64 gen = generation();
+    const quint64 behind = tableChangesBehind(table);
+    if (it != m_lookups.end() && (*it)->m_generation == gen && (*it)->m_behind == behind)
+        return **it;
+    auto fresh = std::make_shared<Lookup>(table, column);
+    try {
+        QString quotedColumn = column;
+        quotedColumn.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        QString quotedTable = table;
+        quotedTable.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        sqlite::Statement scan = m_db.prepare(
+            QStringLiteral("SELECT rowid, \"%1\" FROM \"%2\" ORDER BY rowid").arg(quotedColumn, quotedTable));
+        sqlite3_stmt* s = scan.handle();
+        while (scan.step()) {
+            const qint64 rowid = sqlite3_column_int64(s, 0);
+            switch (sqlite3_column_type(s, 1)) {
+            case SQLITE_NULL:
+                fresh->m_nulls.push_back(rowid);
+                break;
+            case SQLITE_TEXT:
+                fresh->m_byText.insert(
+                    foldKey(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
+                                              sqlite3_column_bytes(s, 1))),
+                    rowid);
+                break;
+            default:
+                // Numbers and blobs never equal a text.
+                break;
+            }
+        }
+    } catch (const sqlite::SqliteError& e) {
+        raise(e, Context::Query);
+    }
+    fresh->m_generation = gen;
+    fresh->m_behind = behind;
+    if (it == m_lookups.end())
+        it = m_lookups.insert(key, std::move(fresh));
+    else
+        *it = std::move(fresh);
+    return **it;
+}
+
+std::vector<Lookup*> Connection::lookupsOf(const QString& table)
+{
+    std::vector<Lookup*> found;
+    const QString prefix = table.toLower() + QLatin1Char('\n');
+    for (auto it = m_lookups.begin(); it != m_lookups.end(); ++it) {
+        if (it.key().startsWith(prefix))
+            found.push_back(it->get());
+    }
+    return found;
+}
+
+Connection::OwnWrite::OwnWrite(Connection& connection, const QString& table) : m_connection(connection)
+{
+    m_connection.m_ownWrite = true;
+    m_connection.m_ownTable = table.toLower();
+    m_connection.m_ownEvents.clear();
+}
+
+void Connection::OwnWrite::settle(qint64 rowid)
+{
+    Connection& c = m_connection;
+    c.m_ownWrite = false;
+    m_settled = true;
+    c.tableChanged(c.m_ownTable, false);
+    for (const HookEvent& event : c.m_ownEvents) {
+        if (event.table != c.m_ownTable || event.rowid != rowid)
+            c.tableChanged(event.table, true);
+    }
+    c.m_ownEvents.clear();
+}
+
+Connection::OwnWrite::~OwnWrite()
+{
+    if (m_settled)
+        return;
+    // The write failed: whatever it changed before failing is not followed.
+    Connection& c = m_connection;
+    c.m_ownWrite = false;
+    for (const HookEvent& event : c.m_ownEvents)
+        c.tableChanged(event.table, true);
+    c.m_ownEvents.clear();
+}
+
+} // namespace maj::jet

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Database.h"
+#include "JetConnection.h"
+
+#include <memory>
+
+namespace maj::jet {
+
+// The recordset of a record source: a table's (updatable, in its natural order) or a select
+// query's (read-only). A missing table is 3078, a malformed query 3075, an unknown column 3061.
+std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& connection, const QString& recordSource);
+
+} // namespace maj::jet

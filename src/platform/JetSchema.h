@@ -1,0 +1,15 @@
+#pragma once
+
+#include "Database.h"
+#include "JetConnection.h"
+
+#include <memory>
+
+// Changes of table definitions: SQLite has no ALTER COLUMN and adds columns only at the end, so
+// both rebuild the table inside one savepoint (create the new table, copy every row with its
+// rowid, drop the old one, rename, recreate its indexes and triggers).
+namespace maj::jet {
+
+std::unique_ptr<DirectDatabase> openDirect(const QString& windowsPath);
+
+} // namespace maj::jet

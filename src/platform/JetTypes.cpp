@@ -1,0 +1,560 @@
+#include "JetTypes.h"
+
+#include "JetConnection.h"
+#include "MajError.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace maj::jet {
+
+namespace {
+
+constexpr qint64 kInt64Min = std::numeric_limits<qint64>::min();
+constexpr qint64 kInt64Max = std::numeric_limits<qint64>::max();
+// The old engine's dates count days from 30 December 1899.
+const QDate kSerialOrigin(1899, 12, 30);
+
+ColumnType integerType(qint64 minimum, qint64 maximum)
+{
+    ColumnType t;
+    t.kind = ColumnType::Kind::Integer;
+    t.minimum = minimum;
+    t.maximum = maximum;
+    return t;
+}
+
+[[noreturn]] void conversionError()
+{
+    raise(err::ConversionError);
+}
+
+// A number typed under the regional settings ("3,5"), or written the C way ("3.5").
+bool parseNumber(const QString& text, double& out)
+{
+    const QString t = text.trimmed();
+    bool ok = false;
+    out = QLocale::system().toDouble(t, &ok);
+    if (!ok)
+        out = QLocale::c().toDouble(t, &ok);
+    return ok && std::isfinite(out);
+}
+
+double toSerial(const QDateTime& dt)
+{
+    const double days = double(kSerialOrigin.daysTo(dt.date()));
+    const double fraction = dt.time().msecsSinceStartOfDay() / 86400000.0;
+    // Before the origin the fraction still counts forward from midnight, as the old engine did.
+    return days < 0 ? days - fraction : days + fraction;
+}
+
+QDateTime fromSerial(double serial)
+{
+    if (!std::isfinite(serial) || serial < -657434.0 || serial > 2958465.99999)
+        conversionError();
+    const double whole = std::trunc(serial);
+    const qint64 ms = qRound64(std::fabs(serial - whole) * 86400000.0);
+    return QDateTime(kSerialOrigin.addDays(qint64(whole)),
+                     QTime::fromMSecsSinceStartOfDay(int(qMin<qint64>(ms, 86399999))));
+}
+
+std::optional<bool> parseYesNo(const QString& text)
+{
+    static const QStringList yes = {QStringLiteral("vrai"), QStringLiteral("true"), QStringLiteral("oui"),
+                                    QStringLiteral("yes"), QStringLiteral("on")};
+    static const QStringList no = {QStringLiteral("faux"), QStringLiteral("false"), QStringLiteral("non"),
+                                   QStringLiteral("no"), QStringLiteral("off")};
+    const QString t = text.trimmed().toLower();
+    if (yes.contains(t))
+        return true;
+    if (no.contains(t))
+        return false;
+    double number = 0;
+    if (parseNumber(t, number))
+        return number != 0;
+    return std::nullopt;
+}
+
+QString textOf(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("Vrai") : QStringLiteral("Faux");
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        QLocale locale = QLocale::system();
+        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+        return locale.toString(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+    }
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        const QString date = QLocale::system().toString(dt.date(), QLocale::ShortFormat);
+        if (dt.time() == QTime(0, 0))
+            return date;
+        return date + QLatin1Char(' ') + dt.time().toString(QStringLiteral("HH:mm:ss"));
+    }
+    case QMetaType::QDate:
+        return QLocale::system().toString(value.toDate(), QLocale::ShortFormat);
+    case QMetaType::QTime:
+        return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+    case QMetaType::QByteArray:
+        return QString::fromUtf8(value.toByteArray());
+    default:
+        return value.toString();
+    }
+}
+
+// The number a value stands for in a number column; 3421 when it stands for none.
+double numberOf(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? -1.0 : 0.0;
+    case QMetaType::QDateTime:
+        return toSerial(value.toDateTime());
+    case QMetaType::QDate:
+        return toSerial(value.toDate().startOfDay());
+    case QMetaType::QString: {
+        double number = 0;
+        if (!parseNumber(value.toString(), number))
+            conversionError();
+        return number;
+    }
+    default: {
+        bool ok = false;
+        const double number = value.toDouble(&ok);
+        if (!ok || !std::isfinite(number))
+            conversionError();
+        return number;
+    }
+    }
+}
+
+bool isIntegral(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int digits(QStringView text, int from, int count, bool& ok)
+{
+    int value = 0;
+    for (int i = from; i < from + count; ++i) {
+        if (i >= text.size() || !text[i].isDigit()) {
+            ok = false;
+            return 0;
+        }
+        value = value * 10 + text[i].digitValue();
+    }
+    return value;
+}
+
+// "HH:mm", "HH:mm:ss"; an empty text is midnight.
+bool parseTime(const QString& text, QTime& out)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty()) {
+        out = QTime(0, 0);
+        return true;
+    }
+    static const QRegularExpression re(QStringLiteral("^(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2}))?$"));
+    const auto m = re.match(t);
+    if (!m.hasMatch())
+        return false;
+    out = QTime(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).isEmpty() ? 0 : m.captured(3).toInt());
+    return out.isValid();
+}
+
+int fullYear(const QString& digitsText)
+{
+    const int year = digitsText.toInt();
+    if (digitsText.size() > 2)
+        return year;
+    // Two-digit years as the system reads them: 00 to 29 in this century, 30 to 99 in the last.
+    return year < 30 ? 2000 + year : 1900 + year;
+}
+
+} // namespace
+
+ColumnType parseDeclaredType(const QString& declared)
+{
+    const QString upper = declared.trimmed().toUpper();
+    static const QRegularExpression re(
+        QStringLiteral("^([A-Z_ ]*?[A-Z0-9_]*)\\s*(?:\\(\\s*(\\d+)\\s*(?:,\\s*\\d+\\s*)?\\))?"));
+    const auto m = re.match(upper);
+    QString base = m.captured(1).simplified();
+    const bool hasSize = !m.captured(2).isEmpty();
+    const int size = m.captured(2).toInt();
+    // Only the first word names the type: "INTEGER NOT NULL" does not reach here, but
+    // "UNSIGNED BIG INT" does.
+    ColumnType t;
+    if (base.contains(QLatin1Char(' ')) && !base.startsWith(QLatin1String("UNSIGNED")) &&
+        !base.startsWith(QLatin1String("DOUBLE")) && !base.startsWith(QLatin1String("CHARACTER")))
+        base = base.section(QLatin1Char(' '), 0, 0);
+
+    using K = ColumnType::Kind;
+    static const QStringList textNames = {QStringLiteral("TEXT"),
+                                          QStringLiteral("CHAR"),
+                                          QStringLiteral("VARCHAR"),
+                                          QStringLiteral("NVARCHAR"),
+                                          QStringLiteral("NCHAR"),
+                                          QStringLiteral("CHARACTER"),
+                                          QStringLiteral("STRING"),
+                                          QStringLiteral("ALPHANUMERIC"),
+                                          QStringLiteral("CHARACTER VARYING"),
+                                          QStringLiteral("VARYING CHARACTER"),
+                                          QStringLiteral("NATIVE CHARACTER")};
+    static const QStringList memoNames = {QStringLiteral("MEMO"),     QStringLiteral("LONGTEXT"),
+                                          QStringLiteral("LONGCHAR"), QStringLiteral("NOTE"),
+                                          QStringLiteral("CLOB"),     QStringLiteral("NTEXT")};
+    if (textNames.contains(base)) {
+        t.kind = K::Text;
+        // TEXT alone is a memo, as in SQLite; CHAR and VARCHAR alone hold 255 characters as in Jet.
+        t.size = hasSize ? size : (base == QLatin1String("TEXT") ? 0 : 255);
+    } else if (memoNames.contains(base)) {
+        t.kind = K::Text;
+        t.size = 0;
+    } else if (base == QLatin1String("INTEGER") || base == QLatin1String("INT") || base == QLatin1String("BIGINT") ||
+               base == QLatin1String("INT8") || base == QLatin1String("UNSIGNED BIG INT")) {
+        t = integerType(kInt64Min, kInt64Max);
+    } else if (base == QLatin1String("LONG") || base == QLatin1String("INTEGER4") || base == QLatin1String("INT4") ||
+               base == QLatin1String("COUNTER") || base == QLatin1String("AUTOINCREMENT") ||
+               base == QLatin1String("MEDIUMINT")) {
+        t = integerType(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
+    } else if (base == QLatin1String("SHORT") || base == QLatin1String("SMALLINT") ||
+               base == QLatin1String("INTEGER2") || base == QLatin1String("INT2")) {
+        t = integerType(std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max());
+    } else if (base == QLatin1String("BYTE") || base == QLatin1String("TINYINT") || base == QLatin1String("INTEGER1")) {
+        t = integerType(0, 255);
+    } else if (base == QLatin1String("DOUBLE") || base == QLatin1String("DOUBLE PRECISION") ||
+               base == QLatin1String("REAL") || base == QLatin1String("FLOAT") || base == QLatin1String("FLOAT8") ||
+               base == QLatin1String("FLOAT4") || base == QLatin1String("SINGLE") || base == QLatin1String("NUMBER") ||
+               base == QLatin1String("NUMERIC") || base == QLatin1String("DECIMAL") ||
+               base == QLatin1String("IEEESINGLE") || base == QLatin1String("IEEEDOUBLE")) {
+        t.kind = K::Double;
+    } else if (base == QLatin1String("CURRENCY") || base == QLatin1String("MONEY")) {
+        t.kind = K::Double;
+        t.currency = true;
+    } else if (base == QLatin1String("YESNO") || base == QLatin1String("BIT") || base == QLatin1String("BOOLEAN") ||
+               base == QLatin1String("BOOL") || base == QLatin1String("LOGICAL") || base == QLatin1String("LOGICAL1")) {
+        t.kind = K::Bool;
+    } else if (base == QLatin1String("DATETIME") || base == QLatin1String("DATE") || base == QLatin1String("TIME") ||
+               base == QLatin1String("TIMESTAMP")) {
+        t.kind = K::Date;
+    }
+    // SQLite's own affinity rule decides how text is stored.
+    t.textAffinity = !upper.contains(QLatin1String("INT")) &&
+                     (upper.contains(QLatin1String("CHAR")) || upper.contains(QLatin1String("CLOB")) ||
+                      upper.contains(QLatin1String("TEXT")));
+    t.declared = declared;
+    return t;
+}
+
+QString storedDate(const QDateTime& dateTime)
+{
+    return dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QDateTime parseStoredDate(const QString& text)
+{
+    const QStringView t(text);
+    if (t.size() < 10 || t[4] != QLatin1Char('-') || t[7] != QLatin1Char('-'))
+        return {};
+    bool ok = true;
+    const int year = digits(t, 0, 4, ok);
+    const int month = digits(t, 5, 2, ok);
+    const int day = digits(t, 8, 2, ok);
+    if (!ok)
+        return {};
+    const QDate date(year, month, day);
+    if (!date.isValid())
+        return {};
+    if (t.size() == 10)
+        return QDateTime(date, QTime(0, 0));
+    if (t.size() < 16 || (t[10] != QLatin1Char(' ') && t[10] != QLatin1Char('T')) || t[13] != QLatin1Char(':'))
+        return {};
+    const int hour = digits(t, 11, 2, ok);
+    const int minute = digits(t, 14, 2, ok);
+    int second = 0;
+    int ms = 0;
+    qsizetype end = 16;
+    if (t.size() >= 19 && t[16] == QLatin1Char(':')) {
+        second = digits(t, 17, 2, ok);
+        end = 19;
+        if (t.size() > 20 && t[19] == QLatin1Char('.')) {
+            int scale = 100;
+            for (end = 20; end < t.size() && t[end].isDigit(); ++end) {
+                ms += t[end].digitValue() * scale;
+                scale /= 10;
+            }
+        }
+    }
+    if (!ok || end != t.size())
+        return {};
+    const QTime time(hour, minute, second, ms);
+    if (!time.isValid())
+        return {};
+    return QDateTime(date, time);
+}
+
+QDateTime parseRegionalDate(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (const QDateTime iso = parseStoredDate(t); iso.isValid())
+        return iso;
+    static const QRegularExpression re(QStringLiteral("^(\\d{1,4})[/.-](\\d{1,2})[/.-](\\d{1,4})(?:\\s+(.*))?$"));
+    const auto m = re.match(t);
+    if (!m.hasMatch()) {
+        // A time alone is a time of the old engine's day zero.
+        QTime time;
+        if (t.contains(QLatin1Char(':')) && parseTime(t, time))
+            return QDateTime(kSerialOrigin, time);
+        return {};
+    }
+    QString first = m.captured(1);
+    QString second = m.captured(2);
+    QString third = m.captured(3);
+    QString dayText;
+    QString monthText;
+    QString yearText;
+    if (first.size() == 4) {
+        // Year first whatever the settings say.
+        yearText = first;
+        monthText = second;
+        dayText = third;
+    } else {
+        const QString format = QLocale::system().dateFormat(QLocale::ShortFormat);
+        const qsizetype d = format.indexOf(QLatin1Char('d'));
+        const qsizetype mo = format.indexOf(QLatin1Char('M'));
+        const qsizetype y = format.indexOf(QLatin1Char('y'));
+        if (y >= 0 && y < d && y < mo) {
+            yearText = first;
+            monthText = mo < d ? second : third;
+            dayText = mo < d ? third : second;
+        } else if (mo >= 0 && d >= 0 && mo < d) {
+            monthText = first;
+            dayText = second;
+            yearText = third;
+        } else {
+            dayText = first;
+            monthText = second;
+            yearText = third;
+        }
+    }
+    if (dayText.size() > 2 || monthText.size() > 2 || yearText.size() == 3 || yearText.size() > 4)
+        return {};
+    const QDate date(fullYear(yearText), monthText.toInt(), dayText.toInt());
+    QTime time;
+    if (!date.isValid() || !parseTime(m.captured(4), time))
+        return {};
+    return QDateTime(date, time);
+}
+
+QVariant toStored(const QVariant& value, const ColumnType& type)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    using K = ColumnType::Kind;
+    switch (type.kind) {
+    case K::Text: {
+        const QString text = textOf(value);
+        if (type.size > 0 && text.size() > type.size)
+            raise(err::FieldTooSmall);
+        return text;
+    }
+    case K::Integer: {
+        qint64 whole = 0;
+        if (isIntegral(value)) {
+            whole = value.toLongLong();
+        } else {
+            if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
+                return {};
+            const double number = numberOf(value);
+            // Halves go to the even neighbour, as the old engine rounded.
+            const double rounded = std::nearbyint(number);
+            if (rounded < -9.2233720368547758e18 || rounded >= 9.2233720368547758e18)
+                conversionError();
+            whole = qint64(rounded);
+        }
+        if (whole < type.minimum || whole > type.maximum)
+            conversionError();
+        return qlonglong(whole);
+    }
+    case K::Double: {
+        if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
+            return {};
+        double number = numberOf(value);
+        if (type.currency)
+            number = std::nearbyint(number * 10000.0) / 10000.0;
+        return number;
+    }
+    case K::Bool: {
+        if (value.typeId() == QMetaType::Bool)
+            return qlonglong(value.toBool() ? 1 : 0);
+        if (value.typeId() == QMetaType::QString) {
+            if (value.toString().trimmed().isEmpty())
+                return {};
+            const auto yes = parseYesNo(value.toString());
+            if (!yes)
+                conversionError();
+            return qlonglong(*yes ? 1 : 0);
+        }
+        return qlonglong(numberOf(value) != 0 ? 1 : 0);
+    }
+    case K::Date: {
+        QDateTime dt;
+        switch (value.typeId()) {
+        case QMetaType::QDateTime:
+            dt = value.toDateTime();
+            break;
+        case QMetaType::QDate:
+            dt = value.toDate().startOfDay();
+            break;
+        case QMetaType::QTime:
+            dt = QDateTime(kSerialOrigin, value.toTime());
+            break;
+        case QMetaType::QString:
+            if (value.toString().trimmed().isEmpty())
+                return {};
+            dt = parseRegionalDate(value.toString());
+            break;
+        case QMetaType::Bool:
+            conversionError();
+        default:
+            dt = fromSerial(numberOf(value));
+            break;
+        }
+        if (!dt.isValid() || dt.date().year() < 100 || dt.date().year() > 9999)
+            conversionError();
+        return storedDate(dt);
+    }
+    case K::Other:
+        switch (value.typeId()) {
+        case QMetaType::Bool:
+            return qlonglong(value.toBool() ? 1 : 0);
+        case QMetaType::QDateTime:
+            return storedDate(value.toDateTime());
+        case QMetaType::QDate:
+            return storedDate(value.toDate().startOfDay());
+        default:
+            return value;
+        }
+    }
+    return value;
+}
+
+QVariant fromStored(const QVariant& stored, const ColumnType& type)
+{
+    if (!stored.isValid() || stored.isNull())
+        return {};
+    using K = ColumnType::Kind;
+    const int id = stored.typeId();
+    switch (type.kind) {
+    case K::Text:
+        if (id == QMetaType::QString)
+            return stored;
+        if (id == QMetaType::QByteArray)
+            return QString::fromUtf8(stored.toByteArray());
+        if (id == QMetaType::Double)
+            return QString::number(stored.toDouble(), 'g', 15);
+        return stored.toString();
+    case K::Integer:
+        if (id == QMetaType::LongLong)
+            return stored;
+        if (id == QMetaType::Double) {
+            const double d = stored.toDouble();
+            if (d == std::trunc(d) && std::fabs(d) < 9.0e15)
+                return qlonglong(d);
+            return stored;
+        }
+        if (id == QMetaType::QString) {
+            bool ok = false;
+            const qlonglong whole = stored.toString().trimmed().toLongLong(&ok);
+            if (ok)
+                return whole;
+        }
+        return stored;
+    case K::Double:
+        if (id == QMetaType::Double)
+            return stored;
+        if (id == QMetaType::LongLong)
+            return double(stored.toLongLong());
+        if (id == QMetaType::QString) {
+            bool ok = false;
+            const double number = stored.toString().trimmed().toDouble(&ok);
+            if (ok)
+                return number;
+        }
+        return stored;
+    case K::Bool:
+        if (id == QMetaType::LongLong)
+            return stored.toLongLong() != 0;
+        if (id == QMetaType::Double)
+            return stored.toDouble() != 0;
+        if (id == QMetaType::QString) {
+            if (const auto yes = parseYesNo(stored.toString()))
+                return *yes;
+        }
+        return stored;
+    case K::Date:
+        if (id == QMetaType::QString) {
+            const QDateTime dt = parseStoredDate(stored.toString());
+            if (dt.isValid())
+                return dt;
+        }
+        return stored;
+    case K::Other:
+        return stored;
+    }
+    return stored;
+}
+
+QVariant readColumn(sqlite3_stmt* statement, int column, const ColumnType& type)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_TEXT: {
+        QString text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                                         sqlite3_column_bytes(statement, column));
+        if (type.kind == ColumnType::Kind::Text || type.kind == ColumnType::Kind::Other)
+            return text;
+        return fromStored(text, type);
+    }
+    case SQLITE_INTEGER: {
+        const qlonglong whole = sqlite3_column_int64(statement, column);
+        if (type.kind == ColumnType::Kind::Integer || type.kind == ColumnType::Kind::Other)
+            return whole;
+        return fromStored(whole, type);
+    }
+    case SQLITE_FLOAT:
+        return fromStored(sqlite3_column_double(statement, column), type);
+    default:
+        return fromStored(QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, column)),
+                                     sqlite3_column_bytes(statement, column)),
+                          type);
+    }
+}
+
+} // namespace maj::jet
