@@ -26,4 +26,34 @@ void creemaj(Form1Core&)
     }
 }
 
+QString backupFolderName(const QDateTime& moment)
+{
+    const QDate day = moment.date();
+    const QTime time = moment.time();
+    // Unpadded and day before month, as the backup folders have always been named: two moments
+    // can give one name, and the second run then stops.
+    return QStringLiteral("c:\\MAJ") + QString::number(day.year()) + QString::number(day.day()) +
+           QString::number(day.month()) + QString::number(time.hour()) + QString::number(time.minute()) +
+           QString::number(time.second());
+}
+
+void nouveaudirectory(Form1Core& f)
+{
+    StepScope scope("nouveaudirectory");
+    try {
+        f.settings.BackupFolder = backupFolderName(f.clock.now());
+        fs::createFolder(f.settings.BackupFolder);
+        QString payload =
+            f.settings.MediaKind == QLatin1String("CD") ? fs::currentFolder() : QStringLiteral("c:\\praxidome\\maj\\");
+        if (!payload.endsWith(QLatin1Char('\\')))
+            payload += QLatin1Char('\\');
+        f.settings.PayloadFolder = payload;
+        return;
+    } catch (const MajError& e) {
+        qCDebug(lcDb) << "nouveaudirectory:" << e.what();
+    }
+    f.ui.message(QStringLiteral("Le nouveau directory ne peut être créé ! Mise à jour impossible !"));
+    f.ui.endProgram();
+}
+
 } // namespace maj

@@ -1,0 +1,68 @@
+#include "DbSteps.h"
+
+#include "FileSystem.h"
+#include "Logging.h"
+#include "MajError.h"
+
+namespace maj {
+
+namespace {
+
+const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
+
+} // namespace
+
+void bindAtLoad(Form1Core& f)
+{
+    try {
+        f.data.Data7.bind(QStringLiteral("C:\\praxidome\\PARAMETRES.MDB"), QStringLiteral("parapat"));
+    } catch (const MajError& e) {
+        // A data control that cannot open shows nothing when the window loads; reading the
+        // settings record then reports the engine's own error (readStationRole).
+        qCDebug(lcDb) << "Data7:" << e.what();
+    }
+}
+
+void assignationdesbases(Form1Core& f)
+{
+    StepScope scope("assignationdesbases");
+    try {
+        f.data.Data1.bind(kPatientDatabase, QStringLiteral("nomenclature"));
+        f.data.Data2.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+        f.data.Data3.bind(kPatientDatabase, QStringLiteral("patients"));
+    } catch (const MajError& e) {
+        qCDebug(lcDb) << "assignationdesbases:" << e.what();
+        f.ui.message(QStringLiteral("Bases non assignées !"));
+    }
+}
+
+void voitsiouvert(Form1Core& f)
+{
+    StepScope scope("voitsiouvert");
+    try {
+        // Fails while another process holds the database for writing: the application is running.
+        fs::copyFile(kPatientDatabase, f.settings.SafetyFolder + QStringLiteral("pat.mdb"));
+        return;
+    } catch (const MajError& e) {
+        qCDebug(lcDb) << "voitsiouvert:" << e.what();
+    }
+    f.ui.message(QStringLiteral("Praxidome semble être en fonctionnement. Veuillez fermer le programme sur tous les "
+                                "postes puis recommencer la mise à jour svp"));
+    f.ui.endProgram();
+}
+
+bool readStationRole(Form1Core& f)
+{
+    DataSource& settings = f.data.Data7;
+    // Opening again when the load could not: the failure then carries the engine's reason.
+    if (!settings.isOpen())
+        settings.refresh();
+    Recordset& record = settings.recordset();
+    record.moveFirst();
+    const Value station = record.field(QStringLiteral("STATION"));
+    if (station.isNull())
+        return false;
+    return station.toString().trimmed().compare(QLatin1String("CLIENT"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace maj

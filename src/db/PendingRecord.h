@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Database.h"
+#include "Logging.h"
+#include "MajError.h"
+
+namespace maj {
+
+// A record started with addNew() or edit(): dropped when a failure comes before update(), so that
+// nothing of a half-set record is written later.
+class PendingRecord
+{
+public:
+    explicit PendingRecord(Recordset& recordset) : m_recordset(recordset) {}
+    ~PendingRecord()
+    {
+        if (m_written)
+            return;
+        try {
+            m_recordset.cancelUpdate();
+        } catch (const MajError& e) {
+            qCDebug(lcDb) << "cancelUpdate:" << e.what();
+        }
+    }
+    PendingRecord(const PendingRecord&) = delete;
+    PendingRecord& operator=(const PendingRecord&) = delete;
+
+    void update()
+    {
+        m_recordset.update();
+        m_written = true;
+    }
+
+private:
+    Recordset& m_recordset;
+    bool m_written = false;
+};
+
+} // namespace maj

@@ -1,0 +1,91 @@
+#include "Deploy.h"
+
+#include "FileSystem.h"
+#include "Files.h"
+#include "Logging.h"
+#include "MajError.h"
+
+namespace maj {
+
+namespace {
+
+const QString kExecutable = QStringLiteral("c:\\praxidome\\praxidome.exe");
+const QString kHelpPage = QStringLiteral("c:\\praxidome\\aide\\aide.htm");
+const QString kSettingsDatabase = QStringLiteral("c:\\praxidome\\parametres.mdb");
+const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
+
+// Copies a file into the backup folder; it counts as saved only once it reads back identical.
+void save(const Form1Core& f, const QString& source, const QString& name)
+{
+    const QString copy = f.settings.BackupFolder + QLatin1Char('\\') + name;
+    deploy::deployFile(source, copy);
+    if (!deploy::sameContent(source, copy))
+        throw MajError(err::PathFileAccess, QStringLiteral("La copie diffère de l'original"));
+}
+
+void saveOrReport(Form1Core& f, const QString& source, const QString& name)
+{
+    try {
+        save(f, source, name);
+    } catch (const MajError& e) {
+        qCDebug(lcDb) << "verstempo:" << source << e.what();
+        f.ui.message(source + QStringLiteral(" n'a pas été trouvé ou n'a pu être sauvegardé"));
+    }
+}
+
+} // namespace
+
+void passagearchive(Form1Core& f)
+{
+    StepScope scope("passagearchive");
+    // Each file on its own: one missing file must not leave the others read-only.
+    for (const QString& file : {kExecutable, kSettingsDatabase, kPatientDatabase, kHelpPage}) {
+        try {
+            fs::setArchiveOnly(file);
+        } catch (const MajError& e) {
+            qCDebug(lcDb) << "passagearchive:" << file << e.what();
+            f.ui.message(file + QStringLiteral(" était manquant"));
+        }
+    }
+}
+
+void verstempo(Form1Core& f)
+{
+    StepScope scope("verstempo");
+    // Each file on its own: a missing help page must not leave the databases without a copy.
+    saveOrReport(f, kExecutable, QStringLiteral("praxidome.exe"));
+    saveOrReport(f, kHelpPage, QStringLiteral("aide.htm"));
+    f.data.Data7.release();
+    // Nothing half-written may go into a copy of a database.
+    commitPendingWrites();
+    saveOrReport(f, kSettingsDatabase, QStringLiteral("parametres.mdb"));
+    saveOrReport(f, kPatientDatabase, QStringLiteral("pat.mdb"));
+}
+
+void copieexeavantpremiereMAJ(Form1Core& f)
+{
+    StepScope scope("copieexeavantpremiereMAJ");
+    try {
+        // Later runs of the same release keep the executable as it was before the release.
+        const QString saved = f.settings.SafetyFolder + QStringLiteral("praxidome.exe");
+        if (fs::fileExists(saved))
+            return;
+        deploy::deployFile(kExecutable, saved);
+    } catch (const MajError& e) {
+        qCDebug(lcDb) << "copieexeavantpremiereMAJ:" << e.what();
+        f.ui.message(QStringLiteral("L'ancien exe n'a pu être sauvegardé !"));
+    }
+}
+
+void copienouvelexe(Form1Core& f)
+{
+    StepScope scope("copienouvelexe");
+    try {
+        deploy::deployFile(f.settings.PayloadFolder + QStringLiteral("praxidome.exe"), kExecutable);
+    } catch (const MajError& e) {
+        qCDebug(lcDb) << "copienouvelexe:" << e.what();
+        f.ui.message(QStringLiteral("Le nouvel exe n'a pu être copié !"));
+    }
+}
+
+} // namespace maj

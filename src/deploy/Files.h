@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// File operations shared by the deployment steps. Windows paths; failures throw MajError.
+namespace maj::deploy {
+
+// Copies a file over its target, replacing it, then leaves the target with the archive attribute
+// only, so that a read-only source still gives a writable copy.
+void deployFile(const QString& source, const QString& target);
+// True when both files hold the same bytes.
+bool sameContent(const QString& first, const QString& second);
+
+} // namespace maj::deploy
