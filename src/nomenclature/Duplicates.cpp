@@ -1,0 +1,52 @@
+#include "Nomenclature.h"
+
+#include "Logging.h"
+#include "MajError.h"
+#include "NomenclatureRecord.h"
+#include "StepSupport.h"
+
+namespace maj {
+
+using namespace nomen;
+
+void btnbd_Click(Form1Core& f)
+{
+    StepScope scope("btnbd_Click");
+    f.ui.message(QStringLiteral("Vérification de la validité de votre base de données de nomenclature !"));
+
+    DataSource& table = f.data.Data1;
+    DataSource& probe = f.data.Data2;
+    table.bind(patDatabase(), QStringLiteral("nomenclature"));
+    probe.setDatabaseName(patDatabase());
+    Recordset& rows = table.recordset();
+    // An empty table has no duplicate: nothing to move to.
+    const qint64 total = rows.isEof() ? 0 : countFromFirst(rows);
+    qint64 done = 0;
+    f.window.showRows(done, total);
+    while (!rows.isEof()) {
+        const Value abbreviation = rows.field(0);
+        probe.setRecordSource(abbreviationQuery(abbreviation));
+        probe.refresh();
+        Recordset& sharing = probe.recordset();
+        // The selection holds the row itself; an abbreviation is shared when it holds another.
+        const qint64 count = sharing.isEof() ? 0 : countFromFirst(sharing);
+        if (count > 1) {
+            f.window.btnquitterVisible = true;
+            f.window.lVisible = true;
+            f.window.l.append(QStringLiteral(" "));
+            f.window.l.append(QStringLiteral("L'abréviation  ") + abbreviation.toString() + QStringLiteral(" de ") +
+                              rows.field(1).toString() + QStringLiteral(" ") + rows.field(2).toString() +
+                              QStringLiteral(" est à modifier : voir doublon(s) dans la liste"));
+        }
+        rows.moveNext();
+        f.window.showRows(++done, total);
+    }
+
+    if (!f.window.lVisible) {
+        f.ui.message(QStringLiteral("Vérification terminée !"));
+        f.ui.endProgram();
+    }
+    f.window.notify();
+}
+
+} // namespace maj

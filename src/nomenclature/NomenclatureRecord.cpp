@@ -1,0 +1,90 @@
+#include "NomenclatureRecord.h"
+
+namespace maj::nomen {
+
+namespace {
+
+QList<int> range(int first, int last)
+{
+    QList<int> positions;
+    for (int p = first; p <= last; ++p)
+        positions.append(p);
+    return positions;
+}
+
+} // namespace
+
+bool addsRow(Step step)
+{
+    return step == Step::Nouv || step == Step::SynchroInsert;
+}
+
+QList<int> copiedPositions(Step step, const QString& languageCode)
+{
+    switch (step) {
+    case Step::Nouv:
+    case Step::SynchroInsert:
+        return range(0, 15) << 20;
+    case Step::Anciens: {
+        QList<int> positions;
+        if (languageCode == QLatin1String("FR"))
+            positions << 2;
+        return positions << 3 << 4 << 5 << 6 << 9 << 10 << 11 << 12 << 13 << 14 << 15 << 20;
+    }
+    case Step::SynchroUpdate:
+        return {0, 2, 6, 7, 8, 12, 14, 15, 20};
+    }
+    return {};
+}
+
+Treatment treatment(Step step, const QString& languageCode, int position)
+{
+    if (position == StampPosition)
+        return Treatment::Stamped;
+    if (copiedPositions(step, languageCode).contains(position))
+        return Treatment::Copied;
+    return addsRow(step) ? Treatment::Default : Treatment::Kept;
+}
+
+void writeRow(Recordset& target, const Recordset& source, Step step, const QString& languageCode,
+              const QString& releaseDate)
+{
+    const QList<int> copied = copiedPositions(step, languageCode);
+    bool stamped = false;
+    for (int position : copied) {
+        if (position > StampPosition && !stamped) {
+            target.setField(StampPosition, releaseDate);
+            stamped = true;
+        }
+        target.setField(position, source.field(position));
+    }
+    if (!stamped)
+        target.setField(StampPosition, releaseDate);
+}
+
+QString jetQuoted(const QString& text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QString codeCriterion(const QString& code)
+{
+    return QStringLiteral("[code inami] = ") + jetQuoted(code);
+}
+
+QString abbreviationQuery(const Value& abbreviation)
+{
+    if (abbreviation.isNull())
+        return QStringLiteral("select * from nomenclature where ABREVIATION IS NULL");
+    return QStringLiteral("select * from nomenclature where ABREVIATION = ") + jetQuoted(abbreviation.toString());
+}
+
+QStringList purgedCodes()
+{
+    return {QStringLiteral("308335."), QStringLiteral("308335,"), QStringLiteral("308335;"), QStringLiteral("308335:"),
+            QStringLiteral("308335"),  QStringLiteral("307274."), QStringLiteral("305653,"), QStringLiteral("305616,")};
+}
+
+} // namespace maj::nomen

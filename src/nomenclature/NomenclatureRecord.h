@@ -1,0 +1,61 @@
+#pragma once
+
+#include "Database.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The nomenclature record shared by pat.mdb nomenclature, eattest.mdb nomen and traj.mdb
+// nomenclature, and what each tariff step writes into it. Pure data: the steps and the tests read
+// the same description.
+namespace maj::nomen {
+
+constexpr int RecordPositions = 21; // positions 0 to 20; later columns are never touched
+constexpr int StampPosition = 19;   // stamp of the release that last wrote the row
+
+// The ways a step writes a row of the record.
+enum class Step
+{
+    Nouv,          // a new code added to the user's table
+    Anciens,       // an existing code of the user's table refreshed from the release
+    SynchroUpdate, // a reduced-rate row refreshed from the user's table
+    SynchroInsert, // a reduced-rate row added from the user's table
+};
+
+// What a step leaves in one position of the target row.
+enum class Treatment
+{
+    Copied,  // the source row's value, null included
+    Kept,    // the target row's own value
+    Stamped, // the release date
+    Default, // the table's default (the step starts a new row and does not set it)
+};
+
+// True when the step starts a new row rather than editing the matched one.
+bool addsRow(Step step);
+
+// Positions taken from the same positions of the source row, ascending. Column 2 of an existing
+// code follows the release only in the edition whose LanguageCode is exactly "FR".
+QList<int> copiedPositions(Step step, const QString& languageCode);
+
+Treatment treatment(Step step, const QString& languageCode, int position);
+
+// Sets the target's pending row: the copied positions below the stamp in ascending order, the
+// stamp (the release date as text, converted by the engine to the column's type), then the copied
+// positions above it. The caller has started the add or edit and saves it.
+void writeRow(Recordset& target, const Recordset& source, Step step, const QString& languageCode,
+              const QString& releaseDate);
+
+// A text as a Jet literal: between single quotes, each quote inside doubled.
+QString jetQuoted(const QString& text);
+// "[code inami] = '<code>'": finds the first row holding the code.
+QString codeCriterion(const QString& code);
+// The selection of every row of `nomenclature` holding an abbreviation (a null abbreviation selects
+// the rows that have none).
+QString abbreviationQuery(const Value& abbreviation);
+
+// The codes that detruitcodesinami deletes, in order.
+QStringList purgedCodes();
+
+} // namespace maj::nomen

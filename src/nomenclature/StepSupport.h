@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Database.h"
+#include "MajError.h"
+
+#include <QString>
+
+// Small helpers the tariff steps share.
+namespace maj::nomen {
+
+inline QString patDatabase()
+{
+    return QStringLiteral("c:\\praxidome\\pat.mdb");
+}
+
+// Moves to the first row of `rs` and returns how many rows it holds. Both moves fail (3021) on an
+// empty recordset, as the move to the first row alone would.
+inline qint64 countFromFirst(Recordset& rs)
+{
+    rs.moveLast();
+    const qint64 total = rs.recordCount();
+    rs.moveFirst();
+    return total;
+}
+
+// Drops the add or edit that a failure left pending, so that nothing of it is written later.
+inline void dropPending(DataSource& source) noexcept
+{
+    if (!source.isOpen())
+        return;
+    try {
+        source.recordset().cancelUpdate();
+    } catch (const MajError&) {
+    }
+}
+
+} // namespace maj::nomen
