@@ -1,0 +1,595 @@
+#include "FileSystem.h"
+
+#include "FsPosix.h"
+#include "MajError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace maj::fs {
+
+namespace {
+
+// The Samba and Wine convention for DOS attributes on a Linux file.
+constexpr char kDosAttrib[] = "user.DOSATTRIB";
+constexpr unsigned kStoredBits = ReadOnly | Hidden | System | Archive;
+// SearchTreeForFile's limit: the root and 31 folder levels below it.
+constexpr int kMaxSearchDepth = 32;
+
+[[noreturn]] void fail(int number)
+{
+    throw MajError(number);
+}
+
+// A Windows path taken apart: its drive letter (lower case) and its components.
+struct WinPath
+{
+    QChar drive;
+    QStringList components;
+};
+
+bool isForbidden(QChar c, bool wildcardsAllowed)
+{
+    if (c.unicode() < 0x20)
+        return true;
+    switch (c.unicode()) {
+    case '*':
+    case '?':
+        return !wildcardsAllowed;
+    case '/':
+    case ':':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
+        return true;
+    default:
+        return false;
+    }
+}
+
+void checkName(const QString& name, bool wildcardsAllowed)
+{
+    for (const QChar c : name) {
+        if (isForbidden(c, wildcardsAllowed))
+            fail(err::BadFileName);
+    }
+}
+
+bool hasWildcard(const QString& name)
+{
+    return name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'));
+}
+
+WinPath parse(const QString& windowsPath, bool wildcardsInLast = false);
+
+// Components after the drive: "\" separates, repeated backslashes collapse, "." and ".." are
+// resolved as Windows does (".." stops at the root, so no path leaves its drive).
+void appendComponents(QStringList& components, QStringView rest, bool wildcardsInLast)
+{
+    const auto parts = rest.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QString part = parts[i].toString();
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            if (!components.isEmpty())
+                components.removeLast();
+            continue;
+        }
+        checkName(part, wildcardsInLast && i == parts.size() - 1);
+        components.append(part);
+    }
+}
+
+WinPath parse(const QString& windowsPath, bool wildcardsInLast)
+{
+    if (windowsPath.isEmpty())
+        fail(err::BadFileName);
+    WinPath result;
+    QStringView rest(windowsPath);
+    if (windowsPath.size() >= 2 && windowsPath[1] == QLatin1Char(':')) {
+        if (!windowsPath[0].isLetter() || windowsPath[0].unicode() > 0x7f)
+            fail(err::BadFileName);
+        result.drive = windowsPath[0].toLower();
+        rest = rest.mid(2); // "c:name" reads as "c:\name": the program has no current folder per drive
+    } else {
+        // Without a drive: relative to the current folder, or to its drive's root after a "\".
+        result = parse(currentFolder());
+        if (rest.startsWith(QLatin1Char('\\')))
+            result.components.clear();
+    }
+    appendComponents(result.components, rest, wildcardsInLast);
+    return result;
+}
+
+QString driveCRoot()
+{
+    QString root = qEnvironmentVariable("MAJ_DRIVE_C");
+    if (root.isEmpty()) {
+        QString prefix = qEnvironmentVariable("WINEPREFIX");
+        if (prefix.isEmpty())
+            prefix = QDir::homePath() + QStringLiteral("/.wine");
+        root = prefix + QStringLiteral("/drive_c");
+    }
+    return QDir::cleanPath(QDir(root).absolutePath());
+}
+
+QString driveRoot(QChar drive)
+{
+    if (drive == QLatin1Char('c'))
+        return driveCRoot();
+    if (drive == QLatin1Char('z'))
+        return QStringLiteral("/");
+    fail(err::PathNotFound);
+}
+
+QString join(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+bool sameName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// The stored name of `name` in a host folder: the exact spelling when it exists, else the first
+// entry in sorted order that differs only by letter case; empty when there is none.
+QString storedName(const QString& folder, const QString& name)
+{
+    if (posix::exists(join(folder, name)))
+        return name;
+    QString found;
+    posix::forEachEntry(folder, [&](const QString& entry, unsigned char) {
+        if (sameName(entry, name) && (found.isEmpty() || entry < found))
+            found = entry;
+    });
+    return found;
+}
+
+// Host path of parsed components: existing ones as stored, the rest as written.
+QString resolve(const QString& root, const QStringList& components)
+{
+    QString path = root;
+    bool lookingUp = true;
+    for (const QString& component : components) {
+        if (lookingUp) {
+            const QString stored = storedName(path, component);
+            lookingUp = !stored.isEmpty();
+            path = join(path, lookingUp ? stored : component);
+        } else {
+            path = join(path, component);
+        }
+    }
+    return path;
+}
+
+QString parentOf(const QString& hostPath)
+{
+    return QFileInfo(hostPath).path();
+}
+
+// 53 when the file's folder exists, 76 when the folder itself is missing.
+[[noreturn]] void failMissing(const QString& hostPath)
+{
+    fail(posix::isDirectory(parentOf(hostPath)) ? err::FileNotFound : err::PathNotFound);
+}
+
+[[noreturn]] void failErrno(int error, const QString& hostPath)
+{
+    if (error == ENOENT)
+        failMissing(hostPath);
+    fail(posix::errorNumber(error));
+}
+
+struct stat statOrFail(const QString& hostPath)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(hostPath).constData(), &st) != 0)
+        failErrno(errno, hostPath);
+    return st;
+}
+
+// Hidden, system and archive bits from the extended attribute: the text form "0x20" (Samba's
+// newer binary form also starts with that text, followed by a NUL and binary data).
+std::optional<unsigned> parseDosAttrib(const QByteArray& value)
+{
+    if (!value.startsWith("0x") && !value.startsWith("0X"))
+        return std::nullopt;
+    qsizetype end = 2;
+    while (end < value.size() && std::isxdigit(static_cast<unsigned char>(value[end])))
+        ++end;
+    bool ok = false;
+    const unsigned bits = value.mid(2, end - 2).toUInt(&ok, 16);
+    return ok ? std::optional<unsigned>(bits) : std::nullopt;
+}
+
+std::optional<unsigned> readDosAttrib(int fd, const QString& hostPath)
+{
+    char buffer[256];
+    const ssize_t size = fd >= 0
+                             ? ::fgetxattr(fd, kDosAttrib, buffer, sizeof buffer)
+                             : ::getxattr(QFile::encodeName(hostPath).constData(), kDosAttrib, buffer, sizeof buffer);
+    if (size < 0)
+        return std::nullopt; // none, not supported, or a form too long to be ours
+    return parseDosAttrib(QByteArray(buffer, size));
+}
+
+// Writes the attribute; returns errno (0 on success).
+int writeDosAttrib(int fd, const QString& hostPath, unsigned bits)
+{
+    const QByteArray value = "0x" + QByteArray::number(bits & kStoredBits, 16);
+    const int rc =
+        fd >= 0 ? ::fsetxattr(fd, kDosAttrib, value.constData(), value.size(), 0)
+                : ::setxattr(QFile::encodeName(hostPath).constData(), kDosAttrib, value.constData(), value.size(), 0);
+    return rc == 0 ? 0 : errno;
+}
+
+// Read-only from the mode (root writes whatever the mode), directory from the type, hidden also
+// from a leading dot. A file without the extended attribute reads as archive, as under Wine.
+unsigned attributesOf(const struct stat& st, const QString& name, std::optional<unsigned> stored)
+{
+    unsigned result = stored ? (*stored & (Hidden | System | Archive)) : (S_ISDIR(st.st_mode) ? 0u : Archive);
+    if (!(st.st_mode & S_IWUSR))
+        result |= ReadOnly;
+    if (S_ISDIR(st.st_mode))
+        result |= Directory;
+    if (name.startsWith(QLatin1Char('.')))
+        result |= Hidden;
+    return result;
+}
+
+bool isNormalFile(const QString& hostPath)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(hostPath).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const unsigned attrs = attributesOf(st, QFileInfo(hostPath).fileName(), readDosAttrib(-1, hostPath));
+    return !(attrs & (Hidden | System));
+}
+
+// Windows wildcards, letter case ignored: * any run, ? one character.
+bool globMatch(QStringView pattern, QStringView name)
+{
+    qsizetype p = 0, n = 0, starP = -1, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == QLatin1Char('?') || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == QLatin1Char('*')) {
+            starP = p++;
+            starN = n;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == QLatin1Char('*'))
+        ++p;
+    return p == pattern.size();
+}
+
+// "*.*" and "name.*" also match names without a dot, as on Windows.
+bool wildcardMatch(const QString& pattern, const QString& name)
+{
+    const QString p = pattern.toCaseFolded();
+    const QString n = name.toCaseFolded();
+    if (globMatch(p, n))
+        return true;
+    return p.endsWith(QLatin1String(".*")) && !n.contains(QLatin1Char('.')) && globMatch(QStringView(p).chopped(2), n);
+}
+
+// Removes the temporary copy unless it was renamed over the target.
+class TempFile
+{
+public:
+    explicit TempFile(const QString& folder)
+    {
+        QByteArray path = QFile::encodeName(join(folder, QStringLiteral(".maj-copy-XXXXXX")));
+        m_fd.reset(::mkostemp(path.data(), O_CLOEXEC));
+        if (!m_fd)
+            fail(posix::errorNumber(errno));
+        m_path = path;
+    }
+    ~TempFile()
+    {
+        if (!m_kept)
+            ::unlink(m_path.constData());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    int fd() const { return m_fd.get(); }
+    const QByteArray& path() const { return m_path; }
+    void closeOrFail()
+    {
+        if (::close(m_fd.release()) != 0)
+            fail(posix::errorNumber(errno));
+    }
+    void keep() { m_kept = true; }
+
+private:
+    posix::UniqueFd m_fd;
+    QByteArray m_path;
+    bool m_kept = false;
+};
+
+void copyContent(int from, int to)
+{
+    static constexpr size_t kChunk = 256 * 1024;
+    std::vector<char> buffer(kChunk);
+    for (;;) {
+        const ssize_t got = posix::retry([&] { return ::read(from, buffer.data(), buffer.size()); });
+        if (got < 0)
+            fail(posix::errorNumber(errno));
+        if (got == 0)
+            return;
+        if (!posix::writeAll(to, buffer.data(), static_cast<size_t>(got)))
+            fail(posix::errorNumber(errno));
+    }
+}
+
+} // namespace
+
+QString hostPath(const QString& windowsPath)
+{
+    const WinPath path = parse(windowsPath);
+    return resolve(driveRoot(path.drive), path.components);
+}
+
+QString windowsPath(const QString& hostPath)
+{
+    const QString path = QDir::cleanPath(QDir(hostPath).absolutePath());
+    const auto under = [&path](const QString& root) -> std::optional<QString> {
+        if (root.isEmpty())
+            return std::nullopt;
+        if (path == root)
+            return QString();
+        const QString prefix = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+        if (path.startsWith(prefix))
+            return path.mid(prefix.size());
+        return std::nullopt;
+    };
+    const QString root = driveCRoot();
+    // The process's current folder comes with symbolic links resolved: try the root both ways.
+    auto rest = under(root);
+    if (!rest)
+        rest = under(QFileInfo(root).canonicalFilePath());
+    if (rest)
+        return QStringLiteral("c:\\") + QString(*rest).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return QStringLiteral("z:\\") + path.mid(1).replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
+bool fileExists(const QString& windowsPath)
+{
+    try {
+        struct stat st;
+        return ::stat(QFile::encodeName(hostPath(windowsPath)).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+    } catch (const MajError&) {
+        return false; // a name that cannot exist
+    }
+}
+
+bool folderExists(const QString& windowsPath)
+{
+    try {
+        return posix::isDirectory(hostPath(windowsPath));
+    } catch (const MajError&) {
+        return false;
+    }
+}
+
+unsigned attributes(const QString& windowsPath)
+{
+    const QString host = hostPath(windowsPath);
+    const struct stat st = statOrFail(host);
+    return attributesOf(st, QFileInfo(host).fileName(), readDosAttrib(-1, host));
+}
+
+void setAttributes(const QString& windowsPath, unsigned attributes)
+{
+    const QString host = hostPath(windowsPath);
+    const struct stat st = statOrFail(host);
+    const QByteArray encoded = QFile::encodeName(host);
+    const mode_t mode = (attributes & ReadOnly) ? (st.st_mode & ~mode_t(0222)) : (st.st_mode | S_IWUSR);
+
+    const auto changeMode = [&] {
+        if ((mode & 07777) != (st.st_mode & 07777) && ::chmod(encoded.constData(), mode & 07777) != 0)
+            failErrno(errno, host);
+    };
+    // Without write permission a non-root owner may not change a user extended attribute, so
+    // write access is granted before the attribute is written and withdrawn after.
+    if (!(attributes & ReadOnly))
+        changeMode();
+    const int error = writeDosAttrib(-1, host, attributes);
+    if (error == ENOTSUP) {
+        // A file system without extended attributes keeps only read-only (the write bit).
+        if (attributes & (Hidden | System))
+            fail(err::PathFileAccess);
+    } else if (error != 0) {
+        failErrno(error, host);
+    }
+    if (attributes & ReadOnly)
+        changeMode();
+}
+
+void copyFile(const QString& source, const QString& target)
+{
+    const QString from = hostPath(source);
+    const QString to = hostPath(target);
+
+    posix::UniqueFd in(::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC));
+    if (!in)
+        failErrno(errno, from);
+    struct stat sourceStat;
+    if (::fstat(in.get(), &sourceStat) != 0)
+        fail(posix::errorNumber(errno));
+    if (!S_ISREG(sourceStat.st_mode))
+        fail(err::PathFileAccess);
+    // Deny-write sharing: a shared lock fails while another process holds a write lock on any
+    // part of the file (a running application, an SQLite write transaction). Held until the end.
+    if (!posix::tryLock(in.get(), F_RDLCK))
+        fail(err::PermissionDenied);
+
+    const QString folder = parentOf(to);
+    if (!posix::isDirectory(folder))
+        fail(err::PathNotFound);
+    struct stat targetStat;
+    if (::stat(QFile::encodeName(to).constData(), &targetStat) == 0) {
+        if (S_ISDIR(targetStat.st_mode) || !(targetStat.st_mode & S_IWUSR))
+            fail(err::PathFileAccess);
+        // A target that another process is using inside a transaction would be replaced under
+        // it and its writes lost; Windows refuses to open such a file as well.
+        posix::UniqueFd busy(::open(QFile::encodeName(to).constData(), O_RDONLY | O_CLOEXEC));
+        if (busy && posix::isLockedByOther(busy.get(), F_WRLCK))
+            fail(err::PermissionDenied);
+    }
+
+    TempFile temp(folder);
+    copyContent(in.get(), temp.fd());
+    // The copy carries the source's attributes and the archive bit of a file just written.
+    const std::optional<unsigned> stored = readDosAttrib(in.get(), from);
+    const unsigned bits = (stored ? *stored & (Hidden | System) : 0u) | Archive;
+    if (const int error = writeDosAttrib(temp.fd(), {}, bits); error != 0 && error != ENOTSUP)
+        fail(posix::errorNumber(error));
+    if (::fchmod(temp.fd(), sourceStat.st_mode & 0777) != 0)
+        fail(posix::errorNumber(errno));
+    const struct timespec times[2] = {{0, UTIME_NOW}, sourceStat.st_mtim};
+    if (::futimens(temp.fd(), times) != 0)
+        fail(posix::errorNumber(errno));
+    if (::fsync(temp.fd()) != 0)
+        fail(posix::errorNumber(errno));
+    temp.closeOrFail();
+    if (::rename(temp.path().constData(), QFile::encodeName(to).constData()) != 0)
+        failErrno(errno, to);
+    temp.keep();
+    posix::syncFolder(folder);
+}
+
+void createFolder(const QString& windowsPath)
+{
+    const QString host = hostPath(windowsPath);
+    struct stat st;
+    if (::lstat(QFile::encodeName(host).constData(), &st) == 0)
+        fail(err::PathFileAccess);
+    if (!posix::isDirectory(parentOf(host)))
+        fail(err::PathNotFound);
+    if (::mkdir(QFile::encodeName(host).constData(), 0777) != 0)
+        fail(errno == EEXIST ? err::PathFileAccess : posix::errorNumber(errno));
+}
+
+QStringList listFiles(const QString& pattern)
+{
+    // A pattern ending with a backslash lists the whole folder.
+    const bool wholeFolder = pattern.endsWith(QLatin1Char('\\'));
+    const WinPath path = parse(wholeFolder ? pattern + QLatin1Char('*') : pattern, true);
+    if (path.components.isEmpty())
+        return {};
+    const QString namePattern = path.components.last();
+    const QString folder = resolve(driveRoot(path.drive), path.components.mid(0, path.components.size() - 1));
+    if (!posix::isDirectory(folder))
+        return {}; // as Dir does: nothing matches in a folder that does not exist
+
+    QStringList names;
+    if (!hasWildcard(namePattern)) {
+        const QString name = storedName(folder, namePattern);
+        if (!name.isEmpty() && isNormalFile(join(folder, name)))
+            names.append(name);
+        return names;
+    }
+    posix::forEachEntry(folder, [&](const QString& entry, unsigned char type) {
+        if (type == DT_DIR || !wildcardMatch(namePattern, entry))
+            return;
+        if (isNormalFile(join(folder, entry)))
+            names.append(entry);
+    });
+    // The file system's order is arbitrary; sorted names make every run empty a folder alike.
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+void deleteFile(const QString& windowsPath)
+{
+    const QString host = hostPath(windowsPath);
+    const QByteArray encoded = QFile::encodeName(host);
+    struct stat st;
+    if (::lstat(encoded.constData(), &st) != 0)
+        failErrno(errno, host);
+    if (S_ISDIR(st.st_mode))
+        fail(err::FileNotFound); // Kill deletes files only
+    if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR))
+        fail(err::PathFileAccess);
+    if (::unlink(encoded.constData()) != 0)
+        failErrno(errno, host);
+}
+
+QDateTime lastModified(const QString& windowsPath)
+{
+    const struct stat st = statOrFail(hostPath(windowsPath));
+    return QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000);
+}
+
+QString currentFolder()
+{
+    return windowsPath(QDir::currentPath());
+}
+
+namespace {
+
+QString searchFolder(const QString& folder, const QString& name, int depth)
+{
+    QString found;
+    QStringList subfolders;
+    posix::forEachEntry(folder, [&](const QString& entry, unsigned char type) {
+        if (type == DT_UNKNOWN)
+            type = posix::entryType(join(folder, entry));
+        if (type == DT_DIR)
+            subfolders.append(entry); // a link to a folder is not followed: no loops
+        else if (found.isEmpty() && sameName(entry, name) && posix::isRegularFile(join(folder, entry)))
+            found = entry;
+    });
+    if (!found.isEmpty())
+        return join(folder, found);
+    if (depth >= kMaxSearchDepth)
+        return {};
+    for (const QString& sub : std::as_const(subfolders)) {
+        QString result = searchFolder(join(folder, sub), name, depth + 1);
+        if (!result.isEmpty())
+            return result;
+    }
+    return {};
+}
+
+} // namespace
+
+QString searchTreeForFile(const QString& root, const QString& name)
+{
+    if (name.isEmpty() || name.contains(QLatin1Char('\\')))
+        fail(err::BadFileName);
+    checkName(name, false);
+    const QString folder = hostPath(root);
+    if (!posix::isDirectory(folder))
+        return {};
+    const QString found = searchFolder(folder, name, 1);
+    return found.isEmpty() ? QString() : windowsPath(found);
+}
+
+} // namespace maj::fs
