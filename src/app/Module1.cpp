@@ -1,7 +1,61 @@
 #include "Module1.h"
 
+#include "QtUiServices.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPixmap>
+
+#include <cstdio>
+
 namespace maj {
 
-void Main() {}
+StartedWindows startWindows(UiServices& ui, Clock& clock)
+{
+    StartedWindows windows;
+    windows.splash = new frmsplash;
+    windows.splash->show();
+    // Lets the splash window paint before the opening work holds the thread.
+    ui.processEvents();
+
+    windows.form = std::make_unique<Form1>(ui, clock);
+    windows.opened = windows.form->showAndActivate();
+    if (!windows.opened)
+        return windows;
+    if (windows.splash)
+        windows.splash->CloseAfter(1);
+    return windows;
+}
+
+bool saveScreenshots(const StartedWindows& windows, const QString& folder)
+{
+    if (!QDir().mkpath(folder))
+        return false;
+    bool saved = true;
+    if (windows.splash)
+        saved = windows.splash->grab().save(QDir(folder).filePath(QStringLiteral("frmsplash.png"))) && saved;
+    if (windows.form)
+        saved = windows.form->grab().save(QDir(folder).filePath(QStringLiteral("Form1.png"))) && saved;
+    return saved;
+}
+
+void Main()
+{
+    static QtUiServices ui;
+    static SystemClock clock;
+    auto* windows = new StartedWindows(startWindows(ui, clock));
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, [windows] {
+        delete windows->splash.data();
+        delete windows;
+    });
+
+    const QString screenshots = qEnvironmentVariable("MAJ_SCREENSHOT_DIR");
+    if (!screenshots.isEmpty()) {
+        ui.processEvents();
+        if (!saveScreenshots(*windows, screenshots))
+            std::fprintf(stderr, "maj: cannot write the window pictures into %s\n", qPrintable(screenshots));
+        runHandler(ui, [] { ui.endProgram(); });
+    }
+}
 
 } // namespace maj

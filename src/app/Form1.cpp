@@ -1,0 +1,344 @@
+#include "Form1.h"
+
+#include "AppIcon.h"
+#include "DbSteps.h"
+#include "Nomenclature.h"
+#include "Opening.h"
+#include "Sequence.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QTextDocument>
+
+namespace maj {
+
+namespace {
+
+// Client area, in twips.
+constexpr double clientWidth = 20550;
+constexpr double clientHeight = 9885;
+
+struct Placement
+{
+    const char* name;
+    double left, top, width, height; // twips
+};
+
+// The controls' design geometry.
+constexpr Placement placements[] = {
+    {"txtconvention", 720, 480, 19215, 6855},
+    {"btnimprimer", 2160, 7680, 2895, 1575},
+    {"Command2", 5280, 7680, 2775, 1575},
+    {"Command1", 8280, 7680, 2655, 1575},
+    {"Btnancienexe", 11160, 7680, 2655, 1575},
+    {"btnquit", 14040, 7680, 2655, 1575},
+    {"lbllangue", 16920, 7680, 855, 615},
+    {"LBLSERVEURCLIENT", 16920, 8400, 3135, 855},
+    {"btnoui", 10200, 7920, 1815, 855},
+    {"btnnon", 7560, 7920, 1815, 855},
+    {"chkXP", 17040, 7560, 3255, 375},
+    {"lbldate", 12480, 7680, 2415, 375},
+    {"lblnumerodemaj", 480, 7920, 1575, 375},
+    {"l", 3240, 1560, 11895, 4350},
+    {"btnquitter", 3240, 6000, 11895, 615},
+    {"btnbd", 360, 8880, 1695, 735},
+    // Beyond the design: the running step and its progress, at the top of the contract's place and
+    // above the list of duplicates.
+    {"lbletape", 720, 480, 19215, 615},
+    {"pgbprogression", 720, 1140, 19215, 375},
+};
+
+// The tab order of the design (indices 0 to 15).
+constexpr const char* tabOrderNames[] = {
+    "l",       "btnquitter", "txtconvention", "btnnon",       "btnoui",           "btnimprimer",    "btnbd",
+    "lbldate", "Command1",   "Command2",      "Btnancienexe", "LBLSERVEURCLIENT", "lblnumerodemaj", "chkXP",
+    "btnquit", "lbllangue",
+};
+
+const QString designFace = QStringLiteral("MS Sans Serif");
+
+QFont designFont(double pointSize, bool bold = false)
+{
+    QFont font(designFace);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+// A command button whose caption wraps over several lines, as the old buttons' captions did.
+class CommandButton : public QPushButton
+{
+public:
+    CommandButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QString caption = option.text;
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).adjusted(2, 2, -2, -2);
+        style()->drawItemText(&painter, area, Qt::AlignCenter | Qt::TextWordWrap, option.palette, isEnabled(), caption,
+                              QPalette::ButtonText);
+    }
+};
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* button = new CommandButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+void setBackground(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Button, colour);
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QString displayed(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+} // namespace
+
+Form1::Form1(UiServices& ui, Clock& clock, QWidget* parent) : QWidget(parent), m_core(ui, clock)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowIcon(applicationIcon());
+    setFont(designFont(8.25));
+    setFixedSize(twipsToPixels(clientWidth), twipsToPixels(clientHeight));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, QColor(224, 224, 224));
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    buildControls();
+
+    // Centred on the screen; a screen smaller than the window keeps its top left corner reachable.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(qMax(area.x(), area.x() + (area.width() - width()) / 2),
+             qMax(area.y(), area.y() + (area.height() - height()) / 2));
+    }
+
+    connect(&m_core.window, &WindowModel::changed, this, &Form1::showModel);
+    connect(&m_core.window, &WindowModel::progressChanged, this, &Form1::showProgress);
+    showModel();
+
+    handle([](Form1Core& f) { bindAtLoad(f); });
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls()
+{
+    txtconvention = new QPlainTextEdit(this);
+    txtconvention->setObjectName(QStringLiteral("txtconvention"));
+    txtconvention->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtconvention->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtconvention->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtconvention->setTabChangesFocus(true);
+    txtconvention->setFont(designFont(m_core.window.txtconventionFontSize));
+
+    btnimprimer = makeButton(this, "btnimprimer", QStringLiteral("Imprimer le contrat de maintenance"));
+    Command2 = makeButton(this, "Command2", QStringLiteral("Je n'accepte pas les termes du contrat de maintenance"));
+    Command1 = makeButton(this, "Command1", QStringLiteral("J'accepte les termes du contrat de maintenance"));
+    Btnancienexe = makeButton(this, "Btnancienexe", QStringLiteral("Retour à l'ancien exécutable"));
+    btnquit = makeButton(this, "btnquit", QStringLiteral("Quitter"));
+
+    lbllangue = new QLabel(this);
+    lbllangue->setObjectName(QStringLiteral("lbllangue"));
+    lbllangue->setFont(designFont(18));
+    LBLSERVEURCLIENT = new QLabel(this);
+    LBLSERVEURCLIENT->setObjectName(QStringLiteral("LBLSERVEURCLIENT"));
+    LBLSERVEURCLIENT->setFont(designFont(18, true));
+    LBLSERVEURCLIENT->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    LBLSERVEURCLIENT->setWordWrap(true);
+
+    btnoui = makeButton(this, "btnoui", QStringLiteral("J'accepte les termes du contrat de maintenance"));
+    setBackground(btnoui, QColor(128, 255, 128));
+    btnnon = makeButton(this, "btnnon", QStringLiteral("Je n'accepte pas les termes du contrat de maintenance"));
+    setBackground(btnnon, QColor(255, 128, 128));
+
+    chkXP = new QCheckBox(QStringLiteral("MSINET.OCX non enregistré"), this);
+    chkXP->setObjectName(QStringLiteral("chkXP"));
+    lbldate = new QLabel(this);
+    lbldate->setObjectName(QStringLiteral("lbldate"));
+    lblnumerodemaj = new QLabel(this);
+    lblnumerodemaj->setObjectName(QStringLiteral("lblnumerodemaj"));
+    l = new QListWidget(this);
+    l->setObjectName(QStringLiteral("l"));
+    btnquitter = makeButton(this, "btnquitter", QStringLiteral("Quitter"));
+    btnbd = makeButton(this, "btnbd", QStringLiteral("Btnbd"));
+
+    lbletape = new QLabel(this);
+    lbletape->setObjectName(QStringLiteral("lbletape"));
+    lbletape->setFont(designFont(10, true));
+    lbletape->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    pgbprogression = new QProgressBar(this);
+    pgbprogression->setObjectName(QStringLiteral("pgbprogression"));
+
+    for (const Placement& p : placements) {
+        QWidget* widget = findChild<QWidget*>(QLatin1String(p.name), Qt::FindDirectChildrenOnly);
+        Q_ASSERT(widget);
+        widget->setGeometry(twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(p.width),
+                            twipsToPixels(p.height));
+    }
+    for (const char* name : tabOrderNames)
+        m_tabOrder.append(findChild<QWidget*>(QLatin1String(name), Qt::FindDirectChildrenOnly));
+    for (qsizetype i = 1; i < m_tabOrder.size(); ++i)
+        setTabOrder(m_tabOrder.at(i - 1), m_tabOrder.at(i));
+
+    // Hidden at start; the model shows what the steps make visible.
+    const QList<QWidget*> hiddenAtStart{Btnancienexe, btnoui, btnnon,   chkXP,         lbldate, lblnumerodemaj, l,
+                                        btnquitter,   btnbd,  lbletape, pgbprogression};
+    for (QWidget* hidden : hiddenAtStart)
+        hidden->hide();
+
+    connectButton(btnimprimer, &btnimprimer_Click, true);
+    connectButton(Command2, &Command2_Click, true);
+    connectButton(Command1, &Command1_Click, true);
+    connectButton(Btnancienexe, &Btnancienexe_Click, false);
+    connectButton(btnquit, &btnquit_Click, false);
+    connectButton(btnoui, &btnoui_Click, true);
+    connectButton(btnnon, &btnnon_Click, true);
+    connectButton(btnquitter, &btnquitter_Click, false);
+    connectButton(btnbd, &btnbd_Click, false);
+
+    connect(txtconvention, &QPlainTextEdit::textChanged, this, &Form1::takeUserText);
+    connect(chkXP, &QCheckBox::toggled, this, [this](bool checked) {
+        if (!m_showing)
+            m_core.window.chkXP = checked;
+    });
+}
+
+void Form1::connectButton(QPushButton* button, void (*handler)(Form1Core&), bool blockedWhileRunning)
+{
+    connect(button, &QPushButton::clicked, this, [this, handler, blockedWhileRunning] {
+        // Disabled while the sequence runs; a click queued before that does nothing either.
+        if (blockedWhileRunning && m_core.window.running)
+            return;
+        handle(handler);
+    });
+}
+
+void Form1::handle(const std::function<void(Form1Core&)>& handler)
+{
+    runHandler(m_core.ui, [&] { handler(m_core); });
+}
+
+bool Form1::showAndActivate()
+{
+    show();
+    if (m_activated)
+        return true;
+    m_activated = true;
+    bool completed = false;
+    handle([&completed](Form1Core& f) {
+        Form_Activate(f);
+        completed = true;
+    });
+    showModel();
+    // The focus starts in the first visible control of the tab order.
+    for (QWidget* widget : std::as_const(m_tabOrder)) {
+        if (widget->isVisibleTo(this) && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus)) {
+            widget->setFocus(Qt::OtherFocusReason);
+            break;
+        }
+    }
+    return completed;
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    handle([](Form1Core& f) { f.ui.endProgram(); });
+    event->accept();
+}
+
+void Form1::showModel()
+{
+    const WindowModel& w = m_core.window;
+    m_showing = true;
+    setWindowTitle(w.caption);
+    lbllangue->setText(w.lbllangue);
+    LBLSERVEURCLIENT->setText(w.LBLSERVEURCLIENT);
+    lbldate->setText(w.lbldate);
+    lblnumerodemaj->setText(w.lblnumerodemaj);
+
+    if (txtconvention->font().pointSizeF() != w.txtconventionFontSize)
+        txtconvention->setFont(designFont(w.txtconventionFontSize));
+    if (w.txtconvention != m_shownText) {
+        m_shownText = w.txtconvention;
+        txtconvention->setPlainText(displayed(w.txtconvention));
+    }
+    txtconvention->setVisible(w.txtconventionVisible);
+
+    QStringList shownLines;
+    for (int i = 0; i < l->count(); ++i)
+        shownLines.append(l->item(i)->text());
+    if (shownLines != w.l) {
+        l->clear();
+        l->addItems(w.l);
+    }
+    l->setVisible(w.lVisible);
+    btnquitter->setVisible(w.btnquitterVisible);
+    Btnancienexe->setVisible(w.btnancienexeVisible);
+    btnoui->setVisible(w.btnouiVisible);
+    btnnon->setVisible(w.btnnonVisible);
+    chkXP->setChecked(w.chkXP);
+
+    // While the sequence runs, accepting, refusing and printing do nothing.
+    for (QPushButton* button : {Command1, Command2, btnimprimer, btnoui, btnnon})
+        button->setEnabled(!w.running);
+    m_showing = false;
+    showProgress();
+}
+
+void Form1::showProgress()
+{
+    const WindowModel& w = m_core.window;
+    lbletape->setText(w.stepText);
+    const int maximum = qMax(1, w.progressMaximum);
+    pgbprogression->setRange(0, maximum);
+    pgbprogression->setValue(qBound(0, w.progressValue, maximum));
+    lbletape->setVisible(w.running);
+    pgbprogression->setVisible(w.running);
+    // No event is processed during the steps: paint now.
+    if (w.running && isVisible()) {
+        lbletape->repaint();
+        pgbprogression->repaint();
+    }
+}
+
+void Form1::takeUserText()
+{
+    if (m_showing)
+        return;
+    // The raw text keeps non-breaking blanks; blocks end with paragraph separators.
+    QString text = txtconvention->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    m_shownText = text;
+    m_core.window.txtconvention = text;
+}
+
+} // namespace maj

@@ -1,0 +1,72 @@
+#include "Printing.h"
+
+#include "MajError.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTextDocument>
+
+namespace maj::printing {
+
+void printText(QPrinter& printer, const QString& text)
+{
+    // The old program set one further printer property to 2; here it is the orientation: landscape
+    // suits the contract's long lines.
+    printer.setPageOrientation(QPageLayout::Landscape);
+
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw MajError(err::PrinterError, QStringLiteral("L'imprimante n'a pu commencer l'impression"));
+
+    QTextDocument document;
+    // Fonts and lines are measured at the printer's resolution, not the screen's.
+    document.documentLayout()->setPaintDevice(&printer);
+    QFont font;
+    font.setPointSize(fontPointSize);
+    document.setDefaultFont(font);
+    QTextOption option = document.defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    document.setDefaultTextOption(option);
+    document.setDocumentMargin(0);
+
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // The text is printed as one item followed by a line end.
+    document.setPlainText(lines + QLatin1Char('\n'));
+
+    const QSizeF page(printer.width(), printer.height());
+    document.setPageSize(page);
+    const int pages = document.pageCount();
+    for (int i = 0; i < pages; ++i) {
+        if (i > 0 && !printer.newPage())
+            throw MajError(err::PrinterError, QStringLiteral("L'imprimante n'a pu passer à la page suivante"));
+        painter.save();
+        painter.translate(0, -page.height() * i);
+        document.drawContents(&painter, QRectF(QPointF(0, page.height() * i), page));
+        painter.restore();
+    }
+    if (!painter.end() || printer.printerState() == QPrinter::Error)
+        throw MajError(err::PrinterError, QStringLiteral("L'impression n'a pu être envoyée à l'imprimante"));
+}
+
+void printOnPrinter(const QPrinterInfo& printer, const QString& text, const QString& documentName)
+{
+    if (printer.isNull())
+        throw MajError(err::PrinterError, QStringLiteral("Aucune imprimante n'est installée"));
+    QPrinter device(printer, QPrinter::HighResolution);
+    if (!device.isValid())
+        throw MajError(err::PrinterError,
+                       QStringLiteral("L'imprimante %1 n'est pas disponible").arg(printer.printerName()));
+    device.setDocName(documentName);
+    printText(device, text);
+}
+
+void printOnDefaultPrinter(const QString& text, const QString& documentName)
+{
+    printOnPrinter(QPrinterInfo::defaultPrinter(), text, documentName);
+}
+
+} // namespace maj::printing

@@ -1,0 +1,55 @@
+#include "QtUiServices.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace maj {
+
+void QtUiServices::setBusyCursor(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtUiServices::processEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+void QtUiServices::waitForEvents(int ms)
+{
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(qMax(0, ms));
+    // Blocks until at least one event is there (the timer's at the latest), then handles what came.
+    loop.processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void QtUiServices::programEnded()
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(0);
+}
+
+void QtUiServices::showMessage(const QString& text, const QString& title)
+{
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+} // namespace maj

@@ -1,0 +1,109 @@
+#include "QtUiServices.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace maj;
+
+namespace {
+
+TEST(QtUiServices, BusyCursorIsAStateNotAStack)
+{
+    QtUiServices ui;
+    ASSERT_EQ(QApplication::overrideCursor(), nullptr);
+    ui.setBusyCursor(true);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    ui.setBusyCursor(true);
+    ui.setBusyCursor(false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ui.setBusyCursor(false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(QtUiServices, WaitForEventsWakesOnAnEvent)
+{
+    QtUiServices ui;
+    bool fired = false;
+    QTimer::singleShot(20, [&fired] { fired = true; });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!fired && elapsed.elapsed() < 20000)
+        ui.waitForEvents(20000);
+    EXPECT_TRUE(fired);
+    EXPECT_LT(elapsed.elapsed(), 10000) << "woken by the event, not by the end of the wait";
+}
+
+TEST(QtUiServices, WaitForEventsSleepsWhenNothingHappens)
+{
+    QtUiServices ui;
+    ui.processEvents();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    ui.waitForEvents(200);
+    // It slept in the event loop rather than returning at once (nothing else wakes a test process).
+    EXPECT_GE(elapsed.elapsed(), 50);
+}
+
+TEST(QtUiServices, MessageBoxHasNoIconAndOnlyOk)
+{
+    QtUiServices ui;
+    struct Seen
+    {
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::Information;
+        int buttons = 0;
+    };
+    QList<Seen> seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen.append({box->windowTitle(), box->text(), box->icon(), int(box->buttons().size())});
+        box->button(QMessageBox::Ok)->click();
+    });
+    poll.start(10);
+    ui.message(QStringLiteral("Mise à jour effectuée!"));
+    ui.message(QStringLiteral("Vérification terminée !"), QStringLiteral("Doublons"));
+    poll.stop();
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0].title, QStringLiteral("Mise à jour"));
+    EXPECT_EQ(seen[0].text, QStringLiteral("Mise à jour effectuée!"));
+    EXPECT_EQ(seen[0].icon, QMessageBox::NoIcon);
+    EXPECT_EQ(seen[0].buttons, 1);
+    EXPECT_EQ(seen[1].title, QStringLiteral("Doublons"));
+}
+
+TEST(QtUiServicesDeathTest, ProgramEndedLeavesAtOnceWithCodeZero)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            QtUiServices ui;
+            ui.programEnded();
+            std::exit(3); // never reached
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(QtUiServicesDeathTest, EndProgramThroughTheHandlerBoundary)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            QtUiServices ui;
+            runHandler(ui, [&ui] { ui.endProgram(); });
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+} // namespace
