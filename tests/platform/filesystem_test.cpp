@@ -471,13 +471,6 @@ TEST_F(FsCopy, FailuresLeaveTheTargetAndNoTemporaryFile)
     }
 }
 
-TEST_F(FsCopy, SucceedsWithoutTemporaryFileWhenTheTargetIsNew)
-{
-    fs::copyFile(R"(c:\praxidome\pat.mdb)", R"(c:\MAJJAN2021\Pat.mdb)");
-    EXPECT_EQ(entries(drive.host("MAJJAN2021")), QStringList({"Pat.mdb"}));
-    EXPECT_EQ(drive.read("MAJJAN2021/Pat.mdb"), "nouveau contenu");
-}
-
 TEST_F(FsCopy, CopiesALargeFileWhole)
 {
     QByteArray content(3 * 1024 * 1024 + 17, '\0');
