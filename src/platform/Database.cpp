@@ -31,12 +31,19 @@ void DataSource::refresh()
     std::shared_ptr<jet::Connection> connection;
     try {
         m_recordset.reset();
-        connection = jet::Connection::acquire(m_databaseName);
+        // A record source set anew on the same file (once per row in the duplicate check) keeps
+        // the connection without resolving the path again.
+        if (m_connection && m_connectedPath == m_databaseName)
+            connection = std::static_pointer_cast<jet::Connection>(m_connection);
+        else
+            connection = jet::Connection::acquire(m_databaseName);
     } catch (...) {
         m_connection.reset();
+        m_connectedPath.clear();
         throw;
     }
     m_connection = connection;
+    m_connectedPath = m_databaseName;
     // With no record source the file is open and no recordset is: recordset() is then 91.
     if (m_recordSource.trimmed().isEmpty())
         return;
@@ -44,6 +51,7 @@ void DataSource::refresh()
         m_recordset = jet::openRecordset(connection, m_recordSource);
     } catch (...) {
         m_connection.reset();
+        m_connectedPath.clear();
         throw;
     }
 }
@@ -63,6 +71,7 @@ void DataSource::release() noexcept
         static_cast<jet::Connection*>(m_connection.get())->commit();
         m_connection.reset();
     }
+    m_connectedPath.clear();
 }
 
 Recordset& DataSource::recordset()

@@ -102,6 +102,7 @@ private:
     QString m_databaseName;
     QString m_recordSource;
     std::shared_ptr<void> m_connection; // the shared connection of the file, kept while open
+    QString m_connectedPath;            // the database name m_connection was opened for
     std::unique_ptr<Recordset> m_recordset;
 };
 

@@ -454,7 +454,7 @@ void Connection::beginWrite()
 
 void Connection::commit() noexcept
 {
-    if (!m_db.inTransaction())
+    if (m_holdCommits > 0 || !m_db.inTransaction())
         return;
     try {
         m_db.exec(QStringLiteral("COMMIT"));
@@ -487,8 +487,11 @@ quint64 Connection::generation()
             auto& version = statement(QStringLiteral("PRAGMA data_version"));
             if (version.step()) {
                 const qint64 v = version.column(0).toLongLong();
-                if (m_lastDataVersion >= 0 && v != m_lastDataVersion)
+                // Another connection committed: rows and definitions may all have changed.
+                if (m_lastDataVersion >= 0 && v != m_lastDataVersion) {
                     ++m_generation;
+                    ++m_schemaGeneration;
+                }
                 m_lastDataVersion = v;
             }
             version.reset();
@@ -533,6 +536,60 @@ void Connection::onUpdate(void* self, int, const char*, const char* table, qint6
         return;
     }
     connection->tableChanged(name, true);
+}
+
+std::shared_ptr<const TableInfo> Connection::table(const QString& name)
+{
+    if (m_tableInfosGeneration != m_schemaGeneration) {
+        m_tableInfos.clear();
+        m_tableInfosGeneration = m_schemaGeneration;
+    }
+    const QString key = name.toLower();
+    if (const auto it = m_tableInfos.constFind(key); it != m_tableInfos.constEnd())
+        return *it;
+    auto info = std::make_shared<TableInfo>();
+    try {
+        {
+            auto& find = statement(
+                QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"));
+            find.bind(1, name);
+            if (find.step())
+                info->name = find.column(0).toString();
+            find.reset();
+        }
+        if (info->name.isEmpty())
+            return nullptr;
+        info->quotedName =
+            QLatin1Char('"') + QString(info->name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+        sqlite::Statement pragma = m_db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(info->quotedName));
+        QStringList defaults;
+        QStringList names;
+        while (pragma.step()) {
+            TableInfo::Column c;
+            c.name = pragma.column(1).toString();
+            c.type = parseDeclaredType(pragma.column(2).toString());
+            const QVariant dflt = pragma.column(4);
+            defaults.append(dflt.isValid() ? dflt.toString() : QStringLiteral("NULL"));
+            names.append(QLatin1Char('"') + QString(c.name).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+                         QLatin1Char('"'));
+            info->byName.insert(foldKey(c.name), int(info->columns.size()));
+            info->columns.push_back(std::move(c));
+        }
+        if (std::any_of(defaults.begin(), defaults.end(),
+                        [](const QString& d) { return d != QLatin1String("NULL"); })) {
+            sqlite::Statement values = m_db.prepare(QStringLiteral("SELECT ") + defaults.join(QLatin1Char(',')));
+            if (values.step()) {
+                for (size_t i = 0; i < info->columns.size(); ++i)
+                    info->columns[i].defaultValue = readColumn(values.handle(), int(i), info->columns[i].type);
+            }
+        }
+        info->selectRow =
+            QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(names.join(QLatin1Char(',')), info->quotedName);
+    } catch (const sqlite::SqliteError& e) {
+        raise(e, Context::Query);
+    }
+    m_tableInfos.insert(key, info);
+    return info;
 }
 
 Lookup& Connection::lookup(const QString& table, const QString& column)

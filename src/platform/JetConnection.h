@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JetTypes.h"
 #include "MajError.h"
 #include "Sqlite.h"
 
@@ -55,6 +56,28 @@ MajError translate(const sqlite::SqliteError& error, Context context);
 [[noreturn]] void raise(int number, const QString& description = {});
 [[noreturn]] void raise(const sqlite::SqliteError& error, Context context);
 
+// A table's definition as PRAGMA table_info gives it, with what a recordset needs to read it.
+struct TableInfo
+{
+    struct Column
+    {
+        QString name;
+        ColumnType type;
+        QVariant defaultValue; // what a new record shows before it is written
+    };
+    QString name; // as created
+    QString quotedName;
+    std::vector<Column> columns;
+    QHash<QString, int> byName; // case-folded
+    QString selectRow;          // every column of one row, by rowid
+
+    int indexOf(const QString& column) const
+    {
+        const auto it = byName.constFind(column.toCaseFolded());
+        return it == byName.constEnd() ? -1 : *it;
+    }
+};
+
 class Connection
 {
 public:
@@ -78,6 +101,19 @@ public:
     void commit() noexcept;
     bool inTransaction() const { return m_db.inTransaction(); }
 
+    // Defers commits while a change that must be whole (a table rebuild) is under way.
+    class HoldCommits
+    {
+    public:
+        explicit HoldCommits(Connection& connection) : m_connection(connection) { ++m_connection.m_holdCommits; }
+        ~HoldCommits() { --m_connection.m_holdCommits; }
+        HoldCommits(const HoldCommits&) = delete;
+        HoldCommits& operator=(const HoldCommits&) = delete;
+
+    private:
+        Connection& m_connection;
+    };
+
     // A cached prepared statement, reset before it is handed out.
     sqlite::Statement& statement(const QString& sql);
 
@@ -85,6 +121,8 @@ public:
     // generation(): bumped by every change the connection cannot follow in detail (another
     // connection committed, a statement was run directly); it checks PRAGMA data_version.
     quint64 generation();
+    // The generation as last checked, without asking the file: for reads of a row already fetched.
+    quint64 knownGeneration() const { return m_generation; }
     // Every change of a table's rows, the recordsets' own writes included.
     quint64 tableWrites(const QString& table) const;
     // Changes of a table's rows made behind the recordsets' back (triggers, other statements).
@@ -93,6 +131,10 @@ public:
     quint64 schemaGeneration() const { return m_schemaGeneration; }
     // After a statement run directly: every cache of the connection is stale.
     void changedBehind();
+
+    // The definition of a table named in any letter case; null when there is none. Kept until
+    // the schema changes.
+    std::shared_ptr<const TableInfo> table(const QString& name);
 
     // The look-up of a column's values, built on first use with one scan and rebuilt when the
     // table changed behind it.
@@ -141,7 +183,10 @@ private:
     quint64 m_schemaGeneration = 1;
     QHash<QString, TableState> m_tables; // by lower-case name
     QHash<QString, std::shared_ptr<sqlite::Statement>> m_statements;
+    QHash<QString, std::shared_ptr<const TableInfo>> m_tableInfos; // by lower-case name
+    quint64 m_tableInfosGeneration = 0;
     QHash<QString, std::shared_ptr<Lookup>> m_lookups; // "table\ncolumn", lower case
+    int m_holdCommits = 0;
     bool m_ownWrite = false;
     QString m_ownTable;
     std::vector<HookEvent> m_ownEvents;

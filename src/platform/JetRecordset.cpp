@@ -1,11 +1,642 @@
 #include "JetRecordset.h"
 
+#include "JetSql.h"
+#include "JetTypes.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
 namespace maj::jet {
 
-std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>&, const QString&)
+namespace {
+
+const QString kReadOnly = QStringLiteral("Impossible de mettre à jour. Base de données ou objet en lecture seule.");
+const QString kNoAddOrEdit = QStringLiteral("Mise à jour ou Annuler mise à jour sans AjouterNouveau ou Modifier.");
+
+// Position, bounds and record count, shared by every kind of recordset. The count follows the old
+// engine: the records visited so far, complete after a move to the last one.
+class Positioned : public Recordset
 {
-    // Recordsets come in the next change.
-    raise(err::TableNotFound);
+public:
+    bool isBof() const override { return size() == 0 || m_pos < 0; }
+    bool isEof() const override { return size() == 0 || m_pos >= size(); }
+    int recordCount() const override { return int(m_seen); }
+    bool noMatch() const override { return m_noMatch; }
+
+    void moveFirst() override
+    {
+        dropPending();
+        if (size() == 0)
+            raise(err::NoCurrentRecord);
+        moveTo(0);
+    }
+    void moveLast() override
+    {
+        dropPending();
+        if (size() == 0)
+            raise(err::NoCurrentRecord);
+        moveTo(size() - 1);
+        m_seen = size();
+    }
+    void moveNext() override
+    {
+        dropPending();
+        if (isEof())
+            raise(err::NoCurrentRecord);
+        // After a delete the slot already holds the record that followed the deleted one.
+        moveTo(m_deleted ? m_pos : m_pos + 1);
+    }
+    void movePrevious() override
+    {
+        dropPending();
+        if (isBof())
+            raise(err::NoCurrentRecord);
+        moveTo(m_pos - 1);
+    }
+
+protected:
+    virtual qsizetype size() const = 0;
+    virtual void dropPending() {}
+    virtual void rowChanged() {}
+
+    void moveTo(qsizetype pos)
+    {
+        m_deleted = false;
+        m_pos = std::clamp<qsizetype>(pos, -1, size());
+        if (m_pos >= 0 && m_pos < size())
+            m_seen = std::max(m_seen, m_pos + 1);
+        rowChanged();
+    }
+    bool hasCurrent() const { return !m_deleted && m_pos >= 0 && m_pos < size(); }
+    void requireCurrent() const
+    {
+        if (!hasCurrent())
+            raise(err::NoCurrentRecord);
+    }
+    void opened()
+    {
+        m_pos = size() > 0 ? 0 : 0;
+        m_seen = size() > 0 ? 1 : 0;
+    }
+
+    qsizetype m_pos = 0;
+    qsizetype m_seen = 0;
+    bool m_noMatch = false;
+    bool m_deleted = false;
+};
+
+int fieldIndex(const QHash<QString, int>& byName, const QString& name)
+{
+    const auto it = byName.constFind(foldKey(name));
+    if (it == byName.constEnd())
+        raise(err::ItemNotFound);
+    return *it;
+}
+
+// ---------------------------------------------------------------------------------------------
+// A table's rows by rowid, or the rows of a look-up: the keys are held, the values fetched one
+// row at a time.
+
+class KeysetRecordset final : public Positioned
+{
+public:
+    KeysetRecordset(std::shared_ptr<Connection> connection, QString table, bool updatable)
+        : m_connection(std::move(connection)), m_table(std::move(table)), m_updatable(updatable)
+    {
+        loadColumns();
+    }
+
+    void setKeys(std::vector<qint64> keys)
+    {
+        m_keys = std::move(keys);
+        opened();
+    }
+
+    void loadAllKeys()
+    {
+        std::vector<qint64> keys;
+        try {
+            sqlite::Statement scan =
+                m_connection->db().prepare(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(m_quotedTable));
+            while (scan.step())
+                keys.push_back(sqlite3_column_int64(scan.handle(), 0));
+        } catch (const sqlite::SqliteError& e) {
+            raise(e, Context::Query);
+        }
+        setKeys(std::move(keys));
+    }
+
+    int fieldCount() const override { return int(m_info->columns.size()); }
+    QString fieldName(int position) const override
+    {
+        checkPosition(position);
+        return m_info->columns[size_t(position)].name;
+    }
+    Value field(const QString& name) const override { return field(fieldIndex(m_info->byName, name)); }
+    Value field(int position) const override
+    {
+        const_cast<KeysetRecordset*>(this)->checkSchema();
+        checkPosition(position);
+        const auto i = size_t(position);
+        if (m_pending != Pending::None && m_set[i])
+            return m_values[i];
+        if (m_pending == Pending::Add)
+            return m_info->columns[i].defaultValue;
+        return currentRow()[i];
+    }
+
+    bool isUpdatable() const override { return m_updatable; }
+
+    void addNew() override
+    {
+        checkSchema();
+        requireUpdatable();
+        startPending(Pending::Add);
+    }
+    void edit() override
+    {
+        checkSchema();
+        requireUpdatable();
+        requireCurrent();
+        currentRow();
+        startPending(Pending::Edit);
+        m_editRowid = m_keys[size_t(m_pos)];
+    }
+    void setField(const QString& name, const Value& value) override
+    {
+        setField(fieldIndex(m_info->byName, name), value);
+    }
+    void setField(int position, const Value& value) override
+    {
+        checkSchema();
+        checkPosition(position);
+        if (!m_updatable)
+            raise(3027, kReadOnly);
+        if (m_pending == Pending::None)
+            raise(3020, kNoAddOrEdit);
+        const auto i = size_t(position);
+        const QVariant stored = toStored(value, m_info->columns[i].type);
+        m_stored[i] = stored;
+        m_values[i] = fromStored(stored, m_info->columns[i].type);
+        m_set[i] = true;
+    }
+    void update() override
+    {
+        checkSchema();
+        if (m_pending == Pending::None)
+            raise(3020, kNoAddOrEdit);
+        if (m_pending == Pending::Add)
+            insertPending();
+        else
+            updatePending();
+    }
+    void cancelUpdate() override { dropPending(); }
+
+    void deleteCurrent() override
+    {
+        checkSchema();
+        requireUpdatable();
+        requireCurrent();
+        dropPending();
+        const qint64 rowid = m_keys[size_t(m_pos)];
+        const std::vector<Lookup*> lookups = m_connection->lookupsOf(m_table);
+        const std::vector<QVariant> old = rawValues(rowid, lookups);
+        m_connection->beginWrite();
+        {
+            Connection::OwnWrite own(*m_connection, m_table);
+            try {
+                auto& remove =
+                    m_connection->statement(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(m_quotedTable));
+                remove.bind(1, rowid);
+                remove.step();
+                remove.reset();
+            } catch (const sqlite::SqliteError& e) {
+                raise(e, Context::Write);
+            }
+            own.settle(rowid);
+        }
+        for (size_t k = 0; k < lookups.size(); ++k)
+            lookups[k]->remove(rowid, old[k]);
+        m_keys.erase(m_keys.begin() + m_pos);
+        m_seen = std::max<qsizetype>(0, m_seen - 1);
+        m_deleted = true;
+        m_cacheRowid = 0;
+        m_cacheValid = false;
+    }
+
+    void findFirst(const QString& criterion) override
+    {
+        checkSchema();
+        dropPending();
+        m_noMatch = false;
+        m_connection->generation();
+        if (const auto simple = simpleCriterion(criterion)) {
+            const int column = columnIndex(simple->column);
+            if (column >= 0 && (simple->isNull || m_info->columns[size_t(column)].type.textAffinity)) {
+                Lookup& lookup = m_connection->lookup(m_table, m_info->columns[size_t(column)].name);
+                const std::vector<qint64> rows = simple->isNull ? lookup.nulls() : lookup.equal(simple->text);
+                for (const qint64 rowid : rows) {
+                    if (positionOf(rowid) >= 0) {
+                        moveTo(positionOf(rowid));
+                        return;
+                    }
+                }
+                m_noMatch = true;
+                return;
+            }
+        }
+        const QString sql = QStringLiteral("SELECT rowid FROM %1 WHERE (%2) ORDER BY rowid")
+                                .arg(m_quotedTable, translateCriterion(criterion));
+        try {
+            sqlite::Statement search = m_connection->db().prepare(sql);
+            while (search.step()) {
+                const qsizetype pos = positionOf(sqlite3_column_int64(search.handle(), 0));
+                if (pos >= 0) {
+                    search.reset();
+                    moveTo(pos);
+                    return;
+                }
+            }
+        } catch (const sqlite::SqliteError& e) {
+            raise(e, Context::Criteria);
+        }
+        m_noMatch = true;
+    }
+
+protected:
+    qsizetype size() const override { return qsizetype(m_keys.size()); }
+    void dropPending() override { m_pending = Pending::None; }
+
+private:
+    enum class Pending
+    {
+        None,
+        Add,
+        Edit
+    };
+
+    void loadColumns()
+    {
+        auto info = m_connection->table(m_table);
+        if (!info)
+            raise(err::TableNotFound);
+        m_info = std::move(info);
+        m_quotedTable = m_info->quotedName;
+        m_schemaGeneration = m_connection->schemaGeneration();
+        m_cacheValid = false;
+        m_pending = Pending::None;
+        m_values.assign(m_info->columns.size(), QVariant());
+        m_stored.assign(m_info->columns.size(), QVariant());
+        m_set.assign(m_info->columns.size(), false);
+    }
+
+    // A table whose definition changed (a column added or retyped) is read again.
+    void checkSchema()
+    {
+        if (m_connection->schemaGeneration() != m_schemaGeneration)
+            loadColumns();
+    }
+
+    void checkPosition(int position) const
+    {
+        if (position < 0 || size_t(position) >= m_info->columns.size())
+            raise(err::ItemNotFound);
+    }
+
+    int columnIndex(const QString& name) const { return m_info->indexOf(name); }
+
+    void requireUpdatable() const
+    {
+        if (!m_updatable)
+            raise(3027, kReadOnly);
+    }
+
+    void startPending(Pending kind)
+    {
+        m_pending = kind;
+        std::fill(m_set.begin(), m_set.end(), false);
+        std::fill(m_values.begin(), m_values.end(), QVariant());
+        std::fill(m_stored.begin(), m_stored.end(), QVariant());
+    }
+
+    qsizetype positionOf(qint64 rowid) const
+    {
+        const auto it = std::lower_bound(m_keys.begin(), m_keys.end(), rowid);
+        return it != m_keys.end() && *it == rowid ? qsizetype(it - m_keys.begin()) : -1;
+    }
+
+    void rowChanged() override { m_cacheValid = false; }
+
+    const std::vector<QVariant>& currentRow() const
+    {
+        requireCurrent();
+        const qint64 rowid = m_keys[size_t(m_pos)];
+        if (m_cacheValid && m_cacheRowid == rowid && m_cacheGeneration == m_connection->knownGeneration() &&
+            m_cacheWrites == m_connection->tableWrites(m_table))
+            return m_cache;
+        auto* self = const_cast<KeysetRecordset*>(this);
+        self->m_connection->generation();
+        try {
+            auto& select = self->m_connection->statement(m_info->selectRow);
+            select.bind(1, rowid);
+            if (!select.step()) {
+                select.reset();
+                raise(err::NoCurrentRecord);
+            }
+            self->m_cache.resize(m_info->columns.size());
+            for (size_t i = 0; i < m_info->columns.size(); ++i)
+                self->m_cache[i] = readColumn(select.handle(), int(i), m_info->columns[i].type);
+            select.reset();
+        } catch (const sqlite::SqliteError& e) {
+            raise(e, Context::Query);
+        }
+        self->m_cacheRowid = rowid;
+        self->m_cacheGeneration = m_connection->knownGeneration();
+        self->m_cacheWrites = m_connection->tableWrites(m_table);
+        self->m_cacheValid = true;
+        return m_cache;
+    }
+
+    // The stored values of the look-ups' columns in a row, as SQLite holds them.
+    std::vector<QVariant> rawValues(qint64 rowid, const std::vector<Lookup*>& lookups)
+    {
+        std::vector<QVariant> values;
+        if (lookups.empty())
+            return values;
+        QStringList names;
+        for (const Lookup* l : lookups)
+            names.append(quoteIdentifier(l->column()));
+        try {
+            auto& select = m_connection->statement(
+                QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(names.join(QLatin1Char(',')), m_quotedTable));
+            select.bind(1, rowid);
+            if (select.step()) {
+                for (size_t k = 0; k < lookups.size(); ++k)
+                    values.push_back(select.column(int(k)));
+            } else {
+                values.assign(lookups.size(), QVariant());
+            }
+            select.reset();
+        } catch (const sqlite::SqliteError& e) {
+            raise(e, Context::Query);
+        }
+        return values;
+    }
+
+    void insertPending()
+    {
+        QStringList names;
+        QStringList marks;
+        for (size_t i = 0; i < m_info->columns.size(); ++i) {
+            if (m_set[i]) {
+                names.append(quoteIdentifier(m_info->columns[i].name));
+                marks.append(QStringLiteral("?"));
+            }
+        }
+        const QString sql = names.isEmpty()
+                                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_quotedTable)
+                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                      .arg(m_quotedTable, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        m_connection->beginWrite();
+        qint64 rowid = 0;
+        {
+            Connection::OwnWrite own(*m_connection, m_table);
+            try {
+                auto& insert = m_connection->statement(sql);
+                int index = 1;
+                for (size_t i = 0; i < m_info->columns.size(); ++i) {
+                    if (m_set[i])
+                        insert.bind(index++, m_stored[i]);
+                }
+                insert.step();
+                insert.reset();
+            } catch (const sqlite::SqliteError& e) {
+                raise(e, Context::Write);
+            }
+            rowid = m_connection->db().lastInsertRowId();
+            own.settle(rowid);
+        }
+        m_pending = Pending::None;
+        const std::vector<Lookup*> lookups = m_connection->lookupsOf(m_table);
+        const std::vector<QVariant> stored = rawValues(rowid, lookups);
+        for (size_t k = 0; k < lookups.size(); ++k)
+            lookups[k]->add(rowid, stored[k]);
+        // The new record joins the end (its rowid is the largest); the current one stays current.
+        const auto at = std::lower_bound(m_keys.begin(), m_keys.end(), rowid);
+        const qsizetype index = qsizetype(at - m_keys.begin());
+        m_keys.insert(at, rowid);
+        if (index <= m_pos && !(m_deleted && index == m_pos))
+            ++m_pos;
+        ++m_seen;
+    }
+
+    void updatePending()
+    {
+        QStringList assignments;
+        std::vector<Lookup*> touched;
+        for (Lookup* l : m_connection->lookupsOf(m_table)) {
+            const int column = columnIndex(l->column());
+            if (column >= 0 && m_set[size_t(column)])
+                touched.push_back(l);
+        }
+        for (size_t i = 0; i < m_info->columns.size(); ++i) {
+            if (m_set[i])
+                assignments.append(quoteIdentifier(m_info->columns[i].name) + QStringLiteral(" = ?"));
+        }
+        const qint64 rowid = m_editRowid;
+        if (assignments.isEmpty()) {
+            m_pending = Pending::None;
+            return;
+        }
+        const std::vector<QVariant> before = rawValues(rowid, touched);
+        m_connection->beginWrite();
+        {
+            Connection::OwnWrite own(*m_connection, m_table);
+            try {
+                auto& change = m_connection->statement(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                                                           .arg(m_quotedTable, assignments.join(QLatin1Char(','))));
+                int index = 1;
+                for (size_t i = 0; i < m_info->columns.size(); ++i) {
+                    if (m_set[i])
+                        change.bind(index++, m_stored[i]);
+                }
+                change.bind(index, rowid);
+                change.step();
+                change.reset();
+            } catch (const sqlite::SqliteError& e) {
+                raise(e, Context::Write);
+            }
+            own.settle(rowid);
+            if (m_connection->db().changes() == 0)
+                raise(err::NoCurrentRecord);
+        }
+        m_pending = Pending::None;
+        const std::vector<QVariant> after = rawValues(rowid, touched);
+        for (size_t k = 0; k < touched.size(); ++k) {
+            touched[k]->remove(rowid, before[k]);
+            touched[k]->add(rowid, after[k]);
+        }
+        m_cacheValid = false;
+    }
+
+    std::shared_ptr<Connection> m_connection;
+    QString m_table;
+    QString m_quotedTable;
+    bool m_updatable;
+    std::shared_ptr<const TableInfo> m_info;
+    quint64 m_schemaGeneration = 0;
+    std::vector<qint64> m_keys;
+
+    std::vector<QVariant> m_cache;
+    qint64 m_cacheRowid = 0;
+    quint64 m_cacheGeneration = 0;
+    quint64 m_cacheWrites = 0;
+    bool m_cacheValid = false;
+
+    Pending m_pending = Pending::None;
+    qint64 m_editRowid = 0;
+    std::vector<QVariant> m_values; // as read back
+    std::vector<QVariant> m_stored; // as written
+    std::vector<bool> m_set;
+};
+
+// ---------------------------------------------------------------------------------------------
+// A select query's rows, read whole when it opens (group-by results and the like are small).
+
+class QueryRecordset final : public Positioned
+{
+public:
+    QueryRecordset(std::shared_ptr<Connection> connection, const QString& jet) : m_connection(std::move(connection))
+    {
+        const QString sql = translateQuery(jet);
+        try {
+            sqlite::Statement query = m_connection->db().prepare(sql);
+            if (!sqlite3_stmt_readonly(query.handle()))
+                raise(err::QuerySyntax);
+            sqlite3_stmt* s = query.handle();
+            const int count = query.columnCount();
+            for (int i = 0; i < count; ++i) {
+                const QString name = query.columnName(i);
+                m_names.append(name);
+                if (!m_byName.contains(foldKey(name)))
+                    m_byName.insert(foldKey(name), i);
+                const char* declared = sqlite3_column_decltype(s, i);
+                m_types.push_back(parseDeclaredType(declared ? QString::fromUtf8(declared) : QString()));
+            }
+            while (query.step()) {
+                std::vector<QVariant> row(static_cast<size_t>(count));
+                for (int i = 0; i < count; ++i)
+                    row[size_t(i)] = readColumn(s, i, m_types[size_t(i)]);
+                m_rows.push_back(std::move(row));
+            }
+        } catch (const sqlite::SqliteError& e) {
+            raise(e, Context::Query);
+        }
+        opened();
+    }
+
+    int fieldCount() const override { return int(m_names.size()); }
+    QString fieldName(int position) const override
+    {
+        checkPosition(position);
+        return m_names[position];
+    }
+    Value field(int position) const override
+    {
+        checkPosition(position);
+        requireCurrent();
+        return m_rows[size_t(m_pos)][size_t(position)];
+    }
+    Value field(const QString& name) const override { return field(fieldIndex(m_byName, name)); }
+
+    bool isUpdatable() const override { return false; }
+    void addNew() override { raise(3027, kReadOnly); }
+    void edit() override { raise(3027, kReadOnly); }
+    void update() override { raise(3027, kReadOnly); }
+    void cancelUpdate() override {}
+    void deleteCurrent() override { raise(3027, kReadOnly); }
+    void setField(int, const Value&) override { raise(3027, kReadOnly); }
+    void setField(const QString&, const Value&) override { raise(3027, kReadOnly); }
+
+    // The criterion is evaluated by SQLite on each row in turn, the row's fields bound as
+    // parameters, so it compares exactly as a WHERE clause would.
+    void findFirst(const QString& criterion) override
+    {
+        m_noMatch = false;
+        std::vector<int> bound;
+        const QString expression = translateCriterion(criterion, [&](const QString& name) {
+            const auto it = m_byName.constFind(foldKey(name));
+            if (it == m_byName.constEnd())
+                return QString();
+            bound.push_back(*it);
+            return QStringLiteral("?%1").arg(bound.size());
+        });
+        try {
+            sqlite::Statement test =
+                m_connection->db().prepare(QStringLiteral("SELECT CASE WHEN (%1) THEN 1 ELSE 0 END").arg(expression));
+            for (size_t r = 0; r < m_rows.size(); ++r) {
+                for (size_t p = 0; p < bound.size(); ++p)
+                    test.bind(int(p) + 1, m_rows[r][size_t(bound[p])]);
+                const bool match = test.step() && sqlite3_column_int(test.handle(), 0) != 0;
+                test.reset();
+                if (match) {
+                    moveTo(qsizetype(r));
+                    return;
+                }
+            }
+        } catch (const sqlite::SqliteError& e) {
+            raise(e, Context::Criteria);
+        }
+        m_noMatch = true;
+    }
+
+protected:
+    qsizetype size() const override { return qsizetype(m_rows.size()); }
+
+private:
+    void checkPosition(int position) const
+    {
+        if (position < 0 || position >= m_names.size())
+            raise(err::ItemNotFound);
+    }
+
+    std::shared_ptr<Connection> m_connection;
+    QStringList m_names;
+    QHash<QString, int> m_byName;
+    std::vector<ColumnType> m_types;
+    std::vector<std::vector<QVariant>> m_rows;
+};
+
+} // namespace
+
+std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& connection, const QString& recordSource)
+{
+    QString source = recordSource.trimmed();
+    if (firstWord(source) == QLatin1String("SELECT")) {
+        connection->generation();
+        // The duplicate check's probe, once per row: served from the column's look-up.
+        if (const auto simple = simpleSelect(source)) {
+            if (const auto info = connection->table(simple->table)) {
+                const int column = info->indexOf(simple->where.column);
+                if (column >= 0 && (simple->where.isNull || info->columns[size_t(column)].type.textAffinity)) {
+                    Lookup& lookup = connection->lookup(info->name, info->columns[size_t(column)].name);
+                    auto recordset = std::make_unique<KeysetRecordset>(connection, info->name, false);
+                    recordset->setKeys(simple->where.isNull ? lookup.nulls() : lookup.equal(simple->where.text));
+                    return recordset;
+                }
+            }
+        }
+        return std::make_unique<QueryRecordset>(connection, source);
+    }
+    if (source.startsWith(QLatin1Char('[')) && source.endsWith(QLatin1Char(']')))
+        source = source.mid(1, source.size() - 2);
+    const auto info = connection->table(source);
+    if (!info)
+        raise(err::TableNotFound);
+    auto recordset = std::make_unique<KeysetRecordset>(connection, info->name, true);
+    recordset->loadAllKeys();
+    return recordset;
 }
 
 } // namespace maj::jet

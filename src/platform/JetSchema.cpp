@@ -1,8 +1,162 @@
 #include "JetSchema.h"
 
+#include "JetSql.h"
+#include "JetTypes.h"
+#include "Logging.h"
+
+#include <sqlite3.h>
+
+#include <functional>
+#include <optional>
+
 namespace maj::jet {
 
 namespace {
+
+const QString kAlterSyntax = QStringLiteral("Erreur de syntaxe dans l'instruction ALTER TABLE.");
+const QString kFieldTwice = QStringLiteral("Impossible de définir le champ plus d'une fois.");
+
+// The parts of a CREATE TABLE statement as SQLite keeps it: the text before the definitions, each
+// column or table constraint definition, and the text after the closing parenthesis.
+struct CreateTable
+{
+    QString head;
+    QStringList definitions;
+    QString tail;
+};
+
+// Skips a quoted name, a text or a comment starting at i; returns false when there is none.
+bool skipQuoted(const QString& sql, qsizetype& i)
+{
+    const QChar c = sql[i];
+    QChar close;
+    if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`'))
+        close = c;
+    else if (c == QLatin1Char('['))
+        close = QLatin1Char(']');
+    else if (c == QLatin1Char('-') && i + 1 < sql.size() && sql[i + 1] == QLatin1Char('-')) {
+        const qsizetype end = sql.indexOf(QLatin1Char('\n'), i);
+        i = end < 0 ? sql.size() : end + 1;
+        return true;
+    } else if (c == QLatin1Char('/') && i + 1 < sql.size() && sql[i + 1] == QLatin1Char('*')) {
+        const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
+        i = end < 0 ? sql.size() : end + 2;
+        return true;
+    } else {
+        return false;
+    }
+    for (++i; i < sql.size(); ++i) {
+        if (sql[i] == close) {
+            if (close != QLatin1Char(']') && i + 1 < sql.size() && sql[i + 1] == close) {
+                ++i;
+                continue;
+            }
+            ++i;
+            return true;
+        }
+    }
+    return true;
+}
+
+CreateTable splitCreateTable(const QString& sql)
+{
+    CreateTable parts;
+    qsizetype i = 0;
+    while (i < sql.size() && sql[i] != QLatin1Char('(')) {
+        if (!skipQuoted(sql, i))
+            ++i;
+    }
+    if (i >= sql.size())
+        raise(err::QuerySyntax);
+    parts.head = sql.left(i);
+    int depth = 0;
+    qsizetype start = i + 1;
+    for (; i < sql.size();) {
+        if (skipQuoted(sql, i))
+            continue;
+        const QChar c = sql[i];
+        if (c == QLatin1Char('(')) {
+            ++depth;
+        } else if (c == QLatin1Char(')')) {
+            if (--depth == 0) {
+                parts.definitions.append(sql.mid(start, i - start).trimmed());
+                parts.tail = sql.mid(i + 1);
+                return parts;
+            }
+        } else if (c == QLatin1Char(',') && depth == 1) {
+            parts.definitions.append(sql.mid(start, i - start).trimmed());
+            start = i + 1;
+        }
+        ++i;
+    }
+    raise(err::QuerySyntax);
+}
+
+// The column name a definition starts with, or an empty text for a table constraint.
+QString definitionName(const QString& definition, qsizetype& end)
+{
+    qsizetype i = 0;
+    while (i < definition.size() && definition[i].isSpace())
+        ++i;
+    // Comments before the name.
+    while (i < definition.size() &&
+           (definition.mid(i, 2) == QLatin1String("--") || definition.mid(i, 2) == QLatin1String("/*"))) {
+        skipQuoted(definition, i);
+        while (i < definition.size() && definition[i].isSpace())
+            ++i;
+    }
+    const qsizetype start = i;
+    if (i < definition.size() && skipQuoted(definition, i)) {
+        end = i;
+        QString name = definition.mid(start + 1, i - start - 2);
+        const QChar q = definition[start];
+        if (q != QLatin1Char('['))
+            name.replace(QString(2, q), QString(q));
+        return name;
+    }
+    while (i < definition.size() &&
+           (definition[i].isLetterOrNumber() || definition[i] == QLatin1Char('_') || definition[i].unicode() > 0x7f))
+        ++i;
+    end = i;
+    const QString word = definition.mid(start, i - start);
+    static const QStringList constraints = {QStringLiteral("CONSTRAINT"), QStringLiteral("PRIMARY"),
+                                            QStringLiteral("UNIQUE"), QStringLiteral("CHECK"),
+                                            QStringLiteral("FOREIGN")};
+    if (constraints.contains(word.toUpper()))
+        return {};
+    return word;
+}
+
+// Where the type of a column definition is: the words after the name up to a constraint, and a
+// parenthesized size right after them.
+void typeSpan(const QString& definition, qsizetype nameEnd, qsizetype& from, qsizetype& to)
+{
+    static const QStringList stops = {
+        QStringLiteral("CONSTRAINT"), QStringLiteral("PRIMARY"),   QStringLiteral("NOT"),     QStringLiteral("NULL"),
+        QStringLiteral("UNIQUE"),     QStringLiteral("CHECK"),     QStringLiteral("DEFAULT"), QStringLiteral("COLLATE"),
+        QStringLiteral("REFERENCES"), QStringLiteral("GENERATED"), QStringLiteral("AS")};
+    qsizetype i = nameEnd;
+    while (i < definition.size() && definition[i].isSpace())
+        ++i;
+    from = i;
+    to = i;
+    while (i < definition.size()) {
+        qsizetype j = i;
+        while (j < definition.size() && (definition[j].isLetterOrNumber() || definition[j] == QLatin1Char('_')))
+            ++j;
+        if (j == i || stops.contains(definition.mid(i, j - i).toUpper()))
+            break;
+        to = j;
+        i = j;
+        while (i < definition.size() && definition[i].isSpace())
+            ++i;
+    }
+    if (i < definition.size() && definition[i] == QLatin1Char('(') && to > from) {
+        const qsizetype close = definition.indexOf(QLatin1Char(')'), i);
+        if (close > i)
+            to = close + 1;
+    }
+}
 
 class Direct : public DirectDatabase
 {
@@ -10,8 +164,70 @@ public:
     explicit Direct(std::shared_ptr<Connection> connection) : m_connection(std::move(connection)) {}
     ~Direct() override { close(); }
 
-    void execute(const QString&) override { raise(err::QuerySyntax); }
-    void appendField(const QString&, const QString&, FieldType, int) override { raise(err::TableNotFound); }
+    void execute(const QString& jetSql) override
+    {
+        requireOpen();
+        std::vector<Token> all = tokenize(jetSql, err::QuerySyntax);
+        std::vector<const Token*> words;
+        for (const Token& t : all) {
+            if (t.type != Token::Type::Space && t.type != Token::Type::End)
+                words.push_back(&t);
+        }
+        if (!words.empty() && words.back()->type == Token::Type::Operator && words.back()->text == QLatin1String(";"))
+            words.pop_back();
+        auto word = [&](size_t i, const char* w) {
+            return i < words.size() && words[i]->type == Token::Type::Word &&
+                   words[i]->text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
+        };
+        auto name = [&](size_t i) {
+            return i < words.size() &&
+                   (words[i]->type == Token::Type::Word || words[i]->type == Token::Type::Bracketed ||
+                    words[i]->type == Token::Type::String);
+        };
+        if (word(0, "ALTER") && word(1, "TABLE")) {
+            if (!name(2))
+                raise(3293, kAlterSyntax);
+            const QString table = words[2]->value;
+            if (word(3, "ALTER")) {
+                const size_t column = word(4, "COLUMN") ? 5 : 4;
+                if (!name(column) || column + 1 >= words.size())
+                    raise(3293, kAlterSyntax);
+                alterColumn(table, words[column]->value, rest(all, words[column]));
+                return;
+            }
+            if (word(3, "ADD") && !word(4, "CONSTRAINT") && !word(4, "PRIMARY") && !word(4, "UNIQUE") &&
+                !word(4, "FOREIGN")) {
+                const size_t column = word(4, "COLUMN") ? 5 : 4;
+                if (!name(column) || column + 1 >= words.size())
+                    raise(3293, kAlterSyntax);
+                addColumn(table, words[column]->value, rest(all, words[column]), -1);
+                return;
+            }
+            if (word(3, "DROP")) {
+                const size_t column = word(4, "COLUMN") ? 5 : 4;
+                if (!name(column) || column + 1 != words.size())
+                    raise(3293, kAlterSyntax);
+                run(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2")
+                        .arg(quoteIdentifier(requireTable(table)->name), quoteIdentifier(words[column]->value)));
+                return;
+            }
+            raise(3293, kAlterSyntax);
+        }
+        // Jet names the table of the index to drop; SQLite does not want it.
+        if (word(0, "DROP") && word(1, "INDEX") && name(2) && word(3, "ON") && name(4) && words.size() == 5) {
+            requireTable(words[4]->value);
+            run(QStringLiteral("DROP INDEX %1").arg(quoteIdentifier(words[2]->value)));
+            return;
+        }
+        run(translateQuery(jetSql));
+    }
+
+    void appendField(const QString& table, const QString& fieldName, FieldType type, int ordinalPosition) override
+    {
+        requireOpen();
+        addColumn(table, fieldName, declaredType(type), ordinalPosition);
+    }
+
     void close() noexcept override
     {
         if (m_connection) {
@@ -21,6 +237,302 @@ public:
     }
 
 private:
+    static QString declaredType(FieldType type)
+    {
+        switch (type) {
+        case FieldType::YesNo:
+            // A yes/no field is never null: the rows already there read No.
+            return QStringLiteral("YESNO DEFAULT 0");
+        case FieldType::Integer:
+            return QStringLiteral("SHORT");
+        case FieldType::Long:
+            return QStringLiteral("LONG");
+        case FieldType::Double:
+            return QStringLiteral("DOUBLE");
+        case FieldType::Text:
+            return QStringLiteral("TEXT(255)");
+        case FieldType::Date:
+            return QStringLiteral("DATETIME");
+        case FieldType::Memo:
+            return QStringLiteral("LONGTEXT");
+        }
+        return QStringLiteral("TEXT(255)");
+    }
+
+    void requireOpen() const
+    {
+        if (!m_connection)
+            raise(err::ObjectNotSet);
+    }
+
+    // The text of a statement after a token, as written, without a final semicolon.
+    static QString rest(const std::vector<Token>& all, const Token* after)
+    {
+        QString text;
+        bool started = false;
+        for (const Token& t : all) {
+            if (&t == after) {
+                started = true;
+                continue;
+            }
+            if (!started || t.type == Token::Type::End)
+                continue;
+            if (t.type == Token::Type::Bracketed)
+                text += quoteIdentifier(t.value);
+            else if (t.type == Token::Type::String)
+                text += quoteText(t.value);
+            else
+                text += t.text;
+        }
+        text = text.trimmed();
+        if (text.endsWith(QLatin1Char(';')))
+            text.chop(1);
+        return text.trimmed();
+    }
+
+    std::shared_ptr<const TableInfo> requireTable(const QString& table)
+    {
+        m_connection->generation();
+        auto info = m_connection->table(table);
+        if (!info)
+            raise(err::TableNotFound);
+        return info;
+    }
+
+    void run(const QString& sql)
+    {
+        m_connection->beginWrite();
+        try {
+            m_connection->db().exec(sql);
+        } catch (const sqlite::SqliteError& e) {
+            m_connection->changedBehind();
+            raise(e, Context::Definition);
+        }
+        m_connection->changedBehind();
+    }
+
+    void alterColumn(const QString& table, const QString& column, const QString& definition)
+    {
+        const auto info = requireTable(table);
+        const int index = info->indexOf(column);
+        if (index < 0)
+            raise(err::ItemNotFound);
+        rebuild(
+            *info,
+            [&](QStringList& definitions) {
+                for (QString& d : definitions) {
+                    qsizetype nameEnd = 0;
+                    const QString name = definitionName(d, nameEnd);
+                    if (name.isEmpty() || name.compare(info->columns[size_t(index)].name, Qt::CaseInsensitive) != 0)
+                        continue;
+                    qsizetype from = 0;
+                    qsizetype to = 0;
+                    typeSpan(d, nameEnd, from, to);
+                    // The new definition's type replaces the old one; its own constraints, when it
+                    // gives any, replace the old ones too.
+                    qsizetype newFrom = 0;
+                    qsizetype newTo = 0;
+                    typeSpan(definition, 0, newFrom, newTo);
+                    if (newTo < definition.size() && !definition.mid(newTo).trimmed().isEmpty())
+                        d = d.left(nameEnd) + QLatin1Char(' ') + definition;
+                    else
+                        d = d.left(from) + definition.mid(newFrom, newTo - newFrom) + d.mid(to);
+                    return;
+                }
+                raise(err::ItemNotFound);
+            },
+            index, parseDeclaredType(typeOnly(definition)));
+    }
+
+    static QString typeOnly(const QString& definition)
+    {
+        qsizetype from = 0;
+        qsizetype to = 0;
+        typeSpan(definition, 0, from, to);
+        return definition.mid(from, to - from);
+    }
+
+    void addColumn(const QString& table, const QString& column, const QString& definition, int ordinal)
+    {
+        const auto info = requireTable(table);
+        if (info->indexOf(column) >= 0)
+            raise(3191, kFieldTwice);
+        const QString added = quoteIdentifier(column) + QLatin1Char(' ') + definition;
+        if (ordinal < 0 || size_t(ordinal) >= info->columns.size()) {
+            run(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(info->quotedName, added));
+            return;
+        }
+        rebuild(*info,
+                [&](QStringList& definitions) {
+                    // The ordinal counts columns only; table constraints follow every column.
+                    int seen = 0;
+                    for (qsizetype i = 0; i < definitions.size(); ++i) {
+                        qsizetype nameEnd = 0;
+                        if (definitionName(definitions[i], nameEnd).isEmpty())
+                            continue;
+                        if (seen++ == ordinal) {
+                            definitions.insert(i, added);
+                            return;
+                        }
+                    }
+                    definitions.append(added);
+                },
+                -1, {});
+    }
+
+    // Rebuilds a table with changed definitions and every row, rowid and index it had, inside one
+    // savepoint: on failure nothing of it stays and the writes before it are committed.
+    // `retyped` names a column whose stored values are converted to `newType`.
+    void rebuild(const TableInfo& info, const std::function<void(QStringList&)>& change, int retyped,
+                 const ColumnType& newType)
+    {
+        m_connection->beginWrite();
+        sqlite::Connection& db = m_connection->db();
+        const QString temporary = quoteIdentifier(QStringLiteral("maj_rebuild_") + info.name);
+        try {
+            db.exec(QStringLiteral("SAVEPOINT maj_rebuild"));
+        } catch (const sqlite::SqliteError& e) {
+            raise(e, Context::Definition);
+        }
+        std::optional<MajError> failure;
+        {
+            // A failure half-way must not commit the half-built table with the writes before it.
+            Connection::HoldCommits hold(*m_connection);
+            try {
+                QString createSql;
+                QStringList companions; // indexes and triggers of the table
+                QStringList views;
+                QStringList viewNames;
+                {
+                    sqlite::Statement s = db.prepare(QStringLiteral(
+                        "SELECT type, name, sql FROM sqlite_master WHERE (tbl_name = ?1 AND type IN ('table', 'index', "
+                        "'trigger')) OR type = 'view' ORDER BY rowid"));
+                    s.bind(1, info.name);
+                    while (s.step()) {
+                        const QString type = s.column(0).toString();
+                        const QVariant sql = s.column(2);
+                        if (!sql.isValid())
+                            continue; // indexes of the table's own constraints come back with it
+                        if (type == QLatin1String("table"))
+                            createSql = sql.toString();
+                        else if (type == QLatin1String("view")) {
+                            views.append(sql.toString());
+                            viewNames.append(s.column(1).toString());
+                        } else
+                            companions.append(sql.toString());
+                    }
+                }
+                CreateTable parts = splitCreateTable(createSql);
+                change(parts.definitions);
+                const bool withoutRowid = parts.tail.contains(QLatin1String("WITHOUT"), Qt::CaseInsensitive);
+                QStringList names;
+                for (const auto& c : info.columns)
+                    names.append(quoteIdentifier(c.name));
+                // The rowid goes along (the natural order and open recordsets rely on it), unless a
+                // column is the rowid already.
+                bool rowidAlias = false;
+                {
+                    sqlite::Statement pk = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(info.quotedName));
+                    int keys = 0;
+                    QString keyType;
+                    while (pk.step()) {
+                        if (pk.column(5).toLongLong() > 0) {
+                            ++keys;
+                            keyType = pk.column(2).toString();
+                        }
+                    }
+                    rowidAlias = keys == 1 && keyType.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+                }
+                const QString copied =
+                    (withoutRowid || rowidAlias ? QString() : QStringLiteral("rowid, ")) + names.join(QLatin1Char(','));
+                qint64 sequence = -1;
+                {
+                    sqlite::Statement seq = db.prepare(QStringLiteral(
+                        "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'"));
+                    if (seq.step()) {
+                        sqlite::Statement value =
+                            db.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"));
+                        value.bind(1, info.name);
+                        if (value.step())
+                            sequence = value.column(0).toLongLong();
+                    }
+                }
+                for (const QString& view : viewNames)
+                    db.exec(QStringLiteral("DROP VIEW %1").arg(quoteIdentifier(view)));
+                db.exec(QStringLiteral("CREATE TABLE ") + temporary + QStringLiteral(" (\n    ") +
+                        parts.definitions.join(QStringLiteral(",\n    ")) + QStringLiteral("\n)") + parts.tail);
+                db.exec(
+                    QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(temporary, copied, info.quotedName));
+                if (retyped >= 0)
+                    convertColumn(temporary, info.columns[size_t(retyped)], newType, withoutRowid);
+                db.exec(QStringLiteral("DROP TABLE ") + info.quotedName);
+                db.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(temporary, info.quotedName));
+                for (const QString& sql : companions)
+                    db.exec(sql);
+                for (const QString& sql : views)
+                    db.exec(sql);
+                if (sequence >= 0) {
+                    sqlite::Statement fix =
+                        db.prepare(QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?1) WHERE name = ?2"));
+                    fix.bind(1, sequence);
+                    fix.bind(2, info.name);
+                    fix.step();
+                }
+                db.exec(QStringLiteral("RELEASE maj_rebuild"));
+            } catch (const sqlite::SqliteError& e) {
+                undo();
+                failure = translate(e, Context::Definition);
+            } catch (const MajError& e) {
+                undo();
+                failure = e;
+            }
+        }
+        if (failure)
+            raise(*failure);
+        m_connection->changedBehind();
+    }
+
+    // The values of a column whose type changed, converted as a write to the new type converts
+    // them: text longer than a new size is 3163, text that is no number for a number 3421.
+    void convertColumn(const QString& table, const TableInfo::Column& column, const ColumnType& newType,
+                       bool withoutRowid)
+    {
+        if (withoutRowid)
+            return;
+        sqlite::Connection& db = m_connection->db();
+        const QString quoted = quoteIdentifier(column.name);
+        std::vector<std::pair<qint64, QVariant>> changed;
+        {
+            sqlite::Statement read = db.prepare(QStringLiteral("SELECT rowid, %1 FROM %2").arg(quoted, table));
+            while (read.step()) {
+                const QVariant stored = read.column(1);
+                const QVariant converted = toStored(fromStored(stored, column.type), newType);
+                if (converted != stored || converted.typeId() != stored.typeId())
+                    changed.emplace_back(read.column(0).toLongLong(), converted);
+            }
+        }
+        if (changed.empty())
+            return;
+        sqlite::Statement write = db.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?").arg(table, quoted));
+        for (const auto& [rowid, value] : changed) {
+            write.bind(1, value);
+            write.bind(2, rowid);
+            write.step();
+            write.reset();
+        }
+    }
+
+    void undo() noexcept
+    {
+        try {
+            m_connection->db().exec(QStringLiteral("ROLLBACK TO maj_rebuild"));
+            m_connection->db().exec(QStringLiteral("RELEASE maj_rebuild"));
+        } catch (const sqlite::SqliteError& e) {
+            qCWarning(lcDb).noquote() << "annulation impossible :" << e.message();
+        }
+        m_connection->changedBehind();
+    }
+
     std::shared_ptr<Connection> m_connection;
 };
 

@@ -1,0 +1,425 @@
+#include "JetSql.h"
+
+#include "JetConnection.h"
+#include "JetTypes.h"
+
+#include <QRegularExpression>
+#include <QSet>
+
+namespace maj::jet {
+
+namespace {
+
+bool isWordStart(QChar c)
+{
+    return c.isLetter() || c == QLatin1Char('_');
+}
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c.isMark();
+}
+
+// Words that are never column names in a condition.
+const QSet<QString>& keywords()
+{
+    static const QSet<QString> words = {
+        QStringLiteral("AND"),          QStringLiteral("OR"),
+        QStringLiteral("NOT"),          QStringLiteral("IS"),
+        QStringLiteral("NULL"),         QStringLiteral("LIKE"),
+        QStringLiteral("GLOB"),         QStringLiteral("IN"),
+        QStringLiteral("BETWEEN"),      QStringLiteral("EXISTS"),
+        QStringLiteral("SELECT"),       QStringLiteral("FROM"),
+        QStringLiteral("WHERE"),        QStringLiteral("GROUP"),
+        QStringLiteral("BY"),           QStringLiteral("HAVING"),
+        QStringLiteral("ORDER"),        QStringLiteral("ASC"),
+        QStringLiteral("DESC"),         QStringLiteral("CASE"),
+        QStringLiteral("WHEN"),         QStringLiteral("THEN"),
+        QStringLiteral("ELSE"),         QStringLiteral("END"),
+        QStringLiteral("CAST"),         QStringLiteral("AS"),
+        QStringLiteral("DISTINCT"),     QStringLiteral("ALL"),
+        QStringLiteral("UNION"),        QStringLiteral("INTERSECT"),
+        QStringLiteral("EXCEPT"),       QStringLiteral("LIMIT"),
+        QStringLiteral("OFFSET"),       QStringLiteral("ON"),
+        QStringLiteral("JOIN"),         QStringLiteral("INNER"),
+        QStringLiteral("LEFT"),         QStringLiteral("RIGHT"),
+        QStringLiteral("OUTER"),        QStringLiteral("CROSS"),
+        QStringLiteral("NATURAL"),      QStringLiteral("USING"),
+        QStringLiteral("COLLATE"),      QStringLiteral("ESCAPE"),
+        QStringLiteral("TRUE"),         QStringLiteral("FALSE"),
+        QStringLiteral("MOD"),          QStringLiteral("ANY"),
+        QStringLiteral("SOME"),         QStringLiteral("CURRENT_DATE"),
+        QStringLiteral("CURRENT_TIME"), QStringLiteral("CURRENT_TIMESTAMP"),
+        QStringLiteral("DISTINCTROW"),  QStringLiteral("XOR"),
+    };
+    return words;
+}
+
+// A Jet date literal is month/day/year whatever the regional settings, or ISO.
+QString dateLiteral(const QString& inside, int syntaxError)
+{
+    const QString t = inside.trimmed();
+    QDateTime dt = parseStoredDate(t);
+    if (!dt.isValid()) {
+        static const QRegularExpression re(
+            QStringLiteral("^(\\d{1,2})[/-](\\d{1,2})[/-](\\d{2}|\\d{4})(?:\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?$"));
+        const auto m = re.match(t);
+        if (m.hasMatch()) {
+            int year = m.captured(3).toInt();
+            if (m.captured(3).size() == 2)
+                year += year < 30 ? 2000 : 1900;
+            const QDate date(year, m.captured(1).toInt(), m.captured(2).toInt());
+            const QTime time = m.captured(4).isEmpty()
+                                   ? QTime(0, 0)
+                                   : QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
+            dt = QDateTime(date, time);
+        }
+    }
+    if (!dt.isValid() || !dt.date().isValid() || !dt.time().isValid())
+        raise(syntaxError);
+    return quoteText(storedDate(dt));
+}
+
+const Token* nextSignificant(const std::vector<Token>& tokens, size_t i)
+{
+    for (size_t j = i + 1; j < tokens.size(); ++j) {
+        if (tokens[j].type != Token::Type::Space)
+            return &tokens[j];
+    }
+    return nullptr;
+}
+
+const Token* previousSignificant(const std::vector<Token>& tokens, size_t i)
+{
+    for (size_t j = i; j-- > 0;) {
+        if (tokens[j].type != Token::Type::Space)
+            return &tokens[j];
+    }
+    return nullptr;
+}
+
+bool isOperator(const Token* t, const char* op)
+{
+    return t && t->type == Token::Type::Operator && t->text == QLatin1String(op);
+}
+
+bool isWord(const Token* t, const char* word)
+{
+    return t && t->type == Token::Type::Word && t->text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+const QString kCollate = QStringLiteral(" COLLATE JETNOCASE");
+
+// Clause: which part of a statement a token is in; conditions and groupings compare text the
+// old engine's way.
+enum class Clause
+{
+    Other,
+    Condition
+};
+
+QString translate(const QString& jet, bool criterion, int syntaxError,
+                  const std::function<QString(const QString&)>& column)
+{
+    const std::vector<Token> tokens = tokenize(jet, syntaxError);
+    QString out;
+    out.reserve(jet.size() + 32);
+    std::vector<Clause> stack{criterion ? Clause::Condition : Clause::Other};
+    bool ended = false;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        const Token& t = tokens[i];
+        if (t.type == Token::Type::End)
+            break;
+        if (ended) {
+            if (t.type != Token::Type::Space)
+                raise(syntaxError);
+            continue;
+        }
+        const bool condition = stack.back() == Clause::Condition;
+        switch (t.type) {
+        case Token::Type::Space:
+            out += QLatin1Char(' ');
+            break;
+        case Token::Type::Word: {
+            const QString upper = t.text.toUpper();
+            if (upper == QLatin1String("WHERE") || upper == QLatin1String("HAVING") || upper == QLatin1String("ON")) {
+                stack.back() = Clause::Condition;
+            } else if (upper == QLatin1String("GROUP")) {
+                stack.back() = Clause::Condition;
+            } else if (upper == QLatin1String("SELECT") || upper == QLatin1String("FROM") ||
+                       upper == QLatin1String("ORDER") || upper == QLatin1String("UNION") ||
+                       upper == QLatin1String("LIMIT") || upper == QLatin1String("JOIN")) {
+                stack.back() = Clause::Other;
+            }
+            if (upper == QLatin1String("TRUE")) {
+                out += QLatin1Char('1');
+                break;
+            }
+            if (upper == QLatin1String("FALSE")) {
+                out += QLatin1Char('0');
+                break;
+            }
+            if (upper == QLatin1String("MOD")) {
+                out += QLatin1Char('%');
+                break;
+            }
+            if (upper == QLatin1String("DISTINCTROW")) {
+                out += QLatin1String("DISTINCT");
+                break;
+            }
+            if (keywords().contains(upper)) {
+                out += t.text;
+                break;
+            }
+            [[fallthrough]];
+        }
+        case Token::Type::Bracketed: {
+            const Token* next = nextSignificant(tokens, i);
+            const Token* previous = previousSignificant(tokens, i);
+            const bool function = isOperator(next, "(") && t.type == Token::Type::Word;
+            const bool qualified = isOperator(next, ".") || isOperator(next, "!");
+            const bool afterDot = isOperator(previous, ".") || isOperator(previous, "!");
+            const bool typeName = isWord(previous, "AS");
+            if (!function && !qualified && !afterDot && !typeName && column) {
+                const QString replacement = column(t.value);
+                if (!replacement.isEmpty()) {
+                    out += replacement + (condition ? kCollate : QString());
+                    break;
+                }
+            }
+            out += t.type == Token::Type::Bracketed ? quoteIdentifier(t.value) : t.text;
+            if (condition && !function && !qualified && !typeName && !isWord(next, "COLLATE"))
+                out += kCollate;
+            break;
+        }
+        case Token::Type::String:
+            out += quoteText(t.value);
+            if (condition && !isWord(nextSignificant(tokens, i), "COLLATE"))
+                out += kCollate;
+            break;
+        case Token::Type::Number:
+            out += t.text;
+            break;
+        case Token::Type::Date:
+            out += dateLiteral(t.value, syntaxError);
+            break;
+        case Token::Type::Operator:
+            if (t.text == QLatin1String("(")) {
+                stack.push_back(stack.back());
+                out += t.text;
+            } else if (t.text == QLatin1String(")")) {
+                if (stack.size() <= 1)
+                    raise(syntaxError);
+                stack.pop_back();
+                out += t.text;
+            } else if (t.text == QLatin1String(";")) {
+                if (criterion)
+                    raise(syntaxError);
+                ended = true;
+            } else if (t.text == QLatin1String("&")) {
+                out += QLatin1String("||");
+            } else if (t.text == QLatin1String("!")) {
+                out += QLatin1Char('.');
+            } else {
+                // Keep "- -" and "/ *" apart: SQLite would read them as comments.
+                if ((t.text == QLatin1String("-") || t.text == QLatin1String("*")) && !out.isEmpty() &&
+                    (out.back() == QLatin1Char('-') || out.back() == QLatin1Char('/')))
+                    out += QLatin1Char(' ');
+                out += t.text;
+            }
+            break;
+        case Token::Type::End:
+            break;
+        }
+    }
+    if (stack.size() != 1 || out.trimmed().isEmpty())
+        raise(syntaxError);
+    return out;
+}
+
+// The significant tokens of a text, or nothing when it does not tokenize.
+std::optional<std::vector<Token>> significant(const QString& jet)
+{
+    try {
+        std::vector<Token> all = tokenize(jet, err::ExpressionSyntax);
+        std::vector<Token> kept;
+        for (Token& t : all) {
+            if (t.type != Token::Type::Space && t.type != Token::Type::End)
+                kept.push_back(std::move(t));
+        }
+        return kept;
+    } catch (const MajError&) {
+        return std::nullopt;
+    }
+}
+
+bool isName(const Token& t)
+{
+    return t.type == Token::Type::Bracketed || (t.type == Token::Type::Word && !keywords().contains(t.text.toUpper()));
+}
+
+std::optional<SimpleEquality> equality(const std::vector<Token>& t, size_t from)
+{
+    const size_t n = t.size() - from;
+    if (n == 3 && isName(t[from]) && isOperator(&t[from + 1], "=") && t[from + 2].type == Token::Type::String)
+        return SimpleEquality{t[from].value, false, t[from + 2].value};
+    if (n == 3 && isName(t[from]) && isWord(&t[from + 1], "IS") && isWord(&t[from + 2], "NULL"))
+        return SimpleEquality{t[from].value, true, {}};
+    return std::nullopt;
+}
+
+} // namespace
+
+std::vector<Token> tokenize(const QString& jet, int syntaxError)
+{
+    std::vector<Token> tokens;
+    const qsizetype n = jet.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = jet[i];
+        Token t;
+        const qsizetype start = i;
+        if (c.isSpace()) {
+            while (i < n && jet[i].isSpace())
+                ++i;
+            t.type = Token::Type::Space;
+        } else if (isWordStart(c)) {
+            while (i < n && isWordChar(jet[i]))
+                ++i;
+            t.type = Token::Type::Word;
+            t.value = jet.mid(start, i - start);
+        } else if (c.isDigit() || (c == QLatin1Char('.') && i + 1 < n && jet[i + 1].isDigit())) {
+            while (i < n && jet[i].isDigit())
+                ++i;
+            if (i < n && jet[i] == QLatin1Char('.')) {
+                ++i;
+                while (i < n && jet[i].isDigit())
+                    ++i;
+            }
+            if (i < n && (jet[i] == QLatin1Char('e') || jet[i] == QLatin1Char('E'))) {
+                qsizetype j = i + 1;
+                if (j < n && (jet[j] == QLatin1Char('+') || jet[j] == QLatin1Char('-')))
+                    ++j;
+                if (j < n && jet[j].isDigit()) {
+                    i = j;
+                    while (i < n && jet[i].isDigit())
+                        ++i;
+                }
+            }
+            if (i < n && isWordStart(jet[i]))
+                raise(syntaxError);
+            t.type = Token::Type::Number;
+        } else if (c == QLatin1Char('[')) {
+            const qsizetype close = jet.indexOf(QLatin1Char(']'), i + 1);
+            if (close < 0 || close == i + 1)
+                raise(syntaxError);
+            t.type = Token::Type::Bracketed;
+            t.value = jet.mid(i + 1, close - i - 1);
+            i = close + 1;
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            ++i;
+            QString value;
+            bool closed = false;
+            while (i < n) {
+                if (jet[i] == c) {
+                    if (i + 1 < n && jet[i + 1] == c) {
+                        value += c;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                value += jet[i++];
+            }
+            if (!closed)
+                raise(syntaxError);
+            t.type = Token::Type::String;
+            t.value = value;
+        } else if (c == QLatin1Char('#')) {
+            const qsizetype close = jet.indexOf(QLatin1Char('#'), i + 1);
+            if (close < 0)
+                raise(syntaxError);
+            t.type = Token::Type::Date;
+            t.value = jet.mid(i + 1, close - i - 1);
+            i = close + 1;
+        } else {
+            static const QStringList two = {QStringLiteral("<="), QStringLiteral(">="), QStringLiteral("<>"),
+                                            QStringLiteral("!="), QStringLiteral("||")};
+            static const QString one = QStringLiteral("=<>+-*/(),.&;!%");
+            const QString pair = jet.mid(i, 2);
+            if (two.contains(pair)) {
+                i += 2;
+            } else if (one.contains(c)) {
+                ++i;
+            } else {
+                raise(syntaxError);
+            }
+            t.type = Token::Type::Operator;
+        }
+        t.text = jet.mid(start, i - start);
+        if (t.type == Token::Type::Word)
+            t.value = t.text;
+        tokens.push_back(std::move(t));
+    }
+    tokens.push_back(Token{});
+    return tokens;
+}
+
+QString quoteIdentifier(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString quoteText(const QString& text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QString translateQuery(const QString& jet)
+{
+    return translate(jet, false, err::QuerySyntax, {});
+}
+
+QString translateCriterion(const QString& jet, const std::function<QString(const QString&)>& column)
+{
+    return translate(jet, true, err::ExpressionSyntax, column);
+}
+
+std::optional<SimpleEquality> simpleCriterion(const QString& jet)
+{
+    const auto t = significant(jet);
+    if (!t)
+        return std::nullopt;
+    return equality(*t, 0);
+}
+
+std::optional<SimpleSelect> simpleSelect(const QString& jet)
+{
+    auto t = significant(jet);
+    if (!t)
+        return std::nullopt;
+    if (!t->empty() && isOperator(&t->back(), ";"))
+        t->pop_back();
+    if (t->size() < 8 || !isWord(&(*t)[0], "SELECT") || !isOperator(&(*t)[1], "*") || !isWord(&(*t)[2], "FROM") ||
+        !isName((*t)[3]) || !isWord(&(*t)[4], "WHERE"))
+        return std::nullopt;
+    const auto where = equality(*t, 5);
+    if (!where)
+        return std::nullopt;
+    return SimpleSelect{(*t)[3].value, *where};
+}
+
+QString firstWord(const QString& jet)
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*\\(*\\s*([A-Za-z]+)"));
+    const auto m = re.match(jet);
+    return m.hasMatch() ? m.captured(1).toUpper() : QString();
+}
+
+} // namespace maj::jet
