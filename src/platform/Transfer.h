@@ -2,26 +2,58 @@
 
 #include <QString>
 
+#include <utility>
+
 // The Internet transfer component: one operation at a time, started by execute() and polled with
-// stillExecuting(). The libcurl implementation runs the operation off the calling thread.
+// stillExecuting(). The libcurl implementation (CurlTransfer.h) runs the operation off the
+// calling thread.
 namespace maj {
+
+// The component's preset properties: where the maker's servers are and how long an operation may
+// take. A deployment compiles its values in (deployment()); tests use loopback addresses.
+struct TransferSettings
+{
+    QString webBaseUrl;      // "http://host[:port]/": the notification page is joined to it
+    QString ftpHost;         // "host" or "host:port" (21 when no port is given)
+    QString userName;        // FTP account
+    QString password;        // FTP account's password
+    int requestTimeout = 60; // seconds; bounds each operation, connecting included
+
+    // The values set when the program was built (MAJ_WEB_HOST, MAJ_FTP_HOST, MAJ_FTP_USER,
+    // MAJ_FTP_PASSWORD), with the 60 s request time-out.
+    static TransferSettings deployment();
+};
 
 class Transfer
 {
 public:
-    enum Protocol { Http = 4, Ftp = 2 };
+    enum Protocol
+    {
+        Ftp = 2,
+        Http = 4
+    };
 
+    explicit Transfer(TransferSettings settings) : m_settings(std::move(settings)) {}
     virtual ~Transfer() = default;
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
 
     // With an HTTP address and no command: fetches it. With an FTP address: connects, logs in with
     // the address's credentials, then runs the command ("cd ./SIGN/"). With no address: runs the
-    // command ("put <local path> <remote name>") on the current connection. Returns at once.
+    // command ("put <local Windows path> <remote name>") on the current connection. Returns at
+    // once. Throws MajError when an operation still runs, or for a command it does not know or a
+    // local file it cannot open; a failure on the network only ends the operation.
     virtual void execute(const QString& address, const QString& command = {}) = 0;
     // True while the operation runs; false once it ended, well or badly (time-out included).
     virtual bool stillExecuting() = 0;
 
+    const TransferSettings& settings() const { return m_settings; }
+
     QString URL;
     int protocol = Ftp;
+
+private:
+    TransferSettings m_settings;
 };
 
 } // namespace maj

@@ -1,0 +1,347 @@
+#include "CurlTransfer.h"
+
+#include "FileSystem.h"
+#include "Logging.h"
+#include "MajError.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+namespace maj {
+
+namespace {
+
+// The old transfer control's own error numbers, and the runtime's "invalid argument".
+constexpr int StillExecutingLastRequest = 35764;
+constexpr int InvalidArgument = 5;
+
+struct EasyCleanup
+{
+    void operator()(CURL* easy) const noexcept { curl_easy_cleanup(easy); }
+};
+struct UrlCleanup
+{
+    void operator()(CURLU* url) const noexcept { curl_url_cleanup(url); }
+};
+struct FileClose
+{
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+
+using FilePtr = std::unique_ptr<std::FILE, FileClose>;
+
+void initCurlOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// A remote folder: segments below the login folder, or below the server's root when absolute.
+struct RemoteFolder
+{
+    QStringList segments;
+    bool absolute = false;
+
+    // Applies a relative or absolute path ("./SIGN/", "../x", "/pub") as the FTP "cd" does.
+    RemoteFolder resolved(const QString& path) const
+    {
+        RemoteFolder result = path.startsWith(u'/') ? RemoteFolder{{}, true} : *this;
+        for (const QString& part : path.split(u'/', Qt::SkipEmptyParts)) {
+            if (part == u"..") {
+                if (!result.segments.isEmpty())
+                    result.segments.removeLast();
+            } else if (part != u".") {
+                result.segments.append(part);
+            }
+        }
+        return result;
+    }
+
+    // The URL path of the folder, each segment escaped, ending with "/". curl takes the path
+    // relative to the login folder; "%2F" makes it start at the root.
+    QByteArray urlPath() const
+    {
+        QByteArray path = absolute ? "/%2F" : "/";
+        for (const QString& segment : segments)
+            path += escapeSegment(segment) + '/';
+        return path;
+    }
+
+    static QByteArray escapeSegment(const QString& segment) { return segment.toUtf8().toPercentEncoding(); }
+};
+
+// Splits a command into words at blanks; double quotes group a word holding blanks.
+QStringList commandWords(const QString& command)
+{
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    bool inWord = false;
+    for (const QChar c : command) {
+        if (c == u'"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == u' ' && !quoted) {
+            if (inWord)
+                words.append(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word.append(c);
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.append(word);
+    return words;
+}
+
+bool hasScheme(const QString& address, const char* scheme)
+{
+    return address.startsWith(QString::fromLatin1(scheme) + QStringLiteral("://"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+struct CurlTransfer::Impl
+{
+    enum class Kind
+    {
+        HttpGet,
+        FtpFolder,
+        FtpPut
+    };
+
+    struct Operation
+    {
+        Kind kind = Kind::HttpGet;
+        QByteArray url;
+        RemoteFolder folder; // FtpFolder: the folder that becomes current when the change works
+        FilePtr file;        // FtpPut: the local file, open for reading
+        qint64 size = 0;
+    };
+
+    explicit Impl(const TransferSettings& s) : settings(s)
+    {
+        initCurlOnce();
+        easy.reset(curl_easy_init());
+    }
+
+    ~Impl()
+    {
+        abort = true;
+        if (worker.joinable())
+            worker.join();
+    }
+
+    void start(Operation operation)
+    {
+        if (worker.joinable())
+            worker.join();
+        running = true;
+        worker = std::thread([this, op = std::move(operation)]() mutable {
+            run(op);
+            running = false;
+            // Wakes the creating thread's event loop so that its wait sees the end now.
+            if (QCoreApplication::instance())
+                QMetaObject::invokeMethod(
+                    &wakeTarget, [] {}, Qt::QueuedConnection);
+        });
+    }
+
+    // The URL of a path on the current FTP login, the credentials kept from the FTP address.
+    QByteArray ftpUrl(const QByteArray& path) const
+    {
+        std::unique_ptr<CURLU, UrlCleanup> url(curl_url());
+        if (!url || curl_url_set(url.get(), CURLUPART_URL, ftpAddress.constData(), 0) != CURLUE_OK ||
+            curl_url_set(url.get(), CURLUPART_PATH, path.constData(), 0) != CURLUE_OK)
+            throw MajError(InvalidArgument, QStringLiteral("Adresse FTP incorrecte"));
+        char* text = nullptr;
+        if (curl_url_get(url.get(), CURLUPART_URL, &text, 0) != CURLUE_OK)
+            throw MajError(InvalidArgument, QStringLiteral("Adresse FTP incorrecte"));
+        QByteArray result(text);
+        curl_free(text);
+        return result;
+    }
+
+    static size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
+
+    static size_t readFile(char* buffer, size_t size, size_t count, void* file)
+    {
+        return std::fread(buffer, size, count, static_cast<std::FILE*>(file));
+    }
+
+    static int progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+    {
+        return static_cast<Impl*>(self)->abort ? 1 : 0;
+    }
+
+    // Runs on the worker thread.
+    void run(Operation& op)
+    {
+        CURL* h = easy.get();
+        // Keeps the live connection and its current folder; clears the previous operation's options.
+        curl_easy_reset(h);
+        errorText[0] = 0;
+        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+        curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(h, CURLOPT_TIMEOUT, long(settings.requestTimeout));
+        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, long(settings.requestTimeout));
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Impl::progress);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Impl::discard);
+        curl_easy_setopt(h, CURLOPT_URL, op.url.constData());
+        curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L); // binary
+
+        switch (op.kind) {
+        case Kind::HttpGet:
+            curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+            break;
+        case Kind::FtpFolder:
+            // Logs in and changes folder without transferring anything.
+            curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+            break;
+        case Kind::FtpPut:
+            curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+            curl_easy_setopt(h, CURLOPT_READFUNCTION, &Impl::readFile);
+            curl_easy_setopt(h, CURLOPT_READDATA, op.file.get());
+            curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, curl_off_t(op.size));
+            break;
+        }
+
+        const CURLcode rc = curl_easy_perform(h);
+        long response = 0;
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response);
+        qCDebug(lcNet).noquote() << (op.kind == Kind::HttpGet     ? "GET"
+                                     : op.kind == Kind::FtpFolder ? "cd"
+                                                                  : "put")
+                                 << "ended:" << int(rc) << (errorText[0] ? errorText : curl_easy_strerror(rc))
+                                 << "response" << response;
+
+        if (op.kind == Kind::FtpFolder) {
+            // A refused folder change leaves the login and its folder as they were, as on an FTP
+            // session; a failed connection or login leaves no connection for the commands after it.
+            if (rc == CURLE_OK)
+                folder = op.folder;
+            connected = rc == CURLE_OK || rc == CURLE_REMOTE_ACCESS_DENIED;
+        } else if (op.kind == Kind::FtpPut && rc != CURLE_OK && rc != CURLE_UPLOAD_FAILED &&
+                   rc != CURLE_REMOTE_ACCESS_DENIED) {
+            connected = false;
+        }
+    }
+
+    TransferSettings settings;
+    std::unique_ptr<CURL, EasyCleanup> easy;
+    std::thread worker;
+    std::atomic<bool> running{false};
+    std::atomic<bool> abort{false};
+    QObject wakeTarget;
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    // State of the FTP session, touched by one operation at a time.
+    QByteArray ftpAddress;
+    RemoteFolder folder;
+    bool connected = false;
+};
+
+TransferSettings TransferSettings::deployment()
+{
+    TransferSettings s;
+    s.webBaseUrl = QStringLiteral("http://" MAJ_WEB_HOST "/");
+    s.ftpHost = QStringLiteral(MAJ_FTP_HOST);
+    s.userName = QStringLiteral(MAJ_FTP_USER);
+    s.password = QStringLiteral(MAJ_FTP_PASSWORD);
+    s.requestTimeout = 60;
+    return s;
+}
+
+CurlTransfer::CurlTransfer(TransferSettings settings)
+    : Transfer(std::move(settings)), m_impl(std::make_unique<Impl>(this->settings()))
+{}
+
+CurlTransfer::~CurlTransfer() = default;
+
+bool CurlTransfer::stillExecuting()
+{
+    return m_impl->running;
+}
+
+void CurlTransfer::execute(const QString& address, const QString& command)
+{
+    Impl& d = *m_impl;
+    if (d.running)
+        throw MajError(StillExecutingLastRequest,
+                       QStringLiteral("Exécution de la requête précédente toujours en cours"));
+    if (!d.easy)
+        throw MajError(InvalidArgument, QStringLiteral("Composant de transfert indisponible"));
+    if (d.worker.joinable())
+        d.worker.join(); // the previous operation has ended: its session state is ours to read
+
+    Impl::Operation op;
+    if (!address.isEmpty()) {
+        URL = address;
+        if (hasScheme(address, "http") || hasScheme(address, "https")) {
+            protocol = Http;
+            if (!command.isEmpty())
+                throw MajError(InvalidArgument, QStringLiteral("Commande inconnue en HTTP: ") + command);
+            op.kind = Impl::Kind::HttpGet;
+            op.url = address.toUtf8();
+            d.start(std::move(op));
+            return;
+        }
+        if (!hasScheme(address, "ftp"))
+            throw MajError(InvalidArgument, QStringLiteral("Adresse incorrecte: ") + address);
+        protocol = Ftp;
+        // A new FTP address starts a new session in its login folder.
+        d.ftpAddress = address.toUtf8();
+        d.folder = {};
+        d.connected = false;
+        if (command.isEmpty()) {
+            op.kind = Impl::Kind::FtpFolder;
+            op.url = d.ftpUrl(d.folder.urlPath());
+            d.start(std::move(op));
+            return;
+        }
+    } else if (!d.connected) {
+        // No session to run the command on: it ends at once, as a failed operation does.
+        qCDebug(lcNet).noquote() << "no FTP connection for:" << command;
+        return;
+    }
+
+    const QStringList words = commandWords(command);
+    const QString verb = words.value(0).toLower();
+    if (verb == u"cd" && words.size() == 2) {
+        op.kind = Impl::Kind::FtpFolder;
+        op.folder = d.folder.resolved(words.at(1));
+        op.url = d.ftpUrl(op.folder.urlPath());
+    } else if (verb == u"put" && words.size() == 3) {
+        const QString remote = words.at(2);
+        const qsizetype slash = remote.lastIndexOf(u'/');
+        const QString name = remote.mid(slash + 1);
+        if (name.isEmpty())
+            throw MajError(InvalidArgument, QStringLiteral("Nom distant incorrect: ") + remote);
+        const RemoteFolder target = slash >= 0 ? d.folder.resolved(remote.left(slash + 1)) : d.folder;
+        const QString local = fs::hostPath(words.at(1));
+        op.file.reset(std::fopen(QFile::encodeName(local).constData(), "rb"));
+        if (!op.file)
+            throw MajError(err::FileNotFound);
+        op.size = QFileInfo(local).size();
+        op.kind = Impl::Kind::FtpPut;
+        op.url = d.ftpUrl(target.urlPath() + RemoteFolder::escapeSegment(name));
+    } else {
+        throw MajError(InvalidArgument, QStringLiteral("Commande inconnue: ") + command);
+    }
+    d.start(std::move(op));
+}
+
+} // namespace maj

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace maj {
+
+// The text in the ANSI code page of a Western European system (Windows-1252). A character that
+// code page cannot hold becomes "?", as the old platform's conversion wrote it.
+QByteArray toAnsi(const QString& text);
+
+} // namespace maj

@@ -1,0 +1,84 @@
+#include "Ansi.h"
+#include "CurlTransfer.h"
+#include "FileSystem.h"
+#include "Logging.h"
+#include "MajError.h"
+#include "Report.h"
+#include "Upload.h"
+
+namespace maj {
+
+namespace upload {
+
+QString notificationAddress(const QString& webBaseUrl, const QString& reportName, const QString& caption)
+{
+    const auto encoded = [](const QString& value) { return QString::fromLatin1(toAnsi(value).toPercentEncoding()); };
+    QString base = webBaseUrl;
+    if (!base.endsWith(u'/'))
+        base += u'/';
+    return base + QStringLiteral("maj.php?Login=") + encoded(reportName) + QStringLiteral("&Maj=") + encoded(caption);
+}
+
+QString ftpAddress(const TransferSettings& s)
+{
+    const auto encoded = [](const QString& value) { return QString::fromLatin1(value.toUtf8().toPercentEncoding()); };
+    return QStringLiteral("ftp://") + encoded(s.userName) + u':' + encoded(s.password) + u'@' + s.ftpHost;
+}
+
+QString putCommand(const QString& fileName)
+{
+    const QString local = QStringLiteral("c:\\praxidome\\MAJ\\") + fileName;
+    const QString remote = QStringLiteral("./") + fileName;
+    if (fileName.contains(u' '))
+        return QStringLiteral("put \"%1\" \"%2\"").arg(local, remote);
+    return QStringLiteral("put ") + local + u' ' + remote;
+}
+
+} // namespace upload
+
+namespace {
+
+// Sleeps in the event loop between two polls; the component wakes it when the operation ends.
+constexpr int PollMilliseconds = 100;
+
+void waitForTransfer(Form1Core& f, Transfer& inet)
+{
+    while (inet.stillExecuting())
+        f.ui.waitForEvents(PollMilliseconds);
+}
+
+} // namespace
+
+void envoyer(Form1Core& f)
+{
+    StepScope scope("envoyer");
+    try {
+        f.data.Data1.release();
+        f.data.Data2.release();
+        f.data.Data3.release();
+        f.data.Data4.release();
+        if (!f.Inet1)
+            f.Inet1 = std::make_unique<CurlTransfer>(TransferSettings::deployment());
+        Transfer& inet = *f.Inet1;
+
+        inet.execute(upload::notificationAddress(inet.settings().webBaseUrl, f.settings.ReportName, f.window.caption));
+        waitForTransfer(f, inet);
+
+        inet.URL = upload::ftpAddress(inet.settings());
+        inet.protocol = Transfer::Ftp;
+        inet.execute(inet.URL, QStringLiteral("cd ./SIGN/"));
+        waitForTransfer(f, inet);
+
+        const QStringList reports = fs::listFiles(QStringLiteral("c:\\praxidome\\MAJ\\*.pxd"));
+        if (reports.isEmpty()) {
+            qCDebug(lcNet) << "envoyer: no report to store";
+            return;
+        }
+        inet.execute(QString(), upload::putCommand(reports.first()));
+        waitForTransfer(f, inet);
+    } catch (const MajError& e) {
+        qCDebug(lcNet).noquote() << "envoyer:" << e.numberAndDescription();
+    }
+}
+
+} // namespace maj
