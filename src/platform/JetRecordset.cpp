@@ -42,7 +42,7 @@ public:
     void moveNext() override
     {
         dropPending();
-        if (isEof())
+        if (isEof() && !m_deleted)
             raise(err::NoCurrentRecord);
         // After a delete the slot already holds the record that followed the deleted one.
         moveTo(m_deleted ? m_pos : m_pos + 1);
