@@ -426,6 +426,8 @@ Connection::Connection(QString key, QString hostPath, sqlite::Connection db)
     : m_key(std::move(key)), m_hostPath(std::move(hostPath)), m_db(std::move(db))
 {
     sqlite3_update_hook(m_db.handle(), &Connection::onUpdate, this);
+    // "name" is a name, never a text: an unknown column must not pass for a literal.
+    sqlite3_db_config(m_db.handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     registerFunctions();
 }
 

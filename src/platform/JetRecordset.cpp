@@ -127,9 +127,14 @@ public:
         setKeys(std::move(keys));
     }
 
-    int fieldCount() const override { return int(m_info->columns.size()); }
+    int fieldCount() const override
+    {
+        const_cast<KeysetRecordset*>(this)->checkSchema();
+        return int(m_info->columns.size());
+    }
     QString fieldName(int position) const override
     {
+        const_cast<KeysetRecordset*>(this)->checkSchema();
         checkPosition(position);
         return m_info->columns[size_t(position)].name;
     }

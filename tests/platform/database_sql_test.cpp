@@ -1,0 +1,293 @@
+#include "Database.h"
+#include "MajError.h"
+#include "Sqlite.h"
+#include "TestSupport.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace maj;
+using maj::test::TempDrive;
+
+namespace {
+
+int errorOf(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const MajError& e) {
+        EXPECT_FALSE(e.description().isEmpty());
+        return e.number();
+    }
+    return 0;
+}
+
+const char* kSchema = R"(
+CREATE TABLE nomenclature ("ABREVIATION" TEXT(20), "code inami" TEXT(15), "LIBELLE" TEXT(255));
+INSERT INTO nomenclature VALUES ('CAR', '308335.', 'carie'), ('car', '308335', 'Carie profonde'),
+                                ('DET', '307274.', 'détartrage'), ('Dét', '305653,', 'Détartrage');
+CREATE TABLE soins (numsoin INTEGER, numdentiste INTEGER, "date" DATETIME);
+INSERT INTO soins VALUES (1, 1, '2026-01-05 00:00:00'), (2, 2, '2026-03-01 10:00:00'), (3, 1, '2026-12-31 00:00:00'),
+                         (4, 3, '2025-06-01 00:00:00'), (5, 7, '2025-02-01 00:00:00'), (6, 3, NULL);
+CREATE TABLE Attestationsdifferees (NUMATTEST INTEGER, NOM TEXT(50), ADRESSE TEXT(30), VILLE TEXT(20) DEFAULT 'Liège');
+CREATE UNIQUE INDEX attestations_num ON Attestationsdifferees(NUMATTEST);
+CREATE INDEX attestations_adresse ON Attestationsdifferees(ADRESSE);
+CREATE TRIGGER attestations_nom AFTER INSERT ON Attestationsdifferees BEGIN SELECT 1; END;
+CREATE VIEW attestations_vue AS SELECT NOM, ADRESSE FROM Attestationsdifferees;
+INSERT INTO Attestationsdifferees VALUES (1, 'Dupont', 'rue Haute 1', 'Namur'), (2, 'Martin', 'rue Basse 22', NULL),
+                                         (3, 'Lefèvre', NULL, 'Liège');
+DELETE FROM Attestationsdifferees WHERE NUMATTEST = 1;
+INSERT INTO Attestationsdifferees VALUES (1, 'Dupont', 'rue Haute 1', 'Namur');
+)";
+
+struct SqlTest : ::testing::Test
+{
+    TempDrive drive;
+    const QString file = QStringLiteral("c:\\praxidome\\pat.mdb");
+    DataSource data{QStringLiteral("Data1")};
+
+    void SetUp() override
+    {
+        QDir().mkpath(drive.host(QStringLiteral("praxidome")));
+        sqlite::Connection db(host(), sqlite::Connection::Mode::ReadWriteCreate);
+        db.exec(QStringLiteral("BEGIN; %1 COMMIT;").arg(QString::fromUtf8(kSchema)));
+        // A table of 60 columns, like the patients table the yes/no column goes into.
+        QStringList columns;
+        for (int i = 0; i < 60; ++i)
+            columns.append(QStringLiteral("C%1 TEXT(10)").arg(i));
+        db.exec(QStringLiteral(
+                    "CREATE TABLE patients (%1); INSERT INTO patients (C0, C51) VALUES ('a', 'x51'), ('b', NULL);"
+                    "CREATE UNIQUE INDEX patients_c0 ON patients(C0);")
+                    .arg(columns.join(QLatin1Char(','))));
+    }
+    void TearDown() override { data.release(); }
+
+    QString host() const { return drive.host(QStringLiteral("praxidome/pat.mdb")); }
+
+    QStringList rows(const QString& source)
+    {
+        data.bind(file, source);
+        Recordset& rs = data.recordset();
+        QStringList out;
+        for (; !rs.isEof(); rs.moveNext()) {
+            QStringList fields;
+            for (int i = 0; i < rs.fieldCount(); ++i)
+                fields.append(rs.field(i).toString());
+            out.append(fields.join(QLatin1Char('|')));
+        }
+        return out;
+    }
+
+    QVariant scalar(const QString& sql)
+    {
+        sqlite::Connection db(host(), sqlite::Connection::Mode::ReadOnly);
+        auto s = db.prepare(sql);
+        return s.step() ? s.column(0) : QVariant();
+    }
+};
+
+TEST_F(SqlTest, QueriesRunAsTheCallersWriteThem)
+{
+    struct Case
+    {
+        const char* query;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"select [code inami], LIBELLE from nomenclature where [code inami] = '308335.'", {"308335.|carie"}},
+        {"select numdentiste from soins where year(date) = 2026 group by numdentiste", {"1", "2"}},
+        {"select numdentiste from soins where year(date) = 2025 group by numdentiste", {"3", "7"}},
+        {"select numdentiste from soins where year(date) = 2024 group by numdentiste", {}},
+        {"SELECT ABREVIATION FROM nomenclature WHERE LIBELLE = 'CARIE';", {"CAR"}},
+        {"select ABREVIATION from nomenclature where LIBELLE = 'DETARTRAGE'", {}},
+        {"select ABREVIATION from nomenclature where LIBELLE = 'DÉTARTRAGE'", {"DET", "Dét"}},
+        {"select ABREVIATION from nomenclature where ABREVIATION in ('car', 'DÉT')", {"CAR", "car", "Dét"}},
+        {"select count(*) from nomenclature group by ABREVIATION", {"2", "1", "1"}},
+        {"select LIBELLE from nomenclature where LIBELLE = \"Carie profonde\"", {"Carie profonde"}},
+        {"select 'l''abréviation ' & ABREVIATION from nomenclature where [code inami] = '308335'",
+         {"l'abréviation car"}},
+        {"select numsoin from soins where date = #03/01/2026 10:00:00#", {"2"}},
+        {"select numsoin from soins where numsoin Mod 2 = 0 and date Is Not Null", {"2", "4"}},
+        {"select month(date), day(date) from soins where numsoin = 3", {"12|31"}},
+        {"select ucase(LIBELLE), len(LIBELLE) from nomenclature where [code inami] = '307274.'", {"DÉTARTRAGE|10"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(rows(QString::fromUtf8(c.query)), c.expected) << c.query;
+}
+
+TEST_F(SqlTest, FailuresCarryTheOldEngineNumbers)
+{
+    struct Case
+    {
+        const char* file;
+        const char* source;
+        int error;
+    };
+    const Case cases[] = {
+        {"c:\\praxidome\\pat.mdb", "select * from nomenclature where", err::QuerySyntax},
+        {"c:\\praxidome\\pat.mdb", "select * from nomenclature where ABREVIATION = 'O'Brien'", err::QuerySyntax},
+        {"c:\\praxidome\\pat.mdb", "select * from nomenclature; delete from nomenclature", err::QuerySyntax},
+        {"c:\\praxidome\\pat.mdb", "select * from nomenclature where (ABREVIATION = 'x'", err::QuerySyntax},
+        {"c:\\praxidome\\pat.mdb", "select nope from nomenclature", err::TooFewParameters},
+        {"c:\\praxidome\\pat.mdb", "select * from nomenclature where [code  inami] = '1'", err::TooFewParameters},
+        {"c:\\praxidome\\pat.mdb", "select * from absente", err::TableNotFound},
+        {"c:\\praxidome\\pat.mdb", "absente", err::TableNotFound},
+        {"c:\\praxidome\\eattest.mdb", "nomen", err::DatabaseNotFound},
+        {"c:\\ailleurs\\eattest.mdb", "nomen", err::NotAValidPath},
+        {"c:\\praxidome\\pasunebase.mdb", "nomen", 3343},
+    };
+    drive.write(QStringLiteral("praxidome/pasunebase.mdb"), QByteArray(4096, 'x'));
+    for (const Case& c : cases) {
+        EXPECT_EQ(errorOf([&] { data.bind(QString::fromUtf8(c.file), QString::fromUtf8(c.source)); }), c.error)
+            << c.source;
+        EXPECT_FALSE(data.isOpen()) << c.source;
+    }
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM nomenclature")).toInt(), 4);
+    // Table names ignore letter case, and so do file names.
+    EXPECT_EQ(rows(QStringLiteral("NOMENCLATURE")).size(), 4);
+    data.bind(QStringLiteral("C:\\PRAXIDOME\\PAT.MDB"), QStringLiteral("[Nomenclature]"));
+    EXPECT_EQ(data.recordset().field(0).toString(), QStringLiteral("CAR"));
+}
+
+TEST_F(SqlTest, AlterColumnKeepsEveryRowAndIndexAndTakesTheNewSize)
+{
+    data.bind(file, QStringLiteral("Attestationsdifferees"));
+    data.recordset().edit();
+    EXPECT_EQ(errorOf([&] { data.recordset().setField(2, QString(35, QLatin1Char('a'))); }), err::FieldTooSmall);
+    data.release();
+    const QVariant before = scalar(QStringLiteral(
+        "SELECT group_concat(rowid || ':' || NUMATTEST || ':' || NOM || ':' || ifnull(ADRESSE, '-') || ':' || "
+        "ifnull(VILLE, '-'), ' ') FROM Attestationsdifferees"));
+
+    auto db = DirectDatabase::open(file);
+    db->execute(QStringLiteral("ALTER TABLE ATTESTATIONSDIFFEREES ALTER COLUMN ADRESSE CHAR(40);"));
+    db->close();
+
+    EXPECT_EQ(
+        scalar(QStringLiteral(
+            "SELECT group_concat(rowid || ':' || NUMATTEST || ':' || NOM || ':' || ifnull(ADRESSE, '-') || ':' || "
+            "ifnull(VILLE, '-'), ' ') FROM Attestationsdifferees")),
+        before);
+    EXPECT_EQ(
+        scalar(QStringLiteral("SELECT type FROM pragma_table_info('Attestationsdifferees') WHERE name = 'ADRESSE'"))
+            .toString(),
+        QStringLiteral("CHAR(40)"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT group_concat(name, ' ') FROM (SELECT name FROM sqlite_master WHERE "
+                                    "tbl_name = 'Attestationsdifferees' OR type = 'view' ORDER BY name)"))
+                  .toString(),
+              QStringLiteral("Attestationsdifferees attestations_adresse attestations_nom attestations_num "
+                             "attestations_vue"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT dflt_value FROM pragma_table_info('Attestationsdifferees') WHERE name = "
+                                    "'VILLE'"))
+                  .toString(),
+              QStringLiteral("'Liège'"));
+    EXPECT_EQ(scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+
+    data.bind(file, QStringLiteral("Attestationsdifferees"));
+    Recordset& rs = data.recordset();
+    EXPECT_EQ(rs.field(1).toString(), QStringLiteral("Martin")); // natural order kept
+    rs.edit();
+    rs.setField(2, QString(40, QLatin1Char('a')));
+    rs.update();
+    rs.edit();
+    EXPECT_EQ(errorOf([&] { rs.setField(2, QString(41, QLatin1Char('a'))); }), err::FieldTooSmall);
+    rs.cancelUpdate();
+    rs.addNew();
+    rs.setField(0, 1);
+    EXPECT_EQ(errorOf([&] { rs.update(); }), err::DuplicateKey); // the unique index is back
+    data.release();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT ADRESSE FROM Attestationsdifferees WHERE NUMATTEST = 2")).toString(),
+              QString(40, QLatin1Char('a')));
+}
+
+TEST_F(SqlTest, SchemaStatementFailures)
+{
+    auto db = DirectDatabase::open(file);
+    struct Case
+    {
+        const char* statement;
+        int error;
+    };
+    const Case cases[] = {
+        {"ALTER TABLE PATIENTSX ALTER COLUMN ADRESSE CHAR(40);", err::TableNotFound},
+        {"ALTER TABLE Attestationsdifferees ALTER COLUMN ADRESSEX CHAR(40);", err::ItemNotFound},
+        {"ALTER TABLE Attestationsdifferees ALTER COLUMN;", 3293},
+        {"ALTER TABLE Attestationsdifferees ALTER COLUMN NOM CHAR(3);", err::FieldTooSmall},
+        {"ALTER TABLE Attestationsdifferees ALTER COLUMN NOM LONG;", err::ConversionError},
+        {"ALTER TABLE Attestationsdifferees ADD COLUMN NOM TEXT(5);", 3191},
+        {"ALTER TABEL x;", err::QuerySyntax},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(errorOf([&] { db->execute(QString::fromUtf8(c.statement)); }), c.error) << c.statement;
+    db->close();
+    // A refused rebuild leaves the table as it was, and nothing of the rebuild behind.
+    EXPECT_EQ(scalar(QStringLiteral("SELECT group_concat(NOM, ' ') FROM Attestationsdifferees")).toString(),
+              QStringLiteral("Martin Lefèvre Dupont"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM sqlite_master")).toInt(), 9);
+    EXPECT_EQ(scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+}
+
+TEST_F(SqlTest, OtherStatementsRunToo)
+{
+    auto db = DirectDatabase::open(file);
+    db->execute(QStringLiteral("ALTER TABLE nomenclature ADD COLUMN [note perso] TEXT(50)"));
+    db->execute(QStringLiteral("UPDATE nomenclature SET [note perso] = 'vu' WHERE ABREVIATION = 'DÉT'"));
+    db->execute(QStringLiteral("CREATE INDEX nomenclature_code ON nomenclature ([code inami])"));
+    db->execute(QStringLiteral("DROP INDEX nomenclature_code ON nomenclature"));
+    db->close();
+    EXPECT_EQ(rows(QStringLiteral("select ABREVIATION from nomenclature where [note perso] = 'VU'")),
+              (QStringList{"Dét"}));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'nomenclature_code'")).toInt(), 0);
+}
+
+TEST_F(SqlTest, AppendFieldPlacesTheColumnAtItsOrdinalOnce)
+{
+    DataSource patients(QStringLiteral("Data3"));
+    patients.bind(file, QStringLiteral("patients"));
+    ASSERT_EQ(patients.recordset().fieldCount(), 60);
+
+    auto db = DirectDatabase::open(file);
+    db->appendField(QStringLiteral("patients"), QStringLiteral("TPAUTORISE"), DirectDatabase::FieldType::YesNo, 51);
+    EXPECT_EQ(errorOf([&] {
+                  db->appendField(QStringLiteral("PATIENTS"), QStringLiteral("tpautorise"),
+                                  DirectDatabase::FieldType::YesNo, 51);
+              }),
+              3191);
+    EXPECT_EQ(errorOf([&] {
+                  db->appendField(QStringLiteral("absente"), QStringLiteral("X"), DirectDatabase::FieldType::Long, 1);
+              }),
+              err::TableNotFound);
+    db->close();
+
+    // The data source already open follows the new definition.
+    Recordset& rs = patients.recordset();
+    EXPECT_EQ(rs.fieldCount(), 61);
+    EXPECT_EQ(rs.fieldName(51), QStringLiteral("TPAUTORISE"));
+    EXPECT_EQ(rs.fieldName(52), QStringLiteral("C51"));
+    EXPECT_EQ(rs.field(51), QVariant(false));
+    EXPECT_EQ(rs.field(52).toString(), QStringLiteral("x51"));
+    rs.edit();
+    rs.setField(51, true);
+    rs.update();
+    rs.addNew();
+    rs.setField(0, QStringLiteral("a"));
+    EXPECT_EQ(errorOf([&] { rs.update(); }), err::DuplicateKey);
+    patients.release();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT group_concat(TPAUTORISE, ',') FROM patients")).toString(),
+              QStringLiteral("1,0"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT cid FROM pragma_table_info('patients') WHERE name = 'TPAUTORISE'")).toInt(),
+              51);
+
+    // At or past the end it is appended there.
+    db = DirectDatabase::open(file);
+    db->appendField(QStringLiteral("patients"), QStringLiteral("FIN"), DirectDatabase::FieldType::Date, 99);
+    db->close();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT cid || ' ' || type FROM pragma_table_info('patients') WHERE name = 'FIN'"))
+                  .toString(),
+              QStringLiteral("61 DATETIME"));
+}
+
+} // namespace
