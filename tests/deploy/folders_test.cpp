@@ -1,0 +1,275 @@
+#include "Deploy.h"
+#include "FileSystem.h"
+#include "Sqlite.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace maj;
+using namespace maj::test;
+
+namespace {
+
+const QString kExe = QStringLiteral("c:\\praxidome\\praxidome.exe");
+const QString kHelp = QStringLiteral("c:\\praxidome\\aide\\aide.htm");
+const QString kSettings = QStringLiteral("c:\\praxidome\\parametres.mdb");
+const QString kPat = QStringLiteral("c:\\praxidome\\pat.mdb");
+
+// Runs a test in another current folder and comes back.
+class CurrentFolder
+{
+public:
+    explicit CurrentFolder(const QString& hostPath) : m_previous(QDir::currentPath())
+    {
+        QDir().mkpath(hostPath);
+        QDir::setCurrent(hostPath);
+    }
+    ~CurrentFolder() { QDir::setCurrent(m_previous); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    QString m_previous;
+};
+
+struct FoldersTest : ::testing::Test
+{
+    TempDrive drive;
+    RecordingUi ui;
+    FixedClock clock;
+    Form1Core f{ui, clock};
+
+    void SetUp() override
+    {
+        f.settings.SafetyFolder = QStringLiteral("c:\\MAJJAN2021\\");
+        f.settings.MediaKind = QStringLiteral("CD");
+    }
+
+    void runStep(void (*step)(Form1Core&))
+    {
+        runHandler(ui, [&] { step(f); });
+    }
+
+    // The four files that the backups handle, each with content of its own.
+    void installFiles()
+    {
+        drive.write("praxidome/praxidome.exe", "MZ old executable");
+        drive.write("praxidome/aide/aide.htm", "<html>aide</html>");
+        createDatabase(drive.host("praxidome/parametres.mdb"), "parametres");
+        sqlite::Connection(drive.host("praxidome/parametres.mdb"), sqlite::Connection::Mode::ReadWrite)
+            .exec("INSERT INTO parapat (ID, NUMERO_MAJ) VALUES (1, '37')");
+        createDatabase(drive.host("praxidome/pat.mdb"), "pat");
+        sqlite::Connection(drive.host("praxidome/pat.mdb"), sqlite::Connection::Mode::ReadWrite)
+            .exec("INSERT INTO patients (NUMPAT, NOM) VALUES (1, 'Dupont')");
+    }
+};
+
+TEST(BackupFolderName, IsUnpaddedWithTheDayBeforeTheMonth)
+{
+    const std::pair<QDateTime, const char*> moments[] = {
+        {QDateTime(QDate(2026, 12, 5), QTime(20, 3, 7)), "c:\\MAJ20265122037"},
+        {QDateTime(QDate(2021, 1, 1), QTime(0, 0, 0)), "c:\\MAJ202111000"},
+        {QDateTime(QDate(2021, 10, 31), QTime(23, 59, 59)), "c:\\MAJ20213110235959"},
+    };
+    for (const auto& [at, name] : moments)
+        EXPECT_EQ(backupFolderName(at), name);
+    // Two moments, one name.
+    EXPECT_EQ(backupFolderName(QDateTime(QDate(2026, 12, 1), QTime(1, 2, 3))),
+              backupFolderName(QDateTime(QDate(2026, 2, 11), QTime(1, 2, 3))));
+}
+
+TEST_F(FoldersTest, NouveaudirectoryCreatesTheBackupFolder)
+{
+    CurrentFolder here(drive.host("CD"));
+    runStep(nouveaudirectory);
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_EQ(f.settings.BackupFolder, "c:\\MAJ20265122037");
+    EXPECT_TRUE(QFileInfo(drive.host("MAJ20265122037")).isDir());
+    EXPECT_EQ(f.settings.PayloadFolder, "c:\\CD\\");
+}
+
+TEST_F(FoldersTest, NouveaudirectoryCollisionEndsTheProgram)
+{
+    QDir().mkpath(drive.host("MAJ20265122037"));
+    runStep(nouveaudirectory);
+    EXPECT_EQ(ui.messages, QStringList{"Le nouveau directory ne peut être créé ! Mise à jour impossible !"});
+    EXPECT_TRUE(ui.ended);
+    EXPECT_EQ(f.settings.BackupFolder, "c:\\MAJ20265122037");
+    EXPECT_TRUE(f.settings.PayloadFolder.isEmpty());
+}
+
+TEST_F(FoldersTest, PayloadFolderFollowsTheMediaKind)
+{
+    QTemporaryDir elsewhere;
+    struct Case
+    {
+        QString mediaKind;
+        QString current; // host path
+        QString payload;
+    };
+    const Case cases[] = {
+        {"CD", drive.host(), "c:\\"},
+        {"CD", drive.host("D/MAJ"), "c:\\D\\MAJ\\"},
+        {"CD", elsewhere.path(), fs::windowsPath(elsewhere.path()) + "\\"},
+        {"DISQUE", drive.host("D/MAJ"), "c:\\praxidome\\maj\\"},
+        {"cd", drive.host("D/MAJ"), "c:\\praxidome\\maj\\"},
+    };
+    ASSERT_TRUE(fs::windowsPath(elsewhere.path()).startsWith("z:\\"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.payload.toStdString());
+        QDir(drive.host("MAJ20265122037")).removeRecursively();
+        CurrentFolder here(c.current);
+        f.settings.MediaKind = c.mediaKind;
+        runStep(nouveaudirectory);
+        EXPECT_EQ(f.settings.PayloadFolder, c.payload);
+    }
+    EXPECT_TRUE(ui.messages.isEmpty());
+}
+
+TEST_F(FoldersTest, PassagearchiveClearsReadOnlyOfTheFourFiles)
+{
+    installFiles();
+    for (const QString& file : {kExe, kSettings, kPat, kHelp})
+        fs::setAttributes(file, fs::ReadOnly | fs::Hidden);
+    runStep(passagearchive);
+    EXPECT_TRUE(ui.messages.isEmpty());
+    for (const QString& file : {kExe, kSettings, kPat, kHelp})
+        EXPECT_EQ(fs::attributes(file), unsigned(fs::Archive)) << file.toStdString();
+}
+
+TEST_F(FoldersTest, PassagearchiveReportsEachMissingFileAndHandlesTheOthers)
+{
+    const QString files[] = {kExe, kSettings, kPat, kHelp};
+    for (const QString& missing : files) {
+        SCOPED_TRACE(missing.toStdString());
+        QDir(drive.host("praxidome")).removeRecursively();
+        installFiles();
+        for (const QString& file : files)
+            fs::setAttributes(file, fs::ReadOnly);
+        fs::setAttributes(missing, fs::Normal);
+        fs::deleteFile(missing);
+        ui.messages.clear();
+        runStep(passagearchive);
+        EXPECT_EQ(ui.messages, QStringList{missing + " était manquant"});
+        for (const QString& file : files) {
+            if (file != missing) {
+                EXPECT_EQ(fs::attributes(file), unsigned(fs::Archive)) << file.toStdString();
+            }
+        }
+    }
+    EXPECT_FALSE(ui.ended);
+}
+
+TEST_F(FoldersTest, VerstempoSavesTheFourFilesAndReleasesData7)
+{
+    installFiles();
+    f.data.Data7.bind("C:\\praxidome\\PARAMETRES.MDB", "parapat");
+    // A write still pending in the settings database goes into its copy.
+    f.data.Data7.recordset().edit();
+    f.data.Data7.recordset().setField(61, QStringLiteral("38"));
+    f.data.Data7.recordset().update();
+    fs::setAttributes(kExe, fs::ReadOnly);
+    f.settings.BackupFolder = QStringLiteral("c:\\MAJ20265122037");
+    QDir().mkpath(drive.host("MAJ20265122037"));
+
+    runStep(verstempo);
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_FALSE(f.data.Data7.isOpen());
+    const char* names[][2] = {{"praxidome/praxidome.exe", "MAJ20265122037/praxidome.exe"},
+                              {"praxidome/aide/aide.htm", "MAJ20265122037/aide.htm"},
+                              {"praxidome/parametres.mdb", "MAJ20265122037/parametres.mdb"},
+                              {"praxidome/pat.mdb", "MAJ20265122037/pat.mdb"}};
+    for (const auto& name : names) {
+        EXPECT_EQ(drive.read(name[1]), drive.read(name[0])) << name[1];
+        EXPECT_EQ(fs::attributes(fs::windowsPath(drive.host(name[1]))), unsigned(fs::Archive)) << name[1];
+    }
+    sqlite::Connection copy(drive.host("MAJ20265122037/parametres.mdb"), sqlite::Connection::Mode::ReadOnly);
+    auto q = copy.prepare("SELECT NUMERO_MAJ FROM parapat");
+    ASSERT_TRUE(q.step());
+    EXPECT_EQ(q.column(0).toString(), "38");
+}
+
+TEST_F(FoldersTest, VerstempoSavesEveryFileItCan)
+{
+    const QString files[] = {kExe, kHelp, kSettings, kPat};
+    const QString copies[] = {"MAJ20265122037/praxidome.exe", "MAJ20265122037/aide.htm",
+                              "MAJ20265122037/parametres.mdb", "MAJ20265122037/pat.mdb"};
+    f.settings.BackupFolder = QStringLiteral("c:\\MAJ20265122037");
+    for (int missing = 0; missing < 4; ++missing) {
+        SCOPED_TRACE(files[missing].toStdString());
+        QDir(drive.host("MAJ20265122037")).removeRecursively();
+        QDir(drive.host("praxidome")).removeRecursively();
+        QDir().mkpath(drive.host("MAJ20265122037"));
+        installFiles();
+        fs::deleteFile(files[missing]);
+        if (files[missing] != kSettings)
+            f.data.Data7.bind("C:\\praxidome\\PARAMETRES.MDB", "parapat");
+        ui.messages.clear();
+
+        runStep(verstempo);
+        EXPECT_EQ(ui.messages, QStringList{files[missing] + " n'a pas été trouvé ou n'a pu être sauvegardé"});
+        EXPECT_FALSE(f.data.Data7.isOpen());
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(QFile::exists(drive.host(copies[i])), i != missing) << copies[i].toStdString();
+    }
+}
+
+TEST_F(FoldersTest, VerstempoWithoutTheBackupFolderReportsEachFile)
+{
+    installFiles();
+    f.settings.BackupFolder = QStringLiteral("c:\\MAJ20265122037");
+    runStep(verstempo);
+    EXPECT_EQ(ui.messages, (QStringList{kExe + " n'a pas été trouvé ou n'a pu être sauvegardé",
+                                        kHelp + " n'a pas été trouvé ou n'a pu être sauvegardé",
+                                        kSettings + " n'a pas été trouvé ou n'a pu être sauvegardé",
+                                        kPat + " n'a pas été trouvé ou n'a pu être sauvegardé"}));
+    EXPECT_FALSE(ui.ended);
+}
+
+TEST_F(FoldersTest, CopieexeavantpremiereMAJKeepsTheFirstExecutable)
+{
+    installFiles();
+    QDir().mkpath(drive.host("MAJJAN2021"));
+    fs::setAttributes(kExe, fs::ReadOnly);
+    runStep(copieexeavantpremiereMAJ);
+    EXPECT_EQ(drive.read("MAJJAN2021/praxidome.exe"), "MZ old executable");
+    EXPECT_EQ(fs::attributes("c:\\MAJJAN2021\\praxidome.exe"), unsigned(fs::Archive));
+
+    fs::setAttributes(kExe, fs::Normal);
+    drive.write("praxidome/praxidome.exe", "MZ new executable");
+    runStep(copieexeavantpremiereMAJ);
+    EXPECT_EQ(drive.read("MAJJAN2021/praxidome.exe"), "MZ old executable");
+    EXPECT_TRUE(ui.messages.isEmpty());
+}
+
+TEST_F(FoldersTest, CopienouvelexeReplacesTheExecutable)
+{
+    installFiles();
+    drive.write("CD/praxidome.exe", "MZ release executable");
+    f.settings.PayloadFolder = QStringLiteral("c:\\CD\\");
+    fs::setAttributes("c:\\CD\\praxidome.exe", fs::ReadOnly);
+    runStep(copienouvelexe);
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_EQ(drive.read("praxidome/praxidome.exe"), "MZ release executable");
+    EXPECT_EQ(fs::attributes(kExe), unsigned(fs::Archive));
+}
+
+TEST_F(FoldersTest, CreerrepertoireAndCreemajAreSilent)
+{
+    runStep(creerrepertoire);
+    EXPECT_TRUE(QFileInfo(drive.host("MAJJAN2021")).isDir());
+    runStep(creerrepertoire);
+    runStep(creemaj); // no c:\praxidome yet
+    EXPECT_FALSE(QFileInfo(drive.host("praxidome/MAJ")).exists());
+    QDir().mkpath(drive.host("praxidome"));
+    runStep(creemaj);
+    EXPECT_TRUE(QFileInfo(drive.host("praxidome/MAJ")).isDir());
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_FALSE(ui.ended);
+}
+
+} // namespace

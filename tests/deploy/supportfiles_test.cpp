@@ -1,0 +1,332 @@
+#include "Deploy.h"
+#include "FileSystem.h"
+#include "MajError.h"
+#include "Sqlite.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace maj;
+using namespace maj::test;
+
+namespace {
+
+const QString kShortcut = QStringLiteral("Praxidome_ Assistance.lnk");
+
+// Sets an environment variable for the life of the object.
+class EnvironmentValue
+{
+public:
+    EnvironmentValue(const char* name, const QString& value) : m_name(name)
+    {
+        m_had = qEnvironmentVariableIsSet(name);
+        m_previous = qgetenv(name);
+        qputenv(name, value.toUtf8());
+    }
+    ~EnvironmentValue()
+    {
+        if (m_had)
+            qputenv(m_name, m_previous);
+        else
+            qunsetenv(m_name);
+    }
+    EnvironmentValue(const EnvironmentValue&) = delete;
+    EnvironmentValue& operator=(const EnvironmentValue&) = delete;
+
+private:
+    const char* m_name;
+    QByteArray m_previous;
+    bool m_had = false;
+};
+
+class CurrentFolder
+{
+public:
+    explicit CurrentFolder(const QString& hostPath) : m_previous(QDir::currentPath())
+    {
+        QDir().mkpath(hostPath);
+        QDir::setCurrent(hostPath);
+    }
+    ~CurrentFolder() { QDir::setCurrent(m_previous); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    QString m_previous;
+};
+
+// An installation with its support folders, and a release medium in c:\CD holding every file.
+struct SupportFilesTest : ::testing::Test
+{
+    TempDrive drive;
+    RecordingUi ui;
+    FixedClock clock;
+    Form1Core f{ui, clock};
+    EnvironmentValue home{"HOME", drive.host("home")};
+    EnvironmentValue config{"XDG_CONFIG_HOME", drive.host("home/.config")};
+
+    const QStringList payloadFiles{"eattest.mdb",         "aide.htm",
+                                   "MyCarenetProxy6.jar", "MyCarenetProxy2.jar",
+                                   "truststore.jks",      "caCertificateKeystore.jks",
+                                   "tsacertificate.jks",  "DPSI_P1.jpg",
+                                   "DPSI_P2.jpg",         kShortcut};
+
+    void SetUp() override
+    {
+        drive.write("praxidome/eattest.mdb", "installed codes");
+        drive.write("praxidome/aide/aide.htm", "installed help");
+        QDir().mkpath(drive.host("praxidome/ASSURABILITY/P12/PRD"));
+        QDir().mkpath(drive.host("praxidome/FORMULAIRES"));
+        QDir().mkpath(drive.host("home/Desktop"));
+        for (const QString& name : payloadFiles)
+            drive.write("CD/" + name, "release " + name.toUtf8());
+        f.settings.PayloadFolder = QStringLiteral("c:\\CD\\");
+    }
+
+    void runStep(void (*step)(Form1Core&))
+    {
+        runHandler(ui, [&] { step(f); });
+    }
+};
+
+struct Deployment
+{
+    const char* name;
+    void (*step)(Form1Core&);
+    QStringList sources; // in the payload folder
+    QStringList targets; // relative to the drive
+};
+
+const Deployment kDeployments[] = {
+    {"copienomen", copienomen, {"eattest.mdb"}, {"praxidome/eattest.mdb"}},
+    {"copieaide", copieaide, {"aide.htm"}, {"praxidome/aide/aide.htm"}},
+    {"copieautres", copieautres, {"MyCarenetProxy6.jar"}, {"praxidome/ASSURABILITY/MyCarenetProxy6.jar"}},
+    {"assurability",
+     assurability,
+     {"MyCarenetProxy2.jar", "truststore.jks", "caCertificateKeystore.jks", "tsacertificate.jks"},
+     {"praxidome/ASSURABILITY/MyCarenetProxy2.jar", "praxidome/ASSURABILITY/P12/PRD/truststore.jks",
+      "praxidome/ASSURABILITY/P12/PRD/caCertificateKeystore.jks", "praxidome/ASSURABILITY/P12/PRD/tsacertificate.jks"}},
+    {"copierformulaires",
+     copierformulaires,
+     {"DPSI_P1.jpg", "DPSI_P2.jpg"},
+     {"praxidome/FORMULAIRES/DPSI_P1.jpg", "praxidome/FORMULAIRES/DPSI_P2.jpg"}},
+};
+
+class DeploymentTest : public SupportFilesTest, public ::testing::WithParamInterface<Deployment>
+{
+};
+
+TEST_P(DeploymentTest, ReadOnlyPayloadFilesArriveWritable)
+{
+    for (const QString& source : GetParam().sources)
+        fs::setAttributes("c:\\CD\\" + source, fs::ReadOnly | fs::Hidden);
+    // An earlier copy is replaced.
+    drive.write(GetParam().targets.first(), "old");
+    runStep(GetParam().step);
+    EXPECT_TRUE(ui.messages.isEmpty());
+    for (int i = 0; i < GetParam().sources.size(); ++i) {
+        const QString target = GetParam().targets[i];
+        EXPECT_EQ(drive.read(target), "release " + GetParam().sources[i].toUtf8());
+        EXPECT_EQ(fs::attributes(fs::windowsPath(drive.host(target))), unsigned(fs::Archive)) << target.toStdString();
+        EXPECT_TRUE(QFileInfo(drive.host(target)).isWritable());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, DeploymentTest, ::testing::ValuesIn(kDeployments),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+// Each failure message of the folder, backup and deployment steps, from one fault each.
+struct Failure
+{
+    const char* name;
+    void (*step)(Form1Core&);
+    std::function<void(SupportFilesTest&)> fault;
+    QStringList messages;
+    bool ends;
+};
+
+const QString kNotSaved = QStringLiteral(" n'a pas été trouvé ou n'a pu être sauvegardé");
+
+const Failure kFailures[] = {
+    {"passagearchive",
+     passagearchive,
+     [](SupportFilesTest&) {},
+     // Nothing but the support files is installed here.
+     {"c:\\praxidome\\praxidome.exe était manquant", "c:\\praxidome\\parametres.mdb était manquant",
+      "c:\\praxidome\\pat.mdb était manquant"},
+     false},
+    {"nouveaudirectory",
+     nouveaudirectory,
+     [](SupportFilesTest& t) { QDir().mkpath(t.drive.host("MAJ20265122037")); },
+     {"Le nouveau directory ne peut être créé ! Mise à jour impossible !"},
+     true},
+    {"verstempo",
+     verstempo,
+     [](SupportFilesTest& t) {
+         t.f.settings.BackupFolder = "c:\\MAJ1";
+         QDir().mkpath(t.drive.host("MAJ1"));
+     },
+     {"c:\\praxidome\\praxidome.exe" + kNotSaved, "c:\\praxidome\\parametres.mdb" + kNotSaved,
+      "c:\\praxidome\\pat.mdb" + kNotSaved},
+     false},
+    {"copieexeavantpremiereMAJ",
+     copieexeavantpremiereMAJ,
+     [](SupportFilesTest& t) {
+         t.f.settings.SafetyFolder = "c:\\MAJJAN2021\\";
+         QDir().mkpath(t.drive.host("MAJJAN2021"));
+     },
+     {"L'ancien exe n'a pu être sauvegardé !"},
+     false},
+    {"copienouvelexe", copienouvelexe, [](SupportFilesTest&) {}, {"Le nouvel exe n'a pu être copié !"}, false},
+    {"copienomen",
+     copienomen,
+     [](SupportFilesTest& t) { QFile::remove(t.drive.host("CD/eattest.mdb")); },
+     {"eattest.mdb n'a pu être copié !"},
+     false},
+    {"copieaide",
+     copieaide,
+     [](SupportFilesTest& t) { QFile::remove(t.drive.host("CD/aide.htm")); },
+     {"Le nouveau fichier d'aide n'a pu être copié !"},
+     false},
+    {"copieautres",
+     copieautres,
+     [](SupportFilesTest& t) { QDir(t.drive.host("praxidome/ASSURABILITY")).removeRecursively(); },
+     {"c:\\CD\\MyCarenetProxy6.jar n'a pu être copié !"},
+     false},
+    {"assurability",
+     assurability,
+     [](SupportFilesTest& t) { QDir(t.drive.host("praxidome/ASSURABILITY/P12")).removeRecursively(); },
+     {standardDescription(err::PathNotFound) + " pendant copie c:\\CD\\truststore.jks",
+      "Vous n'avez pas exécuté toutes les dernières mises à jour. Celle-ci ne peut donc aller au bout"},
+     true},
+    {"copierformulaires",
+     copierformulaires,
+     [](SupportFilesTest& t) { QFile::remove(t.drive.host("CD/DPSI_P2.jpg")); },
+     {"Un ou des formulaires n'ont pas pu être copiés ! (Voir antivirus)"},
+     false},
+    {"copieraccourci",
+     copieraccourci,
+     [](SupportFilesTest& t) { QFile::remove(t.drive.host("CD/" + kShortcut)); },
+     {"Le raccourci n'a pas été copié sur le bureau"},
+     false},
+    {"creermails", creermails, [](SupportFilesTest& t) { QDir().mkpath(t.drive.host("praxidome/mails")); }, {}, false},
+    {"creerformulaires", creerformulaires, [](SupportFilesTest&) {}, {}, false},
+};
+
+class FailureTest : public SupportFilesTest, public ::testing::WithParamInterface<Failure>
+{
+};
+
+TEST_P(FailureTest, ShowsItsMessage)
+{
+    CurrentFolder here(drive.host("CD"));
+    GetParam().fault(*this);
+    runStep(GetParam().step);
+    EXPECT_EQ(ui.messages, GetParam().messages);
+    EXPECT_EQ(ui.ended, GetParam().ends);
+    for (const QString& title : ui.titles)
+        EXPECT_EQ(title, "Mise à jour");
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, FailureTest, ::testing::ValuesIn(kFailures),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST_F(SupportFilesTest, CopienomenFailureKeepsTheInstalledTable)
+{
+    QFile::remove(drive.host("CD/eattest.mdb"));
+    runStep(copienomen);
+    EXPECT_EQ(drive.read("praxidome/eattest.mdb"), "installed codes");
+}
+
+TEST_F(SupportFilesTest, AssurabilityWithoutItsSubfoldersDeploysTheJarOnly)
+{
+    QDir(drive.host("praxidome/ASSURABILITY/P12")).removeRecursively();
+    runStep(assurability);
+    EXPECT_TRUE(ui.ended);
+    EXPECT_EQ(drive.read("praxidome/ASSURABILITY/MyCarenetProxy2.jar"), "release MyCarenetProxy2.jar");
+    EXPECT_FALSE(QFileInfo(drive.host("praxidome/ASSURABILITY/P12")).exists());
+}
+
+TEST_F(SupportFilesTest, CopierformulairesKeepsTheFormCopiedBeforeAFailure)
+{
+    QFile::remove(drive.host("CD/DPSI_P2.jpg"));
+    runStep(copierformulaires);
+    EXPECT_EQ(drive.read("praxidome/FORMULAIRES/DPSI_P1.jpg"), "release DPSI_P1.jpg");
+    EXPECT_FALSE(QFile::exists(drive.host("praxidome/FORMULAIRES/DPSI_P2.jpg")));
+}
+
+TEST_F(SupportFilesTest, CreerformulairesThenCopierformulaires)
+{
+    QDir(drive.host("praxidome/FORMULAIRES")).removeRecursively();
+    runStep(creermails);
+    runStep(creerformulaires);
+    runStep(copierformulaires);
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_TRUE(QFileInfo(drive.host("praxidome/mails")).isDir());
+    EXPECT_EQ(drive.read("praxidome/FORMULAIRES/DPSI_P2.jpg"), "release DPSI_P2.jpg");
+}
+
+TEST_F(SupportFilesTest, CopieraccourciCopiesTheShortcutToTheDesktopAsItComes)
+{
+    ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation), drive.host("home/Desktop"));
+    fs::setAttributes("c:\\CD\\" + kShortcut, fs::ReadOnly);
+    CurrentFolder here(drive.host("CD"));
+    f.settings.PayloadFolder = QStringLiteral("c:\\praxidome\\maj\\");
+    runStep(copieraccourci);
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_EQ(f.settings.PayloadFolder, "c:\\CD\\");
+    EXPECT_EQ(drive.read("home/Desktop/praxidome_Assistance.lnk"), "release " + kShortcut.toUtf8());
+    EXPECT_TRUE(fs::attributes("c:\\home\\Desktop\\praxidome_Assistance.lnk") & fs::ReadOnly);
+}
+
+TEST_F(SupportFilesTest, CopieraccourciAtADriveRootDoublesTheBackslash)
+{
+    drive.write(kShortcut, "root shortcut");
+    drive.write("eattest.mdb", "root codes");
+    CurrentFolder here(drive.host());
+    runStep(copieraccourci);
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_EQ(f.settings.PayloadFolder, "c:\\\\");
+    EXPECT_EQ(drive.read("home/Desktop/praxidome_Assistance.lnk"), "root shortcut");
+    // Every later step takes its files from there.
+    runStep(copienomen);
+    EXPECT_EQ(drive.read("praxidome/eattest.mdb"), "root codes");
+}
+
+TEST_F(SupportFilesTest, CopieraccourciToADesktopOutsideDriveC)
+{
+    QTemporaryDir elsewhere;
+    EnvironmentValue otherHome{"HOME", elsewhere.path()};
+    EnvironmentValue otherConfig{"XDG_CONFIG_HOME", elsewhere.filePath(".config")};
+    QDir().mkpath(elsewhere.filePath("Desktop"));
+    CurrentFolder here(drive.host("CD"));
+    runStep(copieraccourci);
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_TRUE(QFile::exists(elsewhere.filePath("Desktop/praxidome_Assistance.lnk")));
+}
+
+TEST_F(SupportFilesTest, CopieraccourciFailureKeepsTheNewPayloadFolder)
+{
+    QDir(drive.host("home/Desktop")).removeRecursively();
+    CurrentFolder here(drive.host("D/MAJ"));
+    runStep(copieraccourci);
+    EXPECT_EQ(ui.messages, QStringList{"Le raccourci n'a pas été copié sur le bureau"});
+    EXPECT_EQ(f.settings.PayloadFolder, "c:\\D\\MAJ\\");
+}
+
+TEST_F(SupportFilesTest, RechercherfichierFindsTheFirstFileOfThatName)
+{
+    drive.write("praxidome/a/b/c/Cible.TXT", "deep");
+    EXPECT_EQ(rechercherfichier("cible.txt", "c:\\praxidome"), "c:\\praxidome\\a\\b\\c\\Cible.TXT");
+    EXPECT_EQ(rechercherfichier("absent.txt", "c:\\praxidome"), QString());
+    EXPECT_EQ(rechercherfichier("cible.txt", "c:\\nulle part"), QString());
+}
+
+} // namespace
