@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <ostream>
 
 // What the window tests share: an installation on a temporary drive, and waits in the event loop.
 namespace maj::test {
@@ -49,3 +50,9 @@ inline bool waitUntil(const std::function<bool()>& done, int ms)
 }
 
 } // namespace maj::test
+
+// Readable texts in the tests' failure messages.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}

@@ -1,5 +1,5 @@
 #include "Opening.h"
-#include "TestSupport.h"
+#include "AppTestSupport.h"
 
 #include <gtest/gtest.h>
 

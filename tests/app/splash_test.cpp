@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 #include "Module1.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>

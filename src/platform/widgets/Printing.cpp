@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
 namespace maj::printing {
 
@@ -38,15 +40,26 @@ void printText(QPrinter& printer, const QString& text)
     document.setPlainText(lines + QLatin1Char('\n'));
 
     const QSizeF page(printer.width(), printer.height());
+    // The layout moves a line that would cross a page break onto the next page; each page then gets
+    // its own lines only (a clip alone would leave the neighbours' text in the page's content).
     document.setPageSize(page);
-    const int pages = document.pageCount();
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0 && !printer.newPage())
+    document.documentLayout()->documentSize(); // lays the whole document out
+    const int pages = qMax(1, document.pageCount());
+    QList<QList<std::pair<QTextLayout*, int>>> linesOfPage(pages);
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QTextLayout* layout = block.layout();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const double top = layout->position().y() + layout->lineAt(i).y();
+            const int index = qBound(0, int(top / page.height()), pages - 1);
+            linesOfPage[index].append({layout, i});
+        }
+    }
+    painter.setPen(Qt::black);
+    for (int index = 0; index < pages; ++index) {
+        if (index > 0 && !printer.newPage())
             throw MajError(err::PrinterError, QStringLiteral("L'imprimante n'a pu passer à la page suivante"));
-        painter.save();
-        painter.translate(0, -page.height() * i);
-        document.drawContents(&painter, QRectF(QPointF(0, page.height() * i), page));
-        painter.restore();
+        for (const auto& [layout, i] : std::as_const(linesOfPage[index]))
+            layout->lineAt(i).draw(&painter, layout->position() - QPointF(0, page.height() * index));
     }
     if (!painter.end() || printer.printerState() == QPrinter::Error)
         throw MajError(err::PrinterError, QStringLiteral("L'impression n'a pu être envoyée à l'imprimante"));
