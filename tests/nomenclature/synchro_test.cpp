@@ -53,7 +53,15 @@ TEST(Synchrotrajet, AMissingReducedRateDatabaseShowsBothMessages)
     t.create(patPath(), QStringLiteral("pat"));
     t.addRows(patPath(), nomenclature, {codeRow(QStringLiteral("A"), QStringLiteral("301000"))});
     synchrotrajet(t.f);
-    EXPECT_EQ(t.ui.messages, QStringList({standardDescription(err::DatabaseNotFound), failed}));
+    QString description;
+    try {
+        DataSource probe(QStringLiteral("TestProbe"));
+        probe.bind(trajPath(), nomenclature);
+    } catch (const MajError& e) {
+        EXPECT_EQ(e.number(), err::DatabaseNotFound);
+        description = e.description();
+    }
+    EXPECT_EQ(t.ui.messages, QStringList({description, failed}));
     EXPECT_FALSE(t.f.data.Data2.isOpen()); // pat.mdb was never bound
 }
 

@@ -1,0 +1,283 @@
+// The tariff code steps against the set-based SQL that gives the same rows.
+//
+// A release of 100,000 codes and a user's table of 100,000 codes (90% shared), on tables without
+// any index on "code inami" or ABREVIATION. One run, identical copies of the files:
+//   nouv + anciens     against  INSERT ... SELECT ... WHERE NOT EXISTS  +  UPDATE ... FROM
+//   btnbd_Click        against  SELECT ... GROUP BY ABREVIATION COLLATE NOCASE HAVING count(*) > 1
+// The set-based side compares codes and abbreviations with = and COLLATE NOCASE (letter case
+// ignored), as the engine does for this ASCII data. The bench checks that both sides leave the
+// same rows and report the same duplicates, then prints the two ratios.
+
+#include "Database.h"
+#include "Form1Core.h"
+#include "MajError.h"
+#include "Nomenclature.h"
+#include "Sqlite.h"
+#include "Ui.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
+
+using namespace maj;
+
+namespace {
+
+constexpr int Codes = 100000;
+constexpr int Shared = 90000;
+constexpr int DuplicatePairs = 200; // user rows given the abbreviation of another, letter case changed
+
+class QuietUi : public UiServices
+{
+public:
+    QStringList messages;
+    bool ended = false;
+    void setBusyCursor(bool) override {}
+    void processEvents() override {}
+    void waitForEvents(int) override {}
+    void programEnded() override { ended = true; }
+
+protected:
+    void showMessage(const QString& text, const QString&) override { messages.append(text); }
+};
+
+double seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+void createFromSchema(const QString& path, const char* schema)
+{
+    QFile file(QStringLiteral(MAJ_SOURCE_DIR "/schema/%1.sql").arg(QLatin1String(schema)));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("no schema %s", schema);
+    sqlite::Connection db(path, sqlite::Connection::Mode::ReadWriteCreate);
+    db.exec(QString::fromUtf8(file.readAll()));
+}
+
+// Fills a nomenclature table: `codes` in the given order, `variant` making the release's values
+// differ from the user's.
+void fill(const QString& path, const QString& table, const std::vector<int>& codes, int variant,
+          const QHash<int, QString>& abbreviationOverride)
+{
+    sqlite::Connection db(path, sqlite::Connection::Mode::ReadWrite);
+    sqlite::Transaction tx(db);
+    sqlite::Statement insert =
+        db.prepare(QStringLiteral("INSERT INTO %1 VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)").arg(table));
+    for (int code : codes) {
+        const QString c = QString::number(300000 + code);
+        QVariantList v;
+        v << abbreviationOverride.value(code, QStringLiteral("AB%1").arg(code)) << c
+          << QStringLiteral("Libellé %1 v%2").arg(code).arg(variant) << 10.5 + code + variant << 7.25 + variant
+          << 3.25 + variant << QStringLiteral("CAT%1").arg(code % 17 + variant)
+          << QStringLiteral("perso %1 v%2").arg(code).arg(variant) << qlonglong(code % 255 + variant) << 11.5 + variant
+          << 9.5 + variant << 2.0 + variant << qlonglong(variant) << qlonglong(99 - variant)
+          << QStringLiteral("11-18 v%1").arg(variant) << QStringLiteral("N%1").arg(variant)
+          << (variant == 0 ? QVariant() : QVariant(QStringLiteral("note"))) << qlonglong(code % 2)
+          << qlonglong(code % 7) << QStringLiteral("2020-01-0%1 00:00:00").arg(variant + 1)
+          << QStringLiteral("2030-12-3%1 00:00:00").arg(variant) << QVariant();
+        for (int i = 0; i < v.size(); ++i)
+            insert.bind(i + 1, v[i]);
+        insert.step();
+        insert.reset();
+    }
+    tx.commit();
+}
+
+void copyFile(const QString& from, const QString& to)
+{
+    QFile::remove(to);
+    if (!QFile::copy(from, to))
+        qFatal("cannot copy %s", qPrintable(from));
+}
+
+// Every row of the table, every column, in the table's order, typed as SQLite stores it.
+QList<QVariantList> allRows(const QString& path)
+{
+    sqlite::Connection db(path, sqlite::Connection::Mode::ReadOnly);
+    sqlite::Statement select = db.prepare(QStringLiteral("SELECT * FROM nomenclature ORDER BY rowid"));
+    QList<QVariantList> rows;
+    while (select.step()) {
+        QVariantList row;
+        for (int i = 0; i < select.columnCount(); ++i)
+            row.append(select.column(i));
+        rows.append(row);
+    }
+    return rows;
+}
+
+bool sameRows(const QString& a, const QString& b)
+{
+    const QList<QVariantList> left = allRows(a);
+    const QList<QVariantList> right = allRows(b);
+    if (left.size() != right.size()) {
+        std::printf("  row counts differ: %lld / %lld\n", qlonglong(left.size()), qlonglong(right.size()));
+        return false;
+    }
+    for (qsizetype r = 0; r < left.size(); ++r) {
+        for (qsizetype c = 0; c < left[r].size(); ++c) {
+            const QVariant& x = left[r][c];
+            const QVariant& y = right[r][c];
+            if (x.metaType() != y.metaType() || x != y) {
+                std::printf("  row %lld column %lld differs: %s(%s) / %s(%s)\n", qlonglong(r), qlonglong(c),
+                            x.typeName(), qPrintable(x.toString()), y.typeName(), qPrintable(y.toString()));
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+const char* const insertNew = R"(
+INSERT INTO nomenclature ("ABREVIATION", "code inami", LIBELLE, HONORAIRE, REMBOURSEMENT, TICKET_MODERATEUR,
+    CATEGORIE, LIBELLE_PERSO, COULEUR, HONORAIRE_BIM, REMBOURSEMENT_BIM, TICKET_BIM, AGE_MIN, AGE_MAX, DENTS,
+    LETTRE_CLE, DATE_MAJ, DATE_VALIDITE)
+SELECT n."ABREVIATION", n."code inami", n.LIBELLE, n.HONORAIRE, n.REMBOURSEMENT, n.TICKET_MODERATEUR,
+    n.CATEGORIE, n.LIBELLE_PERSO, n.COULEUR, n.HONORAIRE_BIM, n.REMBOURSEMENT_BIM, n.TICKET_BIM, n.AGE_MIN,
+    n.AGE_MAX, n.DENTS, n.LETTRE_CLE, '2021-01-01 00:00:00', n.DATE_VALIDITE
+FROM rel.nomen AS n
+WHERE NOT EXISTS (SELECT 1 FROM nomenclature AS u WHERE u."code inami" = n."code inami" COLLATE NOCASE)
+)";
+
+const char* const updateExisting = R"(
+UPDATE nomenclature AS u SET HONORAIRE = n.HONORAIRE, REMBOURSEMENT = n.REMBOURSEMENT,
+    TICKET_MODERATEUR = n.TICKET_MODERATEUR, CATEGORIE = n.CATEGORIE, HONORAIRE_BIM = n.HONORAIRE_BIM,
+    REMBOURSEMENT_BIM = n.REMBOURSEMENT_BIM, TICKET_BIM = n.TICKET_BIM, AGE_MIN = n.AGE_MIN, AGE_MAX = n.AGE_MAX,
+    DENTS = n.DENTS, LETTRE_CLE = n.LETTRE_CLE, DATE_MAJ = '2021-01-01 00:00:00', DATE_VALIDITE = n.DATE_VALIDITE
+FROM rel.nomen AS n
+WHERE u."code inami" = n."code inami" COLLATE NOCASE
+)";
+
+const char* const sharedAbbreviations = R"(
+SELECT ABREVIATION COLLATE NOCASE, count(*) FROM nomenclature GROUP BY ABREVIATION COLLATE NOCASE
+HAVING count(*) > 1
+)";
+
+void printPlan(sqlite::Connection& db, const char* sql)
+{
+    sqlite::Statement plan = db.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + QString::fromUtf8(sql));
+    while (plan.step())
+        std::printf("    plan: %s\n", qPrintable(plan.column(3).toString()));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir drive;
+    qputenv("MAJ_DRIVE_C", drive.path().toUtf8());
+    const QString installed = drive.filePath(QStringLiteral("praxidome"));
+    const QString baseline = drive.filePath(QStringLiteral("baseline"));
+    const QString generated = drive.filePath(QStringLiteral("generated"));
+    for (const QString& dir : {installed, baseline, generated})
+        QDir().mkpath(dir);
+
+    // Release codes 0..99,999, user codes 10,000..109,999, each in its own shuffled order.
+    std::mt19937 random(20210101);
+    std::vector<int> release(Codes);
+    std::vector<int> user(Codes);
+    for (int i = 0; i < Codes; ++i) {
+        release[i] = i;
+        user[i] = Codes - Shared + i;
+    }
+    std::shuffle(release.begin(), release.end(), random);
+    std::shuffle(user.begin(), user.end(), random);
+    QHash<int, QString> userAbbreviations;
+    for (int i = 0; i < DuplicatePairs; ++i)
+        userAbbreviations.insert(user[i * 2], QStringLiteral("ab%1").arg(user[i * 2 + 1]));
+
+    const QString genPat = generated + QStringLiteral("/pat.mdb");
+    const QString genEattest = generated + QStringLiteral("/eattest.mdb");
+    createFromSchema(genPat, "pat");
+    createFromSchema(genEattest, "eattest");
+    fill(genPat, QStringLiteral("nomenclature"), user, 1, userAbbreviations);
+    fill(genEattest, QStringLiteral("nomen"), release, 0, {});
+    for (const QString& dir : {installed, baseline}) {
+        copyFile(genPat, dir + QStringLiteral("/pat.mdb"));
+        copyFile(genEattest, dir + QStringLiteral("/eattest.mdb"));
+    }
+    std::printf("release %d codes, user table %d codes, %d shared, %d abbreviations shared by two rows\n", Codes, Codes,
+                Shared, DuplicatePairs);
+
+    // The steps, through the engine, bound as assignationdesbases binds them.
+    QuietUi ui;
+    SystemClock clock;
+    Form1Core f(ui, clock);
+    f.settings.LanguageCode = QStringLiteral("NL");
+    f.settings.ReleaseDate = QStringLiteral("01/01/2021");
+    auto start = std::chrono::steady_clock::now();
+    f.data.Data1.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
+    f.data.Data2.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+    auto phase = std::chrono::steady_clock::now();
+    nouv(f);
+    const double nouvSeconds = seconds(phase);
+    phase = std::chrono::steady_clock::now();
+    anciens(f);
+    const double anciensSeconds = seconds(phase);
+    f.data.Data1.release();
+    f.data.Data2.release();
+    const double stepsSeconds = seconds(start);
+    if (!ui.messages.isEmpty())
+        std::printf("  the steps showed: %s\n", qPrintable(ui.messages.join(QStringLiteral(" | "))));
+
+    // The same rows, set-based.
+    double setSeconds = 0;
+    {
+        start = std::chrono::steady_clock::now();
+        sqlite::Connection db(baseline + QStringLiteral("/pat.mdb"), sqlite::Connection::Mode::ReadWrite);
+        db.exec(QStringLiteral("ATTACH DATABASE '%1/eattest.mdb' AS rel").arg(baseline));
+        sqlite::Transaction tx(db);
+        db.exec(QString::fromUtf8(insertNew));
+        db.exec(QString::fromUtf8(updateExisting));
+        tx.commit();
+        setSeconds = seconds(start);
+        printPlan(db, insertNew);
+        printPlan(db, updateExisting);
+    }
+    const bool sameUpdate = sameRows(installed + QStringLiteral("/pat.mdb"), baseline + QStringLiteral("/pat.mdb"));
+    std::printf("nouv + anciens: %.3f s (bind %.3f, nouv %.3f, anciens %.3f); set-based: %.3f s; ratio %.2f; "
+                "same rows: %s\n",
+                stepsSeconds, stepsSeconds - nouvSeconds - anciensSeconds, nouvSeconds, anciensSeconds, setSeconds,
+                stepsSeconds / setSeconds, sameUpdate ? "yes" : "NO");
+
+    // The duplicate check on the updated table.
+    start = std::chrono::steady_clock::now();
+    runHandler(ui, [&] { btnbd_Click(f); });
+    const double checkSeconds = seconds(start);
+    QStringList reported;
+    for (const QString& line : f.window.l.mid(1)) {
+        if (line != QLatin1String(" "))
+            reported.append(line.section(QLatin1Char(' '), 4, 4)); // the code after " de "
+    }
+
+    double groupSeconds = 0;
+    QStringList expected;
+    {
+        sqlite::Connection db(baseline + QStringLiteral("/pat.mdb"), sqlite::Connection::Mode::ReadOnly);
+        start = std::chrono::steady_clock::now();
+        sqlite::Statement groups = db.prepare(QString::fromUtf8(sharedAbbreviations));
+        QSet<QString> shared;
+        while (groups.step())
+            shared.insert(groups.column(0).toString().toLower());
+        groupSeconds = seconds(start);
+        printPlan(db, sharedAbbreviations);
+        sqlite::Statement rows =
+            db.prepare(QStringLiteral("SELECT ABREVIATION, \"code inami\" FROM nomenclature ORDER BY rowid"));
+        while (rows.step()) {
+            if (shared.contains(rows.column(0).toString().toLower()))
+                expected.append(rows.column(1).toString());
+        }
+    }
+    const bool sameReport = reported == expected && !ui.ended;
+    std::printf("btnbd_Click: %.3f s; GROUP BY: %.3f s; ratio %.2f; same rows reported (%lld): %s\n", checkSeconds,
+                groupSeconds, checkSeconds / groupSeconds, qlonglong(reported.size()), sameReport ? "yes" : "NO");
+    return sameUpdate && sameReport ? 0 : 1;
+}
