@@ -1,3 +1,5 @@
+#include "Database.h"
+#include "MajError.h"
 #include "Sample.h"
 #include "Sqlite.h"
 #include "TestSupport.h"
@@ -597,6 +599,76 @@ TEST_F(MkInstall, RefusesANonEmptyFolderUnlessForced)
     Options nested = options;
     nested.medium = QDir(options.drive).filePath(QStringLiteral("medium"));
     EXPECT_THROW(layOut(nested), SampleError);
+}
+
+TEST_F(MkInstall, EveryTextFitsTheSizeItsColumnDeclares)
+{
+    // The steps copy these values through the engine, which refuses text longer than the column (3163).
+    options.faults = unsigned(Fault::Apostrophe) | unsigned(Fault::DuplicateAbbreviation);
+    layOut(options);
+    const QRegularExpression sized(QStringLiteral("^TEXT\\((\\d+)\\)$"), QRegularExpression::CaseInsensitiveOption);
+    QStringList files{onMedium(options, QStringLiteral("eattest.mdb"))};
+    for (const char* name : databases)
+        files.append(app(options, QString::fromUtf8(name) + QStringLiteral(".mdb")));
+    int checked = 0;
+    for (const QString& file : files) {
+        for (const QString& table : tables(file)) {
+            for (const QVariantList& column : query(file, QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
+                const QRegularExpressionMatch match = sized.match(column[2].toString());
+                if (!match.hasMatch())
+                    continue;
+                const QString name = column[1].toString();
+                const int longest =
+                    scalar(file, QStringLiteral("select coalesce(max(length(\"%1\")), 0) from \"%2\"").arg(name, table))
+                        .toInt();
+                EXPECT_LE(longest, match.captured(1).toInt())
+                    << qPrintable(file) << " " << qPrintable(table) << "." << qPrintable(name);
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 100);
+}
+
+TEST_F(MkInstall, ReadsThroughTheEngineAsTheStepsDo)
+{
+    maj::test::TempDrive drive;
+    options.drive = drive.host();
+    layOut(options);
+
+    DataSource data7(QStringLiteral("Data7"));
+    data7.bind(QStringLiteral("C:\\praxidome\\PARAMETRES.MDB"), QStringLiteral("parapat"));
+    EXPECT_EQ(data7.recordset().field(15).toString(), QStringLiteral("Cabinet dentaire Dupont & Fils"));
+    EXPECT_EQ(data7.recordset().field(20).toLongLong(), 3);
+    EXPECT_EQ(data7.recordset().field(61).toString(), QStringLiteral("37"));
+    EXPECT_TRUE(data7.recordset().field(48).toDateTime().isValid());
+
+    DataSource data1(QStringLiteral("Data1"));
+    data1.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
+    data1.recordset().findFirst(QStringLiteral("[code inami] = '308335.'"));
+    ASSERT_FALSE(data1.recordset().noMatch());
+    EXPECT_EQ(data1.recordset().field(0).toString(), QStringLiteral("EXTR1"));
+    EXPECT_EQ(data1.recordset().field(19).toDateTime(), QDateTime(QDate(2020, 7, 1), QTime(0, 0)));
+    EXPECT_EQ(data1.recordset().field(3).typeId(), QMetaType::Double);
+
+    DataSource data3(QStringLiteral("Data3"));
+    data3.bind(
+        QStringLiteral("c:\\praxidome\\pat.mdb"),
+        QStringLiteral("select numdentiste from soins where year(date) = %1 group by numdentiste").arg(today.year()));
+    data3.recordset().moveLast();
+    EXPECT_GE(data3.recordset().recordCount(), 2);
+
+    DataSource data4(QStringLiteral("Data4"));
+    data4.bind(QStringLiteral("c:\\praxidome\\pannexe.mdb"), QStringLiteral("ortho"));
+    data4.recordset().findFirst(QStringLiteral("numpat = 'Insta'"));
+    ASSERT_FALSE(data4.recordset().noMatch());
+    EXPECT_EQ(data4.recordset().field(1).toDateTime().date(),
+              QFileInfo(app(options, QStringLiteral("st6unst.log"))).lastModified().date());
+    EXPECT_EQ(data4.recordset().field(79).toString(), QStringLiteral("37"));
+    data1.release();
+    data3.release();
+    data4.release();
+    data7.release();
 }
 
 TEST(MkInstallCommandLine, ReadsTheOptionsAndRefusesBadValues)
