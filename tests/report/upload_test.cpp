@@ -6,9 +6,11 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -342,6 +344,31 @@ TEST(ReportTransfer, OneOperationAtATime)
     }
     EXPECT_EQ(inet.protocol, Transfer::Http);
     // Destroying the component stops the operation rather than waiting for the time-out.
+}
+
+TEST(ReportTransfer, TheEndOfAnOperationWakesASleepingEventLoop)
+{
+    for (const char* proxy : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+        qunsetenv(proxy);
+    TransferSettings s;
+    s.requestTimeout = 30;
+    CurlTransfer inet(s);
+    QElapsedTimer timer;
+    timer.start();
+    inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(closedPort()));
+    int waits = 0;
+    while (inet.stillExecuting() && timer.elapsed() < 10000) {
+        // Sleeps until an event comes, as the window's wait does; a guard timer bounds a test
+        // that would otherwise never wake.
+        QEventLoop loop;
+        QTimer guard;
+        guard.start(10000);
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+        ++waits;
+    }
+    EXPECT_FALSE(inet.stillExecuting());
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_LE(waits, 3);
 }
 
 TEST(ReportTransfer, CommandsWithoutAConnectionOrUnknownAreRefused)
