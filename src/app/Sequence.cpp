@@ -83,12 +83,13 @@ void btnoui_Click(Form1Core& f)
 
     const bool server = !f.settings.StationRole;
     std::vector<Step> steps;
-    if (f.window.chkXP)
+    if (f.window.chkXP) {
         // The transfer control is missing: no upload, but the census's data sources still give
         // the patient database back before any file is copied.
         steps.push_back({QStringLiteral("Libération des bases de données..."), releaseCensusSources});
-    else
+    } else {
         steps.push_back({QStringLiteral("Envoi du rapport d'activité..."), envoyer});
+    }
     steps.push_back({QStringLiteral("Préparation des fichiers..."), passagearchive});
     steps.push_back({QStringLiteral("Création du dossier de sauvegarde..."), nouveaudirectory});
     steps.push_back({QStringLiteral("Sauvegarde des fichiers..."), verstempo});
