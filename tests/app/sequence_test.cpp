@@ -169,7 +169,8 @@ struct SequenceTest : ::testing::Test
     QList<bool> openAtBackup; // Data1 to Data4 and Data7 when the backup starts
     QByteArray patBeforeRun;
 
-    void install(bool client, const QString& medium = QStringLiteral("CD"))
+    // `patChanges` alters the patient database before the opening work binds anything to it.
+    void install(bool client, const QString& medium = QStringLiteral("CD"), const QString& patChanges = {})
     {
         drive.write("praxidome/praxidome.exe", "MZ installed");
         drive.write("praxidome/aide/aide.htm", "<html>aide</html>");
@@ -185,6 +186,8 @@ struct SequenceTest : ::testing::Test
                   "('CONS', '301011', 'Consultation', 20.5), ('DETA', '302012', 'Détartrage', 30)");
         exec(pat, "INSERT INTO patients (NUMPAT, NOM, CLESIS) VALUES (1, 'Dupont', 'k1'), (2, 'Martin', 'k2')");
         exec(pat, "INSERT INTO parapat (ID, VERSION_BASE) VALUES (1, '8.6')");
+        if (!patChanges.isEmpty())
+            exec(pat, patChanges);
         const QString parametres = drive.host("praxidome/parametres.mdb");
         createDatabase(parametres, "parametres");
         exec(parametres, QStringLiteral("INSERT INTO parapat (ID, STATION, NUMERO_MAJ) VALUES (1, %1, '37')")
@@ -319,8 +322,7 @@ TEST_F(SequenceTest, ServerRunFromTheRootOfTheMedium)
 
 TEST_F(SequenceTest, ServerRunWithDuplicatesLeavesTheListOnScreen)
 {
-    install(false);
-    exec(host("praxidome/pat.mdb"), "UPDATE nomenclature SET ABREVIATION = 'CONS'");
+    install(false, QStringLiteral("CD"), QStringLiteral("UPDATE nomenclature SET ABREVIATION = 'CONS'"));
     CurrentFolder medium(host("CD"));
     click(Command1_Click);
     EXPECT_EQ(ui.messages, (QStringList{kDone, kChecking}));
@@ -448,14 +450,12 @@ TEST_F(SequenceTest, MissingHelpPageStillSavesBothDatabases)
 
 TEST_F(SequenceTest, ItemNotFoundResumesAfterTheFailingStep)
 {
-    install(false);
     // A code table that lacks the columns the steps address by position, with a shared abbreviation:
     // the duplicate check fails with 3265 while writing its report line.
-    const QString pat = host("praxidome/pat.mdb");
-    f.data.Data1.release();
-    exec(pat, "DROP TABLE nomenclature; CREATE TABLE nomenclature (ABREVIATION TEXT(20), \"code inami\" TEXT(15));"
-              "INSERT INTO nomenclature VALUES ('X', '1'), ('X', '2');");
-    f.data.Data1.bind("c:\\praxidome\\pat.mdb", "nomenclature");
+    install(false, QStringLiteral("CD"),
+            QStringLiteral("DROP TABLE nomenclature;"
+                           "CREATE TABLE nomenclature (ABREVIATION TEXT(20), \"code inami\" TEXT(15));"
+                           "INSERT INTO nomenclature VALUES ('X', '1'), ('X', '2');"));
     CurrentFolder medium(host("CD"));
     click(Command1_Click);
     EXPECT_FALSE(ui.ended);
