@@ -35,26 +35,14 @@ struct Placement
 
 // The controls' design geometry.
 constexpr Placement placements[] = {
-    {"txtconvention", 720, 480, 19215, 6855},
-    {"btnimprimer", 2160, 7680, 2895, 1575},
-    {"Command2", 5280, 7680, 2775, 1575},
-    {"Command1", 8280, 7680, 2655, 1575},
-    {"Btnancienexe", 11160, 7680, 2655, 1575},
-    {"btnquit", 14040, 7680, 2655, 1575},
-    {"lbllangue", 16920, 7680, 855, 615},
-    {"LBLSERVEURCLIENT", 16920, 8400, 3135, 855},
-    {"btnoui", 10200, 7920, 1815, 855},
-    {"btnnon", 7560, 7920, 1815, 855},
-    {"chkXP", 17040, 7560, 3255, 375},
-    {"lbldate", 12480, 7680, 2415, 375},
-    {"lblnumerodemaj", 480, 7920, 1575, 375},
-    {"l", 3240, 1560, 11895, 4350},
-    {"btnquitter", 3240, 6000, 11895, 615},
-    {"btnbd", 360, 8880, 1695, 735},
-    // Beyond the design: the running step and its progress, at the top of the contract's place and
-    // above the list of duplicates.
-    {"lbletape", 720, 480, 19215, 615},
-    {"pgbprogression", 720, 1140, 19215, 375},
+    {"txtconvention", 720, 480, 19215, 6855},  {"btnimprimer", 2160, 7680, 2895, 1575},
+    {"Command2", 5280, 7680, 2775, 1575},      {"Command1", 8280, 7680, 2655, 1575},
+    {"Btnancienexe", 11160, 7680, 2655, 1575}, {"btnquit", 14040, 7680, 2655, 1575},
+    {"lbllangue", 16920, 7680, 855, 615},      {"LBLSERVEURCLIENT", 16920, 8400, 3135, 855},
+    {"btnoui", 10200, 7920, 1815, 855},        {"btnnon", 7560, 7920, 1815, 855},
+    {"chkXP", 17040, 7560, 3255, 375},         {"lbldate", 12480, 7680, 2415, 375},
+    {"lblnumerodemaj", 480, 7920, 1575, 375},  {"l", 3240, 1560, 11895, 4350},
+    {"btnquitter", 3240, 6000, 11895, 615},    {"btnbd", 360, 8880, 1695, 735},
 };
 
 // The tab order of the design (indices 0 to 15).
@@ -63,6 +51,19 @@ constexpr const char* tabOrderNames[] = {
     "lbldate", "Command1",   "Command2",      "Btnancienexe", "LBLSERVEURCLIENT", "lblnumerodemaj", "chkXP",
     "btnquit", "lbllangue",
 };
+
+// Beyond the design: the running step and its progress. Once the sequence has hidden the contract
+// they take its place (above the list of duplicates); before that (the upload, the first step) they
+// sit in the free strip under the buttons.
+constexpr Placement stepInContractPlace = {"lbletape", 720, 480, 19215, 615};
+constexpr Placement barInContractPlace = {"pgbprogression", 720, 1140, 19215, 375};
+constexpr Placement stepUnderButtons = {"lbletape", 2160, 9285, 12540, 270};
+constexpr Placement barUnderButtons = {"pgbprogression", 2160, 9585, 12540, 210};
+
+void place(QWidget* widget, const Placement& p)
+{
+    widget->setGeometry(twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(p.width), twipsToPixels(p.height));
+}
 
 const QString designFace = QStringLiteral("MS Sans Serif");
 
@@ -199,8 +200,7 @@ void Form1::buildControls()
     for (const Placement& p : placements) {
         QWidget* widget = findChild<QWidget*>(QLatin1String(p.name), Qt::FindDirectChildrenOnly);
         Q_ASSERT(widget);
-        widget->setGeometry(twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(p.width),
-                            twipsToPixels(p.height));
+        place(widget, p);
     }
     for (const char* name : tabOrderNames)
         m_tabOrder.append(findChild<QWidget*>(QLatin1String(name), Qt::FindDirectChildrenOnly));
@@ -319,6 +319,8 @@ void Form1::showProgress()
     const int maximum = qMax(1, w.progressMaximum);
     pgbprogression->setRange(0, maximum);
     pgbprogression->setValue(qBound(0, w.progressValue, maximum));
+    place(lbletape, w.txtconventionVisible ? stepUnderButtons : stepInContractPlace);
+    place(pgbprogression, w.txtconventionVisible ? barUnderButtons : barInContractPlace);
     lbletape->setVisible(w.running);
     pgbprogression->setVisible(w.running);
     // No event is processed during the steps: paint now.

@@ -181,12 +181,25 @@ TEST(Form1Window, RunShowsTheStepAndDisablesAcceptRefuseAndPrint)
 {
     Window w;
     WindowModel& m = w.model();
+    auto* step = w.control<QLabel>("lbletape");
+    auto* bar = w.control<QProgressBar>("pgbprogression");
+    const QRect buttons = w.control("Command1")->geometry();
+    const QRect contract = w.control("txtconvention")->geometry();
+    // The first step runs with the contract still shown: the step goes under the buttons.
     m.running = true;
+    m.notify();
+    m.showStep(QStringLiteral("Envoi du rapport d'activité..."), 0, 9);
+    EXPECT_TRUE(step->isVisible());
+    EXPECT_GT(step->geometry().top(), buttons.bottom());
+    EXPECT_GT(bar->geometry().top(), step->geometry().bottom());
+    EXPECT_LE(bar->geometry().bottom(), w.form.height() - 1);
+    EXPECT_FALSE(bar->geometry().intersects(w.control("LBLSERVEURCLIENT")->geometry()));
+    // Then in the contract's place, above the list of duplicates.
     m.txtconventionVisible = false;
     m.notify();
     m.showStep(QStringLiteral("Sauvegarde des fichiers"), 3, 9);
-    auto* step = w.control<QLabel>("lbletape");
-    auto* bar = w.control<QProgressBar>("pgbprogression");
+    EXPECT_EQ(step->geometry().topLeft(), contract.topLeft());
+    EXPECT_LT(bar->geometry().bottom(), w.control("l")->geometry().top());
     EXPECT_TRUE(step->isVisible());
     EXPECT_EQ(step->text(), QStringLiteral("Sauvegarde des fichiers"));
     EXPECT_TRUE(bar->isVisible());
