@@ -1,5 +1,5 @@
-#include "Opening.h"
 #include "AppTestSupport.h"
+#include "Opening.h"
 
 #include <gtest/gtest.h>
 
@@ -95,17 +95,6 @@ TEST(Contract, FixedAndJoinedLinesReadExactly)
     ASSERT_EQ(lines.size(), 58);
     for (const auto& e : expected)
         EXPECT_EQ(lines.at(e.line - 1), QString::fromUtf8(e.text)) << "line " << e.line;
-}
-
-// The lines of the cases and the described points keep their shape: dashes on 51 to 53.
-TEST(Contract, TerminationCasesAreDashedLines)
-{
-    Core c;
-    const QStringList lines = contractLines(c.f);
-    ASSERT_EQ(lines.size(), 58);
-    for (int line : {51, 52, 53})
-        EXPECT_TRUE(lines.at(line - 1).startsWith(QStringLiteral("  - "))) << "line " << line;
-    EXPECT_TRUE(lines.at(54).contains(QStringLiteral("belge")));
 }
 
 // The lines take the run's settings, not fixed texts.
