@@ -404,6 +404,9 @@ std::shared_ptr<Connection> Connection::acquire(const QString& windowsPath)
         sqlite::Connection db(key, sqlite::Connection::Mode::ReadWrite);
         // Never a write-ahead log: nothing but the database file may be left beside it.
         db.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        // Room for a step's changes to a large table without spilling to the file (and syncing
+        // the journal) before the commit.
+        db.exec(QStringLiteral("PRAGMA cache_size=-65536"));
         db.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
         connection.reset(new Connection(key, key, std::move(db)));
     } catch (const sqlite::SqliteError& e) {
@@ -429,13 +432,17 @@ Connection::Connection(QString key, QString hostPath, sqlite::Connection db)
     // "name" is a name, never a text: an unknown column must not pass for a literal.
     sqlite3_db_config(m_db.handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     registerFunctions();
+    m_dataVersion = std::make_unique<sqlite::Statement>(m_db.prepare(QStringLiteral("PRAGMA data_version")));
 }
 
 Connection::~Connection()
 {
     commit();
+    releaseCursors();
+    m_pool.clear();
     m_lookups.clear();
     m_statements.clear();
+    m_dataVersion.reset();
     sqlite3_update_hook(m_db.handle(), nullptr, nullptr);
     auto& connections = registry();
     const auto it = connections.find(m_key);
@@ -443,14 +450,31 @@ Connection::~Connection()
         connections.erase(it);
 }
 
-void Connection::beginWrite()
+void Connection::begin()
 {
     if (m_db.inTransaction())
         return;
     try {
-        m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        m_db.exec(QStringLiteral("BEGIN"));
+        m_dataVersion->reset();
+        if (m_dataVersion->step()) {
+            const qint64 v = sqlite3_column_int64(m_dataVersion->handle(), 0);
+            // Another connection committed: rows and definitions may all have changed.
+            if (m_lastDataVersion >= 0 && v != m_lastDataVersion) {
+                ++m_generation;
+                ++m_schemaGeneration;
+            }
+            m_lastDataVersion = v;
+        }
+        m_dataVersion->reset();
     } catch (const sqlite::SqliteError& e) {
-        raise(e, Context::Write);
+        m_dataVersion->reset();
+        try {
+            m_db.exec(QStringLiteral("ROLLBACK"));
+        } catch (const sqlite::SqliteError&) {
+            // Nothing was begun.
+        }
+        raise(e, Context::Open);
     }
 }
 
@@ -458,10 +482,18 @@ void Connection::commit() noexcept
 {
     if (m_holdCommits > 0 || !m_db.inTransaction())
         return;
+    releaseCursors();
     try {
+        // A reader of another process may hold the file a moment: wait for it rather than lose
+        // the step's writes.
+        sqlite3_busy_timeout(m_db.handle(), 5000);
         m_db.exec(QStringLiteral("COMMIT"));
+        sqlite3_busy_timeout(m_db.handle(), 0);
     } catch (const sqlite::SqliteError& e) {
+        sqlite3_busy_timeout(m_db.handle(), 0);
         qCWarning(lcDb).noquote() << "validation impossible de" << m_hostPath << ":" << e.message();
+        if (e.code() == SQLITE_BUSY)
+            return; // still pending: the next commit tries again, closing rolls it back
         try {
             m_db.exec(QStringLiteral("ROLLBACK"));
         } catch (const sqlite::SqliteError&) {
@@ -471,51 +503,57 @@ void Connection::commit() noexcept
     }
 }
 
-sqlite::Statement& Connection::statement(const QString& sql)
+void sqlite3_reset_statement(sqlite::Statement& statement)
 {
+    sqlite3_reset(statement.handle());
+}
+
+std::shared_ptr<sqlite::Statement> Connection::sharedStatement(const QString& sql)
+{
+    begin();
     auto it = m_statements.find(sql);
     if (it == m_statements.end())
         it = m_statements.insert(sql, std::make_shared<sqlite::Statement>(m_db.prepare(sql)));
     else
-        (*it)->reset();
-    return **it;
+        sqlite3_reset((*it)->handle()); // every parameter is bound anew by the caller
+    return *it;
 }
 
-quint64 Connection::generation()
+std::shared_ptr<sqlite::Statement> Connection::borrowStatement(const QString& sql)
 {
-    // Inside our own write transaction no other connection can have written.
-    if (!m_db.inTransaction()) {
-        try {
-            auto& version = statement(QStringLiteral("PRAGMA data_version"));
-            if (version.step()) {
-                const qint64 v = version.column(0).toLongLong();
-                // Another connection committed: rows and definitions may all have changed.
-                if (m_lastDataVersion >= 0 && v != m_lastDataVersion) {
-                    ++m_generation;
-                    ++m_schemaGeneration;
-                }
-                m_lastDataVersion = v;
-            }
-            version.reset();
-        } catch (const sqlite::SqliteError& e) {
-            raise(e, Context::Open);
-        }
+    begin();
+    const auto it = m_pool.find(sql);
+    if (it != m_pool.end()) {
+        auto statement = std::move(*it);
+        m_pool.erase(it);
+        return statement;
     }
-    return m_generation;
+    return std::make_shared<sqlite::Statement>(m_db.prepare(sql));
 }
 
-quint64 Connection::tableWrites(const QString& table) const
+void Connection::returnStatement(const QString& sql, std::shared_ptr<sqlite::Statement> statement) noexcept
 {
-    return m_tables.value(table.toLower()).writes;
+    if (!statement)
+        return;
+    sqlite3_reset(statement->handle());
+    if (m_pool.count(sql) < 4)
+        m_pool.insert(sql, std::move(statement));
 }
 
-quint64 Connection::tableChangesBehind(const QString& table) const
+void Connection::releaseCursors() noexcept
 {
-    return m_tables.value(table.toLower()).behind;
+    for (const auto& weak : m_heldCursors) {
+        if (const auto statement = weak.lock())
+            sqlite3_reset(statement->handle());
+    }
+    m_heldCursors.clear();
+    ++m_cursorEpoch;
 }
 
 void Connection::changedBehind()
 {
+    releaseCursors();
+    m_pool.clear();
     ++m_generation;
     ++m_schemaGeneration;
     m_statements.clear();
@@ -532,12 +570,15 @@ void Connection::tableChanged(const QString& lowerTable, bool behind)
 void Connection::onUpdate(void* self, int, const char*, const char* table, qint64 rowid)
 {
     auto* connection = static_cast<Connection*>(self);
-    const QString name = QString::fromUtf8(table).toLower();
     if (connection->m_ownWrite) {
-        connection->m_ownEvents.push_back({name, rowid});
+        // The usual event, the row the recordset writes, costs no text.
+        if (qstricmp(table, connection->m_ownTableUtf8.constData()) == 0)
+            connection->m_ownEvents.push_back({connection->m_ownTable, rowid});
+        else
+            connection->m_ownEvents.push_back({QString::fromUtf8(table).toLower(), rowid});
         return;
     }
-    connection->tableChanged(name, true);
+    connection->tableChanged(QString::fromUtf8(table).toLower(), true);
 }
 
 std::shared_ptr<const TableInfo> Connection::table(const QString& name)
@@ -585,8 +626,8 @@ std::shared_ptr<const TableInfo> Connection::table(const QString& name)
                     info->columns[i].defaultValue = readColumn(values.handle(), int(i), info->columns[i].type);
             }
         }
-        info->selectRow =
-            QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(names.join(QLatin1Char(',')), info->quotedName);
+        info->cursorSql = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ?1 ORDER BY rowid")
+                              .arg(names.join(QLatin1Char(',')), info->quotedName);
     } catch (const sqlite::SqliteError& e) {
         raise(e, Context::Query);
     }
@@ -599,7 +640,8 @@ Lookup& Connection::lookup(const QString& table, const QString& column)
     const QString key = table.toLower() + QLatin1Char('\n') + column.toLower();
     auto it = m_lookups.find(key);
     const quint64 gen = generation();
-    const quint64 behind = tableChangesBehind(table);
+    TableCounters& tableCounters = counters(table.toLower());
+    const quint64 behind = tableCounters.behind;
     if (it != m_lookups.end() && (*it)->m_generation == gen && (*it)->m_behind == behind)
         return **it;
     auto fresh = std::make_shared<Lookup>(table, column);
@@ -633,17 +675,20 @@ Lookup& Connection::lookup(const QString& table, const QString& column)
     }
     fresh->m_generation = gen;
     fresh->m_behind = behind;
-    if (it == m_lookups.end())
+    if (it == m_lookups.end()) {
+        ++tableCounters.lookups;
         it = m_lookups.insert(key, std::move(fresh));
-    else
+    } else
         *it = std::move(fresh);
     return **it;
 }
 
-std::vector<Lookup*> Connection::lookupsOf(const QString& table)
+std::vector<Lookup*> Connection::lookupsOf(const QString& lowerTable)
 {
     std::vector<Lookup*> found;
-    const QString prefix = table.toLower() + QLatin1Char('\n');
+    if (counters(lowerTable).lookups == 0)
+        return found;
+    const QString prefix = lowerTable + QLatin1Char('\n');
     for (auto it = m_lookups.begin(); it != m_lookups.end(); ++it) {
         if (it.key().startsWith(prefix))
             found.push_back(it->get());
@@ -651,10 +696,13 @@ std::vector<Lookup*> Connection::lookupsOf(const QString& table)
     return found;
 }
 
-Connection::OwnWrite::OwnWrite(Connection& connection, const QString& table) : m_connection(connection)
+Connection::OwnWrite::OwnWrite(Connection& connection, const QString& lowerTable) : m_connection(connection)
 {
     m_connection.m_ownWrite = true;
-    m_connection.m_ownTable = table.toLower();
+    if (m_connection.m_ownTable != lowerTable) {
+        m_connection.m_ownTable = lowerTable;
+        m_connection.m_ownTableUtf8 = lowerTable.toUtf8();
+    }
     m_connection.m_ownEvents.clear();
 }
 

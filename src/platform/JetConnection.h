@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 // One SQLite connection per database file, shared by every data source and direct database on
@@ -17,6 +18,9 @@ namespace maj::jet {
 
 // The rows of a table grouped by one column's value under the engine's text equality, for the
 // equality criteria that must not scan the table. Row ids ascend within each value.
+// sqlite3_reset without the wrapper's clearing of the bindings: every parameter is bound anew.
+void sqlite3_reset_statement(sqlite::Statement& statement);
+
 class Lookup
 {
 public:
@@ -69,7 +73,7 @@ struct TableInfo
     QString quotedName;
     std::vector<Column> columns;
     QHash<QString, int> byName; // case-folded
-    QString selectRow;          // every column of one row, by rowid
+    QString cursorSql;          // rowid and every column, from a rowid on
 
     int indexOf(const QString& column) const
     {
@@ -91,13 +95,21 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    sqlite::Connection& db() { return m_db; }
+    // The SQLite connection, inside the connection's transaction: every statement runs in the one
+    // transaction that commit() ends, so that a step's reads do not lock and unlock the file for
+    // each row and its writes wait for the disk once.
+    sqlite::Connection& db()
+    {
+        begin();
+        return m_db;
+    }
     const QString& hostPath() const { return m_hostPath; }
 
-    // Opens the step's write transaction at the first write; 3051 when another process holds the
-    // file for writing.
-    void beginWrite();
-    // Ends the pending write transaction, if any. A failed commit is logged and rolled back.
+    // Before a write. The transaction takes the file for writing at the first write statement,
+    // which fails (3051) while another connection writes it.
+    void beginWrite() { begin(); }
+    // Ends the transaction, if any: what the step wrote is on disk and the file is unlocked. A
+    // commit that another reader delays is retried for a while; one that still fails is logged.
     void commit() noexcept;
     bool inTransaction() const { return m_db.inTransaction(); }
 
@@ -115,18 +127,47 @@ public:
     };
 
     // A cached prepared statement, reset before it is handed out.
-    sqlite::Statement& statement(const QString& sql);
+    sqlite::Statement& statement(const QString& sql) { return *sharedStatement(sql); }
+    // The same, for a caller that keeps it: it calls rewind() before each use.
+    std::shared_ptr<sqlite::Statement> sharedStatement(const QString& sql);
+    void rewind(sqlite::Statement& statement)
+    {
+        begin();
+        sqlite3_reset_statement(statement);
+    }
+
+    // Cursors: statements a recordset keeps stepped on its current row between calls, so that a
+    // move to the next row is one step and a field is decoded only when it is read. Each is
+    // borrowed from a pool (a probe opened once per row prepares nothing) and given back; commit()
+    // and changes of definitions reset every held one, so that no read lock outlives a step.
+    std::shared_ptr<sqlite::Statement> borrowStatement(const QString& sql);
+    void returnStatement(const QString& sql, std::shared_ptr<sqlite::Statement> statement) noexcept;
+    void holdCursor(const std::shared_ptr<sqlite::Statement>& statement) { m_heldCursors.push_back(statement); }
+    // Changes whenever the held cursors were reset.
+    quint64 cursorEpoch() const { return m_cursorEpoch; }
+    void releaseCursors() noexcept;
 
     // Counters that cached rows and look-ups compare to decide whether they still hold.
     // generation(): bumped by every change the connection cannot follow in detail (another
-    // connection committed, a statement was run directly); it checks PRAGMA data_version.
-    quint64 generation();
+    // connection committed, a statement was run directly). Other connections can commit only
+    // between two transactions of this one: PRAGMA data_version is checked when one begins.
+    quint64 generation()
+    {
+        begin();
+        return m_generation;
+    }
     // The generation as last checked, without asking the file: for reads of a row already fetched.
     quint64 knownGeneration() const { return m_generation; }
-    // Every change of a table's rows, the recordsets' own writes included.
-    quint64 tableWrites(const QString& table) const;
-    // Changes of a table's rows made behind the recordsets' back (triggers, other statements).
-    quint64 tableChangesBehind(const QString& table) const;
+    // What happened to a table's rows (lower-case name); the reference stays valid as long as the
+    // connection. writes: every change, the recordsets' own writes included; behind: changes made
+    // behind the recordsets' back (triggers, other statements); lookups: look-ups built on it.
+    struct TableCounters
+    {
+        quint64 writes = 0;
+        quint64 behind = 0;
+        int lookups = 0;
+    };
+    TableCounters& counters(const QString& lowerTable) { return m_tables[lowerTable]; }
     // Bumped by every change of a table's definition; recordsets reload their column lists.
     quint64 schemaGeneration() const { return m_schemaGeneration; }
     // After a statement run directly: every cache of the connection is stale.
@@ -139,15 +180,16 @@ public:
     // The look-up of a column's values, built on first use with one scan and rebuilt when the
     // table changed behind it.
     Lookup& lookup(const QString& table, const QString& column);
-    // The look-ups already built on a table, for a recordset that writes one of its rows.
-    std::vector<Lookup*> lookupsOf(const QString& table);
+    // The look-ups already built on a table (lower-case name), for a recordset that writes one of
+    // its rows.
+    std::vector<Lookup*> lookupsOf(const QString& lowerTable);
 
     // Marks the write of one row by a recordset, which keeps the look-ups in step itself. Any
     // other row changed meanwhile (by a trigger) invalidates that row's table.
     class OwnWrite
     {
     public:
-        OwnWrite(Connection& connection, const QString& table);
+        OwnWrite(Connection& connection, const QString& lowerTable);
         ~OwnWrite();
         OwnWrite(const OwnWrite&) = delete;
         OwnWrite& operator=(const OwnWrite&) = delete;
@@ -160,6 +202,7 @@ public:
 
 private:
     Connection(QString key, QString hostPath, sqlite::Connection db);
+    void begin();
     void registerFunctions();
     static void onUpdate(void* self, int op, const char* database, const char* table, qint64 rowid);
     void tableChanged(const QString& lowerTable, bool behind);
@@ -169,26 +212,26 @@ private:
         QString table;
         qint64 rowid;
     };
-    struct TableState
-    {
-        quint64 writes = 0;
-        quint64 behind = 0;
-    };
 
     QString m_key;
     QString m_hostPath;
     sqlite::Connection m_db;
+    std::unique_ptr<sqlite::Statement> m_dataVersion;
     qint64 m_lastDataVersion = -1;
     quint64 m_generation = 1;
     quint64 m_schemaGeneration = 1;
-    QHash<QString, TableState> m_tables; // by lower-case name
+    std::unordered_map<QString, TableCounters> m_tables; // by lower-case name; nodes stay put
     QHash<QString, std::shared_ptr<sqlite::Statement>> m_statements;
     QHash<QString, std::shared_ptr<const TableInfo>> m_tableInfos; // by lower-case name
     quint64 m_tableInfosGeneration = 0;
     QHash<QString, std::shared_ptr<Lookup>> m_lookups; // "table\ncolumn", lower case
+    QMultiHash<QString, std::shared_ptr<sqlite::Statement>> m_pool;
+    std::vector<std::weak_ptr<sqlite::Statement>> m_heldCursors;
+    quint64 m_cursorEpoch = 1;
     int m_holdCommits = 0;
     bool m_ownWrite = false;
     QString m_ownTable;
+    QByteArray m_ownTableUtf8;
     std::vector<HookEvent> m_ownEvents;
 };
 

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace maj::jet {
 
@@ -58,7 +59,6 @@ public:
 protected:
     virtual qsizetype size() const = 0;
     virtual void dropPending() {}
-    virtual void rowChanged() {}
 
     void moveTo(qsizetype pos)
     {
@@ -66,7 +66,6 @@ protected:
         m_pos = std::clamp<qsizetype>(pos, -1, size());
         if (m_pos >= 0 && m_pos < size())
             m_seen = std::max(m_seen, m_pos + 1);
-        rowChanged();
     }
     bool hasCurrent() const { return !m_deleted && m_pos >= 0 && m_pos < size(); }
     void requireCurrent() const
@@ -86,6 +85,37 @@ protected:
     bool m_deleted = false;
 };
 
+// A value as toStored() gives it (null, text, whole or floating number), bound without the
+// round trips of the general binding: text goes to SQLite as UTF-16.
+void bindStored(sqlite::Statement& statement, int index, const QVariant& value)
+{
+    sqlite3_stmt* s = statement.handle();
+    int rc = SQLITE_OK;
+    switch (value.typeId()) {
+    case QMetaType::QString: {
+        const QString& text = *static_cast<const QString*>(value.constData());
+        rc = sqlite3_bind_text16(s, index,
+                                 text.isNull() ? static_cast<const void*>(u"") : static_cast<const void*>(text.utf16()),
+                                 int(text.size() * 2), SQLITE_TRANSIENT);
+        break;
+    }
+    case QMetaType::LongLong:
+        rc = sqlite3_bind_int64(s, index, *static_cast<const qlonglong*>(value.constData()));
+        break;
+    case QMetaType::Double:
+        rc = sqlite3_bind_double(s, index, *static_cast<const double*>(value.constData()));
+        break;
+    default:
+        if (!value.isValid() || value.isNull())
+            rc = sqlite3_bind_null(s, index);
+        else
+            statement.bind(index, value);
+        break;
+    }
+    if (rc != SQLITE_OK)
+        throw sqlite::SqliteError(rc & 0xff, rc, QString::fromUtf8(sqlite3_errstr(rc)));
+}
+
 int fieldIndex(const QHash<QString, int>& byName, const QString& name)
 {
     const auto it = byName.constFind(foldKey(name));
@@ -102,9 +132,15 @@ class KeysetRecordset final : public Positioned
 {
 public:
     KeysetRecordset(std::shared_ptr<Connection> connection, QString table, bool updatable)
-        : m_connection(std::move(connection)), m_table(std::move(table)), m_updatable(updatable)
+        : m_connection(std::move(connection)), m_table(std::move(table)), m_tableKey(m_table.toLower()),
+          m_counters(&m_connection->counters(m_tableKey)), m_updatable(updatable)
     {
         loadColumns();
+    }
+    ~KeysetRecordset() override
+    {
+        if (m_cursor)
+            m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
     }
 
     void setKeys(std::vector<qint64> keys)
@@ -145,10 +181,10 @@ public:
         checkPosition(position);
         const auto i = size_t(position);
         if (m_pending != Pending::None && m_set[i])
-            return m_values[i];
+            return fromStored(m_stored[i], m_info->columns[i].type);
         if (m_pending == Pending::Add)
             return m_info->columns[i].defaultValue;
-        return currentRow()[i];
+        return currentValue(i);
     }
 
     bool isUpdatable() const override { return m_updatable; }
@@ -164,7 +200,6 @@ public:
         checkSchema();
         requireUpdatable();
         requireCurrent();
-        currentRow();
         startPending(Pending::Edit);
         m_editRowid = m_keys[size_t(m_pos)];
     }
@@ -183,7 +218,6 @@ public:
         const auto i = size_t(position);
         const QVariant stored = toStored(value, m_info->columns[i].type);
         m_stored[i] = stored;
-        m_values[i] = fromStored(stored, m_info->columns[i].type);
         m_set[i] = true;
     }
     void update() override
@@ -205,17 +239,17 @@ public:
         requireCurrent();
         dropPending();
         const qint64 rowid = m_keys[size_t(m_pos)];
-        const std::vector<Lookup*> lookups = m_connection->lookupsOf(m_table);
+        const std::vector<Lookup*> lookups = m_connection->lookupsOf(m_tableKey);
         const std::vector<QVariant> old = rawValues(rowid, lookups);
         m_connection->beginWrite();
         {
-            Connection::OwnWrite own(*m_connection, m_table);
+            Connection::OwnWrite own(*m_connection, m_tableKey);
             try {
                 auto& remove =
                     m_connection->statement(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(m_quotedTable));
-                remove.bind(1, rowid);
+                sqlite3_bind_int64(remove.handle(), 1, rowid);
                 remove.step();
-                remove.reset();
+                sqlite3_reset(remove.handle());
             } catch (const sqlite::SqliteError& e) {
                 raise(e, Context::Write);
             }
@@ -226,8 +260,7 @@ public:
         m_keys.erase(m_keys.begin() + m_pos);
         m_seen = std::max<qsizetype>(0, m_seen - 1);
         m_deleted = true;
-        m_cacheRowid = 0;
-        m_cacheValid = false;
+        m_cursorOn = false;
     }
 
     void findFirst(const QString& criterion) override
@@ -289,9 +322,14 @@ private:
         m_info = std::move(info);
         m_quotedTable = m_info->quotedName;
         m_schemaGeneration = m_connection->schemaGeneration();
-        m_cacheValid = false;
         m_pending = Pending::None;
-        m_values.assign(m_info->columns.size(), QVariant());
+        m_writeSql.clear();
+        if (m_cursor)
+            m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
+        m_cursorOn = false;
+        m_cursorSql = m_info->cursorSql;
+        m_converted.assign(m_info->columns.size(), QVariant());
+        m_isConverted.assign(m_info->columns.size(), false);
         m_stored.assign(m_info->columns.size(), QVariant());
         m_set.assign(m_info->columns.size(), false);
     }
@@ -321,7 +359,6 @@ private:
     {
         m_pending = kind;
         std::fill(m_set.begin(), m_set.end(), false);
-        std::fill(m_values.begin(), m_values.end(), QVariant());
         std::fill(m_stored.begin(), m_stored.end(), QVariant());
     }
 
@@ -331,36 +368,71 @@ private:
         return it != m_keys.end() && *it == rowid ? qsizetype(it - m_keys.begin()) : -1;
     }
 
-    void rowChanged() override { m_cacheValid = false; }
-
-    const std::vector<QVariant>& currentRow() const
+    // The cursor, stepped onto the current record: forward by a step or two when the record is
+    // the next one or close after, sought by rowid otherwise or when anything changed since.
+    sqlite3_stmt* currentRow() const
     {
         requireCurrent();
-        const qint64 rowid = m_keys[size_t(m_pos)];
-        if (m_cacheValid && m_cacheRowid == rowid && m_cacheGeneration == m_connection->knownGeneration() &&
-            m_cacheWrites == m_connection->tableWrites(m_table))
-            return m_cache;
         auto* self = const_cast<KeysetRecordset*>(this);
-        self->m_connection->generation();
+        const qint64 rowid = m_keys[size_t(m_pos)];
+        const bool valid = m_cursorOn && m_cursorEpoch == m_connection->cursorEpoch() &&
+                           m_cursorGeneration == m_connection->knownGeneration() &&
+                           m_cursorWrites == m_counters->writes;
         try {
-            auto& select = self->m_connection->statement(m_info->selectRow);
-            select.bind(1, rowid);
-            if (!select.step()) {
-                select.reset();
+            if (valid) {
+                sqlite3_stmt* s = m_cursor->handle();
+                if (m_cursorRowid == rowid)
+                    return s;
+                for (int steps = 0; rowid > m_cursorRowid && steps < 4; ++steps) {
+                    self->m_isConverted.assign(m_info->columns.size(), false);
+                    if (!m_cursor->step()) {
+                        self->m_cursorOn = false;
+                        raise(err::NoCurrentRecord);
+                    }
+                    self->m_cursorRowid = sqlite3_column_int64(s, 0);
+                    if (m_cursorRowid == rowid)
+                        return s;
+                    if (m_cursorRowid > rowid) {
+                        // Deleted behind the keyset's back.
+                        self->m_cursorOn = false;
+                        raise(err::NoCurrentRecord);
+                    }
+                }
+            }
+            self->m_connection->generation();
+            if (!m_cursor)
+                self->m_cursor = self->m_connection->borrowStatement(m_info->cursorSql);
+            sqlite3_stmt* s = m_cursor->handle();
+            sqlite3_reset(s);
+            sqlite3_bind_int64(s, 1, rowid);
+            self->m_isConverted.assign(m_info->columns.size(), false);
+            self->m_cursorOn = false;
+            if (!m_cursor->step() || sqlite3_column_int64(s, 0) != rowid) {
+                sqlite3_reset(s);
                 raise(err::NoCurrentRecord);
             }
-            self->m_cache.resize(m_info->columns.size());
-            for (size_t i = 0; i < m_info->columns.size(); ++i)
-                self->m_cache[i] = readColumn(select.handle(), int(i), m_info->columns[i].type);
-            select.reset();
+            self->m_connection->holdCursor(m_cursor);
+            self->m_cursorOn = true;
+            self->m_cursorRowid = rowid;
+            self->m_cursorEpoch = m_connection->cursorEpoch();
+            self->m_cursorGeneration = m_connection->knownGeneration();
+            self->m_cursorWrites = m_counters->writes;
+            return s;
         } catch (const sqlite::SqliteError& e) {
+            self->m_cursorOn = false;
             raise(e, Context::Query);
         }
-        self->m_cacheRowid = rowid;
-        self->m_cacheGeneration = m_connection->knownGeneration();
-        self->m_cacheWrites = m_connection->tableWrites(m_table);
-        self->m_cacheValid = true;
-        return m_cache;
+    }
+
+    const QVariant& currentValue(size_t column) const
+    {
+        sqlite3_stmt* s = currentRow();
+        auto* self = const_cast<KeysetRecordset*>(this);
+        if (!m_isConverted[column]) {
+            self->m_converted[column] = readColumn(s, int(column) + 1, m_info->columns[column].type);
+            self->m_isConverted[column] = true;
+        }
+        return m_converted[column];
     }
 
     // The stored values of the look-ups' columns in a row, as SQLite holds them.
@@ -375,47 +447,63 @@ private:
         try {
             auto& select = m_connection->statement(
                 QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(names.join(QLatin1Char(',')), m_quotedTable));
-            select.bind(1, rowid);
+            sqlite3_bind_int64(select.handle(), 1, rowid);
             if (select.step()) {
                 for (size_t k = 0; k < lookups.size(); ++k)
                     values.push_back(select.column(int(k)));
             } else {
                 values.assign(lookups.size(), QVariant());
             }
-            select.reset();
+            sqlite3_reset(select.handle());
         } catch (const sqlite::SqliteError& e) {
             raise(e, Context::Query);
         }
         return values;
     }
 
+    // The statement that writes the columns set, built once for each set of columns.
+    sqlite::Statement& writeStatement(char kind, const std::function<QString()>& build)
+    {
+        QByteArray key(1, kind);
+        key.reserve(qsizetype(m_set.size()) + 1);
+        for (const bool set : m_set)
+            key.append(set ? '1' : '0');
+        auto it = m_writeSql.find(key);
+        if (it == m_writeSql.end())
+            it = m_writeSql.insert(key, m_connection->sharedStatement(build()));
+        else
+            m_connection->rewind(**it);
+        return **it;
+    }
+
     void insertPending()
     {
-        QStringList names;
-        QStringList marks;
-        for (size_t i = 0; i < m_info->columns.size(); ++i) {
-            if (m_set[i]) {
-                names.append(quoteIdentifier(m_info->columns[i].name));
-                marks.append(QStringLiteral("?"));
+        sqlite::Statement& insert = writeStatement('i', [&] {
+            QStringList names;
+            QStringList marks;
+            for (size_t i = 0; i < m_info->columns.size(); ++i) {
+                if (m_set[i]) {
+                    names.append(quoteIdentifier(m_info->columns[i].name));
+                    marks.append(QStringLiteral("?"));
+                }
             }
-        }
-        const QString sql = names.isEmpty()
-                                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_quotedTable)
-                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                      .arg(m_quotedTable, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+            return names.isEmpty()
+                       ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_quotedTable)
+                       : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                             .arg(m_quotedTable, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        });
         m_connection->beginWrite();
         qint64 rowid = 0;
         {
-            Connection::OwnWrite own(*m_connection, m_table);
+            Connection::OwnWrite own(*m_connection, m_tableKey);
             try {
-                auto& insert = m_connection->statement(sql);
                 int index = 1;
                 for (size_t i = 0; i < m_info->columns.size(); ++i) {
                     if (m_set[i])
-                        insert.bind(index++, m_stored[i]);
+                        bindStored(insert, index++, m_stored[i]);
                 }
                 insert.step();
-                insert.reset();
+                sqlite3_reset(insert.handle());
             } catch (const sqlite::SqliteError& e) {
                 raise(e, Context::Write);
             }
@@ -423,7 +511,7 @@ private:
             own.settle(rowid);
         }
         m_pending = Pending::None;
-        const std::vector<Lookup*> lookups = m_connection->lookupsOf(m_table);
+        const std::vector<Lookup*> lookups = m_connection->lookupsOf(m_tableKey);
         const std::vector<QVariant> stored = rawValues(rowid, lookups);
         for (size_t k = 0; k < lookups.size(); ++k)
             lookups[k]->add(rowid, stored[k]);
@@ -438,37 +526,39 @@ private:
 
     void updatePending()
     {
-        QStringList assignments;
         std::vector<Lookup*> touched;
-        for (Lookup* l : m_connection->lookupsOf(m_table)) {
+        for (Lookup* l : m_connection->lookupsOf(m_tableKey)) {
             const int column = columnIndex(l->column());
             if (column >= 0 && m_set[size_t(column)])
                 touched.push_back(l);
         }
-        for (size_t i = 0; i < m_info->columns.size(); ++i) {
-            if (m_set[i])
-                assignments.append(quoteIdentifier(m_info->columns[i].name) + QStringLiteral(" = ?"));
-        }
         const qint64 rowid = m_editRowid;
-        if (assignments.isEmpty()) {
+        if (std::none_of(m_set.begin(), m_set.end(), [](bool set) { return set; })) {
             m_pending = Pending::None;
             return;
         }
+        sqlite::Statement& change = writeStatement('u', [&] {
+            QStringList assignments;
+            for (size_t i = 0; i < m_info->columns.size(); ++i) {
+                if (m_set[i])
+                    assignments.append(quoteIdentifier(m_info->columns[i].name) + QStringLiteral(" = ?"));
+            }
+            return QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                .arg(m_quotedTable, assignments.join(QLatin1Char(',')));
+        });
         const std::vector<QVariant> before = rawValues(rowid, touched);
         m_connection->beginWrite();
         {
-            Connection::OwnWrite own(*m_connection, m_table);
+            Connection::OwnWrite own(*m_connection, m_tableKey);
             try {
-                auto& change = m_connection->statement(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                                           .arg(m_quotedTable, assignments.join(QLatin1Char(','))));
                 int index = 1;
                 for (size_t i = 0; i < m_info->columns.size(); ++i) {
                     if (m_set[i])
-                        change.bind(index++, m_stored[i]);
+                        bindStored(change, index++, m_stored[i]);
                 }
-                change.bind(index, rowid);
+                sqlite3_bind_int64(change.handle(), index, rowid);
                 change.step();
-                change.reset();
+                sqlite3_reset(change.handle());
             } catch (const sqlite::SqliteError& e) {
                 raise(e, Context::Write);
             }
@@ -482,26 +572,33 @@ private:
             touched[k]->remove(rowid, before[k]);
             touched[k]->add(rowid, after[k]);
         }
-        m_cacheValid = false;
+        m_cursorOn = false;
     }
 
     std::shared_ptr<Connection> m_connection;
     QString m_table;
+    QString m_tableKey; // lower case
+    const Connection::TableCounters* m_counters;
     QString m_quotedTable;
     bool m_updatable;
     std::shared_ptr<const TableInfo> m_info;
     quint64 m_schemaGeneration = 0;
     std::vector<qint64> m_keys;
 
-    std::vector<QVariant> m_cache;
-    qint64 m_cacheRowid = 0;
-    quint64 m_cacheGeneration = 0;
-    quint64 m_cacheWrites = 0;
-    bool m_cacheValid = false;
+    std::shared_ptr<sqlite::Statement> m_cursor;
+    bool m_cursorOn = false;
+    qint64 m_cursorRowid = 0;
+    quint64 m_cursorEpoch = 0;
+    quint64 m_cursorGeneration = 0;
+    quint64 m_cursorWrites = 0;
+    std::vector<QVariant> m_converted; // the fields of the current row read so far
+    std::vector<bool> m_isConverted;
 
     Pending m_pending = Pending::None;
     qint64 m_editRowid = 0;
-    std::vector<QVariant> m_values; // as read back
+    // The statements of this recordset, kept rather than looked up by their text for each row.
+    QHash<QByteArray, std::shared_ptr<sqlite::Statement>> m_writeSql; // by kind and columns set
+    QString m_cursorSql;
     std::vector<QVariant> m_stored; // as written
     std::vector<bool> m_set;
 };

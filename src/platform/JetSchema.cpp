@@ -302,6 +302,7 @@ private:
     void run(const QString& sql)
     {
         m_connection->beginWrite();
+        m_connection->releaseCursors(); // a statement stepped on a table would lock it
         try {
             m_connection->db().exec(sql);
         } catch (const sqlite::SqliteError& e) {
@@ -387,6 +388,7 @@ private:
                  const ColumnType& newType)
     {
         m_connection->beginWrite();
+        m_connection->releaseCursors();
         sqlite::Connection& db = m_connection->db();
         const QString temporary = quoteIdentifier(QStringLiteral("maj_rebuild_") + info.name);
         try {

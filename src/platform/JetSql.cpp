@@ -391,12 +391,73 @@ QString translateCriterion(const QString& jet, const std::function<QString(const
     return translate(jet, true, err::ExpressionSyntax, column);
 }
 
+// Read by hand rather than tokenized: a step calls it once per row.
 std::optional<SimpleEquality> simpleCriterion(const QString& jet)
 {
-    const auto t = significant(jet);
-    if (!t)
+    const QStringView t(jet);
+    qsizetype i = 0;
+    auto skip = [&] {
+        while (i < t.size() && t[i].isSpace())
+            ++i;
+    };
+    auto word = [&]() -> QStringView {
+        const qsizetype start = i;
+        if (i < t.size() && isWordStart(t[i])) {
+            while (i < t.size() && isWordChar(t[i]))
+                ++i;
+        }
+        return t.mid(start, i - start);
+    };
+    skip();
+    SimpleEquality result;
+    if (i < t.size() && t[i] == QLatin1Char('[')) {
+        const qsizetype close = t.indexOf(QLatin1Char(']'), i + 1);
+        if (close <= i + 1)
+            return std::nullopt;
+        result.column = t.mid(i + 1, close - i - 1).toString();
+        i = close + 1;
+    } else {
+        const QStringView name = word();
+        if (name.isEmpty() || keywords().contains(name.toString().toUpper()))
+            return std::nullopt;
+        result.column = name.toString();
+    }
+    skip();
+    if (i < t.size() && t[i] == QLatin1Char('=')) {
+        ++i;
+        skip();
+        if (i >= t.size() || (t[i] != QLatin1Char('\'') && t[i] != QLatin1Char('"')))
+            return std::nullopt;
+        const QChar quote = t[i++];
+        bool closed = false;
+        while (i < t.size()) {
+            if (t[i] == quote) {
+                if (i + 1 < t.size() && t[i + 1] == quote) {
+                    result.text += quote;
+                    i += 2;
+                    continue;
+                }
+                ++i;
+                closed = true;
+                break;
+            }
+            result.text += t[i++];
+        }
+        skip();
+        if (!closed || i != t.size())
+            return std::nullopt;
+        return result;
+    }
+    if (word().compare(QLatin1String("IS"), Qt::CaseInsensitive) != 0)
         return std::nullopt;
-    return equality(*t, 0);
+    skip();
+    if (word().compare(QLatin1String("NULL"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    skip();
+    if (i != t.size())
+        return std::nullopt;
+    result.isNull = true;
+    return result;
 }
 
 std::optional<SimpleSelect> simpleSelect(const QString& jet)

@@ -3,6 +3,7 @@
 #include "JetConnection.h"
 #include "MajError.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -116,6 +117,16 @@ QString textOf(const QVariant& value)
 double numberOf(const QVariant& value)
 {
     switch (value.typeId()) {
+    case QMetaType::Double: {
+        const double number = *static_cast<const double*>(value.constData());
+        if (!std::isfinite(number))
+            conversionError();
+        return number;
+    }
+    case QMetaType::LongLong:
+        return double(*static_cast<const qlonglong*>(value.constData()));
+    case QMetaType::Int:
+        return double(*static_cast<const int*>(value.constData()));
     case QMetaType::Bool:
         return value.toBool() ? -1.0 : 0.0;
     case QMetaType::QDateTime:
@@ -271,29 +282,60 @@ ColumnType parseDeclaredType(const QString& declared)
     return t;
 }
 
-QString storedDate(const QDateTime& dateTime)
+namespace {
+
+// "yyyy-MM-dd HH:mm:ss", written out by hand: the calendar's formatting is slow for a value per row.
+QString storedText(const QDate& date, const QTime& time)
 {
-    return dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    char buffer[20];
+    auto put = [&buffer](int at, int value, int width) {
+        for (int i = width - 1; i >= 0; --i) {
+            buffer[at + i] = char('0' + value % 10);
+            value /= 10;
+        }
+    };
+    put(0, date.year(), 4);
+    buffer[4] = '-';
+    put(5, date.month(), 2);
+    buffer[7] = '-';
+    put(8, date.day(), 2);
+    buffer[10] = ' ';
+    put(11, time.hour(), 2);
+    buffer[13] = ':';
+    put(14, time.minute(), 2);
+    buffer[16] = ':';
+    put(17, time.second(), 2);
+    return QString::fromLatin1(buffer, 19);
 }
 
-QDateTime parseStoredDate(const QString& text)
+} // namespace
+
+QString storedDate(const QDateTime& dateTime)
+{
+    return storedText(dateTime.date(), dateTime.time());
+}
+
+bool parseStoredParts(const QString& text, QDate& dateOut, QTime& timeOut)
 {
     const QStringView t(text);
     if (t.size() < 10 || t[4] != QLatin1Char('-') || t[7] != QLatin1Char('-'))
-        return {};
+        return false;
     bool ok = true;
     const int year = digits(t, 0, 4, ok);
     const int month = digits(t, 5, 2, ok);
     const int day = digits(t, 8, 2, ok);
     if (!ok)
-        return {};
+        return false;
     const QDate date(year, month, day);
     if (!date.isValid())
-        return {};
-    if (t.size() == 10)
-        return QDateTime(date, QTime(0, 0));
+        return false;
+    if (t.size() == 10) {
+        dateOut = date;
+        timeOut = QTime(0, 0);
+        return true;
+    }
     if (t.size() < 16 || (t[10] != QLatin1Char(' ') && t[10] != QLatin1Char('T')) || t[13] != QLatin1Char(':'))
-        return {};
+        return false;
     const int hour = digits(t, 11, 2, ok);
     const int minute = digits(t, 14, 2, ok);
     int second = 0;
@@ -311,26 +353,38 @@ QDateTime parseStoredDate(const QString& text)
         }
     }
     if (!ok || end != t.size())
-        return {};
+        return false;
     const QTime time(hour, minute, second, ms);
     if (!time.isValid())
-        return {};
-    return QDateTime(date, time);
+        return false;
+    dateOut = date;
+    timeOut = time;
+    return true;
 }
 
-QDateTime parseRegionalDate(const QString& text)
+QDateTime parseStoredDate(const QString& text)
+{
+    QDate date;
+    QTime time;
+    return parseStoredParts(text, date, time) ? QDateTime(date, time) : QDateTime();
+}
+
+bool parseRegionalParts(const QString& text, QDate& dateOut, QTime& timeOut)
 {
     const QString t = text.trimmed();
-    if (const QDateTime iso = parseStoredDate(t); iso.isValid())
-        return iso;
+    if (parseStoredParts(t, dateOut, timeOut))
+        return true;
     static const QRegularExpression re(QStringLiteral("^(\\d{1,4})[/.-](\\d{1,2})[/.-](\\d{1,4})(?:\\s+(.*))?$"));
     const auto m = re.match(t);
     if (!m.hasMatch()) {
         // A time alone is a time of the old engine's day zero.
         QTime time;
-        if (t.contains(QLatin1Char(':')) && parseTime(t, time))
-            return QDateTime(kSerialOrigin, time);
-        return {};
+        if (t.contains(QLatin1Char(':')) && parseTime(t, time)) {
+            dateOut = kSerialOrigin;
+            timeOut = time;
+            return true;
+        }
+        return false;
     }
     QString first = m.captured(1);
     QString second = m.captured(2);
@@ -363,12 +417,21 @@ QDateTime parseRegionalDate(const QString& text)
         }
     }
     if (dayText.size() > 2 || monthText.size() > 2 || yearText.size() == 3 || yearText.size() > 4)
-        return {};
+        return false;
     const QDate date(fullYear(yearText), monthText.toInt(), dayText.toInt());
     QTime time;
     if (!date.isValid() || !parseTime(m.captured(4), time))
-        return {};
-    return QDateTime(date, time);
+        return false;
+    dateOut = date;
+    timeOut = time;
+    return true;
+}
+
+QDateTime parseRegionalDate(const QString& text)
+{
+    QDate date;
+    QTime time;
+    return parseRegionalParts(text, date, time) ? QDateTime(date, time) : QDateTime();
 }
 
 QVariant toStored(const QVariant& value, const ColumnType& type)
@@ -434,11 +497,24 @@ QVariant toStored(const QVariant& value, const ColumnType& type)
         case QMetaType::QTime:
             dt = QDateTime(kSerialOrigin, value.toTime());
             break;
-        case QMetaType::QString:
+        case QMetaType::QString: {
+            // Straight from the text to the stored text: no local time to work out.
             if (value.toString().trimmed().isEmpty())
                 return {};
-            dt = parseRegionalDate(value.toString());
-            break;
+            // The same text (a release date) is written into every row of a step.
+            thread_local QString lastText;
+            thread_local QString lastStored;
+            const QString text = value.toString();
+            if (text == lastText && !lastStored.isEmpty())
+                return lastStored;
+            QDate date;
+            QTime time;
+            if (!parseRegionalParts(text, date, time) || date.year() < 100 || date.year() > 9999)
+                conversionError();
+            lastText = text;
+            lastStored = storedText(date, time);
+            return lastStored;
+        }
         case QMetaType::Bool:
             conversionError();
         default:
@@ -519,9 +595,18 @@ QVariant fromStored(const QVariant& stored, const ColumnType& type)
         return stored;
     case K::Date:
         if (id == QMetaType::QString) {
-            const QDateTime dt = parseStoredDate(stored.toString());
-            if (dt.isValid())
+            // A local date and time costs a time-zone look-up each; tables repeat their dates.
+            thread_local QHash<QString, QDateTime> recent;
+            const QString text = stored.toString();
+            if (const auto it = recent.constFind(text); it != recent.constEnd())
+                return *it;
+            const QDateTime dt = parseStoredDate(text);
+            if (dt.isValid()) {
+                if (recent.size() >= 4096)
+                    recent.clear();
+                recent.insert(text, dt);
                 return dt;
+            }
         }
         return stored;
     case K::Other:

@@ -193,6 +193,7 @@ TEST_F(ConnectionTest, ChangesMadeBehindTheRecordsetsAreSeen)
     Recordset& rs = data1.recordset();
     rs.findFirst(QStringLiteral("ABREVIATION = 'b'")); // builds the look-up
     ASSERT_FALSE(rs.noMatch());
+    commitPendingWrites(); // the step ends; another program writes before the next one
     {
         sqlite::Connection other(host(), sqlite::Connection::Mode::ReadWrite);
         other.exec(QStringLiteral("UPDATE nomenclature SET ABREVIATION = 'Q', LIBELLE = 'vu' WHERE rowid = 2"));

@@ -1,0 +1,208 @@
+// Find-first-then-update cycles of the database engine against one set-based UPDATE ... FROM.
+//
+// A user's table `nomenclature` of 100,000 codes and a release table `nomen` holding the same
+// codes in another order with new values, both without any index on "code inami" (as the
+// application keeps them). One run, identical copies of the files:
+//   engine:  for each release row, findFirst("[code inami] = '...'"), edit, set 13 fields from
+//            the release row and the release date, update; then commitPendingWrites()
+//   SQL:     one UPDATE nomenclature SET (...) = (...) FROM nomen WHERE codes are equal
+// Then the duplicate check's pattern: one "select * from nomenclature where ABREVIATION = '...'"
+// per row, each moved last and first and counted. The bench checks that both sides leave the same
+// rows, then prints the times and the ratio.
+
+#include "Database.h"
+#include "MajError.h"
+#include "Sqlite.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
+
+#include <time.h>
+
+using namespace maj;
+
+namespace {
+
+// MAJ_BENCH_ROWS changes the size (for profiling); the target is measured at 100,000.
+const int kRows = qEnvironmentVariableIntValue("MAJ_BENCH_ROWS") > 0 ? qEnvironmentVariableIntValue("MAJ_BENCH_ROWS")
+                                                                     : 100000;
+// The positions `anciens` copies from the release row (column 19 takes the release date).
+constexpr int kCopied[] = {3, 4, 5, 6, 9, 10, 11, 12, 13, 14, 15, 20};
+
+// Wall time and the process's CPU time: on a loaded machine the CPU time says more.
+struct Clock
+{
+    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
+    double cpu = cpuNow();
+
+    static double cpuNow()
+    {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+    }
+    double wallSeconds() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count(); }
+    double cpuSeconds() const { return cpuNow() - cpu; }
+};
+
+QString schema(const char* name)
+{
+    QFile file(QStringLiteral(MAJ_SOURCE_DIR "/schema/") + QLatin1String(name) + QStringLiteral(".sql"));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("no schema %s", name);
+    return QString::fromUtf8(file.readAll());
+}
+
+void generate(const QString& patPath, const QString& eattestPath)
+{
+    std::mt19937 random(20210101);
+    std::vector<int> order(kRows);
+    for (int i = 0; i < kRows; ++i)
+        order[size_t(i)] = i;
+    {
+        sqlite::Connection pat(patPath, sqlite::Connection::Mode::ReadWriteCreate);
+        pat.exec(schema("pat"));
+        pat.exec(QStringLiteral("BEGIN"));
+        auto insert = pat.prepare(QStringLiteral(
+            "INSERT INTO nomenclature VALUES (?1, ?2, ?3, 10.5, 8.25, 2.25, 'CAT', 'perso', 3, 11.0, 9.0, 2.0, 0, 99, "
+            "'11-48', 'N', 'note', 0, ?4, '2020-01-01 00:00:00', '2020-12-31 00:00:00', 'remarque')"));
+        for (int i = 0; i < kRows; ++i) {
+            insert.bind(1, QStringLiteral("AB%1").arg(i));
+            insert.bind(2, QStringLiteral("%1.").arg(300000 + i));
+            insert.bind(3, QStringLiteral("Libellé du code %1").arg(i));
+            insert.bind(4, i);
+            insert.step();
+            insert.reset();
+        }
+        pat.exec(QStringLiteral("COMMIT"));
+    }
+    std::shuffle(order.begin(), order.end(), random);
+    sqlite::Connection eattest(eattestPath, sqlite::Connection::Mode::ReadWriteCreate);
+    eattest.exec(schema("eattest"));
+    eattest.exec(QStringLiteral("BEGIN"));
+    auto insert = eattest.prepare(QStringLiteral(
+        "INSERT INTO nomen VALUES (?1, ?2, 'Libellé neuf', ?3, ?3 - 2, 2.0, 'NEUVE', 'ignoré', 7, ?3 + 1, ?3 - 1, 1.0, 1, "
+        "88, '11-28', 'R', NULL, 1, 0, NULL, '2021-12-31 00:00:00', NULL)"));
+    for (const int i : order) {
+        insert.bind(1, QStringLiteral("NV%1").arg(i));
+        insert.bind(2, QStringLiteral("%1.").arg(300000 + i));
+        insert.bind(3, 20.0 + i % 50);
+        insert.step();
+        insert.reset();
+    }
+    eattest.exec(QStringLiteral("COMMIT"));
+}
+
+QByteArray digest(const QString& patPath)
+{
+    sqlite::Connection db(patPath, sqlite::Connection::Mode::ReadOnly);
+    auto rows = db.prepare(QStringLiteral("SELECT * FROM nomenclature ORDER BY rowid"));
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    while (rows.step()) {
+        for (int i = 0; i < rows.columnCount(); ++i) {
+            const QVariant v = rows.column(i);
+            hash.addData(QByteArray::number(v.typeId()) + ':' + v.toString().toUtf8() + '\x1f');
+        }
+    }
+    return hash.result().toHex();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir drive;
+    qputenv("MAJ_DRIVE_C", drive.path().toUtf8());
+    QDir(drive.path()).mkpath(QStringLiteral("praxidome"));
+    QDir(drive.path()).mkpath(QStringLiteral("sql"));
+    const QString pat = drive.filePath(QStringLiteral("praxidome/pat.mdb"));
+    const QString eattest = drive.filePath(QStringLiteral("praxidome/eattest.mdb"));
+    generate(pat, eattest);
+    QFile::copy(pat, drive.filePath(QStringLiteral("sql/pat.mdb")));
+    QFile::copy(eattest, drive.filePath(QStringLiteral("sql/eattest.mdb")));
+
+    // The engine: the existing codes update, row by row.
+    const Clock engineStart;
+    {
+        DataSource data1(QStringLiteral("Data1"));
+        DataSource data2(QStringLiteral("Data2"));
+        data1.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
+        data2.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+        Recordset& user = data1.recordset();
+        Recordset& release = data2.recordset();
+        const QString releaseDate = QStringLiteral("01/01/2021");
+        for (release.moveFirst(); !release.isEof(); release.moveNext()) {
+            user.findFirst(QStringLiteral("[code inami] = '") + release.field(1).toString() + QLatin1Char('\''));
+            if (user.noMatch())
+                continue;
+            user.edit();
+            for (const int position : kCopied)
+                user.setField(position, release.field(position));
+            user.setField(19, releaseDate);
+            user.update();
+        }
+        commitPendingWrites();
+    }
+    const double engine = engineStart.wallSeconds();
+    const double engineCpu = engineStart.cpuSeconds();
+
+    // The same change as one set-based statement.
+    const Clock sqlStart;
+    {
+        sqlite::Connection db(drive.filePath(QStringLiteral("sql/pat.mdb")), sqlite::Connection::Mode::ReadWrite);
+        db.exec(QStringLiteral("PRAGMA cache_size=-65536")); // as the engine's connections
+        db.exec(QStringLiteral("ATTACH '%1' AS e").arg(drive.filePath(QStringLiteral("sql/eattest.mdb"))));
+        db.exec(QStringLiteral(
+            "BEGIN; UPDATE nomenclature SET HONORAIRE = n.HONORAIRE, REMBOURSEMENT = n.REMBOURSEMENT, "
+            "TICKET_MODERATEUR = n.TICKET_MODERATEUR, CATEGORIE = n.CATEGORIE, HONORAIRE_BIM = n.HONORAIRE_BIM, "
+            "REMBOURSEMENT_BIM = n.REMBOURSEMENT_BIM, TICKET_BIM = n.TICKET_BIM, AGE_MIN = n.AGE_MIN, "
+            "AGE_MAX = n.AGE_MAX, DENTS = n.DENTS, LETTRE_CLE = n.LETTRE_CLE, DATE_VALIDITE = n.DATE_VALIDITE, "
+            "DATE_MAJ = '2021-01-01 00:00:00' FROM e.nomen AS n WHERE nomenclature.\"code inami\" = n.\"code inami\"; "
+            "COMMIT;"));
+    }
+    const double sql = sqlStart.wallSeconds();
+    const double sqlCpu = sqlStart.cpuSeconds();
+
+    const bool same = digest(pat) == digest(drive.filePath(QStringLiteral("sql/pat.mdb")));
+
+    // The duplicate check: one probe query per row of the table.
+    const Clock probeStart;
+    int shared = 0;
+    {
+        DataSource data1(QStringLiteral("Data1"));
+        DataSource data2(QStringLiteral("Data2"));
+        data1.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
+        data2.setDatabaseName(QStringLiteral("c:\\praxidome\\pat.mdb"));
+        Recordset& rows = data1.recordset();
+        for (rows.moveFirst(); !rows.isEof(); rows.moveNext()) {
+            data2.setRecordSource(QStringLiteral("select * from nomenclature where ABREVIATION = '") +
+                                  rows.field(0).toString() + QLatin1Char('\''));
+            data2.refresh();
+            Recordset& selection = data2.recordset();
+            selection.moveLast();
+            selection.moveFirst();
+            if (selection.recordCount() != 1)
+                ++shared;
+        }
+    }
+    const double probe = probeStart.wallSeconds();
+
+    std::printf("rows: %d\n", kRows);
+    std::printf("engine find-first-then-update cycles: %.3f s (cpu %.3f s)\n", engine, engineCpu);
+    std::printf("set-based UPDATE ... FROM:           %.3f s (cpu %.3f s)\n", sql, sqlCpu);
+    std::printf("same rows on both sides:             %s\n", same ? "yes" : "NO");
+    std::printf("ratio engine / set-based:            %.2f wall, %.2f cpu (target <= 2)\n", engine / sql,
+                engineCpu / sqlCpu);
+    std::printf("duplicate-check probes:              %.3f s (%.1f us a row, %d shared)\n", probe,
+                probe * 1e6 / kRows, shared);
+    return same ? 0 : 1;
+}
