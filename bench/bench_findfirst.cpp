@@ -2,13 +2,14 @@
 //
 // A user's table `nomenclature` of 100,000 codes and a release table `nomen` holding the same
 // codes in another order with new values, both without any index on "code inami" (as the
-// application keeps them). One run, identical copies of the files:
+// application keeps them). In one run, on fresh identical copies of the files, three rounds of:
 //   engine:  for each release row, findFirst("[code inami] = '...'"), edit, set 13 fields from
 //            the release row and the release date, update; then commitPendingWrites()
 //   SQL:     one UPDATE nomenclature SET (...) = (...) FROM nomen WHERE codes are equal
 // Then the duplicate check's pattern: one "select * from nomenclature where ABREVIATION = '...'"
-// per row, each moved last and first and counted. The bench checks that both sides leave the same
-// rows, then prints the times and the ratio.
+// per row, each moved last and first and counted, against a GROUP BY. The bench checks that both
+// sides leave the same rows and find the same duplicates, then prints the times and the ratio.
+// MAJ_BENCH_ROWS changes the size (for profiling); the target is measured at 100,000.
 
 #include "Database.h"
 #include "MajError.h"
@@ -31,7 +32,6 @@ using namespace maj;
 
 namespace {
 
-// MAJ_BENCH_ROWS changes the size (for profiling); the target is measured at 100,000.
 const int kRows = qEnvironmentVariableIntValue("MAJ_BENCH_ROWS") > 0 ? qEnvironmentVariableIntValue("MAJ_BENCH_ROWS")
                                                                      : 100000;
 // The positions `anciens` copies from the release row (column 19 takes the release date).
@@ -49,7 +49,10 @@ struct Clock
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
         return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
     }
-    double wallSeconds() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count(); }
+    double wallSeconds() const
+    {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
+    }
     double cpuSeconds() const { return cpuNow() - cpu; }
 };
 
@@ -75,7 +78,8 @@ void generate(const QString& patPath, const QString& eattestPath)
             "INSERT INTO nomenclature VALUES (?1, ?2, ?3, 10.5, 8.25, 2.25, 'CAT', 'perso', 3, 11.0, 9.0, 2.0, 0, 99, "
             "'11-48', 'N', 'note', 0, ?4, '2020-01-01 00:00:00', '2020-12-31 00:00:00', 'remarque')"));
         for (int i = 0; i < kRows; ++i) {
-            insert.bind(1, QStringLiteral("AB%1").arg(i));
+            // One row in a thousand repeats the abbreviation of the row before, in lower case.
+            insert.bind(1, i % 1000 == 999 ? QStringLiteral("ab%1").arg(i - 1) : QStringLiteral("AB%1").arg(i));
             insert.bind(2, QStringLiteral("%1.").arg(300000 + i));
             insert.bind(3, QStringLiteral("Libellé du code %1").arg(i));
             insert.bind(4, i);
@@ -88,9 +92,9 @@ void generate(const QString& patPath, const QString& eattestPath)
     sqlite::Connection eattest(eattestPath, sqlite::Connection::Mode::ReadWriteCreate);
     eattest.exec(schema("eattest"));
     eattest.exec(QStringLiteral("BEGIN"));
-    auto insert = eattest.prepare(QStringLiteral(
-        "INSERT INTO nomen VALUES (?1, ?2, 'Libellé neuf', ?3, ?3 - 2, 2.0, 'NEUVE', 'ignoré', 7, ?3 + 1, ?3 - 1, 1.0, 1, "
-        "88, '11-28', 'R', NULL, 1, 0, NULL, '2021-12-31 00:00:00', NULL)"));
+    auto insert = eattest.prepare(QStringLiteral("INSERT INTO nomen VALUES (?1, ?2, 'Libellé neuf', ?3, ?3 - 2, 2.0, "
+                                                 "'NEUVE', 'ignoré', 7, ?3 + 1, ?3 - 1, 1.0, 1, "
+                                                 "88, '11-28', 'R', NULL, 1, 0, NULL, '2021-12-31 00:00:00', NULL)"));
     for (const int i : order) {
         insert.bind(1, QStringLiteral("NV%1").arg(i));
         insert.bind(2, QStringLiteral("%1.").arg(300000 + i));
@@ -115,6 +119,81 @@ QByteArray digest(const QString& patPath)
     return hash.result().toHex();
 }
 
+// One run of the existing codes update through the engine, on c:\praxidome\.
+void engineUpdate()
+{
+    DataSource data1(QStringLiteral("Data1"));
+    DataSource data2(QStringLiteral("Data2"));
+    data1.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
+    data2.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+    Recordset& user = data1.recordset();
+    Recordset& release = data2.recordset();
+    const QString releaseDate = QStringLiteral("01/01/2021");
+    for (release.moveFirst(); !release.isEof(); release.moveNext()) {
+        user.findFirst(QStringLiteral("[code inami] = '") + release.field(1).toString() + QLatin1Char('\''));
+        if (user.noMatch())
+            continue;
+        user.edit();
+        for (const int position : kCopied)
+            user.setField(position, release.field(position));
+        user.setField(19, releaseDate);
+        user.update();
+    }
+    commitPendingWrites();
+}
+
+void sqlUpdate(const QString& pat, const QString& eattest)
+{
+    sqlite::Connection db(pat, sqlite::Connection::Mode::ReadWrite);
+    db.exec(QStringLiteral("PRAGMA cache_size=-65536")); // as the engine's connections
+    db.exec(QStringLiteral("ATTACH '%1' AS e").arg(eattest));
+    db.exec(QStringLiteral(
+        "BEGIN; UPDATE nomenclature SET HONORAIRE = n.HONORAIRE, REMBOURSEMENT = n.REMBOURSEMENT, "
+        "TICKET_MODERATEUR = n.TICKET_MODERATEUR, CATEGORIE = n.CATEGORIE, HONORAIRE_BIM = n.HONORAIRE_BIM, "
+        "REMBOURSEMENT_BIM = n.REMBOURSEMENT_BIM, TICKET_BIM = n.TICKET_BIM, AGE_MIN = n.AGE_MIN, "
+        "AGE_MAX = n.AGE_MAX, DENTS = n.DENTS, LETTRE_CLE = n.LETTRE_CLE, DATE_VALIDITE = n.DATE_VALIDITE, "
+        "DATE_MAJ = '2021-01-01 00:00:00' FROM e.nomen AS n WHERE nomenclature.\"code inami\" = n.\"code inami\"; "
+        "COMMIT;"));
+}
+
+// The duplicate check's pattern: rows whose abbreviation another row shares.
+int engineDuplicates()
+{
+    int shared = 0;
+    DataSource data1(QStringLiteral("Data1"));
+    DataSource data2(QStringLiteral("Data2"));
+    data1.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
+    data2.setDatabaseName(QStringLiteral("c:\\praxidome\\pat.mdb"));
+    Recordset& rows = data1.recordset();
+    for (rows.moveFirst(); !rows.isEof(); rows.moveNext()) {
+        data2.setRecordSource(QStringLiteral("select * from nomenclature where ABREVIATION = '") +
+                              rows.field(0).toString() + QLatin1Char('\''));
+        data2.refresh();
+        Recordset& selection = data2.recordset();
+        selection.moveLast();
+        selection.moveFirst();
+        if (selection.recordCount() != 1)
+            ++shared;
+    }
+    return shared;
+}
+
+int sqlDuplicates(const QString& pat)
+{
+    // The data is ASCII: SQLite's NOCASE is the engine's equality here.
+    sqlite::Connection db(pat, sqlite::Connection::Mode::ReadOnly);
+    auto count = db.prepare(QStringLiteral("SELECT total(c) FROM (SELECT count(*) AS c FROM nomenclature "
+                                           "GROUP BY ABREVIATION COLLATE NOCASE HAVING c > 1)"));
+    return count.step() ? count.column(0).toInt() : -1;
+}
+
+void replace(const QString& from, const QString& to)
+{
+    QFile::remove(to);
+    if (!QFile::copy(from, to))
+        qFatal("cannot copy %s", qPrintable(from));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -122,87 +201,51 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir drive;
     qputenv("MAJ_DRIVE_C", drive.path().toUtf8());
-    QDir(drive.path()).mkpath(QStringLiteral("praxidome"));
-    QDir(drive.path()).mkpath(QStringLiteral("sql"));
+    for (const char* folder : {"praxidome", "sql", "orig"})
+        QDir(drive.path()).mkpath(QLatin1String(folder));
+    const QString orig = drive.filePath(QStringLiteral("orig/"));
     const QString pat = drive.filePath(QStringLiteral("praxidome/pat.mdb"));
     const QString eattest = drive.filePath(QStringLiteral("praxidome/eattest.mdb"));
-    generate(pat, eattest);
-    QFile::copy(pat, drive.filePath(QStringLiteral("sql/pat.mdb")));
-    QFile::copy(eattest, drive.filePath(QStringLiteral("sql/eattest.mdb")));
+    const QString sqlPat = drive.filePath(QStringLiteral("sql/pat.mdb"));
+    const QString sqlEattest = drive.filePath(QStringLiteral("sql/eattest.mdb"));
+    generate(orig + QStringLiteral("pat.mdb"), orig + QStringLiteral("eattest.mdb"));
 
-    // The engine: the existing codes update, row by row.
-    const Clock engineStart;
-    {
-        DataSource data1(QStringLiteral("Data1"));
-        DataSource data2(QStringLiteral("Data2"));
-        data1.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
-        data2.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
-        Recordset& user = data1.recordset();
-        Recordset& release = data2.recordset();
-        const QString releaseDate = QStringLiteral("01/01/2021");
-        for (release.moveFirst(); !release.isEof(); release.moveNext()) {
-            user.findFirst(QStringLiteral("[code inami] = '") + release.field(1).toString() + QLatin1Char('\''));
-            if (user.noMatch())
-                continue;
-            user.edit();
-            for (const int position : kCopied)
-                user.setField(position, release.field(position));
-            user.setField(19, releaseDate);
-            user.update();
-        }
-        commitPendingWrites();
+    // Three rounds on fresh copies, the sides taking turns; the best time of each side counts, so
+    // that other work on the machine weighs on neither more than the other.
+    constexpr int kRounds = 3;
+    double engine = 1e9, engineCpu = 1e9, sql = 1e9, sqlCpu = 1e9;
+    bool same = true;
+    for (int round = 0; round < kRounds; ++round) {
+        replace(orig + QStringLiteral("pat.mdb"), pat);
+        replace(orig + QStringLiteral("eattest.mdb"), eattest);
+        replace(orig + QStringLiteral("pat.mdb"), sqlPat);
+        replace(orig + QStringLiteral("eattest.mdb"), sqlEattest);
+        const Clock engineStart;
+        engineUpdate();
+        engine = std::min(engine, engineStart.wallSeconds());
+        engineCpu = std::min(engineCpu, engineStart.cpuSeconds());
+        const Clock sqlStart;
+        sqlUpdate(sqlPat, sqlEattest);
+        sql = std::min(sql, sqlStart.wallSeconds());
+        sqlCpu = std::min(sqlCpu, sqlStart.cpuSeconds());
+        same = same && digest(pat) == digest(sqlPat);
     }
-    const double engine = engineStart.wallSeconds();
-    const double engineCpu = engineStart.cpuSeconds();
 
-    // The same change as one set-based statement.
-    const Clock sqlStart;
-    {
-        sqlite::Connection db(drive.filePath(QStringLiteral("sql/pat.mdb")), sqlite::Connection::Mode::ReadWrite);
-        db.exec(QStringLiteral("PRAGMA cache_size=-65536")); // as the engine's connections
-        db.exec(QStringLiteral("ATTACH '%1' AS e").arg(drive.filePath(QStringLiteral("sql/eattest.mdb"))));
-        db.exec(QStringLiteral(
-            "BEGIN; UPDATE nomenclature SET HONORAIRE = n.HONORAIRE, REMBOURSEMENT = n.REMBOURSEMENT, "
-            "TICKET_MODERATEUR = n.TICKET_MODERATEUR, CATEGORIE = n.CATEGORIE, HONORAIRE_BIM = n.HONORAIRE_BIM, "
-            "REMBOURSEMENT_BIM = n.REMBOURSEMENT_BIM, TICKET_BIM = n.TICKET_BIM, AGE_MIN = n.AGE_MIN, "
-            "AGE_MAX = n.AGE_MAX, DENTS = n.DENTS, LETTRE_CLE = n.LETTRE_CLE, DATE_VALIDITE = n.DATE_VALIDITE, "
-            "DATE_MAJ = '2021-01-01 00:00:00' FROM e.nomen AS n WHERE nomenclature.\"code inami\" = n.\"code inami\"; "
-            "COMMIT;"));
-    }
-    const double sql = sqlStart.wallSeconds();
-    const double sqlCpu = sqlStart.cpuSeconds();
-
-    const bool same = digest(pat) == digest(drive.filePath(QStringLiteral("sql/pat.mdb")));
-
-    // The duplicate check: one probe query per row of the table.
     const Clock probeStart;
-    int shared = 0;
-    {
-        DataSource data1(QStringLiteral("Data1"));
-        DataSource data2(QStringLiteral("Data2"));
-        data1.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
-        data2.setDatabaseName(QStringLiteral("c:\\praxidome\\pat.mdb"));
-        Recordset& rows = data1.recordset();
-        for (rows.moveFirst(); !rows.isEof(); rows.moveNext()) {
-            data2.setRecordSource(QStringLiteral("select * from nomenclature where ABREVIATION = '") +
-                                  rows.field(0).toString() + QLatin1Char('\''));
-            data2.refresh();
-            Recordset& selection = data2.recordset();
-            selection.moveLast();
-            selection.moveFirst();
-            if (selection.recordCount() != 1)
-                ++shared;
-        }
-    }
+    const int shared = engineDuplicates();
     const double probe = probeStart.wallSeconds();
+    const Clock groupStart;
+    const int expected = sqlDuplicates(sqlPat);
+    const double group = groupStart.wallSeconds();
 
-    std::printf("rows: %d\n", kRows);
+    std::printf("rows: %d, best of %d rounds\n", kRows, kRounds);
     std::printf("engine find-first-then-update cycles: %.3f s (cpu %.3f s)\n", engine, engineCpu);
     std::printf("set-based UPDATE ... FROM:           %.3f s (cpu %.3f s)\n", sql, sqlCpu);
     std::printf("same rows on both sides:             %s\n", same ? "yes" : "NO");
     std::printf("ratio engine / set-based:            %.2f wall, %.2f cpu (target <= 2)\n", engine / sql,
                 engineCpu / sqlCpu);
-    std::printf("duplicate-check probes:              %.3f s (%.1f us a row, %d shared)\n", probe,
-                probe * 1e6 / kRows, shared);
-    return same ? 0 : 1;
+    std::printf("duplicate-check probes:              %.3f s (%.1f us a row), %d rows shared (GROUP BY: %d, "
+                "%.3f s)\n",
+                probe, probe * 1e6 / kRows, shared, expected, group);
+    return same && shared == expected ? 0 : 1;
 }
