@@ -2,7 +2,7 @@
 //
 // A release of 100,000 codes and a user's table of 100,000 codes (90% shared), on tables without
 // any index on "code inami" or ABREVIATION. One run, identical copies of the files:
-//   nouv + anciens     against  INSERT ... SELECT ... WHERE NOT EXISTS  +  UPDATE ... FROM
+//   nouv + anciens     against  INSERT ... SELECT (an anti-join: rows with no match)  +  UPDATE ... FROM
 //   btnbd_Click        against  SELECT ... GROUP BY ABREVIATION COLLATE NOCASE HAVING count(*) > 1
 // The set-based side compares codes and abbreviations with = and COLLATE NOCASE (letter case
 // ignored), as the engine does for this ASCII data. The bench checks that both sides leave the
@@ -12,6 +12,7 @@
 #include "Form1Core.h"
 #include "MajError.h"
 #include "Nomenclature.h"
+#include "NomenclatureRecord.h"
 #include "Sqlite.h"
 #include "Ui.h"
 
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <random>
 
@@ -135,6 +137,10 @@ bool sameRows(const QString& a, const QString& b)
     return true;
 }
 
+// The anti-join form of WHERE NOT EXISTS (SELECT 1 FROM nomenclature AS u WHERE u."code inami" =
+// n."code inami" COLLATE NOCASE): SQLite 3.40 plans that correlated subquery as a full scan of the
+// user's table per release row (no automatic index in a correlated subquery), hours at this size;
+// as a LEFT JOIN it builds an automatic index once.
 const char* const insertNew = R"(
 INSERT INTO nomenclature ("ABREVIATION", "code inami", LIBELLE, HONORAIRE, REMBOURSEMENT, TICKET_MODERATEUR,
     CATEGORIE, LIBELLE_PERSO, COULEUR, HONORAIRE_BIM, REMBOURSEMENT_BIM, TICKET_BIM, AGE_MIN, AGE_MAX, DENTS,
@@ -142,8 +148,8 @@ INSERT INTO nomenclature ("ABREVIATION", "code inami", LIBELLE, HONORAIRE, REMBO
 SELECT n."ABREVIATION", n."code inami", n.LIBELLE, n.HONORAIRE, n.REMBOURSEMENT, n.TICKET_MODERATEUR,
     n.CATEGORIE, n.LIBELLE_PERSO, n.COULEUR, n.HONORAIRE_BIM, n.REMBOURSEMENT_BIM, n.TICKET_BIM, n.AGE_MIN,
     n.AGE_MAX, n.DENTS, n.LETTRE_CLE, '2021-01-01 00:00:00', n.DATE_VALIDITE
-FROM rel.nomen AS n
-WHERE NOT EXISTS (SELECT 1 FROM nomenclature AS u WHERE u."code inami" = n."code inami" COLLATE NOCASE)
+FROM rel.nomen AS n LEFT JOIN nomenclature AS u ON u."code inami" = n."code inami" COLLATE NOCASE
+WHERE u.rowid IS NULL
 )";
 
 const char* const updateExisting = R"(
@@ -172,6 +178,8 @@ void printPlan(sqlite::Connection& db, const char* sql)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::setlocale(LC_NUMERIC, "C");
     QTemporaryDir drive;
     qputenv("MAJ_DRIVE_C", drive.path().toUtf8());
     const QString installed = drive.filePath(QStringLiteral("praxidome"));
@@ -277,6 +285,56 @@ int main(int argc, char** argv)
         }
     }
     const bool sameReport = reported == expected && !ui.ended;
+
+    // Where the check's time goes: its engine operations, one kind at a time, on the same table.
+    {
+        DataSource table(QStringLiteral("Walk"));
+        DataSource probe(QStringLiteral("Probe"));
+        table.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
+        probe.setDatabaseName(QStringLiteral("c:\\praxidome\\pat.mdb"));
+        Recordset& rows = table.recordset();
+        QStringList queries;
+        start = std::chrono::steady_clock::now();
+        for (rows.moveFirst(); !rows.isEof(); rows.moveNext())
+            queries.append(rows.field(0).toString());
+        const double walk = seconds(start);
+        start = std::chrono::steady_clock::now();
+        for (QString& q : queries)
+            q = nomen::abbreviationQuery(q);
+        const double text = seconds(start);
+        double open = 0;
+        double count = 0;
+        for (const QString& q : queries) {
+            auto t0 = std::chrono::steady_clock::now();
+            probe.setRecordSource(q);
+            probe.refresh();
+            auto t1 = std::chrono::steady_clock::now();
+            Recordset& sharing = probe.recordset();
+            sharing.moveLast();
+            sharing.moveFirst();
+            (void)sharing.recordCount();
+            open += std::chrono::duration<double>(t1 - t0).count();
+            count += seconds(t1);
+        }
+        // The same, interleaved as in the check: reading the table's row after each probe.
+        double walkInterleaved = 0;
+        double openInterleaved = 0;
+        for (rows.moveFirst(); !rows.isEof();) {
+            auto t0 = std::chrono::steady_clock::now();
+            const Value abbreviation = rows.field(0);
+            auto t1 = std::chrono::steady_clock::now();
+            probe.setRecordSource(nomen::abbreviationQuery(abbreviation));
+            probe.refresh();
+            auto t2 = std::chrono::steady_clock::now();
+            rows.moveNext();
+            walkInterleaved += std::chrono::duration<double>(t1 - t0).count() + seconds(t2);
+            openInterleaved += std::chrono::duration<double>(t2 - t1).count();
+        }
+        std::printf("  the check's operations for %lld rows, one kind at a time: walk + field(0) %.3f s, query "
+                    "texts %.3f s, probe open (setRecordSource + refresh) %.3f s, moveLast/moveFirst/recordCount "
+                    "%.3f s; interleaved: walk + field(0) %.3f s, query text + probe open %.3f s\n",
+                    qlonglong(queries.size()), walk, text, open, count, walkInterleaved, openInterleaved);
+    }
     std::printf("btnbd_Click: %.3f s; GROUP BY: %.3f s; ratio %.2f; same rows reported (%lld): %s\n", checkSeconds,
                 groupSeconds, checkSeconds / groupSeconds, qlonglong(reported.size()), sameReport ? "yes" : "NO");
     return sameUpdate && sameReport ? 0 : 1;
