@@ -27,7 +27,7 @@ int errorOf(const std::function<void()>& call)
     return 0;
 }
 
-struct ConnectionTest : ::testing::Test
+struct DatabaseConnectionTest : ::testing::Test
 {
     TempDrive drive;
     const QString file = QStringLiteral("c:\\praxidome\\pat.mdb");
@@ -78,7 +78,7 @@ struct ConnectionTest : ::testing::Test
     }
 };
 
-TEST_F(ConnectionTest, DataSourcesOnOneFileShareOneConnectionAndSeeEachOthersWrites)
+TEST_F(DatabaseConnectionTest, DataSourcesOnOneFileShareOneConnectionAndSeeEachOthersWrites)
 {
     data1.bind(file, QStringLiteral("nomenclature"));
     data2.bind(QStringLiteral("C:\\PRAXIDOME\\PAT.MDB"), QStringLiteral("NOMENCLATURE"));
@@ -113,7 +113,7 @@ TEST_F(ConnectionTest, DataSourcesOnOneFileShareOneConnectionAndSeeEachOthersWri
               QStringLiteral("ZUN"));
 }
 
-TEST_F(ConnectionTest, WritesWaitForTheCommitThenStayWritten)
+TEST_F(DatabaseConnectionTest, WritesWaitForTheCommitThenStayWritten)
 {
     data1.bind(file, QStringLiteral("nomenclature"));
     Recordset& rs = data1.recordset();
@@ -146,7 +146,7 @@ TEST_F(ConnectionTest, WritesWaitForTheCommitThenStayWritten)
               QStringLiteral("1"));
 }
 
-TEST_F(ConnectionTest, ReleaseLeavesNeitherJournalNorLogNorOpenFile)
+TEST_F(DatabaseConnectionTest, ReleaseLeavesNeitherJournalNorLogNorOpenFile)
 {
     {
         sqlite::Connection wal(host(), sqlite::Connection::Mode::ReadWrite);
@@ -166,7 +166,7 @@ TEST_F(ConnectionTest, ReleaseLeavesNeitherJournalNorLogNorOpenFile)
     EXPECT_EQ(seen(QStringLiteral("SELECT ABREVIATION FROM nomenclature WHERE rowid = 1")), QStringLiteral("W"));
 }
 
-TEST_F(ConnectionTest, AFileAnotherConnectionWritesIsLocked)
+TEST_F(DatabaseConnectionTest, AFileAnotherConnectionWritesIsLocked)
 {
     sqlite::Connection other(host(), sqlite::Connection::Mode::ReadWrite);
     other.exec(QStringLiteral("BEGIN IMMEDIATE; UPDATE nomenclature SET LIBELLE = 'autre' WHERE rowid = 3"));
@@ -187,7 +187,7 @@ TEST_F(ConnectionTest, AFileAnotherConnectionWritesIsLocked)
     other.exec(QStringLiteral("ROLLBACK"));
 }
 
-TEST_F(ConnectionTest, ChangesMadeBehindTheRecordsetsAreSeen)
+TEST_F(DatabaseConnectionTest, ChangesMadeBehindTheRecordsetsAreSeen)
 {
     data1.bind(file, QStringLiteral("nomenclature"));
     Recordset& rs = data1.recordset();

@@ -26,7 +26,7 @@ QString literal(const QString& text)
     return QStringLiteral("'") + QString(text).replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
 }
 
-struct FastPathTest : ::testing::Test
+struct DatabaseFastPathTest : ::testing::Test
 {
     TempDrive drive;
     const QString file = QStringLiteral("c:\\praxidome\\pat.mdb");
@@ -110,7 +110,7 @@ struct FastPathTest : ::testing::Test
     }
 };
 
-TEST_F(FastPathTest, LookUpsGiveExactlySqlsRowsAlsoAfterTheRecordsetsOwnChanges)
+TEST_F(DatabaseFastPathTest, LookUpsGiveExactlySqlsRowsAlsoAfterTheRecordsetsOwnChanges)
 {
     table.bind(file, QStringLiteral("nomenclature"));
     expectSameAsSql("as created");
@@ -157,7 +157,7 @@ TEST_F(FastPathTest, LookUpsGiveExactlySqlsRowsAlsoAfterTheRecordsetsOwnChanges)
     expectSameAsSql("after another connection's changes");
 }
 
-TEST_F(FastPathTest, ProbeOfATextThatNoRowHoldsHasNoRecordToMoveTo)
+TEST_F(DatabaseFastPathTest, ProbeOfATextThatNoRowHoldsHasNoRecordToMoveTo)
 {
     probe.bind(file, QStringLiteral("select * from nomenclature where ABREVIATION = ''"));
     EXPECT_FALSE(probe.recordset().isEof()); // the empty text is a value like any other

@@ -52,7 +52,7 @@ CREATE TABLE dentiste (numdentiste INTEGER, NOM TEXT(50));
 INSERT INTO dentiste VALUES (1, 'Dupont'), (2, 'Lefèvre'), (3, 'Martin');
 )";
 
-struct RecordsetTest : ::testing::Test
+struct DatabaseRecordsetTest : ::testing::Test
 {
     TempDrive drive;
     const QString file = QStringLiteral("c:\\praxidome\\pat.mdb");
@@ -82,7 +82,7 @@ struct RecordsetTest : ::testing::Test
     }
 };
 
-TEST_F(RecordsetTest, BindOpensOnTheFirstRecordInTableOrder)
+TEST_F(DatabaseRecordsetTest, BindOpensOnTheFirstRecordInTableOrder)
 {
     Recordset& rs = bind(QStringLiteral("codes"));
     EXPECT_FALSE(rs.isBof());
@@ -98,7 +98,7 @@ TEST_F(RecordsetTest, BindOpensOnTheFirstRecordInTableOrder)
     EXPECT_EQ(errorOf([&] { rs.field(0); }), err::NoCurrentRecord);
 }
 
-TEST_F(RecordsetTest, EmptyRecordsetIsBothEndsAndRefusesMovesAndReads)
+TEST_F(DatabaseRecordsetTest, EmptyRecordsetIsBothEndsAndRefusesMovesAndReads)
 {
     Recordset& rs = bind(QStringLiteral("vide"));
     EXPECT_TRUE(rs.isBof());
@@ -113,7 +113,7 @@ TEST_F(RecordsetTest, EmptyRecordsetIsBothEndsAndRefusesMovesAndReads)
         EXPECT_EQ(errorOf(call), err::NoCurrentRecord) << name;
 }
 
-TEST_F(RecordsetTest, ReleaseTwiceRaisesNothingAndLeavesNoRecordset)
+TEST_F(DatabaseRecordsetTest, ReleaseTwiceRaisesNothingAndLeavesNoRecordset)
 {
     bind(QStringLiteral("codes"));
     data.release();
@@ -127,7 +127,7 @@ TEST_F(RecordsetTest, ReleaseTwiceRaisesNothingAndLeavesNoRecordset)
     EXPECT_EQ(errorOf([&] { never.recordset(); }), err::ObjectNotSet);
 }
 
-TEST_F(RecordsetTest, RefreshWithoutDatabaseReleasesAndWithoutRecordSourceHoldsNoRecordset)
+TEST_F(DatabaseRecordsetTest, RefreshWithoutDatabaseReleasesAndWithoutRecordSourceHoldsNoRecordset)
 {
     bind(QStringLiteral("codes"));
     data.setDatabaseName({});
@@ -141,7 +141,7 @@ TEST_F(RecordsetTest, RefreshWithoutDatabaseReleasesAndWithoutRecordSourceHoldsN
     EXPECT_EQ(errorOf([&] { data.recordset(); }), err::ObjectNotSet);
 }
 
-TEST_F(RecordsetTest, RecordCountIsWhatWasVisitedUntilTheLastRecord)
+TEST_F(DatabaseRecordsetTest, RecordCountIsWhatWasVisitedUntilTheLastRecord)
 {
     Recordset& rs = bind(QStringLiteral("codes"));
     EXPECT_EQ(rs.recordCount(), 1);
@@ -162,7 +162,7 @@ TEST_F(RecordsetTest, RecordCountIsWhatWasVisitedUntilTheLastRecord)
     EXPECT_EQ(query.recordCount(), 4);
 }
 
-TEST_F(RecordsetTest, FindFirstComparesTextAsTheOldEngine)
+TEST_F(DatabaseRecordsetTest, FindFirstComparesTextAsTheOldEngine)
 {
     struct Case
     {
@@ -205,7 +205,7 @@ TEST_F(RecordsetTest, FindFirstComparesTextAsTheOldEngine)
     EXPECT_TRUE(rs.noMatch());
 }
 
-TEST_F(RecordsetTest, FindFirstOnAQueryBindsEachRow)
+TEST_F(DatabaseRecordsetTest, FindFirstOnAQueryBindsEachRow)
 {
     Recordset& rs = bind(QStringLiteral("select * from dentiste"));
     rs.findFirst(QStringLiteral("numdentiste = 3"));
@@ -219,7 +219,7 @@ TEST_F(RecordsetTest, FindFirstOnAQueryBindsEachRow)
     EXPECT_EQ(errorOf([&] { rs.findFirst(QStringLiteral("numdentiste = ")); }), err::ExpressionSyntax);
 }
 
-TEST_F(RecordsetTest, MalformedCriteriaAre3077)
+TEST_F(DatabaseRecordsetTest, MalformedCriteriaAre3077)
 {
     Recordset& rs = bind(QStringLiteral("codes"));
     for (const char* criterion : {"ABREVIATION = 'O'Brien'", "ABREVIATION = ", "((AGE > 1)", "AGE > 1)",
@@ -229,7 +229,7 @@ TEST_F(RecordsetTest, MalformedCriteriaAre3077)
     EXPECT_EQ(stored(QStringLiteral("SELECT count(*) FROM codes")).toInt(), 5);
 }
 
-TEST_F(RecordsetTest, FieldsByPositionAndByName)
+TEST_F(DatabaseRecordsetTest, FieldsByPositionAndByName)
 {
     Recordset& rs = bind(QStringLiteral("codes"));
     EXPECT_EQ(rs.fieldCount(), 9);
@@ -259,7 +259,7 @@ TEST_F(RecordsetTest, FieldsByPositionAndByName)
     EXPECT_EQ(errorOf([&] { query.field(3); }), err::ItemNotFound);
 }
 
-TEST_F(RecordsetTest, WritingConvertsToTheDeclaredType)
+TEST_F(DatabaseRecordsetTest, WritingConvertsToTheDeclaredType)
 {
     struct Case
     {
@@ -311,7 +311,7 @@ TEST_F(RecordsetTest, WritingConvertsToTheDeclaredType)
     }
 }
 
-TEST_F(RecordsetTest, ValuesTheColumnCannotHoldAreRefused)
+TEST_F(DatabaseRecordsetTest, ValuesTheColumnCannotHoldAreRefused)
 {
     struct Case
     {
@@ -342,7 +342,7 @@ TEST_F(RecordsetTest, ValuesTheColumnCannotHoldAreRefused)
         QStringLiteral("10/308335./2020-02-03 00:00:00"));
 }
 
-TEST_F(RecordsetTest, AddNewKeepsTheCurrentRecordAndAppendsAtTheEnd)
+TEST_F(DatabaseRecordsetTest, AddNewKeepsTheCurrentRecordAndAppendsAtTheEnd)
 {
     Recordset& rs = bind(QStringLiteral("codes"));
     rs.moveNext();
@@ -365,7 +365,7 @@ TEST_F(RecordsetTest, AddNewKeepsTheCurrentRecordAndAppendsAtTheEnd)
     EXPECT_FALSE(rs.noMatch());
 }
 
-TEST_F(RecordsetTest, PendingChangesNeedAnEditAndAreDroppedByMoves)
+TEST_F(DatabaseRecordsetTest, PendingChangesNeedAnEditAndAreDroppedByMoves)
 {
     Recordset& rs = bind(QStringLiteral("codes"));
     EXPECT_EQ(errorOf([&] { rs.setField(0, QStringLiteral("X")); }), 3020);
@@ -399,7 +399,7 @@ TEST_F(RecordsetTest, PendingChangesNeedAnEditAndAreDroppedByMoves)
     EXPECT_EQ(rs.field(0).toString(), QStringLiteral("ECLAT"));
 }
 
-TEST_F(RecordsetTest, DeleteLeavesNoCurrentRecordUntilTheNextMove)
+TEST_F(DatabaseRecordsetTest, DeleteLeavesNoCurrentRecordUntilTheNextMove)
 {
     Recordset& rs = bind(QStringLiteral("codes"));
     rs.moveNext();
@@ -420,7 +420,7 @@ TEST_F(RecordsetTest, DeleteLeavesNoCurrentRecordUntilTheNextMove)
               QStringLiteral("308335. 307274. 305653,"));
 }
 
-TEST_F(RecordsetTest, UniqueIndexViolationIs3022AndWritesNothing)
+TEST_F(DatabaseRecordsetTest, UniqueIndexViolationIs3022AndWritesNothing)
 {
     Recordset& rs = bind(QStringLiteral("rejets"));
     rs.addNew();
@@ -439,7 +439,7 @@ TEST_F(RecordsetTest, UniqueIndexViolationIs3022AndWritesNothing)
               QStringLiteral("100:premier|172:Code nomenclature non permis dans efac"));
 }
 
-TEST_F(RecordsetTest, QueriesAreReadOnly)
+TEST_F(DatabaseRecordsetTest, QueriesAreReadOnly)
 {
     Recordset& rs = bind(QStringLiteral("select * from codes"));
     EXPECT_FALSE(rs.isUpdatable());

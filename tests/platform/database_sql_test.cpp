@@ -43,7 +43,7 @@ DELETE FROM Attestationsdifferees WHERE NUMATTEST = 1;
 INSERT INTO Attestationsdifferees VALUES (1, 'Dupont', 'rue Haute 1', 'Namur');
 )";
 
-struct SqlTest : ::testing::Test
+struct DatabaseSqlTest : ::testing::Test
 {
     TempDrive drive;
     const QString file = QStringLiteral("c:\\praxidome\\pat.mdb");
@@ -89,7 +89,7 @@ struct SqlTest : ::testing::Test
     }
 };
 
-TEST_F(SqlTest, QueriesRunAsTheCallersWriteThem)
+TEST_F(DatabaseSqlTest, QueriesRunAsTheCallersWriteThem)
 {
     struct Case
     {
@@ -118,7 +118,7 @@ TEST_F(SqlTest, QueriesRunAsTheCallersWriteThem)
         EXPECT_EQ(rows(QString::fromUtf8(c.query)), c.expected) << c.query;
 }
 
-TEST_F(SqlTest, FailuresCarryTheOldEngineNumbers)
+TEST_F(DatabaseSqlTest, FailuresCarryTheOldEngineNumbers)
 {
     struct Case
     {
@@ -152,7 +152,7 @@ TEST_F(SqlTest, FailuresCarryTheOldEngineNumbers)
     EXPECT_EQ(data.recordset().field(0).toString(), QStringLiteral("CAR"));
 }
 
-TEST_F(SqlTest, AlterColumnKeepsEveryRowAndIndexAndTakesTheNewSize)
+TEST_F(DatabaseSqlTest, AlterColumnKeepsEveryRowAndIndexAndTakesTheNewSize)
 {
     data.bind(file, QStringLiteral("Attestationsdifferees"));
     data.recordset().edit();
@@ -203,7 +203,7 @@ TEST_F(SqlTest, AlterColumnKeepsEveryRowAndIndexAndTakesTheNewSize)
               QString(40, QLatin1Char('a')));
 }
 
-TEST_F(SqlTest, SchemaStatementFailures)
+TEST_F(DatabaseSqlTest, SchemaStatementFailures)
 {
     auto db = DirectDatabase::open(file);
     struct Case
@@ -230,7 +230,7 @@ TEST_F(SqlTest, SchemaStatementFailures)
     EXPECT_EQ(scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
 }
 
-TEST_F(SqlTest, OtherStatementsRunToo)
+TEST_F(DatabaseSqlTest, OtherStatementsRunToo)
 {
     auto db = DirectDatabase::open(file);
     db->execute(QStringLiteral("ALTER TABLE nomenclature ADD COLUMN [note perso] TEXT(50)"));
@@ -243,7 +243,7 @@ TEST_F(SqlTest, OtherStatementsRunToo)
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'nomenclature_code'")).toInt(), 0);
 }
 
-TEST_F(SqlTest, AppendFieldPlacesTheColumnAtItsOrdinalOnce)
+TEST_F(DatabaseSqlTest, AppendFieldPlacesTheColumnAtItsOrdinalOnce)
 {
     DataSource patients(QStringLiteral("Data3"));
     patients.bind(file, QStringLiteral("patients"));
