@@ -32,41 +32,6 @@ char letter(Treatment t)
     return '?';
 }
 
-// Records the order in which a step sets the positions of its pending row.
-class WriteLog : public Recordset
-{
-public:
-    QList<int> positions;
-    QList<Value> values;
-    Value sourceValue(int p) const { return QStringLiteral("v%1").arg(p); }
-
-    bool isBof() const override { return false; }
-    bool isEof() const override { return false; }
-    void moveFirst() override {}
-    void moveLast() override {}
-    void moveNext() override {}
-    void movePrevious() override {}
-    int recordCount() const override { return 1; }
-    void findFirst(const QString&) override {}
-    bool noMatch() const override { return false; }
-    bool isUpdatable() const override { return true; }
-    void addNew() override {}
-    void edit() override {}
-    void update() override {}
-    void cancelUpdate() override {}
-    void deleteCurrent() override {}
-    int fieldCount() const override { return 22; }
-    QString fieldName(int) const override { return {}; }
-    Value field(int position) const override { return sourceValue(position); }
-    Value field(const QString&) const override { return {}; }
-    void setField(int position, const Value& value) override
-    {
-        positions.append(position);
-        values.append(value);
-    }
-    void setField(const QString&, const Value&) override {}
-};
-
 } // namespace
 
 TEST(NomenclatureRecord, EachPositionAsTheColumnTableSays)
@@ -77,33 +42,6 @@ TEST(NomenclatureRecord, EachPositionAsTheColumnTableSays)
         for (int p = 0; p < RecordPositions; ++p)
             actual.append(QLatin1Char(letter(treatment(step, QString::fromLatin1(row.languageCode), p))));
         EXPECT_EQ(actual, QString::fromLatin1(row.perPosition)) << row.step << " " << row.languageCode;
-    }
-}
-
-TEST(NomenclatureRecord, WritesCopiesInOrderThenStampThenColumn20)
-{
-    const struct
-    {
-        Step step;
-        const char* language;
-        QList<int> order;
-    } cases[] = {
-        {Step::Nouv, "NL", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 19, 20}},
-        {Step::SynchroInsert, "NL", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 19, 20}},
-        {Step::Anciens, "NL", {3, 4, 5, 6, 9, 10, 11, 12, 13, 14, 15, 19, 20}},
-        {Step::Anciens, "FR", {2, 3, 4, 5, 6, 9, 10, 11, 12, 13, 14, 15, 19, 20}},
-        {Step::SynchroUpdate, "NL", {0, 2, 6, 7, 8, 12, 14, 15, 19, 20}},
-    };
-    for (const auto& c : cases) {
-        WriteLog source;
-        WriteLog target;
-        writeRow(target, source, c.step, QString::fromLatin1(c.language), QStringLiteral("01/01/2021"));
-        EXPECT_EQ(target.positions, c.order) << c.language;
-        for (int i = 0; i < target.positions.size(); ++i) {
-            const int p = target.positions[i];
-            EXPECT_EQ(target.values[i],
-                      p == StampPosition ? Value(QStringLiteral("01/01/2021")) : source.sourceValue(p));
-        }
     }
 }
 
