@@ -14,7 +14,11 @@
 // Every data source on the same file shares one connection. Writes are batched in a transaction
 // that is committed by commitPendingWrites(), on release, when a failure is raised, before a
 // message box and at the end of each step (StepScope), so a write stays written even when a later
-// operation fails, and no file is copied with uncommitted work.
+// operation fails, and no file is copied with uncommitted work. Reads run in that transaction too:
+// until it ends, the file is locked for reading (other programs cannot commit to it).
+//
+// Dates are stored as ISO 8601 text, "yyyy-MM-dd HH:mm:ss" (midnight for a pure date), yes/no as
+// 1 and 0, so that other SQLite tools read the files.
 namespace maj {
 
 using Value = QVariant;
@@ -86,7 +90,9 @@ public:
 
     // Opens the recordset of the record source on the database file, positioned on the first
     // record (or past the end when empty). An empty database name closes and releases the file.
-    // A missing file is 3024, a missing table 3078, a locked file 3051.
+    // An empty record source opens the file and no recordset, and raises nothing (recordset() is
+    // then 91). A missing file is 3024 (3044 when its folder is missing), a missing table 3078, a
+    // locked file 3051; after a failure the data source holds no recordset and no file.
     void refresh();
     // Sets the database file, then the record source, then refreshes.
     void bind(const QString& databaseName, const QString& recordSource);

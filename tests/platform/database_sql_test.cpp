@@ -223,6 +223,10 @@ TEST_F(DatabaseSqlTest, SchemaStatementFailures)
     for (const Case& c : cases)
         EXPECT_EQ(errorOf([&] { db->execute(QString::fromUtf8(c.statement)); }), c.error) << c.statement;
     db->close();
+    db->close();
+    EXPECT_EQ(errorOf([&] { db->execute(QStringLiteral("DROP TABLE soins")); }), err::ObjectNotSet);
+    EXPECT_EQ(errorOf([&] { DirectDatabase::open(QStringLiteral("c:\\praxidome\\rappels.mdb")); }),
+              err::DatabaseNotFound);
     // A refused rebuild leaves the table as it was, and nothing of the rebuild behind.
     EXPECT_EQ(scalar(QStringLiteral("SELECT group_concat(NOM, ' ') FROM Attestationsdifferees")).toString(),
               QStringLiteral("Martin Lefèvre Dupont"));
