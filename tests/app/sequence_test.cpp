@@ -114,56 +114,10 @@ private:
     QStringList m_requests;
 };
 
-// A loopback port where nothing listens: the FTP part of the upload is refused at once.
-int closedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-class CurrentFolder
-{
-public:
-    explicit CurrentFolder(const QString& hostPath) : m_previous(QDir::currentPath())
-    {
-        QDir().mkpath(hostPath);
-        QDir::setCurrent(hostPath);
-    }
-    ~CurrentFolder() { QDir::setCurrent(m_previous); }
-    CurrentFolder(const CurrentFolder&) = delete;
-    CurrentFolder& operator=(const CurrentFolder&) = delete;
-
-private:
-    QString m_previous;
-};
-
-void exec(const QString& hostPath, const QString& sql)
-{
-    sqlite::Connection(hostPath, sqlite::Connection::Mode::ReadWrite).exec(sql);
-}
-
-QVariant scalar(const QString& hostPath, const QString& sql)
-{
-    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadOnly);
-    auto q = db.prepare(sql);
-    return q.step() ? q.column(0) : QVariant();
-}
-
 // A whole installation on its own drive c:, the release medium in c:\CD, and the main window as
 // the opening work leaves it.
-struct SequenceTest : ::testing::Test
+struct SequenceTest : ::testing::Test, StepFixture
 {
-    TempDrive drive;
-    RecordingUi ui;
-    FixedClock clock;
-    Form1Core f{ui, clock};
     HttpRecorder web{200};
     QStringList steps;        // what the window showed, in order
     QList<bool> openAtBackup; // Data1 to Data4 and Data7 when the backup starts

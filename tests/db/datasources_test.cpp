@@ -24,25 +24,9 @@ namespace {
 const QString kRunning = QStringLiteral("Praxidome semble être en fonctionnement. Veuillez fermer le programme sur "
                                         "tous les postes puis recommencer la mise à jour svp");
 
-void exec(const QString& hostPath, const QString& sql)
+struct DataSourcesTest : ::testing::Test, StepFixture
 {
-    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWrite);
-    db.exec(sql);
-}
-
-struct DataSourcesTest : ::testing::Test
-{
-    TempDrive drive;
-    RecordingUi ui;
-    FixedClock clock;
-    Form1Core f{ui, clock};
-
     void SetUp() override { f.settings.SafetyFolder = QStringLiteral("c:\\MAJJAN2021\\"); }
-
-    void runStep(void (*step)(Form1Core&))
-    {
-        runHandler(ui, [&] { step(f); });
-    }
 };
 
 TEST_F(DataSourcesTest, AssignationBindsTheThreeSourcesInOrder)

@@ -19,13 +19,8 @@ struct Marker
     int count = 0;
 };
 
-struct RegistrationTest : ::testing::Test
+struct RegistrationTest : ::testing::Test, StepFixture
 {
-    TempDrive drive;
-    RecordingUi ui;
-    FixedClock clock{QDateTime(QDate(2026, 12, 5), QTime(20, 3, 7))};
-    Form1Core f{ui, clock};
-
     void SetUp() override
     {
         f.window.lbldate = QStringLiteral("01/01/2021");

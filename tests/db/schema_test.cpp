@@ -13,17 +13,8 @@ using namespace maj::test;
 
 namespace {
 
-struct SchemaTest : ::testing::Test
+struct SchemaTest : ::testing::Test, StepFixture
 {
-    TempDrive drive;
-    RecordingUi ui;
-    FixedClock clock;
-    Form1Core f{ui, clock};
-
-    void runStep(void (*step)(Form1Core&))
-    {
-        runHandler(ui, [&] { step(f); });
-    }
 };
 
 struct Widening

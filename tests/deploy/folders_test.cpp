@@ -19,39 +19,12 @@ const QString kHelp = QStringLiteral("c:\\praxidome\\aide\\aide.htm");
 const QString kSettings = QStringLiteral("c:\\praxidome\\parametres.mdb");
 const QString kPat = QStringLiteral("c:\\praxidome\\pat.mdb");
 
-// Runs a test in another current folder and comes back.
-class CurrentFolder
+struct FoldersTest : ::testing::Test, StepFixture
 {
-public:
-    explicit CurrentFolder(const QString& hostPath) : m_previous(QDir::currentPath())
-    {
-        QDir().mkpath(hostPath);
-        QDir::setCurrent(hostPath);
-    }
-    ~CurrentFolder() { QDir::setCurrent(m_previous); }
-    CurrentFolder(const CurrentFolder&) = delete;
-    CurrentFolder& operator=(const CurrentFolder&) = delete;
-
-private:
-    QString m_previous;
-};
-
-struct FoldersTest : ::testing::Test
-{
-    TempDrive drive;
-    RecordingUi ui;
-    FixedClock clock;
-    Form1Core f{ui, clock};
-
     void SetUp() override
     {
         f.settings.SafetyFolder = QStringLiteral("c:\\MAJJAN2021\\");
         f.settings.MediaKind = QStringLiteral("CD");
-    }
-
-    void runStep(void (*step)(Form1Core&))
-    {
-        runHandler(ui, [&] { step(f); });
     }
 
     // The four files that the backups handle, each with content of its own.

@@ -20,55 +20,9 @@ namespace {
 
 const QString kShortcut = QStringLiteral("Praxidome_ Assistance.lnk");
 
-// Sets an environment variable for the life of the object.
-class EnvironmentValue
-{
-public:
-    EnvironmentValue(const char* name, const QString& value) : m_name(name)
-    {
-        m_had = qEnvironmentVariableIsSet(name);
-        m_previous = qgetenv(name);
-        qputenv(name, value.toUtf8());
-    }
-    ~EnvironmentValue()
-    {
-        if (m_had)
-            qputenv(m_name, m_previous);
-        else
-            qunsetenv(m_name);
-    }
-    EnvironmentValue(const EnvironmentValue&) = delete;
-    EnvironmentValue& operator=(const EnvironmentValue&) = delete;
-
-private:
-    const char* m_name;
-    QByteArray m_previous;
-    bool m_had = false;
-};
-
-class CurrentFolder
-{
-public:
-    explicit CurrentFolder(const QString& hostPath) : m_previous(QDir::currentPath())
-    {
-        QDir().mkpath(hostPath);
-        QDir::setCurrent(hostPath);
-    }
-    ~CurrentFolder() { QDir::setCurrent(m_previous); }
-    CurrentFolder(const CurrentFolder&) = delete;
-    CurrentFolder& operator=(const CurrentFolder&) = delete;
-
-private:
-    QString m_previous;
-};
-
 // An installation with its support folders, and a release medium in c:\CD holding every file.
-struct SupportFilesTest : ::testing::Test
+struct SupportFilesTest : ::testing::Test, StepFixture
 {
-    TempDrive drive;
-    RecordingUi ui;
-    FixedClock clock;
-    Form1Core f{ui, clock};
     EnvironmentValue home{"HOME", drive.host("home")};
     EnvironmentValue config{"XDG_CONFIG_HOME", drive.host("home/.config")};
 
@@ -88,11 +42,6 @@ struct SupportFilesTest : ::testing::Test
         for (const QString& name : payloadFiles)
             drive.write("CD/" + name, "release " + name.toUtf8());
         f.settings.PayloadFolder = QStringLiteral("c:\\CD\\");
-    }
-
-    void runStep(void (*step)(Form1Core&))
-    {
-        runHandler(ui, [&] { step(f); });
     }
 };
 

@@ -91,13 +91,8 @@ inline const ColumnTable columnTable[] = {
     {"synchro update", "NL", "CKCKKKCCCKKKCKCCKKKSC"},  {"synchro insert", "NL", "CCCCCCCCCCCCCCCCDDDSC"},
 };
 
-struct NomenFixture
+struct NomenFixture : StepFixture
 {
-    TempDrive drive;
-    RecordingUi ui;
-    FixedClock clock;
-    Form1Core f{ui, clock};
-
     NomenFixture()
     {
         f.settings.LanguageCode = QStringLiteral("NL");

@@ -13,19 +13,10 @@
 #include <functional>
 
 using namespace maj;
+using maj::test::errorOf;
 using maj::test::TempDrive;
 
 namespace {
-
-int errorOf(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const MajError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 struct DatabaseConnectionTest : ::testing::Test
 {
@@ -36,14 +27,11 @@ struct DatabaseConnectionTest : ::testing::Test
 
     void SetUp() override
     {
-        QDir().mkpath(drive.host(QStringLiteral("praxidome")));
-        sqlite::Connection db(host(), sqlite::Connection::Mode::ReadWriteCreate);
-        db.exec(QStringLiteral(
-            "BEGIN;"
-            "CREATE TABLE nomenclature (ABREVIATION TEXT(20), \"code inami\" TEXT(15), LIBELLE TEXT(50));"
-            "CREATE UNIQUE INDEX nomenclature_code ON nomenclature(\"code inami\");"
-            "INSERT INTO nomenclature VALUES ('A', '1', 'un'), ('B', '2', 'deux'), ('C', '3', 'trois');"
-            "COMMIT;"));
+        test::createDatabaseFromSql(
+            host(), QStringLiteral(
+                        "CREATE TABLE nomenclature (ABREVIATION TEXT(20), \"code inami\" TEXT(15), LIBELLE TEXT(50));"
+                        "CREATE UNIQUE INDEX nomenclature_code ON nomenclature(\"code inami\");"
+                        "INSERT INTO nomenclature VALUES ('A', '1', 'un'), ('B', '2', 'deux'), ('C', '3', 'trois');"));
     }
     void TearDown() override
     {

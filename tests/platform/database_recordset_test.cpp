@@ -11,21 +11,10 @@
 #include <functional>
 
 using namespace maj;
+using maj::test::errorOf;
 using maj::test::TempDrive;
 
 namespace {
-
-// The error number a call throws, 0 when it succeeds.
-int errorOf(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const MajError& e) {
-        EXPECT_FALSE(e.description().isEmpty());
-        return e.number();
-    }
-    return 0;
-}
 
 const char* kSchema = R"(
 CREATE TABLE codes (
@@ -60,10 +49,7 @@ struct DatabaseRecordsetTest : ::testing::Test
 
     void SetUp() override
     {
-        QDir().mkpath(drive.host(QStringLiteral("praxidome")));
-        sqlite::Connection db(drive.host(QStringLiteral("praxidome/pat.mdb")),
-                              sqlite::Connection::Mode::ReadWriteCreate);
-        db.exec(QStringLiteral("BEGIN; %1 COMMIT;").arg(QString::fromUtf8(kSchema)));
+        test::createDatabaseFromSql(drive.host(QStringLiteral("praxidome/pat.mdb")), QString::fromUtf8(kSchema));
     }
     void TearDown() override { data.release(); }
 

@@ -10,20 +10,10 @@
 #include <functional>
 
 using namespace maj;
+using maj::test::errorOf;
 using maj::test::TempDrive;
 
 namespace {
-
-int errorOf(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const MajError& e) {
-        EXPECT_FALSE(e.description().isEmpty());
-        return e.number();
-    }
-    return 0;
-}
 
 const char* kSchema = R"(
 CREATE TABLE nomenclature ("ABREVIATION" TEXT(20), "code inami" TEXT(15), "LIBELLE" TEXT(255));
@@ -51,16 +41,15 @@ struct DatabaseSqlTest : ::testing::Test
 
     void SetUp() override
     {
-        QDir().mkpath(drive.host(QStringLiteral("praxidome")));
-        sqlite::Connection db(host(), sqlite::Connection::Mode::ReadWriteCreate);
-        db.exec(QStringLiteral("BEGIN; %1 COMMIT;").arg(QString::fromUtf8(kSchema)));
         // A table of 60 columns, like the patients table the yes/no column goes into.
         QStringList columns;
         for (int i = 0; i < 60; ++i)
             columns.append(QStringLiteral("C%1 TEXT(10)").arg(i));
-        db.exec(QStringLiteral(
-                    "CREATE TABLE patients (%1); INSERT INTO patients (C0, C51) VALUES ('a', 'x51'), ('b', NULL);"
-                    "CREATE UNIQUE INDEX patients_c0 ON patients(C0);")
+        test::createDatabaseFromSql(
+            host(),
+            QString::fromUtf8(kSchema) +
+                QStringLiteral("CREATE TABLE patients (%1); INSERT INTO patients (C0, C51) VALUES ('a', 'x51'), "
+                               "('b', NULL); CREATE UNIQUE INDEX patients_c0 ON patients(C0);")
                     .arg(columns.join(QLatin1Char(','))));
     }
     void TearDown() override { data.release(); }

@@ -103,13 +103,6 @@ private:
     int m_fd = -1;
 };
 
-// A loopback port nobody listens on.
-quint16 closedPort()
-{
-    SilentServer server;
-    return server.port;
-}
-
 class ReportUpload : public ::testing::Test
 {
 protected:
@@ -257,7 +250,7 @@ TEST_F(ReportUpload, WithoutAReportTheNotificationGoesAndNothingIsStored)
 
 TEST_F(ReportUpload, ClosedPortsEndTheStepSilently)
 {
-    useServers(closedPort(), closedPort());
+    useServers(test::closedPort(), test::closedPort());
     drive.write("praxidome/MAJ/A_PC_20260305.pxd", "report");
 
     envoyer(f);
@@ -355,7 +348,7 @@ TEST(ReportTransfer, TheEndOfAnOperationWakesASleepingEventLoop)
     CurlTransfer inet(s);
     QElapsedTimer timer;
     timer.start();
-    inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(closedPort()));
+    inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(test::closedPort()));
     int waits = 0;
     while (inet.stillExecuting() && timer.elapsed() < 10000) {
         // Sleeps until an event comes, as the window's wait does; a guard timer bounds a test

@@ -1,11 +1,19 @@
 #include "TestSupport.h"
 
+#include "MajError.h"
 #include "Sqlite.h"
+
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace maj::test {
 
@@ -72,6 +80,68 @@ QByteArray TempDrive::read(const QString& relative) const
     return file.readAll();
 }
 
+CurrentFolder::CurrentFolder(const QString& hostPath) : m_previous(QDir::currentPath())
+{
+    QDir().mkpath(hostPath);
+    QDir::setCurrent(hostPath);
+}
+
+CurrentFolder::~CurrentFolder()
+{
+    QDir::setCurrent(m_previous);
+}
+
+EnvironmentValue::EnvironmentValue(const char* name, const QString& value) : m_name(name)
+{
+    m_had = qEnvironmentVariableIsSet(name);
+    m_previous = qgetenv(name);
+    qputenv(name, value.toUtf8());
+}
+
+EnvironmentValue::~EnvironmentValue()
+{
+    if (m_had)
+        qputenv(m_name, m_previous);
+    else
+        qunsetenv(m_name);
+}
+
+int errorOf(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const MajError& e) {
+        EXPECT_FALSE(e.description().isEmpty());
+        return e.number();
+    }
+    return 0;
+}
+
+void exec(const QString& hostPath, const QString& sql)
+{
+    sqlite::Connection(hostPath, sqlite::Connection::Mode::ReadWrite).exec(sql);
+}
+
+QVariant scalar(const QString& hostPath, const QString& sql)
+{
+    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadOnly);
+    auto q = db.prepare(sql);
+    return q.step() ? q.column(0) : QVariant();
+}
+
+int closedPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
 QString sourceDir()
 {
     return qEnvironmentVariable("MAJ_SOURCE_DIR", QStringLiteral(MAJ_SOURCE_DIR_DEFAULT));
@@ -85,6 +155,13 @@ void createDatabase(const QString& hostPath, const QString& schemaName)
     QDir().mkpath(QFileInfo(hostPath).absolutePath());
     sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWriteCreate);
     db.exec(QString::fromUtf8(file.readAll()));
+}
+
+void createDatabaseFromSql(const QString& hostPath, const QString& sql)
+{
+    QDir().mkpath(QFileInfo(hostPath).absolutePath());
+    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWriteCreate);
+    db.exec(QStringLiteral("BEGIN; %1 COMMIT;").arg(sql));
 }
 
 } // namespace maj::test

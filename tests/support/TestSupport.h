@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <functional>
 
@@ -64,11 +65,66 @@ private:
     bool m_hadPrevious = false;
 };
 
+// What a step runs against: a drive c: of its own, recorded messages, a fixed clock.
+struct StepFixture
+{
+    TempDrive drive;
+    RecordingUi ui;
+    FixedClock clock;
+    Form1Core f{ui, clock};
+
+    // Runs a step as an event handler of the program does.
+    void runStep(void (*step)(Form1Core&))
+    {
+        runHandler(ui, [&] { step(f); });
+    }
+};
+
+// Runs a test in another current folder (created if need be) and comes back.
+class CurrentFolder
+{
+public:
+    explicit CurrentFolder(const QString& hostPath);
+    ~CurrentFolder();
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    QString m_previous;
+};
+
+// Sets an environment variable for the life of the object.
+class EnvironmentValue
+{
+public:
+    EnvironmentValue(const char* name, const QString& value);
+    ~EnvironmentValue();
+    EnvironmentValue(const EnvironmentValue&) = delete;
+    EnvironmentValue& operator=(const EnvironmentValue&) = delete;
+
+private:
+    const char* m_name;
+    QByteArray m_previous;
+    bool m_had = false;
+};
+
+// The error number a call throws as MajError (expecting a description with it), 0 when it succeeds.
+int errorOf(const std::function<void()>& call);
+
+// Runs SQL on a database file / reads the first column of its first row (invalid when no row).
+void exec(const QString& hostPath, const QString& sql);
+QVariant scalar(const QString& hostPath, const QString& sql);
+
+// A loopback port where nothing listens: a connection to it is refused at once.
+int closedPort();
+
 // The project's source folder (schema files, fixtures).
 QString sourceDir();
 
 // Creates (or completes) an SQLite database file at a host path from schema/<schemaName>.sql
 // ("pat", "parametres", "eattest", "pannexe", "traj", "rappels", "etarification").
 void createDatabase(const QString& hostPath, const QString& schemaName);
+// Creates a database file (and its folders) from SQL statements run in one transaction.
+void createDatabaseFromSql(const QString& hostPath, const QString& sql);
 
 } // namespace maj::test
