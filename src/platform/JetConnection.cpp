@@ -350,8 +350,9 @@ std::vector<qint64> Lookup::equal(const QString& text) const
 {
     std::vector<qint64> rows;
     const QString key = foldKey(text);
-    for (auto it = m_byText.constFind(key); it != m_byText.constEnd() && it.key() == key; ++it)
-        rows.push_back(it.value());
+    const auto [from, to] = m_byText.equal_range(key);
+    for (auto it = from; it != to; ++it)
+        rows.push_back(it->second);
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -361,7 +362,7 @@ void Lookup::add(qint64 rowid, const QVariant& stored)
     if (!stored.isValid() || stored.isNull()) {
         m_nulls.insert(std::lower_bound(m_nulls.begin(), m_nulls.end(), rowid), rowid);
     } else if (stored.typeId() == QMetaType::QString) {
-        m_byText.insert(foldKey(stored.toString()), rowid);
+        m_byText.emplace(foldKey(stored.toString()), rowid);
     }
 }
 
@@ -372,7 +373,13 @@ void Lookup::remove(qint64 rowid, const QVariant& stored)
         if (it != m_nulls.end() && *it == rowid)
             m_nulls.erase(it);
     } else if (stored.typeId() == QMetaType::QString) {
-        m_byText.remove(foldKey(stored.toString()), rowid);
+        const auto [from, to] = m_byText.equal_range(foldKey(stored.toString()));
+        for (auto it = from; it != to; ++it) {
+            if (it->second == rowid) {
+                m_byText.erase(it);
+                break;
+            }
+        }
     }
 }
 
@@ -635,7 +642,7 @@ std::shared_ptr<const TableInfo> Connection::table(const QString& name)
     return info;
 }
 
-Lookup& Connection::lookup(const QString& table, const QString& column)
+std::shared_ptr<Lookup> Connection::sharedLookup(const QString& table, const QString& column)
 {
     const QString key = table.toLower() + QLatin1Char('\n') + column.toLower();
     auto it = m_lookups.find(key);
@@ -643,13 +650,19 @@ Lookup& Connection::lookup(const QString& table, const QString& column)
     TableCounters& tableCounters = counters(table.toLower());
     const quint64 behind = tableCounters.behind;
     if (it != m_lookups.end() && (*it)->m_generation == gen && (*it)->m_behind == behind)
-        return **it;
+        return *it;
     auto fresh = std::make_shared<Lookup>(table, column);
     try {
         QString quotedColumn = column;
         quotedColumn.replace(QLatin1Char('"'), QLatin1String("\"\""));
         QString quotedTable = table;
         quotedTable.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        {
+            // Room for every row at once rather than growing through rehashes.
+            sqlite::Statement last = m_db.prepare(QStringLiteral("SELECT max(rowid) FROM \"%1\"").arg(quotedTable));
+            if (last.step())
+                fresh->m_byText.reserve(size_t(std::clamp<qint64>(last.column(0).toLongLong(), 0, 4000000)));
+        }
         sqlite::Statement scan = m_db.prepare(
             QStringLiteral("SELECT rowid, \"%1\" FROM \"%2\" ORDER BY rowid").arg(quotedColumn, quotedTable));
         sqlite3_stmt* s = scan.handle();
@@ -660,7 +673,7 @@ Lookup& Connection::lookup(const QString& table, const QString& column)
                 fresh->m_nulls.push_back(rowid);
                 break;
             case SQLITE_TEXT:
-                fresh->m_byText.insert(
+                fresh->m_byText.emplace(
                     foldKey(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
                                               sqlite3_column_bytes(s, 1))),
                     rowid);
@@ -675,25 +688,24 @@ Lookup& Connection::lookup(const QString& table, const QString& column)
     }
     fresh->m_generation = gen;
     fresh->m_behind = behind;
-    if (it == m_lookups.end()) {
-        ++tableCounters.lookups;
+    fresh->m_behindNow = &tableCounters.behind;
+    if (it == m_lookups.end())
         it = m_lookups.insert(key, std::move(fresh));
-    } else
+    else
         *it = std::move(fresh);
-    return **it;
+    // The table's list of look-ups, for its recordsets' writes.
+    tableCounters.lookupList.clear();
+    const QString prefix = table.toLower() + QLatin1Char('\n');
+    for (auto l = m_lookups.constBegin(); l != m_lookups.constEnd(); ++l) {
+        if (l.key().startsWith(prefix))
+            tableCounters.lookupList.push_back(l->get());
+    }
+    return *it;
 }
 
-std::vector<Lookup*> Connection::lookupsOf(const QString& lowerTable)
+const std::vector<Lookup*>& Connection::lookupsOf(const QString& lowerTable)
 {
-    std::vector<Lookup*> found;
-    if (counters(lowerTable).lookups == 0)
-        return found;
-    const QString prefix = lowerTable + QLatin1Char('\n');
-    for (auto it = m_lookups.begin(); it != m_lookups.end(); ++it) {
-        if (it.key().startsWith(prefix))
-            found.push_back(it->get());
-    }
-    return found;
+    return counters(lowerTable).lookupList;
 }
 
 Connection::OwnWrite::OwnWrite(Connection& connection, const QString& lowerTable) : m_connection(connection)

@@ -37,10 +37,12 @@ private:
     friend class Connection;
     QString m_table;
     QString m_column;
-    QMultiHash<QString, qint64> m_byText;
+    // The standard map keeps each key's hash: a probe compares texts only on a hash match.
+    std::unordered_multimap<QString, qint64> m_byText;
     std::vector<qint64> m_nulls;
     quint64 m_generation = 0;
     quint64 m_behind = 0;
+    const quint64* m_behindNow = nullptr; // the table's counter of changes behind, as it goes
 };
 
 // What an SQLite failure meant to the caller: it decides the error number of a syntax error or
@@ -160,12 +162,12 @@ public:
     quint64 knownGeneration() const { return m_generation; }
     // What happened to a table's rows (lower-case name); the reference stays valid as long as the
     // connection. writes: every change, the recordsets' own writes included; behind: changes made
-    // behind the recordsets' back (triggers, other statements); lookups: look-ups built on it.
+    // behind the recordsets' back (triggers, other statements).
     struct TableCounters
     {
         quint64 writes = 0;
         quint64 behind = 0;
-        int lookups = 0;
+        std::vector<Lookup*> lookupList; // those built, owned by the connection
     };
     TableCounters& counters(const QString& lowerTable) { return m_tables[lowerTable]; }
     // Bumped by every change of a table's definition; recordsets reload their column lists.
@@ -179,10 +181,16 @@ public:
 
     // The look-up of a column's values, built on first use with one scan and rebuilt when the
     // table changed behind it.
-    Lookup& lookup(const QString& table, const QString& column);
+    Lookup& lookup(const QString& table, const QString& column) { return *sharedLookup(table, column); }
+    std::shared_ptr<Lookup> sharedLookup(const QString& table, const QString& column);
+    // Whether a look-up kept by a recordset still holds (nothing changed behind it).
+    bool isCurrent(const Lookup& lookup)
+    {
+        return lookup.m_generation == generation() && lookup.m_behind == *lookup.m_behindNow;
+    }
     // The look-ups already built on a table (lower-case name), for a recordset that writes one of
     // its rows.
-    std::vector<Lookup*> lookupsOf(const QString& lowerTable);
+    const std::vector<Lookup*>& lookupsOf(const QString& lowerTable);
 
     // Marks the write of one row by a recordset, which keeps the look-ups in step itself. Any
     // other row changed meanwhile (by a trigger) invalidates that row's table.
@@ -239,6 +247,10 @@ private:
 inline QString foldKey(const QString& text)
 {
     return text.toCaseFolded();
+}
+inline QString foldKey(QString&& text)
+{
+    return std::move(text).toCaseFolded();
 }
 
 } // namespace maj::jet

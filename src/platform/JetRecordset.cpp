@@ -85,20 +85,50 @@ protected:
     bool m_deleted = false;
 };
 
+// UTF-16 to UTF-8 into a buffer that keeps its capacity from row to row.
+void encodeUtf8(const QString& text, QByteArray& buffer)
+{
+    buffer.resize(text.size() * 3);
+    char* out = buffer.data();
+    const char16_t* in = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    qsizetype o = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = in[i];
+        if (c >= 0xd800 && c < 0xdc00 && i + 1 < n && in[i + 1] >= 0xdc00 && in[i + 1] < 0xe000)
+            c = 0x10000 + ((c - 0xd800) << 10) + (in[++i] - 0xdc00);
+        else if (c >= 0xd800 && c < 0xe000)
+            c = 0xfffd; // a lone surrogate
+        if (c < 0x80) {
+            out[o++] = char(c);
+        } else if (c < 0x800) {
+            out[o++] = char(0xc0 | (c >> 6));
+            out[o++] = char(0x80 | (c & 0x3f));
+        } else if (c < 0x10000) {
+            out[o++] = char(0xe0 | (c >> 12));
+            out[o++] = char(0x80 | ((c >> 6) & 0x3f));
+            out[o++] = char(0x80 | (c & 0x3f));
+        } else {
+            out[o++] = char(0xf0 | (c >> 18));
+            out[o++] = char(0x80 | ((c >> 12) & 0x3f));
+            out[o++] = char(0x80 | ((c >> 6) & 0x3f));
+            out[o++] = char(0x80 | (c & 0x3f));
+        }
+    }
+    buffer.truncate(o);
+}
+
 // A value as toStored() gives it (null, text, whole or floating number), bound without the
-// round trips of the general binding: text goes to SQLite as UTF-16.
-void bindStored(sqlite::Statement& statement, int index, const QVariant& value)
+// round trips of the general binding. Text is bound from `buffer`, which must outlive the step.
+void bindStored(sqlite::Statement& statement, int index, const QVariant& value, QByteArray& buffer)
 {
     sqlite3_stmt* s = statement.handle();
     int rc = SQLITE_OK;
     switch (value.typeId()) {
-    case QMetaType::QString: {
-        const QString& text = *static_cast<const QString*>(value.constData());
-        rc = sqlite3_bind_text16(s, index,
-                                 text.isNull() ? static_cast<const void*>(u"") : static_cast<const void*>(text.utf16()),
-                                 int(text.size() * 2), SQLITE_TRANSIENT);
+    case QMetaType::QString:
+        encodeUtf8(*static_cast<const QString*>(value.constData()), buffer);
+        rc = sqlite3_bind_text(s, index, buffer.constData(), int(buffer.size()), SQLITE_STATIC);
         break;
-    }
     case QMetaType::LongLong:
         rc = sqlite3_bind_int64(s, index, *static_cast<const qlonglong*>(value.constData()));
         break;
@@ -139,6 +169,11 @@ public:
     }
     ~KeysetRecordset() override
     {
+        // The write statements are shared: leave none pointing at this recordset's buffers.
+        for (const auto& statement : std::as_const(m_writeSql)) {
+            sqlite3_reset(statement->handle());
+            sqlite3_clear_bindings(statement->handle());
+        }
         if (m_cursor)
             m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
     }
@@ -239,7 +274,7 @@ public:
         requireCurrent();
         dropPending();
         const qint64 rowid = m_keys[size_t(m_pos)];
-        const std::vector<Lookup*> lookups = m_connection->lookupsOf(m_tableKey);
+        const std::vector<Lookup*>& lookups = m_connection->lookupsOf(m_tableKey);
         const std::vector<QVariant> old = rawValues(rowid, lookups);
         m_connection->beginWrite();
         {
@@ -270,9 +305,17 @@ public:
         m_noMatch = false;
         m_connection->generation();
         if (const auto simple = simpleCriterion(criterion)) {
-            const int column = columnIndex(simple->column);
-            if (column >= 0 && (simple->isNull || m_info->columns[size_t(column)].type.textAffinity)) {
-                Lookup& lookup = m_connection->lookup(m_table, m_info->columns[size_t(column)].name);
+            // A step searches one column row after row: its look-up is kept while it holds.
+            if (!m_findLookup || simple->column != m_findColumn || !m_connection->isCurrent(*m_findLookup)) {
+                m_findLookup.reset();
+                const int column = columnIndex(simple->column);
+                if (column >= 0 && (simple->isNull || m_info->columns[size_t(column)].type.textAffinity)) {
+                    m_findLookup = m_connection->sharedLookup(m_table, m_info->columns[size_t(column)].name);
+                    m_findColumn = simple->column;
+                }
+            }
+            if (m_findLookup) {
+                const Lookup& lookup = *m_findLookup;
                 const std::vector<qint64> rows = simple->isNull ? lookup.nulls() : lookup.equal(simple->text);
                 for (const qint64 rowid : rows) {
                     if (positionOf(rowid) >= 0) {
@@ -324,6 +367,7 @@ private:
         m_schemaGeneration = m_connection->schemaGeneration();
         m_pending = Pending::None;
         m_writeSql.clear();
+        m_findLookup.reset();
         if (m_cursor)
             m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
         m_cursorOn = false;
@@ -331,6 +375,7 @@ private:
         m_converted.assign(m_info->columns.size(), QVariant());
         m_isConverted.assign(m_info->columns.size(), false);
         m_stored.assign(m_info->columns.size(), QVariant());
+        m_bindBuffers.assign(m_info->columns.size(), QByteArray());
         m_set.assign(m_info->columns.size(), false);
     }
 
@@ -359,7 +404,6 @@ private:
     {
         m_pending = kind;
         std::fill(m_set.begin(), m_set.end(), false);
-        std::fill(m_stored.begin(), m_stored.end(), QVariant());
     }
 
     qsizetype positionOf(qint64 rowid) const
@@ -500,7 +544,7 @@ private:
                 int index = 1;
                 for (size_t i = 0; i < m_info->columns.size(); ++i) {
                     if (m_set[i])
-                        bindStored(insert, index++, m_stored[i]);
+                        bindStored(insert, index++, m_stored[i], m_bindBuffers[i]);
                 }
                 insert.step();
                 sqlite3_reset(insert.handle());
@@ -511,7 +555,7 @@ private:
             own.settle(rowid);
         }
         m_pending = Pending::None;
-        const std::vector<Lookup*> lookups = m_connection->lookupsOf(m_tableKey);
+        const std::vector<Lookup*>& lookups = m_connection->lookupsOf(m_tableKey);
         const std::vector<QVariant> stored = rawValues(rowid, lookups);
         for (size_t k = 0; k < lookups.size(); ++k)
             lookups[k]->add(rowid, stored[k]);
@@ -554,7 +598,7 @@ private:
                 int index = 1;
                 for (size_t i = 0; i < m_info->columns.size(); ++i) {
                     if (m_set[i])
-                        bindStored(change, index++, m_stored[i]);
+                        bindStored(change, index++, m_stored[i], m_bindBuffers[i]);
                 }
                 sqlite3_bind_int64(change.handle(), index, rowid);
                 change.step();
@@ -599,7 +643,10 @@ private:
     // The statements of this recordset, kept rather than looked up by their text for each row.
     QHash<QByteArray, std::shared_ptr<sqlite::Statement>> m_writeSql; // by kind and columns set
     QString m_cursorSql;
-    std::vector<QVariant> m_stored; // as written
+    QString m_findColumn; // as the last criterion named it
+    std::shared_ptr<Lookup> m_findLookup;
+    std::vector<QVariant> m_stored;        // as written
+    std::vector<QByteArray> m_bindBuffers; // their text as bound, kept until the next write
     std::vector<bool> m_set;
 };
 

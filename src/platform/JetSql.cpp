@@ -431,17 +431,18 @@ std::optional<SimpleEquality> simpleCriterion(const QString& jet)
         const QChar quote = t[i++];
         bool closed = false;
         while (i < t.size()) {
-            if (t[i] == quote) {
-                if (i + 1 < t.size() && t[i + 1] == quote) {
-                    result.text += quote;
-                    i += 2;
-                    continue;
-                }
-                ++i;
-                closed = true;
+            const qsizetype close = t.indexOf(quote, i);
+            if (close < 0)
                 break;
+            result.text += t.mid(i, close - i);
+            i = close + 1;
+            if (i < t.size() && t[i] == quote) {
+                result.text += quote; // a doubled quote is one quote
+                ++i;
+                continue;
             }
-            result.text += t[i++];
+            closed = true;
+            break;
         }
         skip();
         if (!closed || i != t.size())
