@@ -367,6 +367,7 @@ private:
         m_schemaGeneration = m_connection->schemaGeneration();
         m_pending = Pending::None;
         m_writeSql.clear();
+        m_lastWrite.reset();
         m_findLookup.reset();
         if (m_cursor)
             m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
@@ -508,6 +509,11 @@ private:
     // The statement that writes the columns set, built once for each set of columns.
     sqlite::Statement& writeStatement(char kind, const std::function<QString()>& build)
     {
+        // A loop writes the same columns row after row.
+        if (m_lastWrite && m_lastWriteKind == kind && m_lastWriteSet == m_set) {
+            m_connection->rewind(*m_lastWrite);
+            return *m_lastWrite;
+        }
         QByteArray key(1, kind);
         key.reserve(qsizetype(m_set.size()) + 1);
         for (const bool set : m_set)
@@ -517,6 +523,9 @@ private:
             it = m_writeSql.insert(key, m_connection->sharedStatement(build()));
         else
             m_connection->rewind(**it);
+        m_lastWrite = *it;
+        m_lastWriteKind = kind;
+        m_lastWriteSet = m_set;
         return **it;
     }
 
@@ -643,6 +652,9 @@ private:
     // The statements of this recordset, kept rather than looked up by their text for each row.
     QHash<QByteArray, std::shared_ptr<sqlite::Statement>> m_writeSql; // by kind and columns set
     QString m_cursorSql;
+    std::shared_ptr<sqlite::Statement> m_lastWrite;
+    char m_lastWriteKind = 0;
+    std::vector<bool> m_lastWriteSet;
     QString m_findColumn; // as the last criterion named it
     std::shared_ptr<Lookup> m_findLookup;
     std::vector<QVariant> m_stored;        // as written
