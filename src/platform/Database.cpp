@@ -33,7 +33,8 @@ void DataSource::refresh()
         m_recordset.reset();
         // A record source set anew on the same file (once per row in the duplicate check) keeps
         // the connection without resolving the path again.
-        if (m_connection && m_connectedPath == m_databaseName)
+        if (m_connection && m_connectedPath == m_databaseName &&
+            static_cast<jet::Connection*>(m_connection.get())->sameFile())
             connection = std::static_pointer_cast<jet::Connection>(m_connection);
         else
             connection = jet::Connection::acquire(m_databaseName);

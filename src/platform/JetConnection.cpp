@@ -5,9 +5,11 @@
 #include "Logging.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +23,14 @@ namespace {
 QHash<QString, std::weak_ptr<Connection>>& registry()
 {
     static auto* connections = new QHash<QString, std::weak_ptr<Connection>>;
+    return *connections;
+}
+
+// Every connection alive, also one whose file was replaced and that the registry forgot: its
+// pending writes are committed with the others.
+std::vector<Connection*>& live()
+{
+    static auto* connections = new std::vector<Connection*>;
     return *connections;
 }
 
@@ -403,7 +413,9 @@ std::shared_ptr<Connection> Connection::acquire(const QString& windowsPath)
               QStringLiteral("Le fichier de base de données '%1' est introuvable.").arg(windowsPath));
     const QString key = info.canonicalFilePath();
     auto& connections = registry();
-    if (auto existing = connections.value(key).lock())
+    // A file copied over the one a connection holds is another file: SQLite would go on writing
+    // the replaced one.
+    if (auto existing = connections.value(key).lock(); existing && existing->sameFile())
         return existing;
 
     std::shared_ptr<Connection> connection;
@@ -425,21 +437,24 @@ std::shared_ptr<Connection> Connection::acquire(const QString& windowsPath)
 
 void Connection::commitAll() noexcept
 {
-    const auto connections = registry();
-    for (const auto& weak : connections) {
-        if (const auto connection = weak.lock())
-            connection->commit();
-    }
+    for (Connection* connection : live())
+        connection->commit();
 }
 
 Connection::Connection(QString key, QString hostPath, sqlite::Connection db)
     : m_key(std::move(key)), m_hostPath(std::move(hostPath)), m_db(std::move(db))
 {
+    struct stat st;
+    if (::stat(QFile::encodeName(m_hostPath).constData(), &st) == 0) {
+        m_device = quint64(st.st_dev);
+        m_inode = quint64(st.st_ino);
+    }
     sqlite3_update_hook(m_db.handle(), &Connection::onUpdate, this);
     // "name" is a name, never a text: an unknown column must not pass for a literal.
     sqlite3_db_config(m_db.handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     registerFunctions();
     m_dataVersion = std::make_unique<sqlite::Statement>(m_db.prepare(QStringLiteral("PRAGMA data_version")));
+    live().push_back(this);
 }
 
 Connection::~Connection()
@@ -451,10 +466,19 @@ Connection::~Connection()
     m_statements.clear();
     m_dataVersion.reset();
     sqlite3_update_hook(m_db.handle(), nullptr, nullptr);
+    auto& all = live();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
     auto& connections = registry();
     const auto it = connections.find(m_key);
     if (it != connections.end() && it->expired())
         connections.erase(it);
+}
+
+bool Connection::sameFile() const
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(m_hostPath).constData(), &st) == 0 && quint64(st.st_dev) == m_device &&
+           quint64(st.st_ino) == m_inode;
 }
 
 void Connection::begin()

@@ -106,6 +106,8 @@ public:
         return m_db;
     }
     const QString& hostPath() const { return m_hostPath; }
+    // Whether the path still names the file the connection opened.
+    bool sameFile() const;
 
     // Before a write. The transaction takes the file for writing at the first write statement,
     // which fails (3051) while another connection writes it.
@@ -224,6 +226,8 @@ private:
     QString m_key;
     QString m_hostPath;
     sqlite::Connection m_db;
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
     std::unique_ptr<sqlite::Statement> m_dataVersion;
     qint64 m_lastDataVersion = -1;
     quint64 m_generation = 1;

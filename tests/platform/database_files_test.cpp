@@ -1,0 +1,68 @@
+#include "Database.h"
+#include "MajError.h"
+#include "Sqlite.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace maj;
+using maj::test::TempDrive;
+
+namespace {
+
+void create(const QString& hostPath, const QString& label)
+{
+    QDir().mkpath(QFileInfo(hostPath).absolutePath());
+    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWriteCreate);
+    db.exec(QStringLiteral("CREATE TABLE nomen (\"code inami\" TEXT(15), LIBELLE TEXT(50));"
+                           "INSERT INTO nomen VALUES ('1', '%1');")
+                .arg(label));
+}
+
+QString libelle(const QString& hostPath)
+{
+    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadOnly);
+    auto s = db.prepare(QStringLiteral("SELECT group_concat(LIBELLE, ' ') FROM nomen"));
+    return s.step() ? s.column(0).toString() : QString();
+}
+
+// A release file copied over the one a data source still holds (as a deployment does) is a new
+// file: binding it again reads and writes the new one, and what was written to the old one
+// before is not lost.
+TEST(DatabaseFilesTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
+{
+    TempDrive drive;
+    const QString target = drive.host(QStringLiteral("praxidome/eattest.mdb"));
+    const QString release = drive.host(QStringLiteral("medium/eattest.mdb"));
+    create(target, QStringLiteral("ancien"));
+    create(release, QStringLiteral("nouveau"));
+
+    DataSource held(QStringLiteral("Data2"));
+    DataSource other(QStringLiteral("Data1"));
+    held.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+    other.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+    held.recordset().edit();
+    held.recordset().setField(1, QStringLiteral("ancien modifié"));
+    held.recordset().update();
+    const QString copied = target + QStringLiteral(".tmp");
+    ASSERT_TRUE(QFile::copy(release, copied));
+    ASSERT_EQ(::rename(QFile::encodeName(copied).constData(), QFile::encodeName(target).constData()), 0);
+
+    held.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+    EXPECT_EQ(held.recordset().field(1).toString(), QStringLiteral("nouveau"));
+    held.recordset().edit();
+    held.recordset().setField(1, QStringLiteral("nouveau modifié"));
+    held.recordset().update();
+    commitPendingWrites();
+    EXPECT_EQ(libelle(target), QStringLiteral("nouveau modifié"));
+    // The data source still on the replaced file goes on with it until it is bound again.
+    EXPECT_EQ(other.recordset().field(1).toString(), QStringLiteral("ancien modifié"));
+    other.release();
+    held.release();
+    EXPECT_EQ(libelle(target), QStringLiteral("nouveau modifié"));
+}
+
+} // namespace
