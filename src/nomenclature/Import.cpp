@@ -9,25 +9,40 @@ namespace maj {
 
 using namespace nomen;
 
+namespace {
+
+// One walk of the release table: nouv adds the codes the user's table lacks, anciens refreshes
+// the ones it holds.
+void mergeRelease(Form1Core& f, Step step)
+{
+    const bool adds = step == Step::Nouv;
+    Recordset& release = f.data.Data2.recordset();
+    const qint64 total = countFromFirst(release);
+    Recordset& user = f.data.Data1.recordset();
+    qint64 done = 0;
+    f.window.showRows(done, total);
+    while (!release.isEof()) {
+        user.findFirst(codeCriterion(release.field(1).toString()));
+        if (user.noMatch() == adds) {
+            if (adds)
+                user.addNew();
+            else
+                user.edit();
+            writeRow(user, release, step, f.settings.LanguageCode, f.settings.ReleaseDate);
+            user.update();
+        }
+        release.moveNext();
+        f.window.showRows(++done, total);
+    }
+}
+
+} // namespace
+
 void nouv(Form1Core& f)
 {
     StepScope scope("nouv");
     try {
-        Recordset& release = f.data.Data2.recordset();
-        const qint64 total = countFromFirst(release);
-        Recordset& user = f.data.Data1.recordset();
-        qint64 done = 0;
-        f.window.showRows(done, total);
-        while (!release.isEof()) {
-            user.findFirst(codeCriterion(release.field(1).toString()));
-            if (user.noMatch()) {
-                user.addNew();
-                writeRow(user, release, Step::Nouv, f.settings.LanguageCode, f.settings.ReleaseDate);
-                user.update();
-            }
-            release.moveNext();
-            f.window.showRows(++done, total);
-        }
+        mergeRelease(f, Step::Nouv);
     } catch (const MajError& e) {
         qCDebug(lcDb) << "nouv:" << e.what();
         dropPending(f.data.Data1);
@@ -44,21 +59,7 @@ void anciens(Form1Core& f)
 {
     StepScope scope("anciens");
     try {
-        Recordset& release = f.data.Data2.recordset();
-        const qint64 total = countFromFirst(release);
-        Recordset& user = f.data.Data1.recordset();
-        qint64 done = 0;
-        f.window.showRows(done, total);
-        while (!release.isEof()) {
-            user.findFirst(codeCriterion(release.field(1).toString()));
-            if (!user.noMatch()) {
-                user.edit();
-                writeRow(user, release, Step::Anciens, f.settings.LanguageCode, f.settings.ReleaseDate);
-                user.update();
-            }
-            release.moveNext();
-            f.window.showRows(++done, total);
-        }
+        mergeRelease(f, Step::Anciens);
     } catch (const MajError& e) {
         dropPending(f.data.Data1);
         f.ui.message(QStringLiteral("Erreur dans les modifications de la nomenclature ! ") + e.description());
