@@ -116,7 +116,16 @@ private:
 class DirectDatabase
 {
 public:
-    enum class FieldType { YesNo, Integer, Long, Double, Text, Date, Memo };
+    enum class FieldType
+    {
+        YesNo,
+        Integer,
+        Long,
+        Double,
+        Text,
+        Date,
+        Memo
+    };
 
     // Opens a file shared, for reading and writing (3024 when missing).
     static std::unique_ptr<DirectDatabase> open(const QString& windowsPath);

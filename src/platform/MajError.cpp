@@ -45,8 +45,7 @@ QString standardDescription(int number)
 MajError::MajError(int number, QString description)
     : m_number(number), m_description(description.isEmpty() ? standardDescription(number) : std::move(description)),
       m_what(numberAndDescription().toUtf8())
-{
-}
+{}
 
 QString MajError::numberAndDescription() const
 {

@@ -8,8 +8,7 @@ namespace maj::sqlite {
 
 SqliteError::SqliteError(int code, int extendedCode, QString message)
     : m_code(code), m_extended(extendedCode), m_message(std::move(message)), m_what(m_message.toUtf8())
-{
-}
+{}
 
 void Connection::Closer::operator()(sqlite3* db) const noexcept
 {
@@ -186,8 +185,8 @@ QVariant Statement::column(int column) const
         return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, column)),
                                           sqlite3_column_bytes(s, column)));
     case SQLITE_BLOB:
-        return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(s, column)),
-                                   sqlite3_column_bytes(s, column)));
+        return QVariant(
+            QByteArray(static_cast<const char*>(sqlite3_column_blob(s, column)), sqlite3_column_bytes(s, column)));
     default:
         return QVariant();
     }

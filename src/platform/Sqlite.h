@@ -33,7 +33,12 @@ class Statement;
 class Connection
 {
 public:
-    enum class Mode { ReadWrite, ReadWriteCreate, ReadOnly };
+    enum class Mode
+    {
+        ReadWrite,
+        ReadWriteCreate,
+        ReadOnly
+    };
     // Opens a host path. Rollback journal mode is kept: no -wal file is ever left beside a file.
     Connection(const QString& hostPath, Mode mode);
     ~Connection();
