@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <optional>
 #include <vector>
@@ -428,6 +429,15 @@ void setAttributes(const QString& windowsPath, unsigned attributes)
         changeMode();
 }
 
+namespace {
+std::atomic<quint64> replaced{0};
+} // namespace
+
+quint64 replacements()
+{
+    return replaced.load(std::memory_order_relaxed);
+}
+
 void copyFile(const QString& source, const QString& target)
 {
     const QString from = hostPath(source);
@@ -478,6 +488,7 @@ void copyFile(const QString& source, const QString& target)
     if (::rename(temp.path().constData(), QFile::encodeName(to).constData()) != 0)
         failErrno(errno, to);
     temp.keep();
+    replaced.fetch_add(1, std::memory_order_relaxed);
     posix::syncFolder(folder);
 }
 
@@ -539,6 +550,7 @@ void deleteFile(const QString& windowsPath)
         fail(err::PathFileAccess);
     if (::unlink(encoded.constData()) != 0)
         failErrno(errno, host);
+    replaced.fetch_add(1, std::memory_order_relaxed);
 }
 
 QDateTime lastModified(const QString& windowsPath)

@@ -517,11 +517,20 @@ Connection::~Connection()
         connections.erase(it);
 }
 
-bool Connection::sameFile() const
+bool Connection::sameFile()
 {
+    // Inside a transaction the path is looked at again only after this process replaced or
+    // deleted a file: a probe opened once per row must not cost a path look-up each time. What
+    // another program does to the path is seen when the next transaction begins.
+    const quint64 replacements = fs::replacements();
+    if (m_db.inTransaction() && m_checkedTransaction == m_transactions && m_checkedReplacements == replacements)
+        return true;
     struct stat st;
-    return ::stat(QFile::encodeName(m_hostPath).constData(), &st) == 0 && quint64(st.st_dev) == m_device &&
-           quint64(st.st_ino) == m_inode;
+    const bool same = ::stat(QFile::encodeName(m_hostPath).constData(), &st) == 0 && quint64(st.st_dev) == m_device &&
+                      quint64(st.st_ino) == m_inode;
+    m_checkedReplacements = replacements;
+    m_checkedTransaction = same && m_db.inTransaction() ? m_transactions : 0;
+    return same;
 }
 
 void Connection::begin()
@@ -530,6 +539,7 @@ void Connection::begin()
         return;
     try {
         m_db.exec(QStringLiteral("BEGIN"));
+        ++m_transactions;
         m_dataVersion->reset();
         if (m_dataVersion->step()) {
             const qint64 v = sqlite3_column_int64(m_dataVersion->handle(), 0);

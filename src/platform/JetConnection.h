@@ -107,7 +107,7 @@ public:
     }
     const QString& hostPath() const { return m_hostPath; }
     // Whether the path still names the file the connection opened.
-    bool sameFile() const;
+    bool sameFile();
 
     // Before a write. The transaction takes the file for writing at the first write statement,
     // which fails (3051) while another connection writes it.
@@ -228,6 +228,9 @@ private:
     sqlite::Connection m_db;
     quint64 m_device = 0;
     quint64 m_inode = 0;
+    quint64 m_transactions = 0; // begun so far
+    quint64 m_checkedTransaction = 0;
+    quint64 m_checkedReplacements = 0;
     std::unique_ptr<sqlite::Statement> m_dataVersion;
     qint64 m_lastDataVersion = -1;
     quint64 m_generation = 1;

@@ -774,7 +774,7 @@ private:
 std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& connection, const QString& recordSource)
 {
     QString source = recordSource.trimmed();
-    if (firstWord(source) == QLatin1String("SELECT")) {
+    if (isSelectQuery(source)) {
         connection->generation();
         // The duplicate check's probe, once per row: served from the column's look-up.
         if (const auto simple = simpleSelect(source)) {

@@ -237,36 +237,119 @@ QString translate(const QString& jet, bool criterion, int syntaxError,
     return out;
 }
 
-// The significant tokens of a text, or nothing when it does not tokenize.
-std::optional<std::vector<Token>> significant(const QString& jet)
+// Reads the few fixed forms that a step opens once per row by hand rather than through the
+// tokenizer: a probe must cost little more than its look-up.
+class Reader
 {
-    try {
-        std::vector<Token> all = tokenize(jet, err::ExpressionSyntax);
-        std::vector<Token> kept;
-        for (Token& t : all) {
-            if (t.type != Token::Type::Space && t.type != Token::Type::End)
-                kept.push_back(std::move(t));
+public:
+    explicit Reader(QStringView text) : m_t(text) {}
+
+    bool atEnd()
+    {
+        skip();
+        return m_i == m_t.size();
+    }
+    // A whole word, in any letter case.
+    bool keyword(QLatin1StringView word)
+    {
+        skip();
+        const qsizetype start = m_i;
+        if (readWord().compare(word, Qt::CaseInsensitive) == 0)
+            return true;
+        m_i = start;
+        return false;
+    }
+    bool symbol(QChar c)
+    {
+        skip();
+        if (m_i < m_t.size() && m_t[m_i] == c) {
+            ++m_i;
+            return true;
         }
-        return kept;
-    } catch (const MajError&) {
+        return false;
+    }
+    // A [bracketed] name, or a word that is not a keyword.
+    std::optional<QString> name()
+    {
+        skip();
+        if (m_i < m_t.size() && m_t[m_i] == QLatin1Char('[')) {
+            const qsizetype close = m_t.indexOf(QLatin1Char(']'), m_i + 1);
+            if (close <= m_i + 1)
+                return std::nullopt;
+            const QStringView inside = m_t.mid(m_i + 1, close - m_i - 1);
+            m_i = close + 1;
+            return inside.toString();
+        }
+        const QStringView word = readWord();
+        if (word.isEmpty() || keywords().contains(word.toString().toUpper()))
+            return std::nullopt;
+        return word.toString();
+    }
+    // A text between single or double quotes, a doubled quote standing for one.
+    std::optional<QString> text()
+    {
+        skip();
+        if (m_i >= m_t.size() || (m_t[m_i] != QLatin1Char('\'') && m_t[m_i] != QLatin1Char('"')))
+            return std::nullopt;
+        const QChar quote = m_t[m_i++];
+        QString result;
+        while (m_i < m_t.size()) {
+            const qsizetype close = m_t.indexOf(quote, m_i);
+            if (close < 0)
+                break;
+            result += m_t.mid(m_i, close - m_i);
+            m_i = close + 1;
+            if (m_i < m_t.size() && m_t[m_i] == quote) {
+                result += quote;
+                ++m_i;
+                continue;
+            }
+            return result;
+        }
         return std::nullopt;
     }
-}
+    // "<column> = '<text>'" or "<column> Is Null", up to the end or a final semicolon.
+    std::optional<SimpleEquality> equality(bool semicolon)
+    {
+        SimpleEquality result;
+        const auto column = name();
+        if (!column)
+            return std::nullopt;
+        result.column = *column;
+        if (symbol(QLatin1Char('='))) {
+            const auto value = text();
+            if (!value)
+                return std::nullopt;
+            result.text = *value;
+        } else if (keyword(QLatin1String("IS")) && keyword(QLatin1String("NULL"))) {
+            result.isNull = true;
+        } else {
+            return std::nullopt;
+        }
+        if (semicolon)
+            symbol(QLatin1Char(';'));
+        return atEnd() ? std::optional(result) : std::nullopt;
+    }
 
-bool isName(const Token& t)
-{
-    return t.type == Token::Type::Bracketed || (t.type == Token::Type::Word && !keywords().contains(t.text.toUpper()));
-}
+private:
+    void skip()
+    {
+        while (m_i < m_t.size() && m_t[m_i].isSpace())
+            ++m_i;
+    }
+    QStringView readWord()
+    {
+        const qsizetype start = m_i;
+        if (m_i < m_t.size() && isWordStart(m_t[m_i])) {
+            while (m_i < m_t.size() && isWordChar(m_t[m_i]))
+                ++m_i;
+        }
+        return m_t.mid(start, m_i - start);
+    }
 
-std::optional<SimpleEquality> equality(const std::vector<Token>& t, size_t from)
-{
-    const size_t n = t.size() - from;
-    if (n == 3 && isName(t[from]) && isOperator(&t[from + 1], "=") && t[from + 2].type == Token::Type::String)
-        return SimpleEquality{t[from].value, false, t[from + 2].value};
-    if (n == 3 && isName(t[from]) && isWord(&t[from + 1], "IS") && isWord(&t[from + 2], "NULL"))
-        return SimpleEquality{t[from].value, true, {}};
-    return std::nullopt;
-}
+    QStringView m_t;
+    qsizetype m_i = 0;
+};
 
 } // namespace
 
@@ -391,97 +474,38 @@ QString translateCriterion(const QString& jet, const std::function<QString(const
     return translate(jet, true, err::ExpressionSyntax, column);
 }
 
-// Read by hand rather than tokenized: a step calls it once per row.
 std::optional<SimpleEquality> simpleCriterion(const QString& jet)
 {
-    const QStringView t(jet);
-    qsizetype i = 0;
-    auto skip = [&] {
-        while (i < t.size() && t[i].isSpace())
-            ++i;
-    };
-    auto word = [&]() -> QStringView {
-        const qsizetype start = i;
-        if (i < t.size() && isWordStart(t[i])) {
-            while (i < t.size() && isWordChar(t[i]))
-                ++i;
-        }
-        return t.mid(start, i - start);
-    };
-    skip();
-    SimpleEquality result;
-    if (i < t.size() && t[i] == QLatin1Char('[')) {
-        const qsizetype close = t.indexOf(QLatin1Char(']'), i + 1);
-        if (close <= i + 1)
-            return std::nullopt;
-        result.column = t.mid(i + 1, close - i - 1).toString();
-        i = close + 1;
-    } else {
-        const QStringView name = word();
-        if (name.isEmpty() || keywords().contains(name.toString().toUpper()))
-            return std::nullopt;
-        result.column = name.toString();
-    }
-    skip();
-    if (i < t.size() && t[i] == QLatin1Char('=')) {
-        ++i;
-        skip();
-        if (i >= t.size() || (t[i] != QLatin1Char('\'') && t[i] != QLatin1Char('"')))
-            return std::nullopt;
-        const QChar quote = t[i++];
-        bool closed = false;
-        while (i < t.size()) {
-            const qsizetype close = t.indexOf(quote, i);
-            if (close < 0)
-                break;
-            result.text += t.mid(i, close - i);
-            i = close + 1;
-            if (i < t.size() && t[i] == quote) {
-                result.text += quote; // a doubled quote is one quote
-                ++i;
-                continue;
-            }
-            closed = true;
-            break;
-        }
-        skip();
-        if (!closed || i != t.size())
-            return std::nullopt;
-        return result;
-    }
-    if (word().compare(QLatin1String("IS"), Qt::CaseInsensitive) != 0)
-        return std::nullopt;
-    skip();
-    if (word().compare(QLatin1String("NULL"), Qt::CaseInsensitive) != 0)
-        return std::nullopt;
-    skip();
-    if (i != t.size())
-        return std::nullopt;
-    result.isNull = true;
-    return result;
+    return Reader(jet).equality(false);
 }
 
 std::optional<SimpleSelect> simpleSelect(const QString& jet)
 {
-    auto t = significant(jet);
-    if (!t)
+    Reader r(jet);
+    if (!r.keyword(QLatin1String("SELECT")) || !r.symbol(QLatin1Char('*')) || !r.keyword(QLatin1String("FROM")))
         return std::nullopt;
-    if (!t->empty() && isOperator(&t->back(), ";"))
-        t->pop_back();
-    if (t->size() < 8 || !isWord(&(*t)[0], "SELECT") || !isOperator(&(*t)[1], "*") || !isWord(&(*t)[2], "FROM") ||
-        !isName((*t)[3]) || !isWord(&(*t)[4], "WHERE"))
+    auto table = r.name();
+    if (!table || !r.keyword(QLatin1String("WHERE")))
         return std::nullopt;
-    const auto where = equality(*t, 5);
+    auto where = r.equality(true);
     if (!where)
         return std::nullopt;
-    return SimpleSelect{(*t)[3].value, *where};
+    return SimpleSelect{std::move(*table), std::move(*where)};
 }
 
-QString firstWord(const QString& jet)
+bool isSelectQuery(const QString& jet)
 {
-    static const QRegularExpression re(QStringLiteral("^\\s*\\(*\\s*([A-Za-z]+)"));
-    const auto m = re.match(jet);
-    return m.hasMatch() ? m.captured(1).toUpper() : QString();
+    qsizetype i = 0;
+    while (i < jet.size() && jet[i].isSpace())
+        ++i;
+    while (i < jet.size() && jet[i] == QLatin1Char('('))
+        ++i;
+    while (i < jet.size() && jet[i].isSpace())
+        ++i;
+    const qsizetype start = i;
+    while (i < jet.size() && jet[i].unicode() < 0x80 && jet[i].isLetter())
+        ++i;
+    return QStringView(jet).mid(start, i - start).compare(QLatin1String("SELECT"), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace maj::jet

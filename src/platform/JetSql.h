@@ -63,7 +63,7 @@ struct SimpleSelect
 };
 std::optional<SimpleSelect> simpleSelect(const QString& jet);
 
-// The first word of a record source, upper case ("SELECT" for a query).
-QString firstWord(const QString& jet);
+// Whether a record source is a query: its first word, after any opening parentheses, is SELECT.
+bool isSelectQuery(const QString& jet);
 
 } // namespace maj::jet

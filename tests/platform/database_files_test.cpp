@@ -1,4 +1,5 @@
 #include "Database.h"
+#include "FileSystem.h"
 #include "MajError.h"
 #include "Sqlite.h"
 #include "TestSupport.h"
@@ -29,40 +30,67 @@ QString libelle(const QString& hostPath)
     return s.step() ? s.column(0).toString() : QString();
 }
 
-// A release file copied over the one a data source still holds (as a deployment does) is a new
-// file: binding it again reads and writes the new one, and what was written to the old one
-// before is not lost.
+// A release file copied over the one a data source still holds is a new file: binding it again
+// reads and writes the new one, and what was written to the old one before is not lost. The
+// program's own copy may come after the pending writes are committed (as a deployment does it)
+// or, over a file deleted first, inside the pending transaction; another program's copy is seen
+// once the pending writes are committed.
 TEST(DatabaseFilesTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
 {
-    TempDrive drive;
-    const QString target = drive.host(QStringLiteral("praxidome/eattest.mdb"));
-    const QString release = drive.host(QStringLiteral("medium/eattest.mdb"));
-    create(target, QStringLiteral("ancien"));
-    create(release, QStringLiteral("nouveau"));
+    enum class Copy
+    {
+        ByTheProgram,
+        DeletedThenCopiedInsideTheTransaction,
+        ByAnotherProgram
+    };
+    for (const Copy copy : {Copy::ByTheProgram, Copy::DeletedThenCopiedInsideTheTransaction, Copy::ByAnotherProgram}) {
+        SCOPED_TRACE(copy == Copy::ByTheProgram       ? "by the program"
+                     : copy == Copy::ByAnotherProgram ? "by another program"
+                                                      : "deleted then copied inside the transaction");
+        TempDrive drive;
+        const QString target = drive.host(QStringLiteral("praxidome/eattest.mdb"));
+        const QString release = drive.host(QStringLiteral("medium/eattest.mdb"));
+        create(target, QStringLiteral("ancien"));
+        create(release, QStringLiteral("nouveau"));
 
-    DataSource held(QStringLiteral("Data2"));
-    DataSource other(QStringLiteral("Data1"));
-    held.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
-    other.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
-    held.recordset().edit();
-    held.recordset().setField(1, QStringLiteral("ancien modifié"));
-    held.recordset().update();
-    const QString copied = target + QStringLiteral(".tmp");
-    ASSERT_TRUE(QFile::copy(release, copied));
-    ASSERT_EQ(::rename(QFile::encodeName(copied).constData(), QFile::encodeName(target).constData()), 0);
+        DataSource held(QStringLiteral("Data2"));
+        DataSource other(QStringLiteral("Data1"));
+        held.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+        other.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+        held.recordset().edit();
+        held.recordset().setField(1, QStringLiteral("ancien modifié"));
+        held.recordset().update();
+        switch (copy) {
+        case Copy::ByTheProgram:
+            commitPendingWrites();
+            fs::copyFile(QStringLiteral("c:\\medium\\eattest.mdb"), QStringLiteral("c:\\praxidome\\eattest.mdb"));
+            break;
+        case Copy::DeletedThenCopiedInsideTheTransaction:
+            fs::deleteFile(QStringLiteral("c:\\praxidome\\eattest.mdb"));
+            fs::copyFile(QStringLiteral("c:\\medium\\eattest.mdb"), QStringLiteral("c:\\praxidome\\eattest.mdb"));
+            break;
+        case Copy::ByAnotherProgram: {
+            commitPendingWrites();
+            const QString copied = target + QStringLiteral(".tmp");
+            ASSERT_TRUE(QFile::copy(release, copied));
+            ASSERT_EQ(::rename(QFile::encodeName(copied).constData(), QFile::encodeName(target).constData()), 0);
+            break;
+        }
+        }
 
-    held.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
-    EXPECT_EQ(held.recordset().field(1).toString(), QStringLiteral("nouveau"));
-    held.recordset().edit();
-    held.recordset().setField(1, QStringLiteral("nouveau modifié"));
-    held.recordset().update();
-    commitPendingWrites();
-    EXPECT_EQ(libelle(target), QStringLiteral("nouveau modifié"));
-    // The data source still on the replaced file goes on with it until it is bound again.
-    EXPECT_EQ(other.recordset().field(1).toString(), QStringLiteral("ancien modifié"));
-    other.release();
-    held.release();
-    EXPECT_EQ(libelle(target), QStringLiteral("nouveau modifié"));
+        held.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+        EXPECT_EQ(held.recordset().field(1).toString(), QStringLiteral("nouveau"));
+        held.recordset().edit();
+        held.recordset().setField(1, QStringLiteral("nouveau modifié"));
+        held.recordset().update();
+        commitPendingWrites();
+        EXPECT_EQ(libelle(target), QStringLiteral("nouveau modifié"));
+        // The data source still on the replaced file goes on with it until it is bound again.
+        EXPECT_EQ(other.recordset().field(1).toString(), QStringLiteral("ancien modifié"));
+        other.release();
+        held.release();
+        EXPECT_EQ(libelle(target), QStringLiteral("nouveau modifié"));
+    }
 }
 
 } // namespace

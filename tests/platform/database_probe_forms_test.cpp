@@ -1,0 +1,70 @@
+#include "JetSql.h"
+
+#include <gtest/gtest.h>
+
+using namespace maj::jet;
+
+namespace {
+
+// The forms served from a column's look-up, read without the tokenizer; anything else must be
+// left to SQLite (nullopt), never misread.
+TEST(ProbeFormsTest, SimpleSelectReadsTheProbeFormsOnly)
+{
+    struct Case
+    {
+        const char* query;
+        bool simple;
+        const char* table = "";
+        const char* column = "";
+        bool isNull = false;
+        const char* text = "";
+    };
+    const Case cases[] = {
+        {"select * from nomenclature where ABREVIATION = 'CAR'", true, "nomenclature", "ABREVIATION", false, "CAR"},
+        {"  SELECT*FROM [nomenclature] WHERE [code inami]='30''8'  ;  ", true, "nomenclature", "code inami", false,
+         "30'8"},
+        {"Select * From t Where c = \"a\"\"b\"", true, "t", "c", false, "a\"b"},
+        {"select * from t where c = ''", true, "t", "c", false, ""},
+        {"select * from t where c = 'x;'", true, "t", "c", false, "x;"},
+        {"select * from t where c is null", true, "t", "c", true, ""},
+        {"select * from t where c IS NULL;", true, "t", "c", true, ""},
+        {"select * from t where (c = 'x')", false},
+        {"select * from t where c = 'x' and d = 'y'", false},
+        {"select * from t where c = 'x", false},
+        {"select * from t where c = x", false},
+        {"select * from t where c is not null", false},
+        {"select a from t where c = 'x'", false},
+        {"select * from t, u where c = 'x'", false},
+        {"select * from where where c = 'x'", false},
+        {"select * from t where null = 'x'", false},
+        {"select * from t where c = 'x';;", false},
+        {"selectx * from t where c = 'x'", false},
+        {"select * from t", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.query);
+        const auto simple = simpleSelect(QString::fromUtf8(c.query));
+        ASSERT_EQ(simple.has_value(), c.simple);
+        if (!simple)
+            continue;
+        EXPECT_EQ(simple->table, QString::fromUtf8(c.table));
+        EXPECT_EQ(simple->where.column, QString::fromUtf8(c.column));
+        EXPECT_EQ(simple->where.isNull, c.isNull);
+        EXPECT_EQ(simple->where.text, QString::fromUtf8(c.text));
+    }
+}
+
+TEST(ProbeFormsTest, CriterionAndQueryRecognition)
+{
+    EXPECT_TRUE(simpleCriterion(QStringLiteral(" ABREVIATION = 'D''x' ")));
+    EXPECT_FALSE(simpleCriterion(QStringLiteral("ABREVIATION = 'x';"))); // a criterion has no end mark
+    EXPECT_FALSE(simpleCriterion(QStringLiteral("ABREVIATION = 'x' or 1")));
+
+    EXPECT_TRUE(isSelectQuery(QStringLiteral("select * from t")));
+    EXPECT_TRUE(isSelectQuery(QStringLiteral("  (( SELECT a FROM t) UNION (SELECT b FROM u))")));
+    EXPECT_FALSE(isSelectQuery(QStringLiteral("nomenclature")));
+    EXPECT_FALSE(isSelectQuery(QStringLiteral("[select]")));
+    EXPECT_FALSE(isSelectQuery(QStringLiteral("selection")));
+}
+
+} // namespace
