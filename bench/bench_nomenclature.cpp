@@ -258,8 +258,10 @@ int main(int argc, char** argv)
 
     // The duplicate check on the updated table.
     start = std::chrono::steady_clock::now();
+    const std::clock_t checkCpuStart = std::clock();
     runHandler(ui, [&] { btnbd_Click(f); });
     const double checkSeconds = seconds(start);
+    const double checkCpu = double(std::clock() - checkCpuStart) / CLOCKS_PER_SEC;
     QStringList reported;
     for (const QString& line : f.window.l.mid(1)) {
         if (line != QLatin1String(" "))
@@ -288,11 +290,20 @@ int main(int argc, char** argv)
 
     // Where the check's time goes: its engine operations, one kind at a time, on the same table.
     {
+        // A connection of its own: the first probe builds the column's look-up again.
+        f.data.Data1.release();
+        f.data.Data2.release();
         DataSource table(QStringLiteral("Walk"));
         DataSource probe(QStringLiteral("Probe"));
+        start = std::chrono::steady_clock::now();
         table.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
+        const double bind = seconds(start);
         probe.setDatabaseName(QStringLiteral("c:\\praxidome\\pat.mdb"));
         Recordset& rows = table.recordset();
+        start = std::chrono::steady_clock::now();
+        probe.setRecordSource(nomen::abbreviationQuery(rows.field(0)));
+        probe.refresh();
+        const double build = seconds(start);
         QStringList queries;
         start = std::chrono::steady_clock::now();
         for (rows.moveFirst(); !rows.isEof(); rows.moveNext())
@@ -330,12 +341,14 @@ int main(int argc, char** argv)
             walkInterleaved += std::chrono::duration<double>(t1 - t0).count() + seconds(t2);
             openInterleaved += std::chrono::duration<double>(t2 - t1).count();
         }
-        std::printf("  the check's operations for %lld rows, one kind at a time: walk + field(0) %.3f s, query "
-                    "texts %.3f s, probe open (setRecordSource + refresh) %.3f s, moveLast/moveFirst/recordCount "
+        std::printf("  the check's operations for %lld rows, one kind at a time: bind %.3f s, first probe (builds "
+                    "the look-up) %.3f s, walk + field(0) %.3f s, query texts %.3f s, probe open (setRecordSource + "
+                    "refresh) %.3f s, moveLast/moveFirst/recordCount "
                     "%.3f s; interleaved: walk + field(0) %.3f s, query text + probe open %.3f s\n",
-                    qlonglong(queries.size()), walk, text, open, count, walkInterleaved, openInterleaved);
+                    qlonglong(queries.size()), bind, build, walk, text, open, count, walkInterleaved, openInterleaved);
     }
-    std::printf("btnbd_Click: %.3f s; GROUP BY: %.3f s; ratio %.2f; same rows reported (%lld): %s\n", checkSeconds,
-                groupSeconds, checkSeconds / groupSeconds, qlonglong(reported.size()), sameReport ? "yes" : "NO");
+    std::printf("btnbd_Click: %.3f s (processor %.3f s); GROUP BY: %.3f s; ratio %.2f; same rows reported (%lld): %s\n",
+                checkSeconds, checkCpu, groupSeconds, checkSeconds / groupSeconds, qlonglong(reported.size()),
+                sameReport ? "yes" : "NO");
     return sameUpdate && sameReport ? 0 : 1;
 }

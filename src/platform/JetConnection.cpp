@@ -399,15 +399,12 @@ void Connection::registerFunctions()
     sqlite3_create_function(db, "like", 2, flags, nullptr, &like, nullptr, nullptr);
 }
 
-std::vector<qint64> Lookup::equal(const QString& text) const
+std::vector<qint64> Lookup::equal(QString text) const
 {
-    std::vector<qint64> rows;
-    const QString key = foldKey(text);
-    const auto [from, to] = m_byText.equal_range(key);
-    for (auto it = from; it != to; ++it)
-        rows.push_back(it->second);
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    const auto it = m_byText.constFind(foldKey(std::move(text)));
+    if (it == m_byText.constEnd())
+        return {};
+    return std::vector<qint64>(it->cbegin(), it->cend());
 }
 
 void Lookup::add(qint64 rowid, const QVariant& stored)
@@ -415,7 +412,8 @@ void Lookup::add(qint64 rowid, const QVariant& stored)
     if (!stored.isValid() || stored.isNull()) {
         m_nulls.insert(std::lower_bound(m_nulls.begin(), m_nulls.end(), rowid), rowid);
     } else if (stored.typeId() == QMetaType::QString) {
-        m_byText.emplace(foldKey(stored.toString()), rowid);
+        auto& rows = m_byText[foldKey(stored.toString())];
+        rows.insert(std::lower_bound(rows.begin(), rows.end(), rowid), rowid);
     }
 }
 
@@ -426,13 +424,14 @@ void Lookup::remove(qint64 rowid, const QVariant& stored)
         if (it != m_nulls.end() && *it == rowid)
             m_nulls.erase(it);
     } else if (stored.typeId() == QMetaType::QString) {
-        const auto [from, to] = m_byText.equal_range(foldKey(stored.toString()));
-        for (auto it = from; it != to; ++it) {
-            if (it->second == rowid) {
-                m_byText.erase(it);
-                break;
-            }
-        }
+        const auto entry = m_byText.find(foldKey(stored.toString()));
+        if (entry == m_byText.end())
+            return;
+        const auto it = std::lower_bound(entry->begin(), entry->end(), rowid);
+        if (it != entry->end() && *it == rowid)
+            entry->erase(it);
+        if (entry->isEmpty())
+            m_byText.erase(entry);
     }
 }
 
@@ -686,6 +685,7 @@ std::shared_ptr<const TableInfo> Connection::table(const QString& name)
         }
         if (info->name.isEmpty())
             return nullptr;
+        info->key = info->name.toLower();
         info->quotedName =
             QLatin1Char('"') + QString(info->name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
         sqlite::Statement pragma = m_db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(info->quotedName));
@@ -719,6 +719,28 @@ std::shared_ptr<const TableInfo> Connection::table(const QString& name)
     return info;
 }
 
+const Connection::ProbeTarget* Connection::probeTarget(const QString& table, const QString& column)
+{
+    ProbeTarget& t = m_probe;
+    if (t.lookup && t.schemaGeneration == m_schemaGeneration && t.table == table && t.column == column &&
+        isCurrent(*t.lookup))
+        return &t;
+    t = ProbeTarget();
+    auto info = this->table(table);
+    if (!info)
+        return nullptr;
+    const int index = info->indexOf(column);
+    if (index < 0)
+        return nullptr;
+    t.lookup = sharedLookup(info->name, info->columns[size_t(index)].name);
+    t.table = table;
+    t.column = column;
+    t.info = std::move(info);
+    t.index = index;
+    t.schemaGeneration = m_schemaGeneration;
+    return &t;
+}
+
 std::shared_ptr<Lookup> Connection::sharedLookup(const QString& table, const QString& column)
 {
     const QString key = table.toLower() + QLatin1Char('\n') + column.toLower();
@@ -738,7 +760,7 @@ std::shared_ptr<Lookup> Connection::sharedLookup(const QString& table, const QSt
             // Room for every row at once rather than growing through rehashes.
             sqlite::Statement last = m_db.prepare(QStringLiteral("SELECT max(rowid) FROM \"%1\"").arg(quotedTable));
             if (last.step())
-                fresh->m_byText.reserve(size_t(std::clamp<qint64>(last.column(0).toLongLong(), 0, 4000000)));
+                fresh->m_byText.reserve(std::clamp<qint64>(last.column(0).toLongLong(), 0, 4000000));
         }
         sqlite::Statement scan = m_db.prepare(
             QStringLiteral("SELECT rowid, \"%1\" FROM \"%2\" ORDER BY rowid").arg(quotedColumn, quotedTable));
@@ -750,10 +772,11 @@ std::shared_ptr<Lookup> Connection::sharedLookup(const QString& table, const QSt
                 fresh->m_nulls.push_back(rowid);
                 break;
             case SQLITE_TEXT:
-                fresh->m_byText.emplace(
-                    foldKey(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
-                                              sqlite3_column_bytes(s, 1))),
-                    rowid);
+                // The scan ascends by rowid: each value's ids stay in order.
+                fresh
+                    ->m_byText[foldKey(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
+                                                         sqlite3_column_bytes(s, 1)))]
+                    .append(rowid);
                 break;
             default:
                 // Numbers and blobs never equal a text.

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QVarLengthArray>
 
 #include <functional>
 #include <memory>
@@ -27,7 +28,7 @@ public:
     Lookup(QString table, QString column) : m_table(std::move(table)), m_column(std::move(column)) {}
     const QString& column() const { return m_column; }
     // Rows holding a text equal to `text` (letter case ignored, accents kept), ascending.
-    std::vector<qint64> equal(const QString& text) const;
+    std::vector<qint64> equal(QString text) const;
     std::vector<qint64> nulls() const { return m_nulls; }
     // A stored value of the column: text, null or anything else (which equals no text).
     void add(qint64 rowid, const QVariant& stored);
@@ -37,8 +38,8 @@ private:
     friend class Connection;
     QString m_table;
     QString m_column;
-    // The standard map keeps each key's hash: a probe compares texts only on a hash match.
-    std::unordered_multimap<QString, qint64> m_byText;
+    // Most values are held by one row: its id stays inside the entry.
+    QHash<QString, QVarLengthArray<qint64, 1>> m_byText; // by folded text, ids ascending
     std::vector<qint64> m_nulls;
     quint64 m_generation = 0;
     quint64 m_behind = 0;
@@ -72,6 +73,7 @@ struct TableInfo
         QVariant defaultValue; // what a new record shows before it is written
     };
     QString name; // as created
+    QString key;  // lower case
     QString quotedName;
     std::vector<Column> columns;
     QHash<QString, int> byName; // case-folded
@@ -185,6 +187,19 @@ public:
     // table changed behind it.
     Lookup& lookup(const QString& table, const QString& column) { return *sharedLookup(table, column); }
     std::shared_ptr<Lookup> sharedLookup(const QString& table, const QString& column);
+    // What "select * from <table> where <column> ..." resolves to: the table, the column and its
+    // look-up. Kept for the next probe written alike while the look-up holds; null when the table
+    // or the column does not exist.
+    struct ProbeTarget
+    {
+        QString table; // as written
+        QString column;
+        std::shared_ptr<const TableInfo> info;
+        int index = -1;
+        std::shared_ptr<Lookup> lookup;
+        quint64 schemaGeneration = 0;
+    };
+    const ProbeTarget* probeTarget(const QString& table, const QString& column);
     // Whether a look-up kept by a recordset still holds (nothing changed behind it).
     bool isCurrent(const Lookup& lookup)
     {
@@ -243,6 +258,7 @@ private:
     QMultiHash<QString, std::shared_ptr<sqlite::Statement>> m_pool;
     std::vector<std::weak_ptr<sqlite::Statement>> m_heldCursors;
     quint64 m_cursorEpoch = 1;
+    ProbeTarget m_probe;
     int m_holdCommits = 0;
     bool m_ownWrite = false;
     QString m_ownTable;

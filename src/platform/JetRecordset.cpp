@@ -161,11 +161,11 @@ int fieldIndex(const QHash<QString, int>& byName, const QString& name)
 class KeysetRecordset final : public Positioned
 {
 public:
-    KeysetRecordset(std::shared_ptr<Connection> connection, QString table, bool updatable)
-        : m_connection(std::move(connection)), m_table(std::move(table)), m_tableKey(m_table.toLower()),
+    KeysetRecordset(std::shared_ptr<Connection> connection, std::shared_ptr<const TableInfo> info, bool updatable)
+        : m_connection(std::move(connection)), m_table(info->name), m_tableKey(info->key),
           m_counters(&m_connection->counters(m_tableKey)), m_updatable(updatable)
     {
-        loadColumns();
+        loadColumns(std::move(info));
     }
     ~KeysetRecordset() override
     {
@@ -357,9 +357,8 @@ private:
         Edit
     };
 
-    void loadColumns()
+    void loadColumns(std::shared_ptr<const TableInfo> info)
     {
-        auto info = m_connection->table(m_table);
         if (!info)
             raise(err::TableNotFound);
         m_info = std::move(info);
@@ -373,18 +372,19 @@ private:
             m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
         m_cursorOn = false;
         m_cursorSql = m_info->cursorSql;
-        m_converted.assign(m_info->columns.size(), QVariant());
-        m_isConverted.assign(m_info->columns.size(), false);
-        m_stored.assign(m_info->columns.size(), QVariant());
-        m_bindBuffers.assign(m_info->columns.size(), QByteArray());
-        m_set.assign(m_info->columns.size(), false);
+        // The row buffers are sized on first use: a probe opened once per row reads no field.
+        m_converted.clear();
+        m_isConverted.clear();
+        m_stored.clear();
+        m_bindBuffers.clear();
+        m_set.clear();
     }
 
     // A table whose definition changed (a column added or retyped) is read again.
     void checkSchema()
     {
         if (m_connection->schemaGeneration() != m_schemaGeneration)
-            loadColumns();
+            loadColumns(m_connection->table(m_table));
     }
 
     void checkPosition(int position) const
@@ -404,7 +404,12 @@ private:
     void startPending(Pending kind)
     {
         m_pending = kind;
-        std::fill(m_set.begin(), m_set.end(), false);
+        const size_t n = m_info->columns.size();
+        if (m_stored.size() != n) {
+            m_stored.assign(n, QVariant());
+            m_bindBuffers.assign(n, QByteArray());
+        }
+        m_set.assign(n, false);
     }
 
     qsizetype positionOf(qint64 rowid) const
@@ -473,6 +478,8 @@ private:
     {
         sqlite3_stmt* s = currentRow();
         auto* self = const_cast<KeysetRecordset*>(this);
+        if (m_converted.size() != m_isConverted.size())
+            self->m_converted.assign(m_isConverted.size(), QVariant());
         if (!m_isConverted[column]) {
             self->m_converted[column] = readColumn(s, int(column) + 1, m_info->columns[column].type);
             self->m_isConverted[column] = true;
@@ -777,25 +784,23 @@ std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& conn
     if (isSelectQuery(source)) {
         connection->generation();
         // The duplicate check's probe, once per row: served from the column's look-up.
-        if (const auto simple = simpleSelect(source)) {
-            if (const auto info = connection->table(simple->table)) {
-                const int column = info->indexOf(simple->where.column);
-                if (column >= 0 && (simple->where.isNull || info->columns[size_t(column)].type.textAffinity)) {
-                    Lookup& lookup = connection->lookup(info->name, info->columns[size_t(column)].name);
-                    auto recordset = std::make_unique<KeysetRecordset>(connection, info->name, false);
-                    recordset->setKeys(simple->where.isNull ? lookup.nulls() : lookup.equal(simple->where.text));
-                    return recordset;
-                }
+        if (auto simple = simpleSelect(source)) {
+            const Connection::ProbeTarget* target = connection->probeTarget(simple->table, simple->where.column);
+            if (target && (simple->where.isNull || target->info->columns[size_t(target->index)].type.textAffinity)) {
+                auto recordset = std::make_unique<KeysetRecordset>(connection, target->info, false);
+                recordset->setKeys(simple->where.isNull ? target->lookup->nulls()
+                                                        : target->lookup->equal(std::move(simple->where.text)));
+                return recordset;
             }
         }
         return std::make_unique<QueryRecordset>(connection, source);
     }
     if (source.startsWith(QLatin1Char('[')) && source.endsWith(QLatin1Char(']')))
         source = source.mid(1, source.size() - 2);
-    const auto info = connection->table(source);
+    auto info = connection->table(source);
     if (!info)
         raise(err::TableNotFound);
-    auto recordset = std::make_unique<KeysetRecordset>(connection, info->name, true);
+    auto recordset = std::make_unique<KeysetRecordset>(connection, std::move(info), true);
     recordset->loadAllKeys();
     return recordset;
 }

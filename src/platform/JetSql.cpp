@@ -6,6 +6,9 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
+#include <vector>
+
 namespace maj::jet {
 
 namespace {
@@ -53,6 +56,19 @@ const QSet<QString>& keywords()
         QStringLiteral("DISTINCTROW"),  QStringLiteral("XOR"),
     };
     return words;
+}
+
+// The same words, searched without building an upper-case copy.
+bool isKeyword(QStringView word)
+{
+    auto before = [](QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) < 0; };
+    static const std::vector<QString> sorted = [&] {
+        std::vector<QString> words(keywords().cbegin(), keywords().cend());
+        std::sort(words.begin(), words.end(), before);
+        return words;
+    }();
+    const auto it = std::lower_bound(sorted.cbegin(), sorted.cend(), word, before);
+    return it != sorted.cend() && it->compare(word, Qt::CaseInsensitive) == 0;
 }
 
 // A Jet date literal is month/day/year whatever the regional settings, or ISO.
@@ -281,7 +297,7 @@ public:
             return inside.toString();
         }
         const QStringView word = readWord();
-        if (word.isEmpty() || keywords().contains(word.toString().toUpper()))
+        if (word.isEmpty() || isKeyword(word))
             return std::nullopt;
         return word.toString();
     }
