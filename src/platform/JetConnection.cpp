@@ -401,10 +401,26 @@ void Connection::registerFunctions()
 
 std::vector<qint64> Lookup::equal(QString text) const
 {
-    const auto it = m_byText.constFind(foldKey(std::move(text)));
+    const QString key = foldKey(std::move(text));
+    const auto it = m_byText.constFind(QStringView(key));
     if (it == m_byText.constEnd())
         return {};
     return std::vector<qint64>(it->cbegin(), it->cend());
+}
+
+void Lookup::scanned(qint64 rowid, const QString& folded)
+{
+    m_scanned.push_back({rowid, m_texts.size(), folded.size()});
+    m_texts += folded;
+}
+
+void Lookup::index()
+{
+    m_byText.reserve(qsizetype(m_scanned.size()));
+    const QStringView texts(m_texts);
+    for (const Scanned& row : m_scanned)
+        m_byText[texts.mid(row.from, row.size)].append(row.rowid);
+    m_scanned = {};
 }
 
 void Lookup::add(qint64 rowid, const QVariant& stored)
@@ -412,8 +428,13 @@ void Lookup::add(qint64 rowid, const QVariant& stored)
     if (!stored.isValid() || stored.isNull()) {
         m_nulls.insert(std::lower_bound(m_nulls.begin(), m_nulls.end(), rowid), rowid);
     } else if (stored.typeId() == QMetaType::QString) {
-        auto& rows = m_byText[foldKey(stored.toString())];
-        rows.insert(std::lower_bound(rows.begin(), rows.end(), rowid), rowid);
+        QString key = foldKey(stored.toString());
+        auto entry = m_byText.find(QStringView(key));
+        if (entry == m_byText.end()) {
+            m_added.push_back(std::move(key)); // its characters stay put as long as the string
+            entry = m_byText.insert(QStringView(m_added.back()), {});
+        }
+        entry->insert(std::lower_bound(entry->begin(), entry->end(), rowid), rowid);
     }
 }
 
@@ -424,12 +445,14 @@ void Lookup::remove(qint64 rowid, const QVariant& stored)
         if (it != m_nulls.end() && *it == rowid)
             m_nulls.erase(it);
     } else if (stored.typeId() == QMetaType::QString) {
-        const auto entry = m_byText.find(foldKey(stored.toString()));
+        const QString key = foldKey(stored.toString());
+        const auto entry = m_byText.find(QStringView(key));
         if (entry == m_byText.end())
             return;
         const auto it = std::lower_bound(entry->begin(), entry->end(), rowid);
         if (it != entry->end() && *it == rowid)
             entry->erase(it);
+        // The key's characters stay with the look-up until it is rebuilt.
         if (entry->isEmpty())
             m_byText.erase(entry);
     }
@@ -760,7 +783,7 @@ std::shared_ptr<Lookup> Connection::sharedLookup(const QString& table, const QSt
             // Room for every row at once rather than growing through rehashes.
             sqlite::Statement last = m_db.prepare(QStringLiteral("SELECT max(rowid) FROM \"%1\"").arg(quotedTable));
             if (last.step())
-                fresh->m_byText.reserve(std::clamp<qint64>(last.column(0).toLongLong(), 0, 4000000));
+                fresh->m_scanned.reserve(size_t(std::clamp<qint64>(last.column(0).toLongLong(), 0, 4000000)));
         }
         sqlite::Statement scan = m_db.prepare(
             QStringLiteral("SELECT rowid, \"%1\" FROM \"%2\" ORDER BY rowid").arg(quotedColumn, quotedTable));
@@ -773,16 +796,16 @@ std::shared_ptr<Lookup> Connection::sharedLookup(const QString& table, const QSt
                 break;
             case SQLITE_TEXT:
                 // The scan ascends by rowid: each value's ids stay in order.
-                fresh
-                    ->m_byText[foldKey(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
-                                                         sqlite3_column_bytes(s, 1)))]
-                    .append(rowid);
+                fresh->scanned(rowid,
+                               foldKey(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
+                                                         sqlite3_column_bytes(s, 1))));
                 break;
             default:
                 // Numbers and blobs never equal a text.
                 break;
             }
         }
+        fresh->index();
     } catch (const sqlite::SqliteError& e) {
         raise(e, Context::Query);
     }

@@ -36,10 +36,26 @@ public:
 
 private:
     friend class Connection;
+    // Built from one scan in rowid order: scanned() for each text, then index().
+    void scanned(qint64 rowid, const QString& folded);
+    void index();
+
     QString m_table;
     QString m_column;
+    // The folded texts of the scan, one after the other in rowid order: the keys point into it,
+    // so that a walk of the table in row order probes them in memory order, and a look-up costs
+    // one allocation rather than one per row. Texts added later each have their own string.
+    QString m_texts;
+    std::vector<QString> m_added;
+    struct Scanned
+    {
+        qint64 rowid;
+        qsizetype from;
+        qsizetype size;
+    };
+    std::vector<Scanned> m_scanned;
     // Most values are held by one row: its id stays inside the entry.
-    QHash<QString, QVarLengthArray<qint64, 1>> m_byText; // by folded text, ids ascending
+    QHash<QStringView, QVarLengthArray<qint64, 1>> m_byText; // ids ascending
     std::vector<qint64> m_nulls;
     quint64 m_generation = 0;
     quint64 m_behind = 0;
