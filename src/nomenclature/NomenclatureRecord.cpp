@@ -1,5 +1,7 @@
 #include "NomenclatureRecord.h"
 
+#include <QStringBuilder>
+
 namespace maj::nomen {
 
 namespace {
@@ -64,21 +66,28 @@ void writeRow(Recordset& target, const Recordset& source, Step step, const QStri
 
 QString jetQuoted(const QString& text)
 {
-    QString quoted = text;
-    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+    return jetQuoted(QString(), text);
+}
+
+QString jetQuoted(const QString& before, const QString& text)
+{
+    QString inside = text;
+    if (inside.contains(QLatin1Char('\'')))
+        inside.replace(QLatin1Char('\''), QLatin1String("''"));
+    // One allocation: the duplicate check builds a query for every row.
+    return before % QLatin1Char('\'') % inside % QLatin1Char('\'');
 }
 
 QString codeCriterion(const QString& code)
 {
-    return QStringLiteral("[code inami] = ") + jetQuoted(code);
+    return jetQuoted(QStringLiteral("[code inami] = "), code);
 }
 
 QString abbreviationQuery(const Value& abbreviation)
 {
     if (abbreviation.isNull())
         return QStringLiteral("select * from nomenclature where ABREVIATION IS NULL");
-    return QStringLiteral("select * from nomenclature where ABREVIATION = ") + jetQuoted(abbreviation.toString());
+    return jetQuoted(QStringLiteral("select * from nomenclature where ABREVIATION = "), abbreviation.toString());
 }
 
 QStringList purgedCodes()

@@ -47,8 +47,9 @@ Treatment treatment(Step step, const QString& languageCode, int position);
 void writeRow(Recordset& target, const Recordset& source, Step step, const QString& languageCode,
               const QString& releaseDate);
 
-// A text as a Jet literal: between single quotes, each quote inside doubled.
+// A text as a Jet literal: between single quotes, each quote inside doubled; after `before`.
 QString jetQuoted(const QString& text);
+QString jetQuoted(const QString& before, const QString& text);
 // "[code inami] = '<code>'": finds the first row holding the code.
 QString codeCriterion(const QString& code);
 // The selection of every row of `nomenclature` holding an abbreviation (a null abbreviation selects

@@ -46,7 +46,7 @@ void DataSource::refresh()
     m_connection = connection;
     m_connectedPath = m_databaseName;
     // With no record source the file is open and no recordset is: recordset() is then 91.
-    if (m_recordSource.trimmed().isEmpty())
+    if (QStringView(m_recordSource).trimmed().isEmpty())
         return;
     try {
         m_recordset = jet::openRecordset(connection, m_recordSource);

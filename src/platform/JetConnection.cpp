@@ -405,7 +405,8 @@ std::vector<qint64> Lookup::equal(QString text) const
     const auto it = m_byText.constFind(QStringView(key));
     if (it == m_byText.constEnd())
         return {};
-    return std::vector<qint64>(it->cbegin(), it->cend());
+    const auto& rows = m_rows[size_t(it->value)];
+    return std::vector<qint64>(rows.cbegin(), rows.cend());
 }
 
 void Lookup::scanned(qint64 rowid, const QString& folded)
@@ -417,9 +418,16 @@ void Lookup::scanned(qint64 rowid, const QString& folded)
 void Lookup::index()
 {
     m_byText.reserve(qsizetype(m_scanned.size()));
+    m_rows.reserve(m_scanned.size());
     const QStringView texts(m_texts);
-    for (const Scanned& row : m_scanned)
-        m_byText[texts.mid(row.from, row.size)].append(row.rowid);
+    for (const Scanned& row : m_scanned) {
+        Index& index = m_byText[texts.mid(row.from, row.size)];
+        if (index.value < 0) {
+            index.value = qsizetype(m_rows.size());
+            m_rows.emplace_back();
+        }
+        m_rows[size_t(index.value)].append(row.rowid);
+    }
     m_scanned = {};
 }
 
@@ -429,12 +437,14 @@ void Lookup::add(qint64 rowid, const QVariant& stored)
         m_nulls.insert(std::lower_bound(m_nulls.begin(), m_nulls.end(), rowid), rowid);
     } else if (stored.typeId() == QMetaType::QString) {
         QString key = foldKey(stored.toString());
-        auto entry = m_byText.find(QStringView(key));
-        if (entry == m_byText.end()) {
+        auto entry = m_byText.constFind(QStringView(key));
+        if (entry == m_byText.constEnd()) {
             m_added.push_back(std::move(key)); // its characters stay put as long as the string
-            entry = m_byText.insert(QStringView(m_added.back()), {});
+            entry = m_byText.insert(QStringView(m_added.back()), {qsizetype(m_rows.size())});
+            m_rows.emplace_back();
         }
-        entry->insert(std::lower_bound(entry->begin(), entry->end(), rowid), rowid);
+        auto& rows = m_rows[size_t(entry->value)];
+        rows.insert(std::lower_bound(rows.begin(), rows.end(), rowid), rowid);
     }
 }
 
@@ -446,15 +456,14 @@ void Lookup::remove(qint64 rowid, const QVariant& stored)
             m_nulls.erase(it);
     } else if (stored.typeId() == QMetaType::QString) {
         const QString key = foldKey(stored.toString());
-        const auto entry = m_byText.find(QStringView(key));
-        if (entry == m_byText.end())
+        const auto entry = m_byText.constFind(QStringView(key));
+        if (entry == m_byText.constEnd())
             return;
-        const auto it = std::lower_bound(entry->begin(), entry->end(), rowid);
-        if (it != entry->end() && *it == rowid)
-            entry->erase(it);
-        // The key's characters stay with the look-up until it is rebuilt.
-        if (entry->isEmpty())
-            m_byText.erase(entry);
+        // An emptied value keeps its entry (and its characters) until the look-up is rebuilt.
+        auto& rows = m_rows[size_t(entry->value)];
+        const auto it = std::lower_bound(rows.begin(), rows.end(), rowid);
+        if (it != rows.end() && *it == rowid)
+            rows.erase(it);
     }
 }
 

@@ -54,8 +54,15 @@ private:
         qsizetype size;
     };
     std::vector<Scanned> m_scanned;
-    // Most values are held by one row: its id stays inside the entry.
-    QHash<QStringView, QVarLengthArray<qint64, 1>> m_byText; // ids ascending
+    // Each value's rows, in the order values were first met (the scan's, for most), ids ascending;
+    // most values are held by one row, whose id stays inside the entry. The index stays small
+    // (a view and a number per value) for probes to be quick.
+    std::vector<QVarLengthArray<qint64, 1>> m_rows;
+    struct Index
+    {
+        qsizetype value = -1; // none yet
+    };
+    QHash<QStringView, Index> m_byText;
     std::vector<qint64> m_nulls;
     quint64 m_generation = 0;
     quint64 m_behind = 0;

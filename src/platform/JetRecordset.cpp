@@ -780,7 +780,9 @@ private:
 
 std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& connection, const QString& recordSource)
 {
-    QString source = recordSource.trimmed();
+    // Most record sources have nothing to trim: they are kept without a copy.
+    QString source =
+        QStringView(recordSource).trimmed().size() == recordSource.size() ? recordSource : recordSource.trimmed();
     if (isSelectQuery(source)) {
         connection->generation();
         // The duplicate check's probe, once per row: served from the column's look-up.

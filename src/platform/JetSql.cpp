@@ -20,7 +20,10 @@ bool isWordStart(QChar c)
 
 bool isWordChar(QChar c)
 {
-    return c.isLetterOrNumber() || c == QLatin1Char('_') || c.isMark();
+    // No ASCII character is a mark: the table of marks is looked up for the others only.
+    if (c.unicode() < 0x80)
+        return c.isLetterOrNumber() || c == QLatin1Char('_');
+    return c.isLetterOrNumber() || c.isMark();
 }
 
 // Words that are never column names in a condition.
