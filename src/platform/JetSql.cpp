@@ -61,17 +61,43 @@ const QSet<QString>& keywords()
     return words;
 }
 
+// A word compared with an upper-case ASCII keyword. The keywords are ASCII: a word that is not
+// needs no case folding to differ.
+bool isAsciiWord(QStringView word, QLatin1StringView upper)
+{
+    if (word.size() != upper.size())
+        return false;
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const char16_t c = word[i].unicode();
+        if ((c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c) != char16_t(uchar(upper.data()[i])))
+            return false;
+    }
+    return true;
+}
+
 // The same words, searched without building an upper-case copy.
 bool isKeyword(QStringView word)
 {
-    auto before = [](QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) < 0; };
-    static const std::vector<QString> sorted = [&] {
-        std::vector<QString> words(keywords().cbegin(), keywords().cend());
-        std::sort(words.begin(), words.end(), before);
+    static const std::vector<QByteArray> sorted = [] {
+        std::vector<QByteArray> words;
+        for (const QString& k : keywords())
+            words.push_back(k.toLatin1());
+        std::sort(words.begin(), words.end());
         return words;
     }();
-    const auto it = std::lower_bound(sorted.cbegin(), sorted.cend(), word, before);
-    return it != sorted.cend() && it->compare(word, Qt::CaseInsensitive) == 0;
+    char upper[24];
+    if (word.size() >= qsizetype(sizeof upper))
+        return false;
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const char16_t c = word[i].unicode();
+        if (c >= 0x80)
+            return false;
+        upper[i] = char(c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c);
+    }
+    const QByteArrayView key(upper, word.size());
+    const auto it = std::lower_bound(sorted.cbegin(), sorted.cend(), key,
+                                     [](const QByteArray& a, QByteArrayView b) { return QByteArrayView(a) < b; });
+    return it != sorted.cend() && QByteArrayView(*it) == key;
 }
 
 // A Jet date literal is month/day/year whatever the regional settings, or ISO.
@@ -268,12 +294,12 @@ public:
         skip();
         return m_i == m_t.size();
     }
-    // A whole word, in any letter case.
+    // A whole word, in any letter case, against an upper-case keyword.
     bool keyword(QLatin1StringView word)
     {
         skip();
         const qsizetype start = m_i;
-        if (readWord().compare(word, Qt::CaseInsensitive) == 0)
+        if (isAsciiWord(readWord(), word))
             return true;
         m_i = start;
         return false;
@@ -524,7 +550,7 @@ bool isSelectQuery(const QString& jet)
     const qsizetype start = i;
     while (i < jet.size() && jet[i].unicode() < 0x80 && jet[i].isLetter())
         ++i;
-    return QStringView(jet).mid(start, i - start).compare(QLatin1String("SELECT"), Qt::CaseInsensitive) == 0;
+    return isAsciiWord(QStringView(jet).mid(start, i - start), QLatin1String("SELECT"));
 }
 
 } // namespace maj::jet
