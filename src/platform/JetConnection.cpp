@@ -751,12 +751,18 @@ std::shared_ptr<const TableInfo> Connection::table(const QString& name)
     return info;
 }
 
-const Connection::ProbeTarget* Connection::probeTarget(const QString& table, const QString& column)
+const Connection::ProbeTarget* Connection::lastProbe()
 {
+    const ProbeTarget& t = m_probe;
+    return t.lookup && t.schemaGeneration == m_schemaGeneration && isCurrent(*t.lookup) ? &t : nullptr;
+}
+
+const Connection::ProbeTarget* Connection::probeTarget(const QString& prefix, const QString& table,
+                                                       const QString& column)
+{
+    if (const ProbeTarget* last = lastProbe(); last && last->prefix == prefix)
+        return last;
     ProbeTarget& t = m_probe;
-    if (t.lookup && t.schemaGeneration == m_schemaGeneration && t.table == table && t.column == column &&
-        isCurrent(*t.lookup))
-        return &t;
     t = ProbeTarget();
     auto info = this->table(table);
     if (!info)
@@ -765,8 +771,7 @@ const Connection::ProbeTarget* Connection::probeTarget(const QString& table, con
     if (index < 0)
         return nullptr;
     t.lookup = sharedLookup(info->name, info->columns[size_t(index)].name);
-    t.table = table;
-    t.column = column;
+    t.prefix = prefix;
     t.info = std::move(info);
     t.index = index;
     t.schemaGeneration = m_schemaGeneration;

@@ -211,18 +211,20 @@ public:
     Lookup& lookup(const QString& table, const QString& column) { return *sharedLookup(table, column); }
     std::shared_ptr<Lookup> sharedLookup(const QString& table, const QString& column);
     // What "select * from <table> where <column> ..." resolves to: the table, the column and its
-    // look-up. Kept for the next probe written alike while the look-up holds; null when the table
-    // or the column does not exist.
+    // look-up. The last one is kept, with the query's text up to the column's name, for the next
+    // probe written alike while the look-up holds.
     struct ProbeTarget
     {
-        QString table; // as written
-        QString column;
+        QString prefix;
         std::shared_ptr<const TableInfo> info;
         int index = -1;
         std::shared_ptr<Lookup> lookup;
         quint64 schemaGeneration = 0;
     };
-    const ProbeTarget* probeTarget(const QString& table, const QString& column);
+    // Null when the table or the column does not exist.
+    const ProbeTarget* probeTarget(const QString& prefix, const QString& table, const QString& column);
+    // The last one, while it holds.
+    const ProbeTarget* lastProbe();
     // Whether a look-up kept by a recordset still holds (nothing changed behind it).
     bool isCurrent(const Lookup& lookup)
     {

@@ -785,15 +785,23 @@ std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& conn
         QStringView(recordSource).trimmed().size() == recordSource.size() ? recordSource : recordSource.trimmed();
     if (isSelectQuery(source)) {
         connection->generation();
-        // The duplicate check's probe, once per row: served from the column's look-up.
-        if (auto simple = simpleSelect(source)) {
-            const Connection::ProbeTarget* target = connection->probeTarget(simple->table, simple->where.column);
-            if (target && (simple->where.isNull || target->info->columns[size_t(target->index)].type.textAffinity)) {
-                auto recordset = std::make_unique<KeysetRecordset>(connection, target->info, false);
-                recordset->setKeys(simple->where.isNull ? target->lookup->nulls()
-                                                        : target->lookup->equal(std::move(simple->where.text)));
-                return recordset;
+        // The duplicate check's probe, once per row: served from the column's look-up. A probe
+        // written as the last one up to its column's name is read from there on only.
+        const Connection::ProbeTarget* target = connection->lastProbe();
+        std::optional<SimpleEquality> where;
+        if (target && source.startsWith(target->prefix))
+            where = simpleComparison(source, target->prefix.size());
+        if (!where) {
+            target = nullptr;
+            if (auto simple = simpleSelect(source)) {
+                target = connection->probeTarget(source.left(simple->comparison), simple->table, simple->where.column);
+                where = std::move(simple->where);
             }
+        }
+        if (target && (where->isNull || target->info->columns[size_t(target->index)].type.textAffinity)) {
+            auto recordset = std::make_unique<KeysetRecordset>(connection, target->info, false);
+            recordset->setKeys(where->isNull ? target->lookup->nulls() : target->lookup->equal(std::move(where->text)));
+            return recordset;
         }
         return std::make_unique<QueryRecordset>(connection, source);
     }

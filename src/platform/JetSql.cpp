@@ -356,11 +356,18 @@ public:
     // "<column> = '<text>'" or "<column> Is Null", up to the end or a final semicolon.
     std::optional<SimpleEquality> equality(bool semicolon)
     {
-        SimpleEquality result;
         const auto column = name();
         if (!column)
             return std::nullopt;
-        result.column = *column;
+        auto result = comparison(semicolon);
+        if (result)
+            result->column = *column;
+        return result;
+    }
+    // What follows the column's name: "= '<text>'" or "Is Null".
+    std::optional<SimpleEquality> comparison(bool semicolon)
+    {
+        SimpleEquality result;
         if (symbol(QLatin1Char('='))) {
             const auto value = text();
             if (!value)
@@ -375,6 +382,9 @@ public:
             symbol(QLatin1Char(';'));
         return atEnd() ? std::optional(result) : std::nullopt;
     }
+
+    qsizetype position() const { return m_i; }
+    void moveTo(qsizetype position) { m_i = position; }
 
 private:
     void skip()
@@ -532,10 +542,25 @@ std::optional<SimpleSelect> simpleSelect(const QString& jet)
     auto table = r.name();
     if (!table || !r.keyword(QLatin1String("WHERE")))
         return std::nullopt;
-    auto where = r.equality(true);
+    auto column = r.name();
+    if (!column)
+        return std::nullopt;
+    const qsizetype comparison = r.position();
+    auto where = r.comparison(true);
     if (!where)
         return std::nullopt;
-    return SimpleSelect{std::move(*table), std::move(*where)};
+    where->column = std::move(*column);
+    return SimpleSelect{std::move(*table), std::move(*where), comparison};
+}
+
+std::optional<SimpleEquality> simpleComparison(const QString& jet, qsizetype comparison)
+{
+    // A word character on both sides: the name goes on past the end of the earlier one.
+    if (comparison <= 0 || comparison >= jet.size() || (isWordChar(jet[comparison - 1]) && isWordChar(jet[comparison])))
+        return std::nullopt;
+    Reader r(jet);
+    r.moveTo(comparison);
+    return r.comparison(true);
 }
 
 bool isSelectQuery(const QString& jet)

@@ -54,6 +54,44 @@ TEST(ProbeFormsTest, SimpleSelectReadsTheProbeFormsOnly)
     }
 }
 
+// A probe written as an earlier one up to its column's name is read from there on.
+TEST(ProbeFormsTest, ComparisonAfterTheColumnOfAnEarlierProbe)
+{
+    const QString earlier = QStringLiteral("select * from t where ABREVIATION = 'x'");
+    const auto first = simpleSelect(earlier);
+    ASSERT_TRUE(first);
+    const QString prefix = earlier.left(first->comparison);
+    EXPECT_EQ(prefix, QStringLiteral("select * from t where ABREVIATION"));
+
+    struct Case
+    {
+        const char* query;
+        bool read;
+        bool isNull = false;
+        const char* text = "";
+    };
+    const Case cases[] = {
+        {"select * from t where ABREVIATION = 'D''x'", true, false, "D'x"},
+        {"select * from t where ABREVIATION IS NULL", true, true},
+        {"select * from t where ABREVIATION='y';", true, false, "y"},
+        {"select * from t where ABREVIATIONS = 'y'", false}, // another column
+        {"select * from t where ABREVIATIONIS NULL", false},
+        {"select * from t where ABREVIATION = 'y' or 1", false},
+        {"select * from t where ABREVIATION", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.query);
+        const QString query = QString::fromUtf8(c.query);
+        ASSERT_TRUE(query.startsWith(prefix));
+        const auto comparison = simpleComparison(query, prefix.size());
+        ASSERT_EQ(comparison.has_value(), c.read);
+        if (!comparison)
+            continue;
+        EXPECT_EQ(comparison->isNull, c.isNull);
+        EXPECT_EQ(comparison->text, QString::fromUtf8(c.text));
+    }
+}
+
 TEST(ProbeFormsTest, CriterionAndQueryRecognition)
 {
     EXPECT_TRUE(simpleCriterion(QStringLiteral(" ABREVIATION = 'D''x' ")));
