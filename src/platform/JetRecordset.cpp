@@ -371,7 +371,9 @@ private:
         if (m_cursor)
             m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
         m_cursorOn = false;
-        m_cursorSql = m_info->cursorSql;
+        m_cursorSql.clear();
+        m_cursorSlots.clear();
+        m_widenings = 0;
         // The row buffers are sized on first use: a probe opened once per row reads no field.
         m_converted.clear();
         m_isConverted.clear();
@@ -451,7 +453,7 @@ private:
             }
             self->m_connection->generation();
             if (!m_cursor)
-                self->m_cursor = self->m_connection->borrowStatement(m_info->cursorSql);
+                self->m_cursor = self->m_connection->borrowStatement(m_cursorSql);
             sqlite3_stmt* s = m_cursor->handle();
             sqlite3_reset(s);
             sqlite3_bind_int64(s, 1, rowid);
@@ -474,14 +476,45 @@ private:
         }
     }
 
+    // The cursor reads the columns read so far, rather than all of them: a walk that reads one
+    // field of each row must not decode every column of every row. After two widenings it reads
+    // them all, so that a loop reading many columns prepares few statements.
+    void widenCursor(size_t column)
+    {
+        const size_t n = m_info->columns.size();
+        if (m_cursorSlots.size() != n)
+            m_cursorSlots.assign(n, -1);
+        if (m_cursor)
+            m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
+        m_cursorOn = false;
+        if (++m_widenings > 2) {
+            for (size_t i = 0; i < n; ++i)
+                m_cursorSlots[i] = int(i);
+            m_cursorSql = m_info->cursorSql;
+            return;
+        }
+        m_cursorSlots[column] = 0;
+        QStringList names;
+        for (size_t i = 0; i < n; ++i) {
+            if (m_cursorSlots[i] >= 0) {
+                m_cursorSlots[i] = int(names.size());
+                names.append(quoteIdentifier(m_info->columns[i].name));
+            }
+        }
+        m_cursorSql = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ?1 ORDER BY rowid")
+                          .arg(names.join(QLatin1Char(',')), m_info->quotedName);
+    }
+
     const QVariant& currentValue(size_t column) const
     {
-        sqlite3_stmt* s = currentRow();
         auto* self = const_cast<KeysetRecordset*>(this);
+        if (column >= m_cursorSlots.size() || m_cursorSlots[column] < 0)
+            self->widenCursor(column);
+        sqlite3_stmt* s = currentRow();
         if (m_converted.size() != m_isConverted.size())
             self->m_converted.assign(m_isConverted.size(), QVariant());
         if (!m_isConverted[column]) {
-            self->m_converted[column] = readColumn(s, int(column) + 1, m_info->columns[column].type);
+            self->m_converted[column] = readColumn(s, m_cursorSlots[column] + 1, m_info->columns[column].type);
             self->m_isConverted[column] = true;
         }
         return m_converted[column];
@@ -659,6 +692,8 @@ private:
     // The statements of this recordset, kept rather than looked up by their text for each row.
     QHash<QByteArray, std::shared_ptr<sqlite::Statement>> m_writeSql; // by kind and columns set
     QString m_cursorSql;
+    std::vector<int> m_cursorSlots; // each column's place in the cursor's row, -1 when not read
+    int m_widenings = 0;
     std::shared_ptr<sqlite::Statement> m_lastWrite;
     char m_lastWriteKind = 0;
     std::vector<bool> m_lastWriteSet;
