@@ -402,10 +402,15 @@ void Connection::registerFunctions()
 std::vector<qint64> Lookup::equal(QString text) const
 {
     const QString key = foldKey(std::move(text));
-    const auto it = m_byText.constFind(QStringView(key));
-    if (it == m_byText.constEnd())
-        return {};
-    const auto& rows = m_rows[size_t(it->value)];
+    qsizetype group = m_lastGroup + 1;
+    if (group >= qsizetype(m_groups.size()) || m_groups[size_t(group)].text != key) {
+        const auto it = m_byText.constFind(QStringView(key));
+        if (it == m_byText.constEnd())
+            return {};
+        group = it->value;
+    }
+    m_lastGroup = group;
+    const auto& rows = m_groups[size_t(group)].rows;
     return std::vector<qint64>(rows.cbegin(), rows.cend());
 }
 
@@ -418,15 +423,16 @@ void Lookup::scanned(qint64 rowid, const QString& folded)
 void Lookup::index()
 {
     m_byText.reserve(qsizetype(m_scanned.size()));
-    m_rows.reserve(m_scanned.size());
+    m_groups.reserve(m_scanned.size());
     const QStringView texts(m_texts);
     for (const Scanned& row : m_scanned) {
-        Index& index = m_byText[texts.mid(row.from, row.size)];
+        const QStringView text = texts.mid(row.from, row.size);
+        Index& index = m_byText[text];
         if (index.value < 0) {
-            index.value = qsizetype(m_rows.size());
-            m_rows.emplace_back();
+            index.value = qsizetype(m_groups.size());
+            m_groups.push_back({text, {}});
         }
-        m_rows[size_t(index.value)].append(row.rowid);
+        m_groups[size_t(index.value)].rows.append(row.rowid);
     }
     m_scanned = {};
 }
@@ -440,10 +446,10 @@ void Lookup::add(qint64 rowid, const QVariant& stored)
         auto entry = m_byText.constFind(QStringView(key));
         if (entry == m_byText.constEnd()) {
             m_added.push_back(std::move(key)); // its characters stay put as long as the string
-            entry = m_byText.insert(QStringView(m_added.back()), {qsizetype(m_rows.size())});
-            m_rows.emplace_back();
+            entry = m_byText.insert(QStringView(m_added.back()), {qsizetype(m_groups.size())});
+            m_groups.push_back({QStringView(m_added.back()), {}});
         }
-        auto& rows = m_rows[size_t(entry->value)];
+        auto& rows = m_groups[size_t(entry->value)].rows;
         rows.insert(std::lower_bound(rows.begin(), rows.end(), rowid), rowid);
     }
 }
@@ -460,7 +466,7 @@ void Lookup::remove(qint64 rowid, const QVariant& stored)
         if (entry == m_byText.constEnd())
             return;
         // An emptied value keeps its entry (and its characters) until the look-up is rebuilt.
-        auto& rows = m_rows[size_t(entry->value)];
+        auto& rows = m_groups[size_t(entry->value)].rows;
         const auto it = std::lower_bound(rows.begin(), rows.end(), rowid);
         if (it != rows.end() && *it == rowid)
             rows.erase(it);

@@ -54,10 +54,18 @@ private:
         qsizetype size;
     };
     std::vector<Scanned> m_scanned;
-    // Each value's rows, in the order values were first met (the scan's, for most), ids ascending;
-    // most values are held by one row, whose id stays inside the entry. The index stays small
-    // (a view and a number per value) for probes to be quick.
-    std::vector<QVarLengthArray<qint64, 1>> m_rows;
+    // Each value with its rows, in the order values were first met (the scan's, for most), ids
+    // ascending; most values are held by one row, whose id stays inside the entry. The index
+    // stays small (a view and a number per value) for probes to be quick.
+    struct Group
+    {
+        QStringView text;
+        QVarLengthArray<qint64, 1> rows;
+    };
+    std::vector<Group> m_groups;
+    // The group of the last probe: a walk in row order probes the values in the order the scan
+    // met them, so the next probe is most often for the next group, found without the index.
+    mutable qsizetype m_lastGroup = -1;
     struct Index
     {
         qsizetype value = -1; // none yet

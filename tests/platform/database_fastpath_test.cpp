@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace maj;
 using maj::test::TempDrive;
 
@@ -98,6 +100,27 @@ struct DatabaseFastPathTest : ::testing::Test
             EXPECT_EQ(fastFound, !rs.noMatch()) << when << " " << value.toStdString();
             if (fastFound && !rs.noMatch()) {
                 EXPECT_EQ(fastCode, rs.field(1).toString()) << when << " " << value.toStdString();
+            }
+        }
+        // Each row's own value in table order (the duplicate check's order, in which the look-up
+        // expects the next value) and in the reverse order.
+        QStringList own;
+        for (rs.moveFirst(); !rs.isEof(); rs.moveNext())
+            own.append(rs.field(0).isNull() ? QString() : rs.field(0).toString());
+        QStringList reversed = own;
+        std::reverse(reversed.begin(), reversed.end());
+        for (const QStringList& order : {own, reversed}) {
+            for (const QString& value : order) {
+                if (value.isNull())
+                    continue;
+                const QString where = QStringLiteral("ABREVIATION = ") + literal(value);
+                int fastCount = 0;
+                int sqlCount = 0;
+                const QStringList fast = rows(QStringLiteral("select * from nomenclature where ") + where, fastCount);
+                const QStringList sql =
+                    rows(QStringLiteral("select * from nomenclature where (") + where + ')', sqlCount);
+                ASSERT_EQ(fast, sql) << when << " " << value.toStdString();
+                ASSERT_EQ(fastCount, sqlCount) << when << " " << value.toStdString();
             }
         }
         int fastCount = 0;
