@@ -399,6 +399,25 @@ void Connection::registerFunctions()
     sqlite3_create_function(db, "like", 2, flags, nullptr, &like, nullptr, nullptr);
 }
 
+QString foldKey(QString text)
+{
+    // ASCII folds to its lower case: the look-ups fold every value and every probe, most of them
+    // ASCII, without the Unicode tables.
+    bool upper = false;
+    for (const QChar c : std::as_const(text)) {
+        if (c.unicode() >= 0x80)
+            return std::move(text).toCaseFolded();
+        upper = upper || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+    }
+    if (upper) {
+        for (QChar& c : text) {
+            if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+                c = QChar(c.unicode() + (u'a' - u'A'));
+        }
+    }
+    return text;
+}
+
 std::vector<qint64> Lookup::equal(QString text) const
 {
     const QString key = foldKey(std::move(text));

@@ -300,13 +300,6 @@ private:
 };
 
 // Case-folded key of a text under the engine's equality: letter case ignored, accents kept.
-inline QString foldKey(const QString& text)
-{
-    return text.toCaseFolded();
-}
-inline QString foldKey(QString&& text)
-{
-    return std::move(text).toCaseFolded();
-}
+QString foldKey(QString text);
 
 } // namespace maj::jet
