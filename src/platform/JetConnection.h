@@ -216,7 +216,6 @@ public:
 
     // The look-up of a column's values, built on first use with one scan and rebuilt when the
     // table changed behind it.
-    Lookup& lookup(const QString& table, const QString& column) { return *sharedLookup(table, column); }
     std::shared_ptr<Lookup> sharedLookup(const QString& table, const QString& column);
     // What "select * from <table> where <column> ..." resolves to: the table, the column and its
     // look-up. The last one is kept, with the query's text up to the column's name, for the next

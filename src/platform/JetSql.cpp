@@ -356,12 +356,12 @@ public:
     // "<column> = '<text>'" or "<column> Is Null", up to the end or a final semicolon.
     std::optional<SimpleEquality> equality(bool semicolon)
     {
-        const auto column = name();
+        auto column = name();
         if (!column)
             return std::nullopt;
         auto result = comparison(semicolon);
         if (result)
-            result->column = *column;
+            result->column = std::move(*column);
         return result;
     }
     // What follows the column's name: "= '<text>'" or "Is Null".
@@ -372,7 +372,7 @@ public:
             const auto value = text();
             if (!value)
                 return std::nullopt;
-            result.text = *value;
+            result.text = std::move(*value);
         } else if (keyword(QLatin1String("IS")) && keyword(QLatin1String("NULL"))) {
             result.isNull = true;
         } else {
@@ -380,7 +380,7 @@ public:
         }
         if (semicolon)
             symbol(QLatin1Char(';'));
-        return atEnd() ? std::optional(result) : std::nullopt;
+        return atEnd() ? std::optional(std::move(result)) : std::nullopt;
     }
 
     qsizetype position() const { return m_i; }
