@@ -433,10 +433,19 @@ std::vector<qint64> Lookup::equal(QString text) const
     return std::vector<qint64>(rows.cbegin(), rows.cend());
 }
 
-void Lookup::scanned(qint64 rowid, const QString& folded)
+void Lookup::scanned(qint64 rowid, QByteArrayView utf8)
 {
-    m_scanned.push_back({rowid, m_texts.size(), folded.size()});
-    m_texts += folded;
+    const qsizetype from = m_texts.size();
+    // ASCII is folded straight into the texts, without a string of its own.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x80; })) {
+        m_texts.resize(from + utf8.size());
+        QChar* out = m_texts.data() + from;
+        for (const char c : utf8)
+            *out++ = QLatin1Char(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
+    } else {
+        m_texts += foldKey(QString::fromUtf8(utf8));
+    }
+    m_scanned.push_back({rowid, from, m_texts.size() - from});
 }
 
 void Lookup::index()
@@ -835,9 +844,8 @@ std::shared_ptr<Lookup> Connection::sharedLookup(const QString& table, const QSt
                 break;
             case SQLITE_TEXT:
                 // The scan ascends by rowid: each value's ids stay in order.
-                fresh->scanned(rowid,
-                               foldKey(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
-                                                         sqlite3_column_bytes(s, 1))));
+                fresh->scanned(rowid, QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
+                                                     sqlite3_column_bytes(s, 1)));
                 break;
             default:
                 // Numbers and blobs never equal a text.

@@ -37,7 +37,7 @@ public:
 private:
     friend class Connection;
     // Built from one scan in rowid order: scanned() for each text, then index().
-    void scanned(qint64 rowid, const QString& folded);
+    void scanned(qint64 rowid, QByteArrayView utf8);
     void index();
 
     QString m_table;
