@@ -9,6 +9,7 @@
 // year taken as the first four characters of the stored date, shows what the year() of the
 // engine costs beyond plain text work.
 
+#include "BenchSupport.h"
 #include "Census.h"
 #include "Form1Core.h"
 #include "Report.h"
@@ -25,6 +26,7 @@
 #include <random>
 
 using namespace maj;
+using namespace maj::bench;
 
 namespace {
 
@@ -51,20 +53,6 @@ class Clock2026 : public Clock
 public:
     QDateTime now() const override { return QDateTime(QDate(2026, 3, 5), QTime(14, 2, 31)); }
 };
-
-double seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-void createFromSchema(const QString& path, const char* schema)
-{
-    QFile file(QStringLiteral(MAJ_SOURCE_DIR "/schema/%1.sql").arg(QLatin1String(schema)));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("no schema %s", schema);
-    sqlite::Connection db(path, sqlite::Connection::Mode::ReadWriteCreate);
-    db.exec(QString::fromUtf8(file.readAll()));
-}
 
 void fillPatients(const QString& path)
 {

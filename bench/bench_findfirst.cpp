@@ -11,6 +11,7 @@
 // sides leave the same rows and find the same duplicates, then prints the times and the ratio.
 // MAJ_BENCH_ROWS changes the size (for profiling); the target is measured at 100,000.
 
+#include "BenchSupport.h"
 #include "Database.h"
 #include "MajError.h"
 #include "Sqlite.h"
@@ -29,6 +30,7 @@
 #include <time.h>
 
 using namespace maj;
+using namespace maj::bench;
 
 namespace {
 
@@ -56,14 +58,6 @@ struct Clock
     double cpuSeconds() const { return cpuNow() - cpu; }
 };
 
-QString schema(const char* name)
-{
-    QFile file(QStringLiteral(MAJ_SOURCE_DIR "/schema/") + QLatin1String(name) + QStringLiteral(".sql"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("no schema %s", name);
-    return QString::fromUtf8(file.readAll());
-}
-
 // The release lists its codes in code order. The user's table holds them in the order they were
 // added: in code order, but one code in ten came later and sits at the end. The worst case shuffles
 // the release instead, so that every cycle writes a row far from the last one.
@@ -82,7 +76,7 @@ void generate(const QString& patPath, const QString& eattestPath, bool shuffled)
         order[size_t(i)] = i;
     {
         sqlite::Connection pat(patPath, sqlite::Connection::Mode::ReadWriteCreate);
-        pat.exec(schema("pat"));
+        pat.exec(schemaText("pat"));
         pat.exec(QStringLiteral("BEGIN"));
         auto insert = pat.prepare(QStringLiteral(
             "INSERT INTO nomenclature VALUES (?1, ?2, ?3, 10.5, 8.25, 2.25, 'CAT', 'perso', 3, 11.0, 9.0, 2.0, 0, 99, "
@@ -101,7 +95,7 @@ void generate(const QString& patPath, const QString& eattestPath, bool shuffled)
     if (shuffled)
         std::shuffle(order.begin(), order.end(), random);
     sqlite::Connection eattest(eattestPath, sqlite::Connection::Mode::ReadWriteCreate);
-    eattest.exec(schema("eattest"));
+    eattest.exec(schemaText("eattest"));
     eattest.exec(QStringLiteral("BEGIN"));
     auto insert = eattest.prepare(QStringLiteral("INSERT INTO nomen VALUES (?1, ?2, 'Libellé neuf', ?3, ?3 - 2, 2.0, "
                                                  "'NEUVE', 'ignoré', 7, ?3 + 1, ?3 - 1, 1.0, 1, "

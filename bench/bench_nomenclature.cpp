@@ -8,6 +8,7 @@
 // ignored), as the engine does for this ASCII data. The bench checks that both sides leave the
 // same rows and report the same duplicates, then prints the two ratios.
 
+#include "BenchSupport.h"
 #include "Database.h"
 #include "Form1Core.h"
 #include "MajError.h"
@@ -29,6 +30,7 @@
 #include <random>
 
 using namespace maj;
+using namespace maj::bench;
 
 namespace {
 
@@ -50,26 +52,6 @@ public:
 protected:
     void showMessage(const QString& text, const QString&) override { messages.append(text); }
 };
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-void createFromSchema(const QString& path, const char* schema)
-{
-    QFile file(QStringLiteral(MAJ_SOURCE_DIR "/schema/%1.sql").arg(QLatin1String(schema)));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("no schema %s", schema);
-    sqlite::Connection db(path, sqlite::Connection::Mode::ReadWriteCreate);
-    db.exec(QString::fromUtf8(file.readAll()));
-}
 
 // Fills a nomenclature table: `codes` in the given order, `variant` making the release's values
 // differ from the user's.
