@@ -362,11 +362,20 @@ bool parseStoredParts(const QString& text, QDate& dateOut, QTime& timeOut)
     return true;
 }
 
-QDateTime parseStoredDate(const QString& text)
+namespace {
+
+QDateTime dateTimeFromParts(bool (*parse)(const QString&, QDate&, QTime&), const QString& text)
 {
     QDate date;
     QTime time;
-    return parseStoredParts(text, date, time) ? QDateTime(date, time) : QDateTime();
+    return parse(text, date, time) ? QDateTime(date, time) : QDateTime();
+}
+
+} // namespace
+
+QDateTime parseStoredDate(const QString& text)
+{
+    return dateTimeFromParts(parseStoredParts, text);
 }
 
 bool parseRegionalParts(const QString& text, QDate& dateOut, QTime& timeOut)
@@ -429,9 +438,7 @@ bool parseRegionalParts(const QString& text, QDate& dateOut, QTime& timeOut)
 
 QDateTime parseRegionalDate(const QString& text)
 {
-    QDate date;
-    QTime time;
-    return parseRegionalParts(text, date, time) ? QDateTime(date, time) : QDateTime();
+    return dateTimeFromParts(parseRegionalParts, text);
 }
 
 QVariant toStored(const QVariant& value, const ColumnType& type)

@@ -11,25 +11,27 @@ namespace maj::sample::detail {
 
 namespace {
 
+// Little-endian, as the file formats written here store their numbers.
+template <typename T> void putLittle(QByteArray& out, T value)
+{
+    char bytes[sizeof(T)];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, sizeof(T));
+}
+
 void put16(QByteArray& out, quint16 value)
 {
-    char bytes[2];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 2);
+    putLittle(out, value);
 }
 
 void put32(QByteArray& out, quint32 value)
 {
-    char bytes[4];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 4);
+    putLittle(out, value);
 }
 
 void put64(QByteArray& out, quint64 value)
 {
-    char bytes[8];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 8);
+    putLittle(out, value);
 }
 
 void put32be(QByteArray& out, quint32 value)
