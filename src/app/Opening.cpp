@@ -4,10 +4,10 @@
 #include "Deploy.h"
 #include "FileSystem.h"
 #include "Format.h"
-#include "Logging.h"
 #include "MajError.h"
 #include "Printing.h"
 #include "Report.h"
+#include "Step.h"
 
 namespace maj {
 
@@ -45,9 +45,10 @@ void setRunSettings(Form1Core& f)
     f.window.notify();
 }
 
-void Form_Activate(Form1Core& f)
+namespace {
+
+void openingWork(Form1Core& f)
 {
-    StepScope scope("Form_Activate");
     setRunSettings(f);
     convention(f);
     f.window.notify();
@@ -70,6 +71,16 @@ void Form_Activate(Form1Core& f)
 
     cadastre(f);
     f.window.notify();
+}
+
+} // namespace
+
+void Form_Activate(Form1Core& f)
+{
+    // No handling of its own: a failure of its own statements is shown by the event handler's
+    // boundary, which ends the program.
+    runStep(
+        "Form_Activate", [&] { openingWork(f); }, passOn);
 }
 
 QStringList conventionLines(const RunSettings& s)
@@ -188,25 +199,23 @@ QStringList conventionLines(const RunSettings& s)
 
 void convention(Form1Core& f)
 {
-    StepScope scope("convention");
-    try {
-        f.window.txtconvention.clear();
-        const QStringList lines = conventionLines(f.settings);
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (i > 0)
-                f.window.txtconvention += crlf;
-            f.window.txtconvention += lines.at(i);
-        }
-        f.window.notify();
-    } catch (const MajError& e) {
-        qCDebug(lcUi) << "convention:" << e.numberAndDescription();
-        f.window.notify();
-        f.ui.message(QStringLiteral("La convention n'a pu s'afficher"));
-    } catch (const std::exception& e) {
-        qCDebug(lcUi) << "convention:" << e.what();
-        f.window.notify();
-        f.ui.message(QStringLiteral("La convention n'a pu s'afficher"));
-    }
+    runStep(
+        "convention",
+        [&] {
+            f.window.txtconvention.clear();
+            const QStringList lines = conventionLines(f.settings);
+            for (qsizetype i = 0; i < lines.size(); ++i) {
+                if (i > 0)
+                    f.window.txtconvention += crlf;
+                f.window.txtconvention += lines.at(i);
+            }
+            f.window.notify();
+        },
+        [&](const MajError&) {
+            // The text box keeps the lines appended so far.
+            f.window.notify();
+            f.ui.message(QStringLiteral("La convention n'a pu s'afficher"));
+        });
 }
 
 void btnimprimer_Click(Form1Core& f)

@@ -7,6 +7,7 @@
 #include "MajError.h"
 #include "Nomenclature.h"
 #include "Report.h"
+#include "Step.h"
 
 #include <functional>
 #include <vector>
@@ -157,16 +158,19 @@ void btnquitter_Click(Form1Core& f)
 
 void Btnancienexe_Click(Form1Core& f)
 {
-    StepScope scope("Btnancienexe_Click");
     const QString installed = QStringLiteral("c:\\praxidome\\praxidome.exe");
-    try {
-        fs::copyFile(f.settings.SafetyFolder + QStringLiteral("praxidome.exe"), installed);
-        fs::setArchiveOnly(installed);
-    } catch (const MajError& e) {
-        // The executable in use: nothing is shown and the window stays.
-        qCDebug(lcDb) << "Btnancienexe_Click:" << e.what();
+    bool restored = false;
+    // The executable in use: nothing is shown and the window stays.
+    runStep(
+        "Btnancienexe_Click",
+        [&] {
+            fs::copyFile(f.settings.SafetyFolder + QStringLiteral("praxidome.exe"), installed);
+            fs::setArchiveOnly(installed);
+            restored = true;
+        },
+        silently);
+    if (!restored)
         return;
-    }
     f.ui.message(QStringLiteral("L'ancien exécutable a été restauré !"));
     f.ui.endProgram();
 }

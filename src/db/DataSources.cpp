@@ -1,8 +1,8 @@
 #include "DbSteps.h"
 
 #include "FileSystem.h"
-#include "Logging.h"
 #include "MajError.h"
+#include "Step.h"
 
 namespace maj {
 
@@ -14,41 +14,41 @@ const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
 
 void bindAtLoad(Form1Core& f)
 {
-    try {
-        f.data.Data7.bind(QStringLiteral("C:\\praxidome\\PARAMETRES.MDB"), QStringLiteral("parapat"));
-    } catch (const MajError& e) {
-        // A data control that cannot open shows nothing when the window loads; reading the
-        // settings record then reports the engine's own error (readStationRole).
-        qCDebug(lcDb) << "Data7:" << e.what();
-    }
+    // A data control that cannot open shows nothing when the window loads; reading the settings
+    // record then reports the engine's own error (readStationRole).
+    runStep(
+        "Form_Load",
+        [&] { f.data.Data7.bind(QStringLiteral("C:\\praxidome\\PARAMETRES.MDB"), QStringLiteral("parapat")); },
+        silently);
 }
 
 void assignationdesbases(Form1Core& f)
 {
-    StepScope scope("assignationdesbases");
-    try {
-        f.data.Data1.bind(kPatientDatabase, QStringLiteral("nomenclature"));
-        f.data.Data2.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
-        f.data.Data3.bind(kPatientDatabase, QStringLiteral("patients"));
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "assignationdesbases:" << e.what();
-        f.ui.message(QStringLiteral("Bases non assignées !"));
-    }
+    runStep(
+        "assignationdesbases",
+        [&] {
+            f.data.Data1.bind(kPatientDatabase, QStringLiteral("nomenclature"));
+            f.data.Data2.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+            f.data.Data3.bind(kPatientDatabase, QStringLiteral("patients"));
+        },
+        [&](const MajError&) { f.ui.message(QStringLiteral("Bases non assignées !")); });
 }
 
 void voitsiouvert(Form1Core& f)
 {
-    StepScope scope("voitsiouvert");
-    try {
-        // Fails while another process holds the database for writing: the application is running.
-        fs::copyFile(kPatientDatabase, f.settings.SafetyFolder + QStringLiteral("pat.mdb"));
-        return;
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "voitsiouvert:" << e.what();
-    }
-    f.ui.message(QStringLiteral("Praxidome semble être en fonctionnement. Veuillez fermer le programme sur tous les "
-                                "postes puis recommencer la mise à jour svp"));
-    f.ui.endProgram();
+    runStep(
+        "voitsiouvert",
+        [&] {
+            // Fails while another process holds the database for writing: the application is running.
+            // The copy is the state before this run: a journal left by a crash is rolled back first.
+            prepareCopy(kPatientDatabase);
+            fs::copyFile(kPatientDatabase, f.settings.SafetyFolder + QStringLiteral("pat.mdb"));
+        },
+        [&](const MajError&) {
+            f.ui.message(QStringLiteral("Praxidome semble être en fonctionnement. Veuillez fermer le programme sur "
+                                        "tous les postes puis recommencer la mise à jour svp"));
+            f.ui.endProgram();
+        });
 }
 
 bool readStationRole(Form1Core& f)

@@ -1,9 +1,9 @@
 #include "DbSteps.h"
 
 #include "FileSystem.h"
-#include "Logging.h"
 #include "MajError.h"
 #include "PendingRecord.h"
+#include "Step.h"
 
 #include <optional>
 
@@ -29,45 +29,44 @@ std::optional<QDate> installationDate()
 
 void inscritdate(Form1Core& f)
 {
-    StepScope scope("inscritdate");
-    try {
-        DataSource& annex = f.data.Data4;
-        annex.bind(QStringLiteral("c:\\praxidome\\pannexe.mdb"), QStringLiteral("ortho"));
-        const std::optional<QDate> installed = installationDate();
-        const QDateTime today = midnight(f.clock.today());
+    runStep(
+        "inscritdate",
+        [&] {
+            DataSource& annex = f.data.Data4;
+            annex.bind(QStringLiteral("c:\\praxidome\\pannexe.mdb"), QStringLiteral("ortho"));
+            const std::optional<QDate> installed = installationDate();
+            const QDateTime today = midnight(f.clock.today());
 
-        Recordset& ortho = annex.recordset();
-        ortho.findFirst(QStringLiteral("numpat = 'Insta'"));
-        if (ortho.noMatch()) {
-            ortho.addNew();
+            Recordset& ortho = annex.recordset();
+            ortho.findFirst(QStringLiteral("numpat = 'Insta'"));
+            const bool created = ortho.noMatch();
+            if (created)
+                ortho.addNew();
+            else
+                ortho.edit();
             PendingRecord marker(ortho);
-            ortho.setField(0, QStringLiteral("Insta"));
-            if (installed)
-                ortho.setField(1, midnight(*installed));
-            ortho.setField(2, today);
-            ortho.setField(3, f.window.lbldate);
-            ortho.setField(79, f.window.lblnumerodemaj);
-            marker.update();
-        } else {
             // The installation date is recorded once, when the marker is created.
-            ortho.edit();
-            PendingRecord marker(ortho);
+            if (created) {
+                ortho.setField(0, QStringLiteral("Insta"));
+                if (installed)
+                    ortho.setField(1, midnight(*installed));
+            }
             ortho.setField(2, today);
             ortho.setField(3, f.window.lbldate);
             ortho.setField(79, f.window.lblnumerodemaj);
             marker.update();
-        }
 
-        annex.bind(QStringLiteral("c:\\praxidome\\parametres.mdb"), QStringLiteral("parapat"));
-        Recordset& parapat = annex.recordset();
-        parapat.edit();
-        PendingRecord settings(parapat);
-        parapat.setField(61, f.window.lblnumerodemaj);
-        settings.update();
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "inscritdate:" << e.what();
-        f.ui.message(QStringLiteral("L'inscription de la date de mise à jour a échoué (non essentiel)"));
-    }
+            // Binding the settings commits the marker first: a failure from here on leaves it written.
+            annex.bind(QStringLiteral("c:\\praxidome\\parametres.mdb"), QStringLiteral("parapat"));
+            Recordset& parapat = annex.recordset();
+            parapat.edit();
+            PendingRecord settings(parapat);
+            parapat.setField(61, f.window.lblnumerodemaj);
+            settings.update();
+        },
+        [&](const MajError&) {
+            f.ui.message(QStringLiteral("L'inscription de la date de mise à jour a échoué (non essentiel)"));
+        });
 }
 
 } // namespace maj

@@ -1,39 +1,25 @@
 #include "DbSteps.h"
 
-#include "Logging.h"
 #include "MajError.h"
 #include "PendingRecord.h"
+#include "Step.h"
 
 namespace maj {
 
 namespace {
 
-// A database opened directly, closed when the step leaves it, whichever way it leaves.
-class OpenDatabase
-{
-public:
-    explicit OpenDatabase(const QString& windowsPath) : m_db(DirectDatabase::open(windowsPath)) {}
-    ~OpenDatabase() { m_db->close(); }
-    OpenDatabase(const OpenDatabase&) = delete;
-    OpenDatabase& operator=(const OpenDatabase&) = delete;
-
-    DirectDatabase* operator->() const { return m_db.get(); }
-
-private:
-    std::unique_ptr<DirectDatabase> m_db;
-};
-
 void widenAddress(Form1Core& f, const char* step, const QString& database, const QString& tablePart,
                   const QString& failureMessage)
 {
-    StepScope scope(step);
-    try {
-        OpenDatabase db(database);
-        db->execute(tablePart + QStringLiteral("ALTER COLUMN ADRESSE CHAR(40);"));
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << step << e.what();
-        f.ui.message(failureMessage);
-    }
+    runStep(
+        step,
+        [&] {
+            // Closed whichever way the step leaves: by close() when the change is done, rolled back otherwise.
+            const auto db = DirectDatabase::open(database);
+            db->execute(tablePart + QStringLiteral("ALTER COLUMN ADRESSE CHAR(40);"));
+            db->close();
+        },
+        [&](const MajError&) { f.ui.message(failureMessage); });
 }
 
 const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
@@ -61,34 +47,35 @@ void Changertailleadresserappels(Form1Core& f)
 
 void creertpauto(Form1Core& f)
 {
-    StepScope scope("creertpauto");
-    try {
-        OpenDatabase db(kPatientDatabase);
-        db->appendField(QStringLiteral("patients"), QStringLiteral("TPAUTORISE"), DirectDatabase::FieldType::YesNo, 51);
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "creertpauto:" << e.what();
-        f.ui.message(QStringLiteral("La modification 'TP autorisé' n'a pu être effectuée"));
-    }
+    runStep(
+        "creertpauto",
+        [&] {
+            const auto db = DirectDatabase::open(kPatientDatabase);
+            db->appendField(QStringLiteral("patients"), QStringLiteral("TPAUTORISE"), DirectDatabase::FieldType::YesNo,
+                            51);
+            db->close();
+        },
+        [&](const MajError&) { f.ui.message(QStringLiteral("La modification 'TP autorisé' n'a pu être effectuée")); });
 }
 
 void effaceclesis(Form1Core& f)
 {
-    StepScope scope("effaceclesis");
-    try {
-        Recordset& patients = f.data.Data3.recordset();
-        patients.moveFirst();
-        while (!patients.isEof()) {
-            patients.edit();
-            PendingRecord record(patients);
-            patients.setField(42, QStringLiteral(" "));
-            record.update();
-            patients.moveNext();
-        }
-        f.data.Data3.release();
-    } catch (const MajError& e) {
-        // Silent by design; Data3 keeps its binding.
-        qCDebug(lcDb) << "effaceclesis:" << e.what();
-    }
+    // Silent by design, and Data3 then keeps its binding; a failed commit is told by the caller.
+    runStep(
+        "effaceclesis",
+        [&] {
+            Recordset& patients = f.data.Data3.recordset();
+            patients.moveFirst();
+            while (!patients.isEof()) {
+                patients.edit();
+                PendingRecord record(patients);
+                patients.setField(42, QStringLiteral(" "));
+                record.update();
+                patients.moveNext();
+            }
+            f.data.Data3.release();
+        },
+        silently, LostWrites::ToCaller);
 }
 
 } // namespace maj

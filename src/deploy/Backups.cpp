@@ -2,8 +2,8 @@
 
 #include "FileSystem.h"
 #include "Files.h"
-#include "Logging.h"
 #include "MajError.h"
+#include "Step.h"
 
 namespace maj {
 
@@ -23,69 +23,62 @@ void save(const Form1Core& f, const QString& source, const QString& name)
         throw MajError(err::PathFileAccess, QStringLiteral("La copie diffère de l'original"));
 }
 
-void saveOrReport(Form1Core& f, const QString& source, const QString& name)
+void saveOrReport(Form1Core& f, const QString& source, const QString& name, const std::function<void()>& before = {})
 {
-    try {
-        save(f, source, name);
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "verstempo:" << source << e.what();
-        f.ui.message(source + QStringLiteral(" n'a pas été trouvé ou n'a pu être sauvegardé"));
-    }
+    runStep(
+        "verstempo",
+        [&] {
+            if (before)
+                before();
+            save(f, source, name);
+        },
+        [&](const MajError&) {
+            f.ui.message(source + QStringLiteral(" n'a pas été trouvé ou n'a pu être sauvegardé"));
+        });
 }
 
 } // namespace
 
 void passagearchive(Form1Core& f)
 {
-    StepScope scope("passagearchive");
     // Each file on its own: one missing file must not leave the others read-only.
     for (const QString& file : {kExecutable, kSettingsDatabase, kPatientDatabase, kHelpPage}) {
-        try {
-            fs::setArchiveOnly(file);
-        } catch (const MajError& e) {
-            qCDebug(lcDb) << "passagearchive:" << file << e.what();
-            f.ui.message(file + QStringLiteral(" était manquant"));
-        }
+        runStep(
+            "passagearchive", [&] { fs::setArchiveOnly(file); },
+            [&](const MajError&) { f.ui.message(file + QStringLiteral(" était manquant")); });
     }
 }
 
 void verstempo(Form1Core& f)
 {
-    StepScope scope("verstempo");
     // Each file on its own: a missing help page must not leave the databases without a copy.
     saveOrReport(f, kExecutable, QStringLiteral("praxidome.exe"));
     saveOrReport(f, kHelpPage, QStringLiteral("aide.htm"));
-    f.data.Data7.release();
-    // Nothing half-written may go into a copy of a database.
-    commitPendingWrites();
-    saveOrReport(f, kSettingsDatabase, QStringLiteral("parametres.mdb"));
+    // The settings database is let go before it is copied: a failed commit of what was written
+    // through it counts against its copy.
+    saveOrReport(f, kSettingsDatabase, QStringLiteral("parametres.mdb"), [&] { f.data.Data7.release(); });
     saveOrReport(f, kPatientDatabase, QStringLiteral("pat.mdb"));
 }
 
 void copieexeavantpremiereMAJ(Form1Core& f)
 {
-    StepScope scope("copieexeavantpremiereMAJ");
-    try {
-        // Later runs of the same release keep the executable as it was before the release.
-        const QString saved = f.settings.SafetyFolder + QStringLiteral("praxidome.exe");
-        if (fs::fileExists(saved))
-            return;
-        deploy::deployFile(kExecutable, saved);
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "copieexeavantpremiereMAJ:" << e.what();
-        f.ui.message(QStringLiteral("L'ancien exe n'a pu être sauvegardé !"));
-    }
+    runStep(
+        "copieexeavantpremiereMAJ",
+        [&] {
+            // Later runs of the same release keep the executable as it was before the release.
+            const QString saved = f.settings.SafetyFolder + QStringLiteral("praxidome.exe");
+            if (!fs::fileExists(saved))
+                deploy::deployFile(kExecutable, saved);
+        },
+        [&](const MajError&) { f.ui.message(QStringLiteral("L'ancien exe n'a pu être sauvegardé !")); });
 }
 
 void copienouvelexe(Form1Core& f)
 {
-    StepScope scope("copienouvelexe");
-    try {
-        deploy::deployFile(f.settings.PayloadFolder + QStringLiteral("praxidome.exe"), kExecutable);
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "copienouvelexe:" << e.what();
-        f.ui.message(QStringLiteral("Le nouvel exe n'a pu être copié !"));
-    }
+    runStep(
+        "copienouvelexe",
+        [&] { deploy::deployFile(f.settings.PayloadFolder + QStringLiteral("praxidome.exe"), kExecutable); },
+        [&](const MajError&) { f.ui.message(QStringLiteral("Le nouvel exe n'a pu être copié !")); });
 }
 
 } // namespace maj

@@ -1,5 +1,6 @@
 #include "Files.h"
 
+#include "Database.h"
 #include "FileSystem.h"
 #include "MajError.h"
 
@@ -9,6 +10,8 @@ namespace maj::deploy {
 
 void deployFile(const QString& source, const QString& target)
 {
+    if (source.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive))
+        prepareCopy(source);
     fs::copyFile(source, target);
     fs::setArchiveOnly(target);
 }

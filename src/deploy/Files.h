@@ -6,7 +6,8 @@
 namespace maj::deploy {
 
 // Copies a file over its target, replacing it, then leaves the target with the archive attribute
-// only, so that a read-only source still gives a writable copy.
+// only, so that a read-only source still gives a writable copy. A database (.mdb) is made
+// consistent first (prepareCopy).
 void deployFile(const QString& source, const QString& target);
 // True when both files hold the same bytes.
 bool sameContent(const QString& first, const QString& second);

@@ -1,29 +1,21 @@
 #include "Deploy.h"
 
 #include "FileSystem.h"
-#include "Logging.h"
 #include "MajError.h"
+#include "Step.h"
 
 namespace maj {
 
 void creerrepertoire(Form1Core& f)
 {
-    StepScope scope("creerrepertoire");
-    try {
-        fs::createFolder(f.settings.SafetyFolder);
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "creerrepertoire:" << e.what();
-    }
+    runStep(
+        "creerrepertoire", [&] { fs::createFolder(f.settings.SafetyFolder); }, silently);
 }
 
 void creemaj(Form1Core&)
 {
-    StepScope scope("creemaj");
-    try {
-        fs::createFolder(QStringLiteral("c:\\praxidome\\MAJ"));
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "creemaj:" << e.what();
-    }
+    runStep(
+        "creemaj", [] { fs::createFolder(QStringLiteral("c:\\praxidome\\MAJ")); }, silently);
 }
 
 QString backupFolderName(const QDateTime& moment)
@@ -39,21 +31,21 @@ QString backupFolderName(const QDateTime& moment)
 
 void nouveaudirectory(Form1Core& f)
 {
-    StepScope scope("nouveaudirectory");
-    try {
-        f.settings.BackupFolder = backupFolderName(f.clock.now());
-        fs::createFolder(f.settings.BackupFolder);
-        QString payload =
-            f.settings.MediaKind == QLatin1String("CD") ? fs::currentFolder() : QStringLiteral("c:\\praxidome\\maj\\");
-        if (!payload.endsWith(QLatin1Char('\\')))
-            payload += QLatin1Char('\\');
-        f.settings.PayloadFolder = payload;
-        return;
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "nouveaudirectory:" << e.what();
-    }
-    f.ui.message(QStringLiteral("Le nouveau directory ne peut être créé ! Mise à jour impossible !"));
-    f.ui.endProgram();
+    runStep(
+        "nouveaudirectory",
+        [&] {
+            f.settings.BackupFolder = backupFolderName(f.clock.now());
+            fs::createFolder(f.settings.BackupFolder);
+            QString payload = f.settings.MediaKind == QLatin1String("CD") ? fs::currentFolder()
+                                                                          : QStringLiteral("c:\\praxidome\\maj\\");
+            if (!payload.endsWith(QLatin1Char('\\')))
+                payload += QLatin1Char('\\');
+            f.settings.PayloadFolder = payload;
+        },
+        [&](const MajError&) {
+            f.ui.message(QStringLiteral("Le nouveau directory ne peut être créé ! Mise à jour impossible !"));
+            f.ui.endProgram();
+        });
 }
 
 } // namespace maj

@@ -2,8 +2,8 @@
 
 #include "FileSystem.h"
 #include "Files.h"
-#include "Logging.h"
 #include "MajError.h"
+#include "Step.h"
 
 #include <QStandardPaths>
 
@@ -26,53 +26,43 @@ void deployAll(const Form1Core& f, std::initializer_list<PayloadFile> files)
 
 void createFolderQuietly(const char* step, const QString& folder)
 {
-    StepScope scope(step);
-    try {
-        fs::createFolder(folder);
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << step << e.what(); // an existing folder is no failure to report
-    }
+    // An existing folder is no failure to report.
+    runStep(
+        step, [&] { fs::createFolder(folder); }, silently);
+}
+
+// A step that deploys payload files in order and shows one message when one fails.
+void deployStep(Form1Core& f, const char* step, std::initializer_list<PayloadFile> files, const QString& message)
+{
+    runStep(
+        step, [&] { deployAll(f, files); }, [&](const MajError&) { f.ui.message(message); });
 }
 
 } // namespace
 
 void copienomen(Form1Core& f)
 {
-    StepScope scope("copienomen");
-    try {
-        deployAll(f, {{QStringLiteral("eattest.mdb"), QStringLiteral("c:\\praxidome\\eattest.mdb")}});
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "copienomen:" << e.what();
-        f.ui.message(QStringLiteral("eattest.mdb n'a pu être copié !"));
-    }
+    deployStep(f, "copienomen", {{QStringLiteral("eattest.mdb"), QStringLiteral("c:\\praxidome\\eattest.mdb")}},
+               QStringLiteral("eattest.mdb n'a pu être copié !"));
 }
 
 void copieaide(Form1Core& f)
 {
-    StepScope scope("copieaide");
-    try {
-        deployAll(f, {{QStringLiteral("aide.htm"), QStringLiteral("c:\\praxidome\\aide\\aide.htm")}});
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "copieaide:" << e.what();
-        f.ui.message(QStringLiteral("Le nouveau fichier d'aide n'a pu être copié !"));
-    }
+    deployStep(f, "copieaide", {{QStringLiteral("aide.htm"), QStringLiteral("c:\\praxidome\\aide\\aide.htm")}},
+               QStringLiteral("Le nouveau fichier d'aide n'a pu être copié !"));
 }
 
 void copieautres(Form1Core& f)
 {
-    StepScope scope("copieautres");
     const QString source = f.settings.PayloadFolder + QStringLiteral("MyCarenetProxy6.jar");
-    try {
-        deploy::deployFile(source, QStringLiteral("c:\\praxidome\\ASSURABILITY\\MyCarenetProxy6.jar"));
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "copieautres:" << e.what();
-        f.ui.message(source + QStringLiteral(" n'a pu être copié !"));
-    }
+    deployStep(
+        f, "copieautres",
+        {{QStringLiteral("MyCarenetProxy6.jar"), QStringLiteral("c:\\praxidome\\ASSURABILITY\\MyCarenetProxy6.jar")}},
+        source + QStringLiteral(" n'a pu être copié !"));
 }
 
 void assurability(Form1Core& f)
 {
-    StepScope scope("assurability");
     const QString stores = QStringLiteral("c:\\praxidome\\ASSURABILITY\\P12\\PRD\\");
     const PayloadFile files[] = {
         {QStringLiteral("MyCarenetProxy2.jar"), QStringLiteral("c:\\praxidome\\ASSURABILITY\\MyCarenetProxy2.jar")},
@@ -81,19 +71,21 @@ void assurability(Form1Core& f)
         {QStringLiteral("tsacertificate.jks"), stores + QStringLiteral("tsacertificate.jks")},
     };
     QString source;
-    try {
-        for (const PayloadFile& file : files) {
-            source = f.settings.PayloadFolder + file.name;
-            deploy::deployFile(source, file.target);
-        }
-        return;
-    } catch (const MajError& e) {
-        f.ui.message(e.description() + QStringLiteral(" pendant copie ") + source);
-    }
-    // The folders come from earlier updates: without them this one cannot be completed.
-    f.ui.message(QStringLiteral(
-        "Vous n'avez pas exécuté toutes les dernières mises à jour. Celle-ci ne peut donc aller au bout"));
-    f.ui.endProgram();
+    runStep(
+        "assurability",
+        [&] {
+            for (const PayloadFile& file : files) {
+                source = f.settings.PayloadFolder + file.name;
+                deploy::deployFile(source, file.target);
+            }
+        },
+        [&](const MajError& e) {
+            f.ui.message(e.description() + QStringLiteral(" pendant copie ") + source);
+            // The folders come from earlier updates: without them this one cannot be completed.
+            f.ui.message(QStringLiteral(
+                "Vous n'avez pas exécuté toutes les dernières mises à jour. Celle-ci ne peut donc aller au bout"));
+            f.ui.endProgram();
+        });
 }
 
 void creermails(Form1Core&)
@@ -108,33 +100,28 @@ void creerformulaires(Form1Core&)
 
 void copierformulaires(Form1Core& f)
 {
-    StepScope scope("copierformulaires");
-    try {
-        deployAll(f, {{QStringLiteral("DPSI_P1.jpg"), QStringLiteral("c:\\praxidome\\FORMULAIRES\\DPSI_P1.jpg")},
-                      {QStringLiteral("DPSI_P2.jpg"), QStringLiteral("c:\\praxidome\\FORMULAIRES\\DPSI_P2.jpg")}});
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "copierformulaires:" << e.what();
-        f.ui.message(QStringLiteral("Un ou des formulaires n'ont pas pu être copiés ! (Voir antivirus)"));
-    }
+    deployStep(f, "copierformulaires",
+               {{QStringLiteral("DPSI_P1.jpg"), QStringLiteral("c:\\praxidome\\FORMULAIRES\\DPSI_P1.jpg")},
+                {QStringLiteral("DPSI_P2.jpg"), QStringLiteral("c:\\praxidome\\FORMULAIRES\\DPSI_P2.jpg")}},
+               QStringLiteral("Un ou des formulaires n'ont pas pu être copiés ! (Voir antivirus)"));
 }
 
 void copieraccourci(Form1Core& f)
 {
-    StepScope scope("copieraccourci");
-    try {
-        // Taken from the current folder whatever the media kind, for this and every later step;
-        // the backslash is added even at a drive root.
-        f.settings.PayloadFolder = fs::currentFolder() + QLatin1Char('\\');
-        const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-        if (desktop.isEmpty())
-            throw MajError(err::PathNotFound);
-        // Copied under another name and with its attributes as they come.
-        fs::copyFile(f.settings.PayloadFolder + QStringLiteral("Praxidome_ Assistance.lnk"),
-                     fs::windowsPath(desktop) + QStringLiteral("\\praxidome_Assistance.lnk"));
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "copieraccourci:" << e.what();
-        f.ui.message(QStringLiteral("Le raccourci n'a pas été copié sur le bureau"));
-    }
+    runStep(
+        "copieraccourci",
+        [&] {
+            // Taken from the current folder whatever the media kind, for this and every later step;
+            // the backslash is added even at a drive root.
+            f.settings.PayloadFolder = fs::currentFolder() + QLatin1Char('\\');
+            const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+            if (desktop.isEmpty())
+                throw MajError(err::PathNotFound);
+            // Copied under another name and with its attributes as they come.
+            fs::copyFile(f.settings.PayloadFolder + QStringLiteral("Praxidome_ Assistance.lnk"),
+                         fs::windowsPath(desktop) + QStringLiteral("\\praxidome_Assistance.lnk"));
+        },
+        [&](const MajError&) { f.ui.message(QStringLiteral("Le raccourci n'a pas été copié sur le bureau")); });
 }
 
 QString rechercherfichier(const QString& fileName, const QString& root)

@@ -1,17 +1,18 @@
 #include "Nomenclature.h"
 
-#include "Logging.h"
 #include "MajError.h"
 #include "NomenclatureRecord.h"
+#include "Step.h"
 #include "StepSupport.h"
 
 namespace maj {
 
 using namespace nomen;
 
-void btnbd_Click(Form1Core& f)
+namespace {
+
+void checkDuplicates(Form1Core& f)
 {
-    StepScope scope("btnbd_Click");
     f.ui.message(QStringLiteral("Vérification de la validité de votre base de données de nomenclature !"));
 
     DataSource& table = f.data.Data1;
@@ -47,6 +48,15 @@ void btnbd_Click(Form1Core& f)
         f.ui.endProgram();
     }
     f.window.notify();
+}
+
+} // namespace
+
+void btnbd_Click(Form1Core& f)
+{
+    // No handling of its own: every failure goes to the caller.
+    runStep(
+        "btnbd_Click", [&] { checkDuplicates(f); }, passOn);
 }
 
 } // namespace maj

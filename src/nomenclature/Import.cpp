@@ -1,8 +1,8 @@
 #include "Nomenclature.h"
 
-#include "Logging.h"
 #include "MajError.h"
 #include "NomenclatureRecord.h"
+#include "Step.h"
 #include "StepSupport.h"
 
 namespace maj {
@@ -40,30 +40,30 @@ void mergeRelease(Form1Core& f, Step step)
 
 void nouv(Form1Core& f)
 {
-    StepScope scope("nouv");
-    try {
-        mergeRelease(f, Step::Nouv);
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "nouv:" << e.what();
-        dropPending(f.data.Data1);
-        // Without a current release row (an empty release table) building the message fails too,
-        // and that failure goes to the caller.
-        Recordset& release = f.data.Data2.recordset();
-        const QString text = release.field(0).toString() + QStringLiteral(" ( ") + release.field(1).toString() +
-                             QStringLiteral(" ) n'a pas été ajouté pour cause de doublon");
-        f.ui.message(text);
-    }
+    // The message names a release row: writes lost at the commit after the last row go to the
+    // sequence's handler, which can tell them.
+    runStep(
+        "nouv", [&] { mergeRelease(f, Step::Nouv); },
+        [&](const MajError&) {
+            dropPending(f.data.Data1);
+            // Without a current release row (an empty release table) building the message fails too,
+            // and that failure goes to the caller.
+            Recordset& release = f.data.Data2.recordset();
+            const QString text = release.field(0).toString() + QStringLiteral(" ( ") + release.field(1).toString() +
+                                 QStringLiteral(" ) n'a pas été ajouté pour cause de doublon");
+            f.ui.message(text);
+        },
+        LostWrites::ToCaller);
 }
 
 void anciens(Form1Core& f)
 {
-    StepScope scope("anciens");
-    try {
-        mergeRelease(f, Step::Anciens);
-    } catch (const MajError& e) {
-        dropPending(f.data.Data1);
-        f.ui.message(QStringLiteral("Erreur dans les modifications de la nomenclature ! ") + e.description());
-    }
+    runStep(
+        "anciens", [&] { mergeRelease(f, Step::Anciens); },
+        [&](const MajError& e) {
+            dropPending(f.data.Data1);
+            f.ui.message(QStringLiteral("Erreur dans les modifications de la nomenclature ! ") + e.description());
+        });
 }
 
 } // namespace maj

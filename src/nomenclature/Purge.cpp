@@ -1,8 +1,8 @@
 #include "Nomenclature.h"
 
-#include "Logging.h"
 #include "MajError.h"
 #include "NomenclatureRecord.h"
+#include "Step.h"
 
 namespace maj {
 
@@ -10,18 +10,18 @@ using namespace nomen;
 
 void detruitcodesinami(Form1Core& f)
 {
-    StepScope scope("detruitcodesinami");
-    try {
-        Recordset& rs = f.data.Data1.recordset();
-        for (const QString& code : purgedCodes()) {
-            rs.findFirst(codeCriterion(code));
-            if (!rs.noMatch())
-                rs.deleteCurrent();
-        }
-    } catch (const MajError& e) {
-        // The purge is silent: the codes left are harmless.
-        qCDebug(lcDb) << "detruitcodesinami:" << e.what();
-    }
+    // The purge is silent: the codes left are harmless. Deletions it cannot commit are told by the caller.
+    runStep(
+        "detruitcodesinami",
+        [&] {
+            Recordset& rs = f.data.Data1.recordset();
+            for (const QString& code : purgedCodes()) {
+                rs.findFirst(codeCriterion(code));
+                if (!rs.noMatch())
+                    rs.deleteCurrent();
+            }
+        },
+        silently, LostWrites::ToCaller);
 }
 
 } // namespace maj

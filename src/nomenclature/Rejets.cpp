@@ -1,14 +1,13 @@
 #include "Nomenclature.h"
 
-#include "Logging.h"
 #include "MajError.h"
+#include "Step.h"
 #include "StepSupport.h"
 
 namespace maj {
 
 void rejetsetar(Form1Core& f)
 {
-    StepScope scope("rejetsetar");
     static const struct
     {
         const char* code;
@@ -18,22 +17,25 @@ void rejetsetar(Form1Core& f)
         {"175", "Code nomenclature non permis dans la consultation tarif mais permis dans efac"},
     };
     DataSource& source = f.data.Data13;
-    try {
-        source.bind(QStringLiteral("c:\\praxidome\\etarification.mdb"), QStringLiteral("REJETS"));
-        Recordset& rs = source.recordset();
-        for (const auto& rejection : rejections) {
-            rs.addNew();
-            rs.setField(0, QString::fromUtf8(rejection.code));
-            rs.setField(1, QString::fromUtf8(rejection.text));
-            rs.update();
-        }
-        source.release();
-    } catch (const MajError& e) {
-        qCDebug(lcDb) << "rejetsetar:" << e.what();
-        nomen::dropPending(source);
-        f.ui.message(
-            QStringLiteral("La mise à jour des dénominations des erreurs de rejets e-tar a échoué. (Peu important)"));
-    }
+    runStep(
+        "rejetsetar",
+        [&] {
+            source.bind(QStringLiteral("c:\\praxidome\\etarification.mdb"), QStringLiteral("REJETS"));
+            Recordset& rs = source.recordset();
+            for (const auto& rejection : rejections) {
+                rs.addNew();
+                rs.setField(0, QString::fromUtf8(rejection.code));
+                rs.setField(1, QString::fromUtf8(rejection.text));
+                rs.update();
+            }
+            // Releasing commits the two rows.
+            source.release();
+        },
+        [&](const MajError&) {
+            nomen::dropPending(source);
+            f.ui.message(QStringLiteral(
+                "La mise à jour des dénominations des erreurs de rejets e-tar a échoué. (Peu important)"));
+        });
 }
 
 } // namespace maj

@@ -1,8 +1,8 @@
 #include "Nomenclature.h"
 
-#include "Logging.h"
 #include "MajError.h"
 #include "NomenclatureRecord.h"
+#include "Step.h"
 #include "StepSupport.h"
 
 namespace maj {
@@ -11,34 +11,36 @@ using namespace nomen;
 
 void synchrotrajet(Form1Core& f)
 {
-    StepScope scope("synchrotrajet");
-    try {
-        f.data.Data1.bind(QStringLiteral("c:\\praxidome\\traj.mdb"), QStringLiteral("nomenclature"));
-        f.data.Data2.bind(patDatabase(), QStringLiteral("nomenclature"));
-        Recordset& reduced = f.data.Data1.recordset();
-        Recordset& user = f.data.Data2.recordset();
-        const qint64 total = countFromFirst(user);
-        qint64 done = 0;
-        f.window.showRows(done, total);
-        while (!user.isEof()) {
-            reduced.findFirst(codeCriterion(user.field(1).toString()));
-            Step step = Step::SynchroUpdate;
-            if (reduced.noMatch()) {
-                step = Step::SynchroInsert;
-                reduced.addNew();
-            } else {
-                reduced.edit();
+    runStep(
+        "synchrotrajet",
+        [&] {
+            f.data.Data1.bind(QStringLiteral("c:\\praxidome\\traj.mdb"), QStringLiteral("nomenclature"));
+            f.data.Data2.bind(patDatabase(), QStringLiteral("nomenclature"));
+            Recordset& reduced = f.data.Data1.recordset();
+            Recordset& user = f.data.Data2.recordset();
+            const qint64 total = countFromFirst(user);
+            qint64 done = 0;
+            f.window.showRows(done, total);
+            while (!user.isEof()) {
+                reduced.findFirst(codeCriterion(user.field(1).toString()));
+                Step step = Step::SynchroUpdate;
+                if (reduced.noMatch()) {
+                    step = Step::SynchroInsert;
+                    reduced.addNew();
+                } else {
+                    reduced.edit();
+                }
+                writeRow(reduced, user, step, f.settings.LanguageCode, f.settings.ReleaseDate);
+                reduced.update();
+                user.moveNext();
+                f.window.showRows(++done, total);
             }
-            writeRow(reduced, user, step, f.settings.LanguageCode, f.settings.ReleaseDate);
-            reduced.update();
-            user.moveNext();
-            f.window.showRows(++done, total);
-        }
-    } catch (const MajError& e) {
-        dropPending(f.data.Data1);
-        f.ui.message(e.description());
-        f.ui.message(QStringLiteral("La synchronisation de la nomenclature minorée a échoué"));
-    }
+        },
+        [&](const MajError& e) {
+            dropPending(f.data.Data1);
+            f.ui.message(e.description());
+            f.ui.message(QStringLiteral("La synchronisation de la nomenclature minorée a échoué"));
+        });
 }
 
 } // namespace maj

@@ -1,22 +1,57 @@
 #include "Database.h"
 
+#include "FileSystem.h"
 #include "JetConnection.h"
 #include "JetRecordset.h"
 #include "JetSchema.h"
 #include "Logging.h"
 
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
 namespace maj {
 
-void commitPendingWrites() noexcept
+void commitPendingWrites()
 {
     jet::Connection::commitAll();
+}
+
+Transaction::~Transaction()
+{
+    if (!m_committed)
+        jet::Connection::rollbackAll();
+}
+
+void Transaction::commit()
+{
+    m_committed = true;
+    jet::Connection::commitAll();
+}
+
+void prepareCopy(const QString& windowsPath)
+{
+    commitPendingWrites();
+    const QString host = fs::hostPath(windowsPath);
+    if (!QFileInfo::exists(host + QStringLiteral("-journal")))
+        return;
+    try {
+        // SQLite rolls a journal left by a crash back at the first read, and leaves alone one that a
+        // live writer holds (the copy then fails on its lock).
+        sqlite::Connection db(host, sqlite::Connection::Mode::ReadWrite);
+        sqlite3_busy_timeout(db.handle(), 5000);
+        db.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    } catch (const sqlite::SqliteError& e) {
+        jet::raise(e, jet::Context::Open);
+    }
 }
 
 DataSource::DataSource(QString name) : m_name(std::move(name)) {}
 
 DataSource::~DataSource()
 {
-    release();
+    // Writes nobody committed are rolled back with the connection.
+    m_recordset.reset();
 }
 
 void DataSource::refresh()
@@ -31,13 +66,17 @@ void DataSource::refresh()
     std::shared_ptr<jet::Connection> connection;
     try {
         m_recordset.reset();
+        auto* current = static_cast<jet::Connection*>(m_connection.get());
         // A record source set anew on the same file (once per row in the duplicate check) keeps
         // the connection without resolving the path again.
-        if (m_connection && m_connectedPath == m_databaseName &&
-            static_cast<jet::Connection*>(m_connection.get())->sameFile())
+        if (current && m_connectedPath == m_databaseName && current->sameFile()) {
             connection = std::static_pointer_cast<jet::Connection>(m_connection);
-        else
+        } else {
+            // What was written to the file it held is committed before another file is touched.
+            if (current)
+                current->commit();
             connection = jet::Connection::acquire(m_databaseName);
+        }
     } catch (...) {
         m_connection.reset();
         m_connectedPath.clear();
@@ -64,15 +103,15 @@ void DataSource::bind(const QString& databaseName, const QString& recordSource)
     refresh();
 }
 
-void DataSource::release() noexcept
+void DataSource::release()
 {
     m_databaseName.clear();
     m_recordset.reset();
-    if (m_connection) {
-        static_cast<jet::Connection*>(m_connection.get())->commit();
-        m_connection.reset();
-    }
     m_connectedPath.clear();
+    const auto connection = std::static_pointer_cast<jet::Connection>(std::move(m_connection));
+    m_connection.reset();
+    if (connection)
+        connection->commit();
 }
 
 Recordset& DataSource::recordset()

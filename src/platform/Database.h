@@ -11,11 +11,10 @@
 // floating number double; yes/no bool; date/time QDateTime. Every failure throws MajError with
 // the old engine's numbers (3021, 3022, 3024, 3075, 3077, 3078, 3163, 3265...).
 //
-// Every data source on the same file shares one connection. Writes are batched in a transaction
-// that is committed by commitPendingWrites(), on release, when a failure is raised, before a
-// message box and at the end of each step (StepScope), so a write stays written even when a later
-// operation fails, and no file is copied with uncommitted work. Reads run in that transaction too:
-// until it ends, the file is locked for reading (other programs cannot commit to it).
+// Every data source on the same file shares one connection. A step's reads and writes run in one
+// transaction per file, which the step's Transaction commits at its end (or when a data source
+// lets the file go): a failed commit is a failure of the step, never a silent loss. Until then the
+// file is locked for reading (other programs cannot commit to it).
 //
 // Dates are stored as ISO 8601 text, "yyyy-MM-dd HH:mm:ss" (midnight for a pure date), yes/no as
 // 1 and 0, so that other SQLite tools read the files.
@@ -23,8 +22,30 @@ namespace maj {
 
 using Value = QVariant;
 
-// Commits every connection's pending writes. Never throws; a commit that fails is logged.
-void commitPendingWrites() noexcept;
+// Commits every file's pending writes. Throws MajError when one cannot be committed (61 disk
+// full, 3043 disk or network error, 3051 a reader held the file past the wait); that file's
+// writes are then rolled back, the others committed.
+void commitPendingWrites();
+
+// The guard of a step's writes: rolls back whatever is still pending in its destructor unless
+// commit() ran.
+class Transaction
+{
+public:
+    Transaction() = default;
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    bool m_committed = false;
+};
+
+// Before a database file is copied byte for byte: commits the pending writes, and rolls back the
+// journal a crash may have left beside the file, so that the copy is a consistent database.
+// Throws MajError.
+void prepareCopy(const QString& windowsPath);
 
 class Recordset
 {
@@ -96,8 +117,9 @@ public:
     void refresh();
     // Sets the database file, then the record source, then refreshes.
     void bind(const QString& databaseName, const QString& recordSource);
-    // Sets the database file to the empty text and refreshes: commits and frees the file. Never fails.
-    void release() noexcept;
+    // Sets the database file to the empty text and refreshes: commits and frees the file. Fails
+    // only when the commit does (the file is freed all the same); releasing twice is no failure.
+    void release();
 
     bool isOpen() const { return m_recordset != nullptr; }
     // The open recordset; 91 when the data source holds none.
@@ -137,7 +159,9 @@ public:
     virtual void execute(const QString& jetSql) = 0;
     // Adds a column to a table at an ordinal position (3078 missing table, 3191 existing field).
     virtual void appendField(const QString& table, const QString& fieldName, FieldType type, int ordinalPosition) = 0;
-    virtual void close() noexcept = 0;
+    // Commits what the statements did and closes; a failed commit throws (and rolls back). A
+    // database destroyed without close() rolls back.
+    virtual void close() = 0;
 
 protected:
     DirectDatabase() = default;

@@ -319,7 +319,7 @@ MajError translate(const sqlite::SqliteError& error, Context context)
     case SQLITE_FULL:
         return MajError(err::DiskFull);
     case SQLITE_IOERR:
-        return MajError(3043, QStringLiteral("Erreur de disque ou de réseau."));
+        return MajError(err::DiskOrNetwork, QStringLiteral("Erreur de disque ou de réseau."));
     case SQLITE_TOOBIG:
         return MajError(err::FieldTooSmall);
     case SQLITE_MISMATCH:
@@ -360,7 +360,6 @@ MajError translate(const sqlite::SqliteError& error, Context context)
 
 void raise(const MajError& error)
 {
-    Connection::commitAll();
     throw error;
 }
 
@@ -529,8 +528,11 @@ std::shared_ptr<Connection> Connection::acquire(const QString& windowsPath)
     std::shared_ptr<Connection> connection;
     try {
         sqlite::Connection db(key, sqlite::Connection::Mode::ReadWrite);
-        // Never a write-ahead log: nothing but the database file may be left beside it.
+        // Never a write-ahead log: nothing but the database file may be left beside it, and a
+        // byte copy of a committed file is the whole database.
         db.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        // A commit is on the disk when it returns, whatever the library's build default.
+        db.exec(QStringLiteral("PRAGMA synchronous=FULL"));
         // Room for a step's changes to a large table without spilling to the file (and syncing
         // the journal) before the commit.
         db.exec(QStringLiteral("PRAGMA cache_size=-65536"));
@@ -543,10 +545,25 @@ std::shared_ptr<Connection> Connection::acquire(const QString& windowsPath)
     return connection;
 }
 
-void Connection::commitAll() noexcept
+void Connection::commitAll()
+{
+    std::optional<MajError> failure;
+    for (Connection* connection : live()) {
+        try {
+            connection->commit();
+        } catch (const MajError& e) {
+            if (!failure)
+                failure = e;
+        }
+    }
+    if (failure)
+        throw *failure;
+}
+
+void Connection::rollbackAll() noexcept
 {
     for (Connection* connection : live())
-        connection->commit();
+        connection->rollback();
 }
 
 Connection::Connection(QString key, QString hostPath, sqlite::Connection db)
@@ -567,7 +584,8 @@ Connection::Connection(QString key, QString hostPath, sqlite::Connection db)
 
 Connection::~Connection()
 {
-    commit();
+    // Whoever wrote commits before letting go; what is left here is a step's unfinished work.
+    rollback();
     releaseCursors();
     m_pool.clear();
     m_lookups.clear();
@@ -627,29 +645,57 @@ void Connection::begin()
     }
 }
 
-void Connection::commit() noexcept
+void Connection::commit()
 {
-    if (m_holdCommits > 0 || !m_db.inTransaction())
-        return;
     releaseCursors();
-    try {
-        // A reader of another process may hold the file a moment: wait for it rather than lose
-        // the step's writes.
-        sqlite3_busy_timeout(m_db.handle(), 5000);
-        m_db.exec(QStringLiteral("COMMIT"));
-        sqlite3_busy_timeout(m_db.handle(), 0);
-    } catch (const sqlite::SqliteError& e) {
-        sqlite3_busy_timeout(m_db.handle(), 0);
-        qCWarning(lcDb).noquote() << "validation impossible de" << m_hostPath << ":" << e.message();
-        if (e.code() == SQLITE_BUSY)
-            return; // still pending: the next commit tries again, closing rolls it back
+    if (m_db.inTransaction()) {
         try {
-            m_db.exec(QStringLiteral("ROLLBACK"));
-        } catch (const sqlite::SqliteError&) {
-            // Closing the connection rolls back whatever is left.
+            // A reader of another process may hold the file a moment: wait for it, within bounds.
+            sqlite3_busy_timeout(m_db.handle(), 5000);
+            m_db.exec(QStringLiteral("COMMIT"));
+            sqlite3_busy_timeout(m_db.handle(), 0);
+        } catch (const sqlite::SqliteError& e) {
+            sqlite3_busy_timeout(m_db.handle(), 0);
+            qCWarning(lcDb).noquote() << "validation impossible de" << m_hostPath << ":" << e.message();
+            rollback();
+            throw translate(e, Context::Write);
         }
-        changedBehind();
     }
+    m_wrote = false;
+    if (m_lost) {
+        const MajError lost = *m_lost;
+        m_lost.reset();
+        throw lost;
+    }
+}
+
+void Connection::rollback() noexcept
+{
+    releaseCursors();
+    m_wrote = false;
+    m_lost.reset();
+    if (!m_db.inTransaction())
+        return;
+    try {
+        m_db.exec(QStringLiteral("ROLLBACK"));
+    } catch (const sqlite::SqliteError& e) {
+        // Closing the connection rolls back whatever is left.
+        qCWarning(lcDb).noquote() << "annulation impossible de" << m_hostPath << ":" << e.message();
+    }
+    changedBehind();
+}
+
+void Connection::raiseWrite(const sqlite::SqliteError& error, Context context)
+{
+    qCDebug(lcDb).noquote() << "SQLite:" << error.message();
+    raiseWrite(translate(error, context));
+}
+
+void Connection::raiseWrite(const MajError& error)
+{
+    if (m_wrote && !m_db.inTransaction())
+        m_lost = error;
+    throw error;
 }
 
 void sqlite3_reset_statement(sqlite::Statement& statement)

@@ -10,11 +10,12 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
 // One SQLite connection per database file, shared by every data source and direct database on
-// it, with the pending write transaction that commitPendingWrites() ends.
+// it, with the pending transaction that the step's Transaction commits or rolls back.
 namespace maj::jet {
 
 // The rows of a table grouped by one column's value under the engine's text equality, for the
@@ -89,7 +90,6 @@ enum class Context
 };
 
 MajError translate(const sqlite::SqliteError& error, Context context);
-// Commits every connection's pending writes, then throws: what succeeded before a failure stays.
 [[noreturn]] void raise(const MajError& error);
 [[noreturn]] void raise(int number, const QString& description = {});
 [[noreturn]] void raise(const sqlite::SqliteError& error, Context context);
@@ -124,7 +124,9 @@ public:
     // does not exist, 3024 when the file does not, 3051 when it is locked, 3343 when it is not a
     // database.
     static std::shared_ptr<Connection> acquire(const QString& windowsPath);
-    static void commitAll() noexcept;
+    // Commits every connection; the first failure is thrown once all were tried.
+    static void commitAll();
+    static void rollbackAll() noexcept;
 
     ~Connection();
     Connection(const Connection&) = delete;
@@ -144,24 +146,21 @@ public:
 
     // Before a write. The transaction takes the file for writing at the first write statement,
     // which fails (3051) while another connection writes it.
-    void beginWrite() { begin(); }
-    // Ends the transaction, if any: what the step wrote is on disk and the file is unlocked. A
-    // commit that another reader delays is retried for a while; one that still fails is logged.
-    void commit() noexcept;
-    bool inTransaction() const { return m_db.inTransaction(); }
-
-    // Defers commits while a change that must be whole (a table rebuild) is under way.
-    class HoldCommits
+    void beginWrite()
     {
-    public:
-        explicit HoldCommits(Connection& connection) : m_connection(connection) { ++m_connection.m_holdCommits; }
-        ~HoldCommits() { --m_connection.m_holdCommits; }
-        HoldCommits(const HoldCommits&) = delete;
-        HoldCommits& operator=(const HoldCommits&) = delete;
-
-    private:
-        Connection& m_connection;
-    };
+        begin();
+        m_wrote = true;
+    }
+    // A write statement failed: SQLite may have rolled the whole transaction back with it (a full
+    // disk, an I/O error), and then the next commit tells that the earlier writes are lost.
+    [[noreturn]] void raiseWrite(const sqlite::SqliteError& error, Context context);
+    [[noreturn]] void raiseWrite(const MajError& error);
+    // Ends the transaction, if any: what the step wrote is on disk and the file is unlocked. A
+    // reader of another process is waited for a bounded time. Throws MajError (61 disk full, 3043
+    // I/O error, 3051 busy) after rolling back, also when SQLite had already rolled back writes.
+    void commit();
+    void rollback() noexcept;
+    bool inTransaction() const { return m_db.inTransaction(); }
 
     // A cached prepared statement, reset before it is handed out.
     sqlite::Statement& statement(const QString& sql) { return *sharedStatement(sql); }
@@ -291,7 +290,8 @@ private:
     std::vector<std::weak_ptr<sqlite::Statement>> m_heldCursors;
     quint64 m_cursorEpoch = 1;
     ProbeTarget m_probe;
-    int m_holdCommits = 0;
+    bool m_wrote = false;           // the transaction holds writes
+    std::optional<MajError> m_lost; // why SQLite rolled them back
     bool m_ownWrite = false;
     QString m_ownTable;
     QByteArray m_ownTableUtf8;

@@ -286,7 +286,7 @@ public:
                 remove.step();
                 sqlite3_reset(remove.handle());
             } catch (const sqlite::SqliteError& e) {
-                raise(e, Context::Write);
+                m_connection->raiseWrite(e, Context::Write);
             }
             own.settle(rowid);
         }
@@ -598,7 +598,7 @@ private:
                 insert.step();
                 sqlite3_reset(insert.handle());
             } catch (const sqlite::SqliteError& e) {
-                raise(e, Context::Write);
+                m_connection->raiseWrite(e, Context::Write);
             }
             rowid = m_connection->db().lastInsertRowId();
             own.settle(rowid);
@@ -653,7 +653,7 @@ private:
                 change.step();
                 sqlite3_reset(change.handle());
             } catch (const sqlite::SqliteError& e) {
-                raise(e, Context::Write);
+                m_connection->raiseWrite(e, Context::Write);
             }
             own.settle(rowid);
             if (m_connection->db().changes() == 0)

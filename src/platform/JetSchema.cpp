@@ -158,11 +158,31 @@ void typeSpan(const QString& definition, qsizetype nameEnd, qsizetype& from, qsi
     }
 }
 
+// SQLite stores text as text only in a column whose declared type says CHAR, CLOB or TEXT: the Jet
+// text type names without those letters are written as their SQLite twins, so that '007' and
+// '308335.' stay text.
+QString textAffine(const QString& definition, qsizetype nameEnd)
+{
+    qsizetype from = 0;
+    qsizetype to = 0;
+    typeSpan(definition, nameEnd, from, to);
+    const QString type = definition.mid(from, to - from);
+    const QString base = type.section(QLatin1Char('('), 0, 0).trimmed().toUpper();
+    QString twin;
+    if (base == QLatin1String("STRING") || base == QLatin1String("ALPHANUMERIC")) {
+        const qsizetype size = type.indexOf(QLatin1Char('('));
+        twin = QStringLiteral("VARCHAR") + (size < 0 ? QString() : type.mid(size));
+    } else if (base == QLatin1String("MEMO") || base == QLatin1String("NOTE"))
+        twin = QStringLiteral("LONGTEXT");
+    return twin.isEmpty() ? definition : definition.left(from) + twin + definition.mid(to);
+}
+
 class Direct : public DirectDatabase
 {
 public:
     explicit Direct(std::shared_ptr<Connection> connection) : m_connection(std::move(connection)) {}
-    ~Direct() override { close(); }
+    // Not closed: what it did is rolled back when the connection goes, unless another holder commits.
+    ~Direct() override = default;
 
     void execute(const QString& jetSql) override
     {
@@ -219,6 +239,17 @@ public:
             run(QStringLiteral("DROP INDEX %1").arg(quoteIdentifier(words[2]->value)));
             return;
         }
+        if (word(0, "CREATE") && word(1, "TABLE")) {
+            CreateTable parts = splitCreateTable(translateQuery(jetSql));
+            for (QString& d : parts.definitions) {
+                qsizetype nameEnd = 0;
+                if (!definitionName(d, nameEnd).isEmpty())
+                    d = textAffine(d, nameEnd);
+            }
+            run(parts.head + QLatin1Char('(') + parts.definitions.join(QStringLiteral(", ")) + QLatin1Char(')') +
+                parts.tail);
+            return;
+        }
         run(translateQuery(jetSql));
     }
 
@@ -228,12 +259,12 @@ public:
         addColumn(table, fieldName, declaredType(type), ordinalPosition);
     }
 
-    void close() noexcept override
+    void close() override
     {
-        if (m_connection) {
-            m_connection->commit();
-            m_connection.reset();
-        }
+        if (!m_connection)
+            return;
+        const std::shared_ptr<Connection> connection = std::move(m_connection);
+        connection->commit();
     }
 
 private:
@@ -307,13 +338,14 @@ private:
             m_connection->db().exec(sql);
         } catch (const sqlite::SqliteError& e) {
             m_connection->changedBehind();
-            raise(e, Context::Definition);
+            m_connection->raiseWrite(e, Context::Definition);
         }
         m_connection->changedBehind();
     }
 
-    void alterColumn(const QString& table, const QString& column, const QString& definition)
+    void alterColumn(const QString& table, const QString& column, const QString& jetDefinition)
     {
+        const QString definition = textAffine(jetDefinition, 0);
         const auto info = requireTable(table);
         const int index = info->indexOf(column);
         if (index < 0)
@@ -358,7 +390,7 @@ private:
         const auto info = requireTable(table);
         if (info->indexOf(column) >= 0)
             raise(3191, kFieldTwice);
-        const QString added = quoteIdentifier(column) + QLatin1Char(' ') + definition;
+        const QString added = quoteIdentifier(column) + QLatin1Char(' ') + textAffine(definition, 0);
         if (ordinal < 0 || size_t(ordinal) >= info->columns.size()) {
             run(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(info->quotedName, added));
             return;
@@ -398,8 +430,9 @@ private:
         }
         std::optional<MajError> failure;
         {
-            // A failure half-way must not commit the half-built table with the writes before it.
-            Connection::HoldCommits hold(*m_connection);
+            // The rename must not look into triggers and views of other tables that name the
+            // table: they are right again once it is back under its name.
+            db.exec(QStringLiteral("PRAGMA legacy_alter_table=ON"));
             try {
                 QString createSql;
                 QStringList companions; // indexes and triggers of the table
@@ -488,9 +521,12 @@ private:
                 undo();
                 failure = e;
             }
+            db.exec(QStringLiteral("PRAGMA legacy_alter_table=OFF"));
         }
-        if (failure)
-            raise(*failure);
+        if (failure) {
+            m_connection->changedBehind();
+            m_connection->raiseWrite(*failure);
+        }
         m_connection->changedBehind();
     }
 

@@ -7,20 +7,3 @@ Q_DECLARE_LOGGING_CATEGORY(lcUi)   // maj.ui: every message box text
 Q_DECLARE_LOGGING_CATEGORY(lcStep) // maj.step: each step's start and end
 Q_DECLARE_LOGGING_CATEGORY(lcDb)   // maj.db: failures the steps absorb, database work
 Q_DECLARE_LOGGING_CATEGORY(lcNet)  // maj.net: transfers
-
-namespace maj {
-
-// Logs a step's start and end, and commits what the step wrote when it ends, however it ends.
-class StepScope
-{
-public:
-    explicit StepScope(const char* name);
-    ~StepScope();
-    StepScope(const StepScope&) = delete;
-    StepScope& operator=(const StepScope&) = delete;
-
-private:
-    const char* m_name;
-};
-
-} // namespace maj

@@ -23,6 +23,7 @@ constexpr int InvalidUseOfNull = 94;
 constexpr int PrinterError = 482;
 constexpr int NoCurrentRecord = 3021;
 constexpr int DuplicateKey = 3022;
+constexpr int DiskOrNetwork = 3043;
 constexpr int DatabaseNotFound = 3024;
 constexpr int NotAValidPath = 3044;
 constexpr int CannotOpenFile = 3051;

@@ -1,6 +1,5 @@
 #include "Ui.h"
 
-#include "Database.h"
 #include "Logging.h"
 #include "MajError.h"
 
@@ -8,14 +7,12 @@ namespace maj {
 
 void UiServices::message(const QString& text, const QString& title)
 {
-    commitPendingWrites();
     qCDebug(lcUi).noquote() << "message:" << text;
     showMessage(text, title);
 }
 
 void UiServices::endProgram()
 {
-    commitPendingWrites();
     qCDebug(lcUi) << "fin du programme";
     throw ProgramEnded{};
 }

@@ -15,8 +15,7 @@ public:
 
     static QString defaultTitle() { return QStringLiteral("Mise à jour"); }
 
-    // A modal box with an OK button and no icon. Pending database writes are committed first, so
-    // nothing written so far is lost whatever the user does while the box is open.
+    // A modal box with an OK button and no icon.
     void message(const QString& text, const QString& title = defaultTitle());
     // Hourglass (true) or default pointer (false), screen-wide.
     virtual void setBusyCursor(bool busy) = 0;
@@ -26,8 +25,8 @@ public:
     // used by waits that poll.
     virtual void waitForEvents(int ms) = 0;
 
-    // Ends the program at once: commits pending database writes, then throws ProgramEnded, which
-    // only the event-handler boundary (runHandler) catches; no later statement runs.
+    // Ends the program at once: throws ProgramEnded, which only the event-handler boundary
+    // (runHandler) catches; no later statement runs. Writes the steps did not commit are lost.
     [[noreturn]] void endProgram();
 
     // Called by runHandler once ProgramEnded reached it: the real implementation leaves the process.

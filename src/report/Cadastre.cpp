@@ -3,9 +3,9 @@
 #include "Deploy.h"
 #include "FileSystem.h"
 #include "Format.h"
-#include "Logging.h"
 #include "MajError.h"
 #include "Report.h"
+#include "Step.h"
 
 #include <QFile>
 #include <QScopeGuard>
@@ -100,61 +100,62 @@ QString nomordinateur()
 
 void cadastre(Form1Core& f)
 {
-    StepScope scope("cadastre");
     WindowModel& window = f.window;
     const auto showAtEnd = qScopeGuard([&window] { window.notify(); });
-    try {
-        window.txtconventionFontSize = 10;
-        appendSummary(window, census::introSummary());
-        const QString computerName = nomordinateur();
-        creemaj(f);
-        emptyWorkFolder();
+    // Silent: the opening goes on whatever the census could write.
+    runStep(
+        "cadastre",
+        [&] {
+            window.txtconventionFontSize = 10;
+            appendSummary(window, census::introSummary());
+            const QString computerName = nomordinateur();
+            creemaj(f);
+            emptyWorkFolder();
 
-        f.data.Data4.bind(PatDatabase, QStringLiteral("select * from parapat"));
-        const QDate today = f.clock.today();
-        census::Year current{today.year(), 0, {}};
-        census::Year previous{today.year() - 1, 0, {}};
-        f.data.Data1.bind(PatDatabase, census::yearQuery(current.year));
-        f.data.Data3.bind(PatDatabase, census::yearQuery(previous.year));
-        f.data.Data2.bind(PatDatabase, QStringLiteral("select * from dentiste"));
-        current.count = rowCount(f.data.Data1.recordset());
-        previous.count = rowCount(f.data.Data3.recordset());
+            f.data.Data4.bind(PatDatabase, QStringLiteral("select * from parapat"));
+            const QDate today = f.clock.today();
+            census::Year current{today.year(), 0, {}};
+            census::Year previous{today.year() - 1, 0, {}};
+            f.data.Data1.bind(PatDatabase, census::yearQuery(current.year));
+            f.data.Data3.bind(PatDatabase, census::yearQuery(previous.year));
+            f.data.Data2.bind(PatDatabase, QStringLiteral("select * from dentiste"));
+            current.count = rowCount(f.data.Data1.recordset());
+            previous.count = rowCount(f.data.Data3.recordset());
 
-        Recordset& settings = f.data.Data7.recordset();
-        f.settings.ReportName = enleveaccents(fmt::text(settings.field(15)));
-        // The name must stay one component of the work folder: a practice name holding a
-        // backslash or a slash would otherwise put the report elsewhere.
-        const QString fileName = census::reportFileName(f.settings.ReportName, computerName, today);
-        if (!census::isPlainFileName(fileName))
-            throw MajError(err::BadFileName);
-        ReportFile file(WorkFolder + fileName);
+            Recordset& settings = f.data.Data7.recordset();
+            f.settings.ReportName = enleveaccents(fmt::text(settings.field(15)));
+            // The name must stay one component of the work folder: a practice name holding a
+            // backslash or a slash would otherwise put the report elsewhere.
+            const QString fileName = census::reportFileName(f.settings.ReportName, computerName, today);
+            if (!census::isPlainFileName(fileName))
+                throw MajError(err::BadFileName);
+            ReportFile file(WorkFolder + fileName);
 
-        const census::Header header{f.clock.now(),
-                                    f.settings.LanguageCode,
-                                    f.data.Data4.recordset().field(3),
-                                    window.LBLSERVEURCLIENT,
-                                    computerName,
-                                    settings.field(15),
-                                    settings.field(16),
-                                    settings.field(17),
-                                    settings.field(20)};
-        file.writeLine(census::headerLine(header));
-        appendSummary(window, census::headerSummary(header));
+            const census::Header header{f.clock.now(),
+                                        f.settings.LanguageCode,
+                                        f.data.Data4.recordset().field(3),
+                                        window.LBLSERVEURCLIENT,
+                                        computerName,
+                                        settings.field(15),
+                                        settings.field(16),
+                                        settings.field(17),
+                                        settings.field(20)};
+            file.writeLine(census::headerLine(header));
+            appendSummary(window, census::headerSummary(header));
 
-        if (!f.settings.StationRole) {
-            Recordset& dentists = f.data.Data2.recordset();
-            for (auto [year, rows] : {std::pair{&previous, &f.data.Data3}, std::pair{&current, &f.data.Data1}}) {
-                file.writeLine(census::countLine(*year));
-                appendSummary(window, {census::countSummary(*year)});
-                year->dentists = listedDentists(rows->recordset(), dentists);
-                file.writeLine(census::dentistsLine(*year));
-                appendSummary(window, census::dentistsSummary(*year));
+            if (!f.settings.StationRole) {
+                Recordset& dentists = f.data.Data2.recordset();
+                for (auto [year, rows] : {std::pair{&previous, &f.data.Data3}, std::pair{&current, &f.data.Data1}}) {
+                    file.writeLine(census::countLine(*year));
+                    appendSummary(window, {census::countSummary(*year)});
+                    year->dentists = listedDentists(rows->recordset(), dentists);
+                    file.writeLine(census::dentistsLine(*year));
+                    appendSummary(window, census::dentistsSummary(*year));
+                }
             }
-        }
-        file.close();
-    } catch (const MajError& e) {
-        qCDebug(lcDb).noquote() << "cadastre:" << e.numberAndDescription();
-    }
+            file.close();
+        },
+        silently);
 }
 
 } // namespace maj

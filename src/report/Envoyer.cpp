@@ -4,6 +4,7 @@
 #include "Logging.h"
 #include "MajError.h"
 #include "Report.h"
+#include "Step.h"
 #include "Upload.h"
 
 namespace maj {
@@ -51,34 +52,36 @@ void waitForTransfer(Form1Core& f, Transfer& inet)
 
 void envoyer(Form1Core& f)
 {
-    StepScope scope("envoyer");
-    try {
-        f.data.Data1.release();
-        f.data.Data2.release();
-        f.data.Data3.release();
-        f.data.Data4.release();
-        if (!f.Inet1)
-            f.Inet1 = std::make_unique<CurlTransfer>(TransferSettings::deployment());
-        Transfer& inet = *f.Inet1;
+    // Silent: a failed upload never stops the update.
+    runStep(
+        "envoyer",
+        [&] {
+            f.data.Data1.release();
+            f.data.Data2.release();
+            f.data.Data3.release();
+            f.data.Data4.release();
+            if (!f.Inet1)
+                f.Inet1 = std::make_unique<CurlTransfer>(TransferSettings::deployment());
+            Transfer& inet = *f.Inet1;
 
-        inet.execute(upload::notificationAddress(inet.settings().webBaseUrl, f.settings.ReportName, f.window.caption));
-        waitForTransfer(f, inet);
+            inet.execute(
+                upload::notificationAddress(inet.settings().webBaseUrl, f.settings.ReportName, f.window.caption));
+            waitForTransfer(f, inet);
 
-        inet.URL = upload::ftpAddress(inet.settings());
-        inet.protocol = Transfer::Ftp;
-        inet.execute(inet.URL, QStringLiteral("cd ./SIGN/"));
-        waitForTransfer(f, inet);
+            inet.URL = upload::ftpAddress(inet.settings());
+            inet.protocol = Transfer::Ftp;
+            inet.execute(inet.URL, QStringLiteral("cd ./SIGN/"));
+            waitForTransfer(f, inet);
 
-        const QStringList reports = fs::listFiles(QStringLiteral("c:\\praxidome\\MAJ\\*.pxd"));
-        if (reports.isEmpty()) {
-            qCDebug(lcNet) << "envoyer: no report to store";
-            return;
-        }
-        inet.execute(QString(), upload::putCommand(reports.first()));
-        waitForTransfer(f, inet);
-    } catch (const MajError& e) {
-        qCDebug(lcNet).noquote() << "envoyer:" << e.numberAndDescription();
-    }
+            const QStringList reports = fs::listFiles(QStringLiteral("c:\\praxidome\\MAJ\\*.pxd"));
+            if (reports.isEmpty()) {
+                qCDebug(lcNet) << "envoyer: no report to store";
+                return;
+            }
+            inet.execute(QString(), upload::putCommand(reports.first()));
+            waitForTransfer(f, inet);
+        },
+        silently);
 }
 
 } // namespace maj

@@ -145,6 +145,11 @@ TEST_F(FoldersTest, VerstempoSavesTheFourFilesAndReleasesData7)
     f.data.Data7.recordset().edit();
     f.data.Data7.recordset().setField(61, QStringLiteral("38"));
     f.data.Data7.recordset().update();
+    // So does one made through another data source.
+    f.data.Data1.bind(kPat, "patients");
+    f.data.Data1.recordset().edit();
+    f.data.Data1.recordset().setField(QStringLiteral("NOM"), QStringLiteral("Dupond"));
+    f.data.Data1.recordset().update();
     fs::setAttributes(kExe, fs::ReadOnly);
     f.settings.BackupFolder = QStringLiteral("c:\\MAJ20265122037");
     QDir().mkpath(drive.host("MAJ20265122037"));
@@ -164,6 +169,7 @@ TEST_F(FoldersTest, VerstempoSavesTheFourFilesAndReleasesData7)
     auto q = copy.prepare("SELECT NUMERO_MAJ FROM parapat");
     ASSERT_TRUE(q.step());
     EXPECT_EQ(q.column(0).toString(), "38");
+    EXPECT_EQ(scalar(drive.host("MAJ20265122037/pat.mdb"), "SELECT NOM FROM patients"), "Dupond");
 }
 
 TEST_F(FoldersTest, VerstempoSavesEveryFileItCan)

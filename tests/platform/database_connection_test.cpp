@@ -1,7 +1,7 @@
 #include "Database.h"
-#include "Logging.h"
 #include "MajError.h"
 #include "Sqlite.h"
+#include "Step.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -110,17 +110,24 @@ TEST_F(DatabaseConnectionTest, WritesWaitForTheCommitThenStayWritten)
     rs.update();
     EXPECT_EQ(seen(QStringLiteral("SELECT LIBELLE FROM nomenclature WHERE rowid = 1")), QStringLiteral("un"));
     EXPECT_TRUE(QFile::exists(host(QStringLiteral("pat.mdb-journal"))));
-    {
-        StepScope scope("test");
-    }
+    runStep(
+        "test", [] {}, passOn); // the step boundary commits
     EXPECT_EQ(seen(QStringLiteral("SELECT LIBELLE FROM nomenclature WHERE rowid = 1")), QStringLiteral("changé"));
     EXPECT_FALSE(QFile::exists(host(QStringLiteral("pat.mdb-journal"))));
 
     rs.moveNext();
-    rs.edit();
-    rs.setField(2, QStringLiteral("avant l'échec"));
-    rs.update();
-    EXPECT_EQ(errorOf([&] { rs.findFirst(QStringLiteral("LIBELLE = 'x")); }), err::ExpressionSyntax);
+    // What a step saved before its failure stays saved.
+    int failure = 0;
+    runStep(
+        "test",
+        [&] {
+            rs.edit();
+            rs.setField(2, QStringLiteral("avant l'échec"));
+            rs.update();
+            rs.findFirst(QStringLiteral("LIBELLE = 'x"));
+        },
+        [&](const MajError& e) { failure = e.number(); });
+    EXPECT_EQ(failure, err::ExpressionSyntax);
     EXPECT_EQ(seen(QStringLiteral("SELECT LIBELLE FROM nomenclature WHERE rowid = 2")),
               QStringLiteral("avant l'échec"));
 
@@ -130,6 +137,7 @@ TEST_F(DatabaseConnectionTest, WritesWaitForTheCommitThenStayWritten)
     rs.addNew();
     rs.setField(1, QStringLiteral("5"));
     EXPECT_EQ(errorOf([&] { rs.update(); }), err::DuplicateKey);
+    commitPendingWrites();
     EXPECT_EQ(seen(QStringLiteral("SELECT count(*) FROM nomenclature WHERE \"code inami\" = '5'")),
               QStringLiteral("1"));
 }
@@ -163,6 +171,7 @@ TEST_F(DatabaseConnectionTest, AFileAnotherConnectionWritesIsLocked)
     rs.edit();
     rs.setField(2, QStringLiteral("moi"));
     EXPECT_EQ(errorOf([&] { rs.update(); }), err::CannotOpenFile);
+    commitPendingWrites(); // the step ends: its reads no longer hold the file
     other.exec(QStringLiteral("COMMIT"));
     rs.update();
     commitPendingWrites();

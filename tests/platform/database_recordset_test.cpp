@@ -421,6 +421,7 @@ TEST_F(DatabaseRecordsetTest, UniqueIndexViolationIs3022AndWritesNothing)
     rs.edit();
     rs.setField(0, QStringLiteral("172"));
     EXPECT_EQ(errorOf([&] { rs.update(); }), err::DuplicateKey);
+    commitPendingWrites();
     EXPECT_EQ(stored(QStringLiteral("SELECT group_concat(CODE || ':' || TEXTE, '|') FROM rejets")).toString(),
               QStringLiteral("100:premier|172:Code nomenclature non permis dans efac"));
 }

@@ -1,0 +1,45 @@
+#include "Step.h"
+
+#include "Database.h"
+#include "Logging.h"
+
+#include <optional>
+
+namespace maj {
+
+void silently(const MajError&) {}
+
+void passOn(const MajError& error)
+{
+    throw error;
+}
+
+void runStep(const char* name, const std::function<void()>& body, const FailureRule& onFailure, LostWrites lost)
+{
+    qCDebug(lcStep) << "début" << name;
+    Transaction writes;
+    std::optional<MajError> failure;
+    try {
+        body();
+    } catch (const MajError& e) {
+        qCDebug(lcStep) << name << e.what();
+        failure = e;
+    }
+    bool writesLost = false;
+    try {
+        writes.commit();
+    } catch (const MajError& e) {
+        qCWarning(lcStep) << name << "écritures perdues :" << e.what();
+        failure = e;
+        writesLost = true;
+    }
+    qCDebug(lcStep) << "fin" << name;
+    if (!failure)
+        return;
+    const bool dataLost = writesLost || failure->number() == err::DiskFull || failure->number() == err::DiskOrNetwork;
+    if (dataLost && lost == LostWrites::ToCaller)
+        throw *failure;
+    onFailure(*failure);
+}
+
+} // namespace maj

@@ -1,0 +1,171 @@
+#include "FaultVfs.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+
+namespace maj::test {
+
+namespace {
+
+// One fault injector at a time: SQLite's VFS callbacks carry no user data but the VFS itself.
+struct State
+{
+    sqlite3_vfs vfs{};
+    sqlite3_vfs* real = nullptr;
+    int seen = 0;
+    int failAt = 0;
+    int code = SQLITE_FULL;
+    bool fired = false;
+};
+State* g_state = nullptr;
+
+struct File
+{
+    sqlite3_file base;
+    sqlite3_file* real; // follows this struct in the same allocation
+};
+
+sqlite3_file* real(sqlite3_file* file)
+{
+    return reinterpret_cast<File*>(file)->real;
+}
+
+// True when this I/O is the one to fail.
+bool strike()
+{
+    ++g_state->seen;
+    if (g_state->failAt == 0 || g_state->seen != g_state->failAt)
+        return false;
+    g_state->fired = true;
+    return true;
+}
+
+int faultCode(int ioErr)
+{
+    return g_state->code == SQLITE_FULL ? SQLITE_FULL : ioErr;
+}
+
+int xClose(sqlite3_file* f)
+{
+    return real(f)->pMethods ? real(f)->pMethods->xClose(real(f)) : SQLITE_OK;
+}
+int xRead(sqlite3_file* f, void* p, int n, sqlite3_int64 o)
+{
+    return real(f)->pMethods->xRead(real(f), p, n, o);
+}
+int xWrite(sqlite3_file* f, const void* p, int n, sqlite3_int64 o)
+{
+    return strike() ? faultCode(SQLITE_IOERR_WRITE) : real(f)->pMethods->xWrite(real(f), p, n, o);
+}
+int xTruncate(sqlite3_file* f, sqlite3_int64 size)
+{
+    return strike() ? faultCode(SQLITE_IOERR_TRUNCATE) : real(f)->pMethods->xTruncate(real(f), size);
+}
+int xSync(sqlite3_file* f, int flags)
+{
+    return strike() ? faultCode(SQLITE_IOERR_FSYNC) : real(f)->pMethods->xSync(real(f), flags);
+}
+int xFileSize(sqlite3_file* f, sqlite3_int64* size)
+{
+    return real(f)->pMethods->xFileSize(real(f), size);
+}
+int xLock(sqlite3_file* f, int level)
+{
+    return real(f)->pMethods->xLock(real(f), level);
+}
+int xUnlock(sqlite3_file* f, int level)
+{
+    return real(f)->pMethods->xUnlock(real(f), level);
+}
+int xCheckReservedLock(sqlite3_file* f, int* out)
+{
+    return real(f)->pMethods->xCheckReservedLock(real(f), out);
+}
+int xFileControl(sqlite3_file* f, int op, void* arg)
+{
+    return real(f)->pMethods->xFileControl(real(f), op, arg);
+}
+int xSectorSize(sqlite3_file* f)
+{
+    return real(f)->pMethods->xSectorSize(real(f));
+}
+int xDeviceCharacteristics(sqlite3_file* f)
+{
+    return real(f)->pMethods->xDeviceCharacteristics(real(f));
+}
+
+// Version 1 methods only: no shared memory (the program never uses a write-ahead log) and no
+// memory mapping, so SQLite reads and writes through the methods above.
+const sqlite3_io_methods kMethods = {1,
+                                     xClose,
+                                     xRead,
+                                     xWrite,
+                                     xTruncate,
+                                     xSync,
+                                     xFileSize,
+                                     xLock,
+                                     xUnlock,
+                                     xCheckReservedLock,
+                                     xFileControl,
+                                     xSectorSize,
+                                     xDeviceCharacteristics,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr};
+
+int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags)
+{
+    auto* wrapper = reinterpret_cast<File*>(file);
+    wrapper->real = reinterpret_cast<sqlite3_file*>(wrapper + 1);
+    wrapper->base.pMethods = nullptr;
+    const int rc = g_state->real->xOpen(g_state->real, name, wrapper->real, flags, outFlags);
+    if (wrapper->real->pMethods)
+        wrapper->base.pMethods = &kMethods;
+    return rc;
+}
+
+} // namespace
+
+FaultVfs::FaultVfs()
+{
+    g_state = new State;
+    g_state->real = sqlite3_vfs_find(nullptr);
+    g_state->vfs = *g_state->real;
+    g_state->vfs.zName = "maj-fault";
+    g_state->vfs.szOsFile = int(sizeof(File)) + g_state->real->szOsFile;
+    g_state->vfs.xOpen = xOpen;
+    g_state->vfs.pNext = nullptr;
+    sqlite3_vfs_register(&g_state->vfs, 1);
+}
+
+FaultVfs::~FaultVfs()
+{
+    sqlite3_vfs_unregister(&g_state->vfs);
+    sqlite3_vfs_register(g_state->real, 1);
+    delete g_state;
+    g_state = nullptr;
+}
+
+void FaultVfs::arm(int k, Fault fault)
+{
+    g_state->seen = 0;
+    g_state->failAt = k;
+    g_state->fired = false;
+    g_state->code = fault == Fault::DiskFull ? SQLITE_FULL : SQLITE_IOERR;
+}
+
+int FaultVfs::count() const
+{
+    return g_state->seen;
+}
+
+bool FaultVfs::fired() const
+{
+    return g_state->fired;
+}
+
+} // namespace maj::test
