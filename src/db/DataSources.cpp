@@ -42,13 +42,15 @@ void voitsiouvert(Form1Core& f)
     try {
         // Fails while another process holds the database for writing: the application is running.
         fs::copyFile(kPatientDatabase, f.settings.SafetyFolder + QStringLiteral("pat.mdb"));
+        // A read-only source must not leave a copy that the next run cannot replace.
+        fs::setArchiveOnly(f.settings.SafetyFolder + QStringLiteral("pat.mdb"));
         return;
     } catch (const MajError& e) {
         qCDebug(lcDb) << "voitsiouvert:" << e.what();
     }
     f.ui.message(QStringLiteral("Praxidome semble être en fonctionnement. Veuillez fermer le programme sur tous les "
                                 "postes puis recommencer la mise à jour svp"));
-    f.ui.endProgram();
+    f.ui.endProgram(ExitStatus::ApplicationRunning);
 }
 
 bool readStationRole(Form1Core& f)

@@ -53,7 +53,7 @@ void nouveaudirectory(Form1Core& f)
         qCDebug(lcDb) << "nouveaudirectory:" << e.what();
     }
     f.ui.message(QStringLiteral("Le nouveau directory ne peut être créé ! Mise à jour impossible !"));
-    f.ui.endProgram();
+    f.ui.endProgram(ExitStatus::BackupFolder);
 }
 
 } // namespace maj

@@ -13,10 +13,11 @@ void UiServices::message(const QString& text, const QString& title)
     showMessage(text, title);
 }
 
-void UiServices::endProgram()
+void UiServices::endProgram(ExitStatus status)
 {
+    m_exitStatus = status;
     commitPendingWrites();
-    qCDebug(lcUi) << "fin du programme";
+    qCDebug(lcUi) << "fin du programme" << int(status);
     throw ProgramEnded{};
 }
 
@@ -27,10 +28,10 @@ void runHandler(UiServices& ui, const std::function<void()>& handler)
             handler();
         } catch (const MajError& e) {
             ui.message(e.numberAndDescription());
-            ui.endProgram();
+            ui.endProgram(ExitStatus::Failure);
         } catch (const std::exception& e) {
             ui.message(QString::fromLocal8Bit(e.what()));
-            ui.endProgram();
+            ui.endProgram(ExitStatus::Failure);
         }
     } catch (const ProgramEnded&) {
         ui.programEnded();
