@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "Deploy.h"
 #include "Form1.h"
 
 #include <QDir>
@@ -60,6 +61,14 @@ TEST(ExitStatus, ZeroForAnEndAskedForOrACompletedRunElseTheFailures)
         EXPECT_TRUE(ui.ended) << qPrintable(what);
         EXPECT_EQ(ui.exitStatus(), c.status) << qPrintable(what + " " + ui.messages.join('|'));
     }
+}
+
+// A step the window does not reach in this release.
+TEST(ExitStatus, MissingFoldersOfEarlierUpdates)
+{
+    test::StepFixture s;
+    s.runStep(assurability);
+    EXPECT_EQ(s.ui.exitStatus(), ExitStatus::EarlierUpdates);
 }
 
 } // namespace
