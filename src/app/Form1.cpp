@@ -113,6 +113,16 @@ void setBackground(QWidget* widget, const QColor& colour)
     widget->setAutoFillBackground(true);
 }
 
+bool beforeTheSequence(const WindowModel& w)
+{
+    return w.contractButtonsEnabled();
+}
+
+bool outsideTheSequence(const WindowModel& w)
+{
+    return !w.running;
+}
+
 QString displayed(QString text)
 {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -213,15 +223,15 @@ void Form1::buildControls()
     for (QWidget* hidden : hiddenAtStart)
         hidden->hide();
 
-    connectButton(btnimprimer, &btnimprimer_Click, true);
-    connectButton(Command2, &Command2_Click, true);
-    connectButton(Command1, &Command1_Click, true);
-    connectButton(Btnancienexe, &Btnancienexe_Click, false);
-    connectButton(btnquit, &btnquit_Click, false);
-    connectButton(btnoui, &btnoui_Click, true);
-    connectButton(btnnon, &btnnon_Click, true);
-    connectButton(btnquitter, &btnquitter_Click, false);
-    connectButton(btnbd, &btnbd_Click, false);
+    connectButton(btnimprimer, &btnimprimer_Click, &beforeTheSequence);
+    connectButton(Command2, &Command2_Click, &beforeTheSequence);
+    connectButton(Command1, &Command1_Click, &beforeTheSequence);
+    connectButton(Btnancienexe, &Btnancienexe_Click, &outsideTheSequence);
+    connectButton(btnquit, &btnquit_Click, nullptr);
+    connectButton(btnoui, &btnoui_Click, &beforeTheSequence);
+    connectButton(btnnon, &btnnon_Click, &beforeTheSequence);
+    connectButton(btnquitter, &btnquitter_Click, nullptr);
+    connectButton(btnbd, &btnbd_Click, nullptr);
 
     connect(txtconvention, &QPlainTextEdit::textChanged, this, &Form1::takeUserText);
     connect(chkXP, &QCheckBox::toggled, this, [this](bool checked) {
@@ -230,11 +240,11 @@ void Form1::buildControls()
     });
 }
 
-void Form1::connectButton(QPushButton* button, void (*handler)(Form1Core&), bool blockedWhileRunning)
+void Form1::connectButton(QPushButton* button, void (*handler)(Form1Core&), bool (*allowed)(const WindowModel&))
 {
-    connect(button, &QPushButton::clicked, this, [this, handler, blockedWhileRunning] {
-        // Disabled while the sequence runs; a click queued before that does nothing either.
-        if (blockedWhileRunning && m_core.window.running)
+    connect(button, &QPushButton::clicked, this, [this, handler, allowed] {
+        // Disabled by the model; a click queued before that does nothing either.
+        if (allowed && !allowed(m_core.window))
             return;
         handle(handler);
     });
@@ -305,9 +315,10 @@ void Form1::showModel()
     btnnon->setVisible(w.btnnonVisible);
     chkXP->setChecked(w.chkXP);
 
-    // While the sequence runs, accepting, refusing and printing do nothing.
+    // Accepting, refusing and printing only before the sequence; restoring not while it runs.
     for (QPushButton* button : {Command1, Command2, btnimprimer, btnoui, btnnon})
-        button->setEnabled(!w.running);
+        button->setEnabled(beforeTheSequence(w));
+    Btnancienexe->setEnabled(outsideTheSequence(w));
     m_showing = false;
     showProgress();
 }

@@ -48,7 +48,8 @@ private:
     void showProgress();
     void takeUserText();
     void handle(const std::function<void(Form1Core&)>& handler);
-    void connectButton(QPushButton* button, void (*handler)(Form1Core&), bool blockedWhileRunning);
+    // `allowed` (none: always) tells from the model whether a click may run the handler.
+    void connectButton(QPushButton* button, void (*handler)(Form1Core&), bool (*allowed)(const WindowModel&));
 
     Form1Core m_core;
     bool m_activated = false;

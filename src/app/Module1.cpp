@@ -52,9 +52,10 @@ void Main()
     const QString screenshots = qEnvironmentVariable("MAJ_SCREENSHOT_DIR");
     if (!screenshots.isEmpty()) {
         ui.processEvents();
-        if (!saveScreenshots(*windows, screenshots))
+        const bool saved = saveScreenshots(*windows, screenshots);
+        if (!saved)
             std::fprintf(stderr, "maj: cannot write the window pictures into %s\n", qPrintable(screenshots));
-        runHandler(ui, [] { ui.endProgram(); });
+        runHandler(ui, [saved] { ui.endProgram(saved ? ExitStatus::Completed : ExitStatus::Failure); });
     }
 }
 

@@ -31,7 +31,7 @@ void attempt(Form1Core& f, const std::function<void()>& statement)
         f.ui.message(QString::number(e.number()) + QStringLiteral(": ") + e.description() +
                      QStringLiteral(" pendant ") + QStringLiteral(" source: ") + QStringLiteral(" cible: "));
         f.ui.message(QStringLiteral("La mise à jour n'a pas été réalisée jusqu'au bout!"));
-        f.ui.endProgram();
+        f.ui.endProgram(ExitStatus::UpdateIncomplete);
     }
 }
 
@@ -54,6 +54,7 @@ public:
     explicit RunningState(WindowModel& window) : m_window(window)
     {
         m_window.running = true;
+        m_window.sequenceStarted = true;
         m_window.notify();
     }
     ~RunningState()
@@ -77,8 +78,9 @@ void Command1_Click(Form1Core& f)
 
 void btnoui_Click(Form1Core& f)
 {
-    // The upload lets the window process clicks while it waits: no second run inside the first.
-    if (f.window.running)
+    // The upload lets the window process clicks while it waits: no second run, inside the first or
+    // after it.
+    if (!f.window.contractButtonsEnabled())
         return;
     RunningState running(f.window);
 
@@ -139,8 +141,8 @@ void Command2_Click(Form1Core& f)
 
 void btnnon_Click(Form1Core& f)
 {
-    // Refusing in the middle of an update would end it half done.
-    if (f.window.running)
+    // Refusing in the middle of an update would end it half done, and after it comes too late.
+    if (!f.window.contractButtonsEnabled())
         return;
     f.ui.message(QStringLiteral("Merci d'avertir Norvix que vous souhaitez résilier la convention de mise à jour"));
     f.ui.endProgram();
@@ -158,6 +160,9 @@ void btnquitter_Click(Form1Core& f)
 
 void Btnancienexe_Click(Form1Core& f)
 {
+    // Not in the middle of an update (the upload's waits let clicks through).
+    if (f.window.running)
+        return;
     const QString installed = QStringLiteral("c:\\praxidome\\praxidome.exe");
     bool restored = false;
     // The executable in use: nothing is shown and the window stays.

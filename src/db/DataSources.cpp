@@ -43,11 +43,13 @@ void voitsiouvert(Form1Core& f)
             // The copy is the state before this run: a journal left by a crash is rolled back first.
             prepareCopy(kPatientDatabase);
             fs::copyFile(kPatientDatabase, f.settings.SafetyFolder + QStringLiteral("pat.mdb"));
+            // A read-only source must not leave a copy that the next run cannot replace.
+            fs::setArchiveOnly(f.settings.SafetyFolder + QStringLiteral("pat.mdb"));
         },
         [&](const MajError&) {
             f.ui.message(QStringLiteral("Praxidome semble être en fonctionnement. Veuillez fermer le programme sur "
                                         "tous les postes puis recommencer la mise à jour svp"));
-            f.ui.endProgram();
+            f.ui.endProgram(ExitStatus::ApplicationRunning);
         });
 }
 

@@ -56,8 +56,11 @@ public:
     bool btnouiVisible = false;
     bool btnnonVisible = false;
     bool chkXP = false;
-    // While the update sequence runs, the accept, refuse and print buttons do nothing.
+    // While the update sequence runs, the accept, refuse, print and restore buttons do nothing.
     bool running = false;
+    // A second run is not wanted: once the sequence has started, accept, refuse and print stay off.
+    bool sequenceStarted = false;
+    bool contractButtonsEnabled() const { return !running && !sequenceStarted; }
 
     // What the run shows where the contract was: the step that runs and the progress bar.
     QString stepText;

@@ -44,7 +44,7 @@ void nouveaudirectory(Form1Core& f)
         },
         [&](const MajError&) {
             f.ui.message(QStringLiteral("Le nouveau directory ne peut être créé ! Mise à jour impossible !"));
-            f.ui.endProgram();
+            f.ui.endProgram(ExitStatus::BackupFolder);
         });
 }
 

@@ -84,7 +84,7 @@ void assurability(Form1Core& f)
             // The folders come from earlier updates: without them this one cannot be completed.
             f.ui.message(QStringLiteral(
                 "Vous n'avez pas exécuté toutes les dernières mises à jour. Celle-ci ne peut donc aller au bout"));
-            f.ui.endProgram();
+            f.ui.endProgram(ExitStatus::EarlierUpdates);
         });
 }
 

@@ -1,5 +1,6 @@
 #include "CurlTransfer.h"
 
+#include "Ansi.h"
 #include "FileSystem.h"
 #include "Logging.h"
 #include "MajError.h"
@@ -76,7 +77,9 @@ struct RemoteFolder
         return path;
     }
 
-    static QByteArray escapeSegment(const QString& segment) { return segment.toUtf8().toPercentEncoding(); }
+    // From the Windows-1252 bytes, as the notification's values: the server stores the very name the
+    // page is told.
+    static QByteArray escapeSegment(const QString& segment) { return toAnsi(segment).toPercentEncoding(); }
 };
 
 // Splits a command into words at blanks; double quotes group a word holding blanks.

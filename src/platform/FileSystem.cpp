@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <atomic>
@@ -295,39 +296,100 @@ bool wildcardMatch(const QString& pattern, const QString& name)
     return p.endsWith(QLatin1String(".*")) && !n.contains(QLatin1Char('.')) && globMatch(QStringView(p).chopped(2), n);
 }
 
-// Removes the temporary copy unless it was renamed over the target.
+// Temporary copies are ".maj-copy-" and six letters or digits.
+constexpr char kCopyPrefix[] = ".maj-copy-";
+constexpr int kCopySuffixLength = 6;
+
+bool isTemporaryCopyName(const QString& name)
+{
+    return name.size() == int(sizeof kCopyPrefix) - 1 + kCopySuffixLength &&
+           name.startsWith(QLatin1String(kCopyPrefix));
+}
+
+// Deletes the temporary copies an interrupted copy left in a folder (an earlier program killed
+// between naming its copy and renaming it, or one that predates unnamed copies). A copy being
+// written holds a lock on its file and stays.
+void removeLeftoverCopies(const QString& folder)
+{
+    posix::forEachEntry(folder, [&](const QString& name, unsigned char type) {
+        if (type == DT_DIR || !isTemporaryCopyName(name))
+            return;
+        const QByteArray path = QFile::encodeName(join(folder, name));
+        posix::UniqueFd fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st;
+        if (fd && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && posix::isFreeOfLocks(fd.get()))
+            ::unlink(path.constData());
+    });
+}
+
+// The copy's data, written where an interruption leaves nothing behind: an unnamed file of the
+// target's folder (O_TMPFILE), named only to be renamed over the target at once. Where the file
+// system has no unnamed files (network shares), a named ".maj-copy-XXXXXX" file, deleted unless
+// renamed, and by the next copy into the folder if the program is killed. Either holds a lock on
+// its file while it lives, so that no other copy takes it for a leftover.
 class TempFile
 {
 public:
-    explicit TempFile(const QString& folder)
+    explicit TempFile(const QString& folder) : m_folder(QFile::encodeName(folder))
     {
-        QByteArray path = QFile::encodeName(join(folder, QStringLiteral(".maj-copy-XXXXXX")));
-        m_fd.reset(::mkostemp(path.data(), O_CLOEXEC));
-        if (!m_fd)
-            fail(posix::errorNumber(errno));
-        m_path = path;
+        m_fd.reset(::open(m_folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        if (!m_fd) {
+            QByteArray path = m_folder + '/' + kCopyPrefix + QByteArray(kCopySuffixLength, 'X');
+            m_fd.reset(::mkostemp(path.data(), O_CLOEXEC));
+            if (!m_fd)
+                fail(posix::errorNumber(errno));
+            m_path = path;
+        }
+        posix::tryLock(m_fd.get(), F_WRLCK);
     }
     ~TempFile()
     {
-        if (!m_kept)
+        if (!m_path.isEmpty() && !m_renamed)
             ::unlink(m_path.constData());
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
     int fd() const { return m_fd.get(); }
-    const QByteArray& path() const { return m_path; }
-    void closeOrFail()
+    // Replaces the target in one step; false with errno set when it could not.
+    bool renameOver(const QByteArray& target)
     {
-        if (::close(m_fd.release()) != 0)
-            fail(posix::errorNumber(errno));
+        if (m_path.isEmpty() && !link())
+            return false;
+        if (::rename(m_path.constData(), target.constData()) != 0)
+            return false;
+        m_renamed = true;
+        return true;
     }
-    void keep() { m_kept = true; }
 
 private:
+    // Names the unnamed file beside the target: through /proc, or by its descriptor (which needs
+    // a privilege) where /proc is missing.
+    bool link()
+    {
+        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd.get());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            QByteArray path = m_folder + '/' + kCopyPrefix;
+            for (int i = 0; i < kCopySuffixLength; ++i)
+                path += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
+            int rc = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW);
+            if (rc != 0 && errno == ENOENT)
+                rc = ::linkat(m_fd.get(), "", AT_FDCWD, path.constData(), AT_EMPTY_PATH);
+            if (rc == 0) {
+                m_path = path;
+                return true;
+            }
+            if (errno != EEXIST)
+                return false;
+        }
+        return false;
+    }
+
+    QByteArray m_folder;
     posix::UniqueFd m_fd;
-    QByteArray m_path;
-    bool m_kept = false;
+    QByteArray m_path; // empty while the file has no name
+    bool m_renamed = false;
 };
 
 void copyContent(int from, int to)
@@ -455,6 +517,10 @@ void copyFile(const QString& source, const QString& target)
     // part of the file (a running application, an SQLite write transaction). Held until the end.
     if (!posix::tryLock(in.get(), F_RDLCK))
         fail(err::PermissionDenied);
+    // The running application keeps the file open for writing between two writes too, holding
+    // no lock then: any other process of this machine with it open so counts as well.
+    if (posix::isOpenForWritingElsewhere(sourceStat.st_dev, sourceStat.st_ino))
+        fail(err::PermissionDenied);
 
     const QString folder = parentOf(to);
     if (!posix::isDirectory(folder))
@@ -470,6 +536,7 @@ void copyFile(const QString& source, const QString& target)
             fail(err::PermissionDenied);
     }
 
+    removeLeftoverCopies(folder);
     TempFile temp(folder);
     copyContent(in.get(), temp.fd());
     // The copy carries the source's attributes and the archive bit of a file just written.
@@ -484,10 +551,8 @@ void copyFile(const QString& source, const QString& target)
         fail(posix::errorNumber(errno));
     if (::fsync(temp.fd()) != 0)
         fail(posix::errorNumber(errno));
-    temp.closeOrFail();
-    if (::rename(temp.path().constData(), QFile::encodeName(to).constData()) != 0)
+    if (!temp.renameOver(QFile::encodeName(to)))
         failErrno(errno, to);
-    temp.keep();
     replaced.fetch_add(1, std::memory_order_relaxed);
     posix::syncFolder(folder);
 }

@@ -49,11 +49,13 @@ inline void setArchiveOnly(const QString& windowsPath)
 
 // Copies a file over another, as the Windows copy does: replaces the target, fails (75) on a
 // read-only target and (70) while another process holds the source open for writing, keeps the
-// source's modification time. Writes a temporary file beside the target and renames it over it.
-// "Held open for writing" is a POSIX write lock on the source (SQLite writers, the running
-// application): the copy holds a shared lock on it throughout. A target locked by another process
-// is refused (70) too, rather than replaced under it. The copy gets the source's read-only,
-// hidden and system attributes, plus archive. Missing source 53, missing folder 76.
+// source's modification time. Writes an unnamed file beside the target and renames it over it, so
+// that an interruption leaves no stray file (where a file system cannot, a ".maj-copy-" file that
+// the next copy into the folder removes). "Held open for writing" is any other process of this
+// machine with the source open for writing, or a POSIX write lock on it (SQLite writers, other
+// machines across a share): the copy holds a shared lock on it throughout. A target locked by
+// another process is refused (70) too, rather than replaced under it. The copy gets the source's
+// read-only, hidden and system attributes, plus archive. Missing source 53, missing folder 76.
 void copyFile(const QString& source, const QString& target);
 // Creates one folder level: an existing folder is an error (75), a missing parent too (76).
 void createFolder(const QString& windowsPath);

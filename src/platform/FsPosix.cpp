@@ -4,7 +4,10 @@
 
 #include <QFile>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -133,6 +136,78 @@ bool isLockedByOther(int fd, short type)
     if (::fcntl(fd, F_OFD_GETLK, &lock) != 0)
         return false;
     return lock.l_type != F_UNLCK;
+}
+
+bool isFreeOfLocks(int fd)
+{
+    struct flock lock = wholeFile(F_WRLCK);
+    return ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type == F_UNLCK;
+}
+
+namespace {
+
+// The access mode of an open file from its /proc/<pid>/fdinfo/<fd> text ("flags:\t0100002").
+bool writableFdInfo(const char* path)
+{
+    UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
+    if (!fd)
+        return false;
+    char text[512];
+    const ssize_t got = retry([&] { return ::read(fd.get(), text, sizeof text - 1); });
+    if (got <= 0)
+        return false;
+    text[got] = '\0';
+    const char* flags = std::strstr(text, "flags:");
+    if (!flags)
+        return false;
+    const unsigned long mode = std::strtoul(flags + 6, nullptr, 8) & O_ACCMODE;
+    return mode == O_WRONLY || mode == O_RDWR;
+}
+
+bool isNumber(const char* name)
+{
+    if (!*name)
+        return false;
+    for (; *name; ++name) {
+        if (*name < '0' || *name > '9')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool isOpenForWritingElsewhere(dev_t device, ino_t inode)
+{
+    struct DirCloser
+    {
+        void operator()(DIR* dir) const noexcept { ::closedir(dir); }
+    };
+    using Dir = std::unique_ptr<DIR, DirCloser>;
+    const Dir processes(::opendir("/proc"));
+    if (!processes)
+        return false;
+    const std::string self = std::to_string(::getpid());
+    while (const dirent* process = ::readdir(processes.get())) {
+        if (!isNumber(process->d_name) || self == process->d_name)
+            continue;
+        const std::string base = std::string("/proc/") + process->d_name;
+        const Dir descriptors(::opendir((base + "/fd").c_str()));
+        if (!descriptors)
+            continue; // ended meanwhile, or not ours to inspect
+        while (const dirent* descriptor = ::readdir(descriptors.get())) {
+            if (!isNumber(descriptor->d_name))
+                continue;
+            // stat follows the descriptor's link to the open file, renamed or deleted as it may be.
+            struct stat st;
+            if (::stat((base + "/fd/" + descriptor->d_name).c_str(), &st) != 0 || st.st_dev != device ||
+                st.st_ino != inode)
+                continue;
+            if (writableFdInfo((base + "/fdinfo/" + descriptor->d_name).c_str()))
+                return true;
+        }
+    }
+    return false;
 }
 
 void syncFolder(const QString& folder) noexcept

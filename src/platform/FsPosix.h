@@ -61,6 +61,13 @@ bool writeAll(int fd, const char* data, size_t size);
 bool tryLock(int fd, short type);
 // Whether another open file (in any process) holds a lock that conflicts with `type`.
 bool isLockedByOther(int fd, short type);
+// Whether no other open file holds any lock on the file; false also when locks cannot be tested.
+bool isFreeOfLocks(int fd);
+
+// Whether a process of this machine other than this one has the file (device and inode) open
+// for writing, idle or not: the kernel's /proc/<pid>/fd and the access mode in /proc/<pid>/fdinfo.
+// Processes this user may not inspect, and other machines sharing the file, are not seen.
+bool isOpenForWritingElsewhere(dev_t device, ino_t inode);
 
 // Makes a rename in the folder durable; failures are ignored (not every file system can).
 void syncFolder(const QString& folder) noexcept;

@@ -11,9 +11,10 @@ void UiServices::message(const QString& text, const QString& title)
     showMessage(text, title);
 }
 
-void UiServices::endProgram()
+void UiServices::endProgram(ExitStatus status)
 {
-    qCDebug(lcUi) << "fin du programme";
+    m_exitStatus = status;
+    qCDebug(lcUi) << "fin du programme" << int(status);
     throw ProgramEnded{};
 }
 
@@ -24,10 +25,10 @@ void runHandler(UiServices& ui, const std::function<void()>& handler)
             handler();
         } catch (const MajError& e) {
             ui.message(e.numberAndDescription());
-            ui.endProgram();
+            ui.endProgram(ExitStatus::Failure);
         } catch (const std::exception& e) {
             ui.message(QString::fromLocal8Bit(e.what()));
-            ui.endProgram();
+            ui.endProgram(ExitStatus::Failure);
         }
     } catch (const ProgramEnded&) {
         ui.programEnded();

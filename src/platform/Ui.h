@@ -6,6 +6,18 @@
 
 namespace maj {
 
+// The process's exit status (the README's table): 0 when the program ends as the user asked or the
+// run completed, another value for each failure that ends it.
+enum class ExitStatus : int
+{
+    Completed = 0,
+    Failure = 1,            // a failure of the opening work or of printing, or one nobody handled
+    ApplicationRunning = 2, // the patient database could not be copied aside
+    BackupFolder = 3,       // the backup folder could not be created
+    UpdateIncomplete = 4,   // the sequence's own handler stopped the run
+    EarlierUpdates = 5,     // the folders of earlier updates are missing
+};
+
 // What the steps ask of the window system. The real implementation (platform widgets) uses
 // QMessageBox, the override cursor and QCoreApplication::processEvents; tests record instead.
 class UiServices
@@ -27,18 +39,24 @@ public:
 
     // Ends the program at once: throws ProgramEnded, which only the event-handler boundary
     // (runHandler) catches; no later statement runs. Writes the steps did not commit are lost.
-    [[noreturn]] void endProgram();
+    [[noreturn]] void endProgram(ExitStatus status = ExitStatus::Completed);
+    // The status the program ends with: that of the last endProgram().
+    ExitStatus exitStatus() const { return m_exitStatus; }
 
-    // Called by runHandler once ProgramEnded reached it: the real implementation leaves the process.
+    // Called by runHandler once ProgramEnded reached it: the real implementation leaves the process
+    // with exitStatus().
     virtual void programEnded() = 0;
 
 protected:
     virtual void showMessage(const QString& text, const QString& title) = 0;
+
+private:
+    ExitStatus m_exitStatus = ExitStatus::Completed;
 };
 
 // The last boundary before Qt's event loop: runs an event handler, turns ProgramEnded into
 // ui.programEnded(), and shows anything else that escaped as "number: description" before ending
-// the program (no exception ever crosses the event loop).
+// the program with ExitStatus::Failure (no exception ever crosses the event loop).
 void runHandler(UiServices& ui, const std::function<void()>& handler);
 
 } // namespace maj

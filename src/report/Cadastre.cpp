@@ -6,7 +6,9 @@
 #include "MajError.h"
 #include "Report.h"
 #include "Step.h"
+#include "WorkFolder.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QScopeGuard>
 #include <QSysInfo>
@@ -52,10 +54,12 @@ void appendSummary(WindowModel& window, const QStringList& lines)
         window.txtconvention += QStringLiteral("\r\n") + line;
 }
 
-// Deletes every file of the work folder that carries normal attributes, read-only ones included.
-void emptyWorkFolder()
+// Deletes the files of the work folder that carry normal attributes, read-only ones included, but
+// the release's own files when it was put there and the program being run.
+void emptyWorkFolder(const QString& mediaKind)
 {
-    for (const QString& name : fs::listFiles(WorkFolder + QStringLiteral("*.*"))) {
+    const QStringList listed = fs::listFiles(WorkFolder + QStringLiteral("*.*"));
+    for (const QString& name : deploy::workFilesToDelete(listed, mediaKind, QCoreApplication::applicationFilePath())) {
         fs::setArchiveOnly(WorkFolder + name);
         fs::deleteFile(WorkFolder + name);
     }
@@ -110,7 +114,7 @@ void cadastre(Form1Core& f)
             appendSummary(window, census::introSummary());
             const QString computerName = nomordinateur();
             creemaj(f);
-            emptyWorkFolder();
+            emptyWorkFolder(f.settings.MediaKind);
 
             f.data.Data4.bind(PatDatabase, QStringLiteral("select * from parapat"));
             const QDate today = f.clock.today();

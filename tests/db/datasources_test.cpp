@@ -179,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(Holders, VoitsiouvertTest,
                          ::testing::Values(Holder{"nobody", std::nullopt, false},
                                            Holder{"WriteLock", OtherProcess::Hold::WriteLock, true},
                                            Holder{"SqliteWriter", OtherProcess::Hold::SqliteWriteTransaction, true},
-                                           Holder{"SqliteReader", OtherProcess::Hold::SqliteReadTransaction, false}),
+                                           Holder{"SqliteReader", OtherProcess::Hold::SqliteReadTransaction, true}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(DataSourcesTest, VoitsiouvertWithoutSafetyFolderEndsTheProgram)

@@ -230,6 +230,24 @@ TEST_F(ReportUpload, NotifiesThenStoresTheFirstReportInSign)
     EXPECT_FALSE(f.Inet1->stillExecuting());
 }
 
+TEST_F(ReportUpload, TheStoredNameHasTheLoginsWindows1252Bytes)
+{
+    FixtureServer web("httpserver.py", {});
+    FixtureServer ftp("ftpserver.py", {"--password", Password, "--home", "%HOME%"});
+    useServers(web.port, ftp.port);
+    f.settings.ReportName = QString::fromUtf8("Cœur");
+    drive.write(QString::fromUtf8("praxidome/MAJ/Cœur_PC_20260305.pxd"), "report");
+
+    envoyer(f);
+
+    const QByteArray login = "C\x9C"
+                             "ur";
+    EXPECT_EQ(parseRequest(web.logLines().value(0)).query.value(0).second, login);
+    const QStringList commands = ftp.logLines();
+    EXPECT_TRUE(commands.contains(QString::fromLatin1("STOR " + login + "_PC_20260305.pxd")))
+        << qPrintable(commands.join(" | "));
+}
+
 TEST_F(ReportUpload, WithoutAReportTheNotificationGoesAndNothingIsStored)
 {
     FixtureServer web("httpserver.py", {});

@@ -42,7 +42,7 @@ void QtUiServices::programEnded()
 {
     std::fflush(stdout);
     std::fflush(stderr);
-    std::_Exit(0);
+    std::_Exit(int(exitStatus()));
 }
 
 void QtUiServices::showMessage(const QString& text, const QString& title)

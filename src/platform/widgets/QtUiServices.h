@@ -15,8 +15,8 @@ public:
     void processEvents() override;
     // Sleeps in the event loop until an event arrives or `ms` milliseconds pass, processes what came.
     void waitForEvents(int ms) override;
-    // Leaves the process at once: no destructors, no clean-up (pending database writes were committed
-    // by endProgram()). Standard output and error are flushed first.
+    // Leaves the process at once with exitStatus(): no destructors, no clean-up (pending database
+    // writes were committed by endProgram()). Standard output and error are flushed first.
     [[noreturn]] void programEnded() override;
 
 protected:

@@ -1,0 +1,72 @@
+#include "WorkFolder.h"
+
+#include "FileSystem.h"
+#include "MajError.h"
+
+#include <QFileInfo>
+
+namespace maj::deploy {
+
+namespace {
+
+const QString kWorkFolder = QStringLiteral("c:\\praxidome\\MAJ");
+
+// The same folder or file whatever the spelling: empty when it cannot be resolved.
+QString canonical(const QString& hostPath)
+{
+    return QFileInfo(hostPath).canonicalFilePath();
+}
+
+QString canonicalOfWindowsPath(const QString& windowsPath)
+{
+    try {
+        return canonical(fs::hostPath(windowsPath));
+    } catch (const MajError&) {
+        return {};
+    }
+}
+
+} // namespace
+
+const QStringList& releaseFileNames()
+{
+    static const QStringList names{
+        QStringLiteral("praxidome.exe"),
+        QStringLiteral("eattest.mdb"),
+        QStringLiteral("aide.htm"),
+        QStringLiteral("MyCarenetProxy6.jar"),
+        QStringLiteral("MyCarenetProxy2.jar"),
+        QStringLiteral("truststore.jks"),
+        QStringLiteral("caCertificateKeystore.jks"),
+        QStringLiteral("tsacertificate.jks"),
+        QStringLiteral("DPSI_P1.jpg"),
+        QStringLiteral("DPSI_P2.jpg"),
+        QStringLiteral("Praxidome_ Assistance.lnk"),
+    };
+    return names;
+}
+
+bool payloadIsWorkFolder(const QString& mediaKind)
+{
+    if (mediaKind != QLatin1String("CD"))
+        return true;
+    const QString work = canonicalOfWindowsPath(kWorkFolder);
+    return !work.isEmpty() && work == canonicalOfWindowsPath(fs::currentFolder());
+}
+
+QStringList workFilesToDelete(const QStringList& listed, const QString& mediaKind, const QString& programHostPath)
+{
+    const bool holdsRelease = payloadIsWorkFolder(mediaKind);
+    const QString program = canonical(programHostPath);
+    QStringList deleted;
+    for (const QString& name : listed) {
+        if (holdsRelease && releaseFileNames().contains(name, Qt::CaseInsensitive))
+            continue;
+        if (!program.isEmpty() && canonicalOfWindowsPath(kWorkFolder + QLatin1Char('\\') + name) == program)
+            continue;
+        deleted.append(name);
+    }
+    return deleted;
+}
+
+} // namespace maj::deploy

@@ -1,0 +1,47 @@
+#include "TestSupport.h"
+#include "WorkFolder.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+using namespace maj;
+
+namespace {
+
+// Emptying the work folder keeps the release's files when the release was put there (a media
+// kind other than "CD", or started from that folder), and the program being run, always.
+TEST(WorkFolder, EmptyingKeepsTheReleasePutThereAndTheRunningProgram)
+{
+    test::TempDrive drive;
+    const QStringList listed{"aide.htm",  "DPSI_P1.jpg",   "EATTEST.MDB", "maj.exe",
+                             "notes.txt", "praxidome.exe", "r.pxd"};
+    for (const QString& name : listed)
+        drive.write("praxidome/MAJ/" + name);
+    QDir().mkpath(drive.host("CD"));
+    const QStringList others{"notes.txt", "r.pxd"};
+    const struct
+    {
+        const char* mediaKind;
+        const char* startedFrom;
+        const char* program; // the running program's path on the drive, if any
+        QStringList deleted;
+    } cases[] = {
+        {"CD", "CD", "", listed},
+        {"CD", "praxidome/MAJ", "", QStringList{"maj.exe"} + others},
+        {"", "CD", "", QStringList{"maj.exe"} + others},
+        {"CD",
+         "CD",
+         "praxidome/MAJ/maj.exe",
+         {"aide.htm", "DPSI_P1.jpg", "EATTEST.MDB", "notes.txt", "praxidome.exe", "r.pxd"}},
+        {"CD", "praxidome/MAJ", "praxidome/MAJ/maj.exe", others},
+    };
+    for (const auto& c : cases) {
+        test::CurrentFolder started(drive.host(c.startedFrom));
+        const QString program = *c.program ? drive.host(c.program) : QString();
+        EXPECT_EQ(deploy::workFilesToDelete(listed, c.mediaKind, program), c.deleted)
+            << c.mediaKind << " " << c.startedFrom << " " << c.program;
+    }
+}
+
+} // namespace
