@@ -8,7 +8,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -60,17 +59,22 @@ constexpr Placement barInContractPlace = {"pgbprogression", 720, 1140, 19215, 37
 constexpr Placement stepUnderButtons = {"lbletape", 2160, 9285, 12540, 270};
 constexpr Placement barUnderButtons = {"pgbprogression", 2160, 9585, 12540, 210};
 
-void place(QWidget* widget, const Placement& p)
+// What the window's frame adds around the client area before the window system tells (it only does
+// once the window is shown): a title bar and thin borders, on the generous side.
+constexpr QMargins frameEstimate(8, 40, 8, 8);
+
+void place(QWidget* widget, const Placement& p, double scale)
 {
-    widget->setGeometry(twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(p.width), twipsToPixels(p.height));
+    widget->setGeometry(twipsToPixels(p.left * scale), twipsToPixels(p.top * scale), twipsToPixels(p.width * scale),
+                        twipsToPixels(p.height * scale));
 }
 
 const QString designFace = QStringLiteral("MS Sans Serif");
 
-QFont designFont(double pointSize, bool bold = false)
+QFont designFont(double pointSize, double scale, bool bold = false)
 {
     QFont font(designFace);
-    font.setPointSizeF(pointSize);
+    font.setPointSizeF(pointSize * scale);
     font.setBold(bold);
     return font;
 }
@@ -130,25 +134,31 @@ QString displayed(QString text)
 
 } // namespace
 
+WindowFit fitWindow(const QRect& available, const QSize& design, const QMargins& frame)
+{
+    WindowFit fit;
+    const double room = qMin(double(available.width() - frame.left() - frame.right()) / design.width(),
+                             double(available.height() - frame.top() - frame.bottom()) / design.height());
+    fit.scale = qBound(0.1, room, 1.0);
+    // Rounded down, so that the scaled window never outgrows the room it was scaled for.
+    fit.client = QSize(int(design.width() * fit.scale), int(design.height() * fit.scale));
+    const QSize outer = fit.client.grownBy(frame);
+    fit.frameTopLeft = QPoint(available.x() + qMax(0, (available.width() - outer.width()) / 2),
+                              available.y() + qMax(0, (available.height() - outer.height()) / 2));
+    return fit;
+}
+
 Form1::Form1(UiServices& ui, Clock& clock, QWidget* parent) : QWidget(parent), m_core(ui, clock)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(applicationIcon());
-    setFont(designFont(8.25));
-    setFixedSize(twipsToPixels(clientWidth), twipsToPixels(clientHeight));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(224, 224, 224));
     setPalette(palette);
     setAutoFillBackground(true);
 
     buildControls();
-
-    // Centred on the screen; a screen smaller than the window keeps its top left corner reachable.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(qMax(area.x(), area.x() + (area.width() - width()) / 2),
-             qMax(area.y(), area.y() + (area.height() - height()) / 2));
-    }
+    fitToScreen(screen());
 
     connect(&m_core.window, &WindowModel::changed, this, &Form1::showModel);
     connect(&m_core.window, &WindowModel::progressChanged, this, &Form1::showProgress);
@@ -167,7 +177,6 @@ void Form1::buildControls()
     txtconvention->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtconvention->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     txtconvention->setTabChangesFocus(true);
-    txtconvention->setFont(designFont(m_core.window.txtconventionFontSize));
 
     btnimprimer = makeButton(this, "btnimprimer", QStringLiteral("Imprimer le contrat de maintenance"));
     Command2 = makeButton(this, "Command2", QStringLiteral("Je n'accepte pas les termes du contrat de maintenance"));
@@ -177,10 +186,8 @@ void Form1::buildControls()
 
     lbllangue = new QLabel(this);
     lbllangue->setObjectName(QStringLiteral("lbllangue"));
-    lbllangue->setFont(designFont(18));
     LBLSERVEURCLIENT = new QLabel(this);
     LBLSERVEURCLIENT->setObjectName(QStringLiteral("LBLSERVEURCLIENT"));
-    LBLSERVEURCLIENT->setFont(designFont(18, true));
     LBLSERVEURCLIENT->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     LBLSERVEURCLIENT->setWordWrap(true);
 
@@ -202,16 +209,10 @@ void Form1::buildControls()
 
     lbletape = new QLabel(this);
     lbletape->setObjectName(QStringLiteral("lbletape"));
-    lbletape->setFont(designFont(10, true));
     lbletape->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     pgbprogression = new QProgressBar(this);
     pgbprogression->setObjectName(QStringLiteral("pgbprogression"));
 
-    for (const Placement& p : placements) {
-        QWidget* widget = findChild<QWidget*>(QLatin1String(p.name), Qt::FindDirectChildrenOnly);
-        Q_ASSERT(widget);
-        place(widget, p);
-    }
     for (const char* name : tabOrderNames)
         m_tabOrder.append(findChild<QWidget*>(QLatin1String(name), Qt::FindDirectChildrenOnly));
     for (qsizetype i = 1; i < m_tabOrder.size(); ++i)
@@ -240,6 +241,33 @@ void Form1::buildControls()
     });
 }
 
+void Form1::fitToScreen(const QScreen* screen)
+{
+    const QSize design(twipsToPixels(clientWidth), twipsToPixels(clientHeight));
+    const WindowFit fit =
+        screen ? fitWindow(screen->availableGeometry(), design, frameEstimate) : WindowFit{1, design, pos()};
+    m_scale = fit.scale;
+    setFixedSize(fit.client);
+    applyScale();
+    move(fit.frameTopLeft);
+}
+
+// The design's geometry and fonts at the window's scale.
+void Form1::applyScale()
+{
+    setFont(designFont(8.25, m_scale));
+    lbllangue->setFont(designFont(18, m_scale));
+    LBLSERVEURCLIENT->setFont(designFont(18, m_scale, true));
+    lbletape->setFont(designFont(10, m_scale, true));
+    txtconvention->setFont(designFont(m_core.window.txtconventionFontSize, m_scale));
+    for (const Placement& p : placements) {
+        QWidget* widget = findChild<QWidget*>(QLatin1String(p.name), Qt::FindDirectChildrenOnly);
+        Q_ASSERT(widget);
+        place(widget, p, m_scale);
+    }
+    showProgress();
+}
+
 void Form1::connectButton(QPushButton* button, void (*handler)(Form1Core&), bool (*allowed)(const WindowModel&))
 {
     connect(button, &QPushButton::clicked, this, [this, handler, allowed] {
@@ -257,6 +285,9 @@ void Form1::handle(const std::function<void(Form1Core&)>& handler)
 
 bool Form1::showAndActivate()
 {
+    // At its first showing the window fits the screen it opens on (which may have changed since).
+    if (!m_activated)
+        fitToScreen(screen());
     show();
     if (m_activated)
         return true;
@@ -293,8 +324,8 @@ void Form1::showModel()
     lbldate->setText(w.lbldate);
     lblnumerodemaj->setText(w.lblnumerodemaj);
 
-    if (txtconvention->font().pointSizeF() != w.txtconventionFontSize)
-        txtconvention->setFont(designFont(w.txtconventionFontSize));
+    if (txtconvention->font().pointSizeF() != w.txtconventionFontSize * m_scale)
+        txtconvention->setFont(designFont(w.txtconventionFontSize, m_scale));
     if (w.txtconvention != m_shownText) {
         m_shownText = w.txtconvention;
         txtconvention->setPlainText(displayed(w.txtconvention));
@@ -330,8 +361,8 @@ void Form1::showProgress()
     const int maximum = qMax(1, w.progressMaximum);
     pgbprogression->setRange(0, maximum);
     pgbprogression->setValue(qBound(0, w.progressValue, maximum));
-    place(lbletape, w.txtconventionVisible ? stepUnderButtons : stepInContractPlace);
-    place(pgbprogression, w.txtconventionVisible ? barUnderButtons : barInContractPlace);
+    place(lbletape, w.txtconventionVisible ? stepUnderButtons : stepInContractPlace, m_scale);
+    place(pgbprogression, w.txtconventionVisible ? barUnderButtons : barInContractPlace, m_scale);
     lbletape->setVisible(w.running);
     pgbprogression->setVisible(w.running);
     // No event is processed during the steps: paint now.

@@ -3,6 +3,8 @@
 #include "Form1Core.h"
 
 #include <QList>
+#include <QMargins>
+#include <QRect>
 #include <QWidget>
 
 #include <functional>
@@ -13,8 +15,19 @@ class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QScreen;
 
 namespace maj {
+
+// How the main window opens in a screen's available area: at its design size when the area holds it
+// and its frame, otherwise scaled down as a whole; centred either way.
+struct WindowFit
+{
+    double scale = 1;
+    QSize client; // the client area
+    QPoint frameTopLeft;
+};
+WindowFit fitWindow(const QRect& available, const QSize& design, const QMargins& frame);
 
 // The main window: the widgets of Form1 over its core. The widgets show the core's WindowModel and
 // follow its signals; every button hands over to the step functions through runHandler. Each control
@@ -34,6 +47,10 @@ public:
     // ended the program.
     bool showAndActivate();
 
+    // Sizes the window for the screen it opens on and centres it there.
+    void fitToScreen(const QScreen* screen);
+    double scale() const { return m_scale; }
+
     // The named controls in their tab order.
     QList<QWidget*> tabOrder() const { return m_tabOrder; }
 
@@ -44,6 +61,7 @@ protected:
 
 private:
     void buildControls();
+    void applyScale();
     void showModel();
     void showProgress();
     void takeUserText();
@@ -52,6 +70,7 @@ private:
     void connectButton(QPushButton* button, void (*handler)(Form1Core&), bool (*allowed)(const WindowModel&));
 
     Form1Core m_core;
+    double m_scale = 1;
     bool m_activated = false;
     bool m_showing = false;
     QString m_shownText;

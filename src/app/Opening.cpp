@@ -36,7 +36,7 @@ void setRunSettings(Form1Core& f)
     f.window.lbldate = s.ReleaseDate;
     f.window.lblnumerodemaj = UpdateNumber;
     s.SafetyFolder = QStringLiteral("c:\\MAJJAN2021\\");
-    s.ReleaseNumber = QStringLiteral("8.6.8");
+    s.ReleaseNumber = QStringLiteral(MAJ_VERSION); // the project's version (CMakeLists.txt)
 
     // From the clock, not from the release date: the upload sends this caption to the maker.
     const QDate today = f.clock.today();

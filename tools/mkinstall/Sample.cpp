@@ -291,7 +291,7 @@ void layOutMedium(const Options& options, const NomenclatureTables& codes)
     const QDir medium(options.medium);
     if (!options.has(Fault::MissingEattest))
         writeNomenclature(medium.filePath(QStringLiteral("eattest.mdb")), QStringLiteral("nomen"), codes.release);
-    writeFile(medium.filePath(QStringLiteral("aide.htm")), helpPage(QStringLiteral("8.6.8"), releaseBuilt.date()),
+    writeFile(medium.filePath(QStringLiteral("aide.htm")), helpPage(QStringLiteral(MAJ_VERSION), releaseBuilt.date()),
               releaseBuilt);
     writeFile(medium.filePath(QStringLiteral("MyCarenetProxy6.jar")),
               jar(QStringLiteral("MyCarenetProxy6"), QStringLiteral("6.3.1"), releaseBuilt), releaseBuilt);
@@ -302,7 +302,7 @@ void layOutMedium(const Options& options, const NomenclatureTables& codes)
     writeFile(medium.filePath(QStringLiteral("DPSI_P1.jpg")), formImage(1, 2021), releaseBuilt);
     writeFile(medium.filePath(QStringLiteral("DPSI_P2.jpg")), formImage(2, 2021), releaseBuilt);
     writeFile(medium.filePath(QStringLiteral("praxidome.exe")),
-              executable(QStringLiteral("8.6.8"), releaseBuilt.date()), releaseBuilt);
+              executable(QStringLiteral(MAJ_VERSION), releaseBuilt.date()), releaseBuilt);
     writeFile(medium.filePath(QStringLiteral("Praxidome_ Assistance.lnk")), shortcut(), releaseBuilt);
 }
 

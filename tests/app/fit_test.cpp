@@ -1,0 +1,80 @@
+#include "AppTestSupport.h"
+#include "Form1.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+using namespace maj;
+
+namespace {
+
+TEST(WindowFit, DesignSizeWhereItFitsWithItsFrameScaledDownAsAWholeElsewhere)
+{
+    const QSize design(1370, 659);
+    const QMargins frame(8, 40, 8, 8);
+    const struct
+    {
+        QRect available;
+        double scale;
+    } cases[] = {
+        {{0, 0, 1920, 1080}, 1},
+        {{0, 0, 1386, 707}, 1}, // exactly the window and its frame
+        {{0, 0, 1385, 707}, 1369.0 / 1370},
+        {{0, 27, 1366, 741}, 1350.0 / 1370}, // a laptop screen under a top panel
+        {{1920, 0, 1280, 720}, 1264.0 / 1370},
+        {{0, 0, 1024, 768}, 1008.0 / 1370},
+        {{0, 0, 1920, 600}, 552.0 / 659},
+    };
+    for (const auto& c : cases) {
+        const WindowFit fit = fitWindow(c.available, design, frame);
+        const QRect outer(fit.frameTopLeft, fit.client.grownBy(frame));
+        SCOPED_TRACE(testing::Message() << c.available.width() << "x" << c.available.height());
+        EXPECT_DOUBLE_EQ(fit.scale, c.scale);
+        EXPECT_EQ(fit.client, QSize(int(1370 * c.scale), int(659 * c.scale)));
+        EXPECT_TRUE(c.available.contains(outer));
+        EXPECT_LE(qAbs((outer.left() - c.available.left()) - (c.available.right() - outer.right())), 1) << "centred";
+        EXPECT_LE(qAbs((outer.top() - c.available.top()) - (c.available.bottom() - outer.bottom())), 1) << "centred";
+    }
+}
+
+// The offscreen screens of tests/support/screens.json: the main window opened on each, as the
+// program opens it, shows every control inside the screen.
+TEST(WindowFit, EveryControlInsideTheScreenTheWindowOpensOn)
+{
+    const struct
+    {
+        const char* screen;
+        bool scaled;
+    } cases[] = {{"wide", false}, {"hd", true}, {"xga", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.screen);
+        QScreen* screen = nullptr;
+        for (QScreen* s : QGuiApplication::screens())
+            screen = s->name() == QLatin1String(c.screen) ? s : screen;
+        ASSERT_NE(screen, nullptr) << "the offscreen platform did not read tests/support/screens.json";
+        test::TempDrive drive;
+        test::makeInstallation(drive, false);
+        test::RecordingUi ui;
+        test::FixedClock clock;
+        Form1 form(ui, clock);
+        form.setScreen(screen);
+        ASSERT_TRUE(form.showAndActivate()) << ui.messages.join(QLatin1Char('|')).toStdString();
+
+        const QRect area = screen->availableGeometry();
+        EXPECT_EQ(form.scale() < 1, c.scaled) << form.scale();
+        EXPECT_TRUE(area.contains(form.frameGeometry()));
+        for (const QWidget* control : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect onScreen(control->mapToGlobal(QPoint(0, 0)), control->size());
+            EXPECT_TRUE(area.contains(onScreen)) << control->objectName().toStdString();
+        }
+        // Scaled as a whole: the controls keep their design proportions.
+        const QWidget* contract = form.findChild<QWidget*>(QStringLiteral("txtconvention"));
+        EXPECT_NEAR(contract->width(), 19215 / 15.0 * form.scale(), 1);
+        EXPECT_NEAR(contract->x(), 720 / 15.0 * form.scale(), 1);
+        EXPECT_NEAR(form.font().pointSizeF(), 8.25 * form.scale(), 0.01);
+    }
+}
+
+} // namespace
