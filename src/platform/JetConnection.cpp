@@ -51,12 +51,6 @@ QString argText(sqlite3_value* value)
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value));
 }
 
-void resultText(sqlite3_context* context, const QString& text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-}
-
 // The date a value of a query stands for: stored text, a date as typed, or a day count.
 QDateTime argDate(sqlite3_value* value)
 {
@@ -78,202 +72,35 @@ QDateTime argDate(sqlite3_value* value)
     }
 }
 
-// A part of a date stored in its own form ("yyyy-MM-dd" or "yyyy-MM-dd HH:mm:ss") read straight
+// The year of a date stored in its own form ("yyyy-MM-dd" or "yyyy-MM-dd HH:mm:ss") read straight
 // from the text: the census runs year() over every treatment, and building a QDateTime (which
 // asks the time zone) per row made it many times slower than the query around it.
-bool storedDatePart(sqlite3_value* value, int part, int& result)
+bool storedYear(sqlite3_value* value, int& year)
 {
-    if (sqlite3_value_type(value) != SQLITE_TEXT)
+    if (sqlite3_value_type(value) != SQLITE_TEXT || sqlite3_value_bytes(value) < 10)
         return false;
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    const QLatin1StringView text(reinterpret_cast<const char*>(sqlite3_value_text(value)), 10);
+    const QDate date = QDate::fromString(text, Qt::ISODate);
     const int size = sqlite3_value_bytes(value);
-    const auto digits = [&](int from, int count, int& out) {
-        out = 0;
-        for (int i = from; i < from + count; ++i) {
-            if (i >= size || text[i] < '0' || text[i] > '9')
-                return false;
-            out = out * 10 + (text[i] - '0');
-        }
-        return true;
-    };
-    int year = 0, month = 0, day = 0;
-    if (size < 10 || text[4] != '-' || text[7] != '-' || !digits(0, 4, year) || !digits(5, 2, month) ||
-        !digits(8, 2, day) || !QDate::isValid(year, month, day))
+    if (!date.isValid() || (size > 10 && text.data()[10] != ' '))
         return false;
-    if (part <= 2) {
-        result = part == 0 ? year : part == 1 ? month : day;
-        return size == 10 || text[10] == ' ';
-    }
-    if (size == 10) {
-        result = 0;
-        return true;
-    }
-    int hour = 0, minute = 0, second = 0;
-    if (size != 19 || text[10] != ' ' || text[13] != ':' || text[16] != ':' || !digits(11, 2, hour) ||
-        !digits(14, 2, minute) || !digits(17, 2, second))
-        return false;
-    result = part == 3 ? hour : part == 4 ? minute : second;
+    year = date.year();
     return true;
 }
 
-template <int Part> void datePart(sqlite3_context* context, int, sqlite3_value** args)
+// year(date), the one date function the census's query calls.
+void yearOf(sqlite3_context* context, int, sqlite3_value** args)
 {
-    int fast = 0;
-    if (storedDatePart(args[0], Part, fast)) {
-        sqlite3_result_int(context, fast);
+    int year = 0;
+    if (storedYear(args[0], year)) {
+        sqlite3_result_int(context, year);
         return;
     }
     const QDateTime dt = argDate(args[0]);
-    if (!dt.isValid()) {
-        sqlite3_result_null(context);
-        return;
-    }
-    int part = 0;
-    switch (Part) {
-    case 0:
-        part = dt.date().year();
-        break;
-    case 1:
-        part = dt.date().month();
-        break;
-    case 2:
-        part = dt.date().day();
-        break;
-    case 3:
-        part = dt.time().hour();
-        break;
-    case 4:
-        part = dt.time().minute();
-        break;
-    default:
-        part = dt.time().second();
-        break;
-    }
-    sqlite3_result_int(context, part);
-}
-
-template <bool Upper> void changeCase(sqlite3_context* context, int, sqlite3_value** args)
-{
-    if (sqlite3_value_type(args[0]) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
-    }
-    const QString text = argText(args[0]);
-    resultText(context, Upper ? text.toUpper() : text.toLower());
-}
-
-void length(sqlite3_context* context, int, sqlite3_value** args)
-{
-    if (sqlite3_value_type(args[0]) == SQLITE_NULL)
-        sqlite3_result_null(context);
+    if (dt.isValid())
+        sqlite3_result_int(context, dt.date().year());
     else
-        sqlite3_result_int64(context, argText(args[0]).size());
-}
-
-// left(s, n), right(s, n), mid(s, start[, n]) with a start counted from 1.
-template <int Which> void substring(sqlite3_context* context, int argc, sqlite3_value** args)
-{
-    if (sqlite3_value_type(args[0]) == SQLITE_NULL) {
         sqlite3_result_null(context);
-        return;
-    }
-    const QString text = argText(args[0]);
-    const qint64 n = sqlite3_value_int64(args[1]);
-    if ((Which != 2 && n < 0) || (Which == 2 && n < 1)) {
-        sqlite3_result_error(context, "invalid argument", -1);
-        return;
-    }
-    if (Which == 0)
-        resultText(context, text.left(n));
-    else if (Which == 1)
-        resultText(context, text.right(n));
-    else
-        resultText(context,
-                   argc > 2 ? text.mid(n - 1, qMax<qint64>(0, sqlite3_value_int64(args[2]))) : text.mid(n - 1));
-}
-
-void nz(sqlite3_context* context, int argc, sqlite3_value** args)
-{
-    if (sqlite3_value_type(args[0]) != SQLITE_NULL)
-        sqlite3_result_value(context, args[0]);
-    else if (argc > 1)
-        sqlite3_result_value(context, args[1]);
-    else
-        sqlite3_result_int(context, 0);
-}
-
-// The old engine's wildcards: * any run, ? one character, # one digit, [a-z] [!a-z] a class.
-bool likeMatch(QStringView pattern, QStringView text)
-{
-    qsizetype p = 0;
-    qsizetype t = 0;
-    qsizetype starP = -1;
-    qsizetype starT = 0;
-    while (t < text.size()) {
-        bool advanced = false;
-        if (p < pattern.size()) {
-            const QChar pc = pattern[p];
-            if (pc == QLatin1Char('*')) {
-                starP = p++;
-                starT = t;
-                continue;
-            }
-            if (pc == QLatin1Char('?') || (pc == QLatin1Char('#') && text[t].isDigit())) {
-                ++p;
-                ++t;
-                advanced = true;
-            } else if (pc == QLatin1Char('[')) {
-                const qsizetype close = pattern.indexOf(QLatin1Char(']'), p + 1);
-                if (close > p) {
-                    QStringView set = pattern.mid(p + 1, close - p - 1);
-                    const bool negate = set.startsWith(QLatin1Char('!'));
-                    if (negate)
-                        set = set.mid(1);
-                    bool in = false;
-                    const QChar c = text[t].toCaseFolded();
-                    for (qsizetype i = 0; i < set.size(); ++i) {
-                        if (i + 2 < set.size() && set[i + 1] == QLatin1Char('-')) {
-                            in = in || (c >= set[i].toCaseFolded() && c <= set[i + 2].toCaseFolded());
-                            i += 2;
-                        } else {
-                            in = in || c == set[i].toCaseFolded();
-                        }
-                    }
-                    if (in != negate) {
-                        p = close + 1;
-                        ++t;
-                        advanced = true;
-                    }
-                } else if (text[t] == QLatin1Char('[')) {
-                    ++p;
-                    ++t;
-                    advanced = true;
-                }
-            } else if (pc != QLatin1Char('#') && pc.toCaseFolded() == text[t].toCaseFolded()) {
-                ++p;
-                ++t;
-                advanced = true;
-            }
-        }
-        if (advanced)
-            continue;
-        if (starP < 0)
-            return false;
-        p = starP + 1;
-        t = ++starT;
-    }
-    while (p < pattern.size() && pattern[p] == QLatin1Char('*'))
-        ++p;
-    return p == pattern.size();
-}
-
-void like(sqlite3_context* context, int, sqlite3_value** args)
-{
-    if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
-    }
-    sqlite3_result_int(context, likeMatch(argText(args[0]), argText(args[1])) ? 1 : 0);
 }
 
 int compareNoCase(void*, int lengthA, const void* a, int lengthB, const void* b)
@@ -379,23 +206,7 @@ void Connection::registerFunctions()
     sqlite3* db = m_db.handle();
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     sqlite3_create_collation(db, "JETNOCASE", SQLITE_UTF16, nullptr, &compareNoCase);
-    sqlite3_create_function(db, "year", 1, flags, nullptr, &datePart<0>, nullptr, nullptr);
-    sqlite3_create_function(db, "month", 1, flags, nullptr, &datePart<1>, nullptr, nullptr);
-    sqlite3_create_function(db, "day", 1, flags, nullptr, &datePart<2>, nullptr, nullptr);
-    sqlite3_create_function(db, "hour", 1, flags, nullptr, &datePart<3>, nullptr, nullptr);
-    sqlite3_create_function(db, "minute", 1, flags, nullptr, &datePart<4>, nullptr, nullptr);
-    sqlite3_create_function(db, "second", 1, flags, nullptr, &datePart<5>, nullptr, nullptr);
-    sqlite3_create_function(db, "ucase", 1, flags, nullptr, &changeCase<true>, nullptr, nullptr);
-    sqlite3_create_function(db, "lcase", 1, flags, nullptr, &changeCase<false>, nullptr, nullptr);
-    sqlite3_create_function(db, "len", 1, flags, nullptr, &length, nullptr, nullptr);
-    sqlite3_create_function(db, "left", 2, flags, nullptr, &substring<0>, nullptr, nullptr);
-    sqlite3_create_function(db, "right", 2, flags, nullptr, &substring<1>, nullptr, nullptr);
-    sqlite3_create_function(db, "mid", 2, flags, nullptr, &substring<2>, nullptr, nullptr);
-    sqlite3_create_function(db, "mid", 3, flags, nullptr, &substring<2>, nullptr, nullptr);
-    sqlite3_create_function(db, "nz", 1, flags, nullptr, &nz, nullptr, nullptr);
-    sqlite3_create_function(db, "nz", 2, flags, nullptr, &nz, nullptr, nullptr);
-    // The LIKE operator with the old engine's wildcards and letter case ignored.
-    sqlite3_create_function(db, "like", 2, flags, nullptr, &like, nullptr, nullptr);
+    sqlite3_create_function(db, "year", 1, flags, nullptr, &yearOf, nullptr, nullptr);
 }
 
 QString foldKey(QString text)
