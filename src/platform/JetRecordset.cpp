@@ -3,6 +3,8 @@
 #include "JetSql.h"
 #include "JetTypes.h"
 
+#include <QStringEncoder>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -88,34 +90,9 @@ protected:
 // UTF-16 to UTF-8 into a buffer that keeps its capacity from row to row.
 void encodeUtf8(const QString& text, QByteArray& buffer)
 {
-    buffer.resize(text.size() * 3);
-    char* out = buffer.data();
-    const char16_t* in = reinterpret_cast<const char16_t*>(text.utf16());
-    const qsizetype n = text.size();
-    qsizetype o = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        char32_t c = in[i];
-        if (c >= 0xd800 && c < 0xdc00 && i + 1 < n && in[i + 1] >= 0xdc00 && in[i + 1] < 0xe000)
-            c = 0x10000 + ((c - 0xd800) << 10) + (in[++i] - 0xdc00);
-        else if (c >= 0xd800 && c < 0xe000)
-            c = 0xfffd; // a lone surrogate
-        if (c < 0x80) {
-            out[o++] = char(c);
-        } else if (c < 0x800) {
-            out[o++] = char(0xc0 | (c >> 6));
-            out[o++] = char(0x80 | (c & 0x3f));
-        } else if (c < 0x10000) {
-            out[o++] = char(0xe0 | (c >> 12));
-            out[o++] = char(0x80 | ((c >> 6) & 0x3f));
-            out[o++] = char(0x80 | (c & 0x3f));
-        } else {
-            out[o++] = char(0xf0 | (c >> 18));
-            out[o++] = char(0x80 | ((c >> 12) & 0x3f));
-            out[o++] = char(0x80 | ((c >> 6) & 0x3f));
-            out[o++] = char(0x80 | (c & 0x3f));
-        }
-    }
-    buffer.truncate(o);
+    QStringEncoder encoder(QStringConverter::Utf8);
+    buffer.resize(encoder.requiredSpace(text.size()));
+    buffer.truncate(encoder.appendToBuffer(buffer.data(), text) - buffer.constData());
 }
 
 // A value as toStored() gives it (null, text, whole or floating number), bound without the

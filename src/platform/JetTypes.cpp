@@ -168,19 +168,6 @@ bool isIntegral(const QVariant& value)
     }
 }
 
-int digits(QStringView text, int from, int count, bool& ok)
-{
-    int value = 0;
-    for (int i = from; i < from + count; ++i) {
-        if (i >= text.size() || !text[i].isDigit()) {
-            ok = false;
-            return 0;
-        }
-        value = value * 10 + text[i].digitValue();
-    }
-    return value;
-}
-
 // "HH:mm", "HH:mm:ss"; an empty text is midnight.
 bool parseTime(const QString& text, QTime& out)
 {
@@ -318,43 +305,13 @@ QString storedDate(const QDateTime& dateTime)
 bool parseStoredParts(const QString& text, QDate& dateOut, QTime& timeOut)
 {
     const QStringView t(text);
-    if (t.size() < 10 || t[4] != QLatin1Char('-') || t[7] != QLatin1Char('-'))
+    if (t.size() < 10)
         return false;
-    bool ok = true;
-    const int year = digits(t, 0, 4, ok);
-    const int month = digits(t, 5, 2, ok);
-    const int day = digits(t, 8, 2, ok);
-    if (!ok)
+    const QDate date = QDate::fromString(t.left(10), Qt::ISODate);
+    if (!date.isValid() || (t.size() > 10 && t[10] != QLatin1Char(' ') && t[10] != QLatin1Char('T')))
         return false;
-    const QDate date(year, month, day);
-    if (!date.isValid())
-        return false;
-    if (t.size() == 10) {
-        dateOut = date;
-        timeOut = QTime(0, 0);
-        return true;
-    }
-    if (t.size() < 16 || (t[10] != QLatin1Char(' ') && t[10] != QLatin1Char('T')) || t[13] != QLatin1Char(':'))
-        return false;
-    const int hour = digits(t, 11, 2, ok);
-    const int minute = digits(t, 14, 2, ok);
-    int second = 0;
-    int ms = 0;
-    qsizetype end = 16;
-    if (t.size() >= 19 && t[16] == QLatin1Char(':')) {
-        second = digits(t, 17, 2, ok);
-        end = 19;
-        if (t.size() > 20 && t[19] == QLatin1Char('.')) {
-            int scale = 100;
-            for (end = 20; end < t.size() && t[end].isDigit(); ++end) {
-                ms += t[end].digitValue() * scale;
-                scale /= 10;
-            }
-        }
-    }
-    if (!ok || end != t.size())
-        return false;
-    const QTime time(hour, minute, second, ms);
+    // Hours and minutes, then optional seconds and milliseconds.
+    const QTime time = t.size() == 10 ? QTime(0, 0) : QTime::fromString(t.mid(11), Qt::ISODateWithMs);
     if (!time.isValid())
         return false;
     dateOut = date;
