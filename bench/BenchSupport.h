@@ -2,7 +2,7 @@
 
 // What the benchmarks share: the application's schema files and the timing of their runs.
 
-#include "Sqlite.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QFile>
 #include <QString>

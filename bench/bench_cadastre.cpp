@@ -10,11 +10,11 @@
 // engine costs beyond plain text work.
 
 #include "BenchSupport.h"
-#include "Census.h"
-#include "Form1Core.h"
-#include "Report.h"
-#include "Sqlite.h"
-#include "Ui.h"
+#include "app/core/Form1Core.h"
+#include "platform/Ui.h"
+#include "platform/jet/Sqlite.h"
+#include "report/Census.h"
+#include "report/Report.h"
 
 #include <QDir>
 #include <QFile>

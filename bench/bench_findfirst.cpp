@@ -12,9 +12,9 @@
 // MAJ_BENCH_ROWS changes the size (for profiling); the target is measured at 100,000.
 
 #include "BenchSupport.h"
-#include "Database.h"
-#include "MajError.h"
-#include "Sqlite.h"
+#include "platform/MajError.h"
+#include "platform/jet/Database.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

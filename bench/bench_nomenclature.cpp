@@ -10,13 +10,13 @@
 // BY are taken five times in turn, each on a fresh connection, and their medians compared.
 
 #include "BenchSupport.h"
-#include "Database.h"
-#include "Form1Core.h"
-#include "MajError.h"
-#include "Nomenclature.h"
-#include "NomenclatureRecord.h"
-#include "Sqlite.h"
-#include "Ui.h"
+#include "app/core/Form1Core.h"
+#include "nomenclature/Nomenclature.h"
+#include "nomenclature/NomenclatureRecord.h"
+#include "platform/MajError.h"
+#include "platform/Ui.h"
+#include "platform/jet/Database.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QCoreApplication>
 #include <QDir>

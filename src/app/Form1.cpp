@@ -1,10 +1,10 @@
-#include "Form1.h"
+#include "app/Form1.h"
 
-#include "AppIcon.h"
-#include "DbSteps.h"
-#include "Nomenclature.h"
-#include "Opening.h"
-#include "Sequence.h"
+#include "app/AppIcon.h"
+#include "app/Opening.h"
+#include "app/Sequence.h"
+#include "db/DbSteps.h"
+#include "nomenclature/Nomenclature.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

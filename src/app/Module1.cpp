@@ -1,6 +1,6 @@
-#include "Module1.h"
+#include "app/Module1.h"
 
-#include "QtUiServices.h"
+#include "platform/widgets/QtUiServices.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Form1.h"
-#include "frmsplash.h"
+#include "app/Form1.h"
+#include "app/frmsplash.h"
 
 #include <QPointer>
 

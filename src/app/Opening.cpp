@@ -1,13 +1,13 @@
-#include "Opening.h"
+#include "app/Opening.h"
 
-#include "DbSteps.h"
-#include "Deploy.h"
-#include "FileSystem.h"
-#include "Format.h"
-#include "MajError.h"
-#include "Printing.h"
-#include "Report.h"
-#include "Step.h"
+#include "app/core/Step.h"
+#include "db/DbSteps.h"
+#include "deploy/Deploy.h"
+#include "platform/FileSystem.h"
+#include "platform/Format.h"
+#include "platform/MajError.h"
+#include "platform/widgets/Printing.h"
+#include "report/Report.h"
 
 namespace maj {
 

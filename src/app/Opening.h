@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Form1Core.h"
+#include "app/core/Form1Core.h"
 
 // The main window's opening work and the contract text, without widgets.
 namespace maj {

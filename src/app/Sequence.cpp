@@ -1,13 +1,13 @@
-#include "Sequence.h"
+#include "app/Sequence.h"
 
-#include "DbSteps.h"
-#include "Deploy.h"
-#include "FileSystem.h"
-#include "Logging.h"
-#include "MajError.h"
-#include "Nomenclature.h"
-#include "Report.h"
-#include "Step.h"
+#include "app/core/Step.h"
+#include "db/DbSteps.h"
+#include "deploy/Deploy.h"
+#include "nomenclature/Nomenclature.h"
+#include "platform/FileSystem.h"
+#include "platform/Logging.h"
+#include "platform/MajError.h"
+#include "report/Report.h"
 
 #include <functional>
 #include <vector>

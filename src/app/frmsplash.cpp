@@ -1,6 +1,6 @@
-#include "frmsplash.h"
+#include "app/frmsplash.h"
 
-#include "AppIcon.h"
+#include "app/AppIcon.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -1,4 +1,4 @@
-#include "Module1.h"
+#include "app/Module1.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
-#include "DbSteps.h"
+#include "db/DbSteps.h"
 
-#include "FileSystem.h"
-#include "MajError.h"
-#include "Step.h"
+#include "app/core/Step.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
 
 namespace maj {
 

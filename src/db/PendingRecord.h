@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Database.h"
-#include "Logging.h"
-#include "MajError.h"
+#include "platform/Logging.h"
+#include "platform/MajError.h"
+#include "platform/jet/Database.h"
 
 namespace maj {
 

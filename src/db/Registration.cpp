@@ -1,9 +1,9 @@
-#include "DbSteps.h"
+#include "db/DbSteps.h"
 
-#include "FileSystem.h"
-#include "MajError.h"
-#include "PendingRecord.h"
-#include "Step.h"
+#include "app/core/Step.h"
+#include "db/PendingRecord.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
 
 #include <optional>
 

@@ -1,8 +1,8 @@
-#include "DbSteps.h"
+#include "db/DbSteps.h"
 
-#include "MajError.h"
-#include "PendingRecord.h"
-#include "Step.h"
+#include "app/core/Step.h"
+#include "db/PendingRecord.h"
+#include "platform/MajError.h"
 
 namespace maj {
 

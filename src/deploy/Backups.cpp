@@ -1,9 +1,9 @@
-#include "Deploy.h"
+#include "deploy/Deploy.h"
 
-#include "FileSystem.h"
-#include "Files.h"
-#include "MajError.h"
-#include "Step.h"
+#include "app/core/Step.h"
+#include "deploy/Files.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
 
 namespace maj {
 

@@ -1,8 +1,8 @@
-#include "Files.h"
+#include "deploy/Files.h"
 
-#include "Database.h"
-#include "FileSystem.h"
-#include "MajError.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
+#include "platform/jet/Database.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
-#include "Deploy.h"
+#include "deploy/Deploy.h"
 
-#include "FileSystem.h"
-#include "MajError.h"
-#include "Step.h"
+#include "app/core/Step.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
 
 namespace maj {
 

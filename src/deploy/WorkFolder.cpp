@@ -1,7 +1,7 @@
-#include "WorkFolder.h"
+#include "deploy/WorkFolder.h"
 
-#include "FileSystem.h"
-#include "MajError.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
 
 #include <QFileInfo>
 

@@ -1,9 +1,9 @@
-#include "Nomenclature.h"
+#include "nomenclature/Nomenclature.h"
 
-#include "MajError.h"
-#include "NomenclatureRecord.h"
-#include "Step.h"
-#include "StepSupport.h"
+#include "app/core/Step.h"
+#include "nomenclature/NomenclatureRecord.h"
+#include "nomenclature/StepSupport.h"
+#include "platform/MajError.h"
 
 namespace maj {
 

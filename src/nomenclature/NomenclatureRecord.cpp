@@ -1,4 +1,4 @@
-#include "NomenclatureRecord.h"
+#include "nomenclature/NomenclatureRecord.h"
 
 #include <QStringBuilder>
 

@@ -1,8 +1,8 @@
-#include "Nomenclature.h"
+#include "nomenclature/Nomenclature.h"
 
-#include "MajError.h"
-#include "NomenclatureRecord.h"
-#include "Step.h"
+#include "app/core/Step.h"
+#include "nomenclature/NomenclatureRecord.h"
+#include "platform/MajError.h"
 
 namespace maj {
 

@@ -1,8 +1,8 @@
-#include "Nomenclature.h"
+#include "nomenclature/Nomenclature.h"
 
-#include "MajError.h"
-#include "Step.h"
-#include "StepSupport.h"
+#include "app/core/Step.h"
+#include "nomenclature/StepSupport.h"
+#include "platform/MajError.h"
 
 namespace maj {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Database.h"
-#include "MajError.h"
+#include "platform/MajError.h"
+#include "platform/jet/Database.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "Ansi.h"
+#include "platform/Ansi.h"
 
 #include <cerrno>
 #include <iconv.h>

@@ -1,9 +1,9 @@
-#include "CurlTransfer.h"
+#include "platform/CurlTransfer.h"
 
-#include "Ansi.h"
-#include "FileSystem.h"
-#include "Logging.h"
-#include "MajError.h"
+#include "platform/Ansi.h"
+#include "platform/FileSystem.h"
+#include "platform/Logging.h"
+#include "platform/MajError.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "FileSystem.h"
+#include "platform/FileSystem.h"
 
-#include "FsPosix.h"
-#include "MajError.h"
+#include "platform/FsPosix.h"
+#include "platform/MajError.h"
 
 #include <QDir>
 #include <QFile>

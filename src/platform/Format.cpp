@@ -1,4 +1,4 @@
-#include "Format.h"
+#include "platform/Format.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "FsPosix.h"
+#include "platform/FsPosix.h"
 
-#include "MajError.h"
+#include "platform/MajError.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "Logging.h"
+#include "platform/Logging.h"
 
 Q_LOGGING_CATEGORY(lcUi, "maj.ui", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcStep, "maj.step", QtWarningMsg)

@@ -1,4 +1,4 @@
-#include "MajError.h"
+#include "platform/MajError.h"
 
 #include <QHash>
 

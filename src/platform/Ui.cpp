@@ -1,7 +1,7 @@
-#include "Ui.h"
+#include "platform/Ui.h"
 
-#include "Logging.h"
-#include "MajError.h"
+#include "platform/Logging.h"
+#include "platform/MajError.h"
 
 namespace maj {
 

@@ -1,12 +1,12 @@
-#include "Ansi.h"
-#include "Census.h"
-#include "Deploy.h"
-#include "FileSystem.h"
-#include "Format.h"
-#include "MajError.h"
-#include "Report.h"
-#include "Step.h"
-#include "WorkFolder.h"
+#include "app/core/Step.h"
+#include "deploy/Deploy.h"
+#include "deploy/WorkFolder.h"
+#include "platform/Ansi.h"
+#include "platform/FileSystem.h"
+#include "platform/Format.h"
+#include "platform/MajError.h"
+#include "report/Census.h"
+#include "report/Report.h"
 
 #include <QCoreApplication>
 #include <QFile>

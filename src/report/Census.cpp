@@ -1,6 +1,6 @@
-#include "Census.h"
+#include "report/Census.h"
 
-#include "Format.h"
+#include "platform/Format.h"
 
 namespace maj::census {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Database.h"
+#include "platform/jet/Database.h"
 
 #include <QDate>
 #include <QDateTime>

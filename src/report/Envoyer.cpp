@@ -1,11 +1,11 @@
-#include "Ansi.h"
-#include "CurlTransfer.h"
-#include "FileSystem.h"
-#include "Logging.h"
-#include "MajError.h"
-#include "Report.h"
-#include "Step.h"
-#include "Upload.h"
+#include "app/core/Step.h"
+#include "platform/Ansi.h"
+#include "platform/CurlTransfer.h"
+#include "platform/FileSystem.h"
+#include "platform/Logging.h"
+#include "platform/MajError.h"
+#include "report/Report.h"
+#include "report/Upload.h"
 
 namespace maj {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Transfer.h"
+#include "platform/Transfer.h"
 
 #include <QString>
 

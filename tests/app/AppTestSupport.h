@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -1,5 +1,5 @@
 #include "AppTestSupport.h"
-#include "Opening.h"
+#include "app/Opening.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "AppTestSupport.h"
-#include "Deploy.h"
-#include "Form1.h"
+#include "app/Form1.h"
+#include "deploy/Deploy.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "AppTestSupport.h"
-#include "Form1.h"
+#include "app/Form1.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "AppTestSupport.h"
-#include "Form1.h"
-#include "Opening.h"
+#include "app/Form1.h"
+#include "app/Opening.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "AppTestSupport.h"
-#include "Form1.h"
-#include "Opening.h"
-#include "Printing.h"
+#include "app/Form1.h"
+#include "app/Opening.h"
+#include "platform/widgets/Printing.h"
 
 #include <QCoreApplication>
 #include <QDir>

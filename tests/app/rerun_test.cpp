@@ -1,6 +1,6 @@
 #include "AppTestSupport.h"
-#include "Form1.h"
-#include "Sequence.h"
+#include "app/Form1.h"
+#include "app/Sequence.h"
 
 #include <QPushButton>
 

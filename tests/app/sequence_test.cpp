@@ -1,11 +1,11 @@
-#include "CurlTransfer.h"
-#include "DbSteps.h"
-#include "Deploy.h"
-#include "FileSystem.h"
-#include "MajError.h"
-#include "Sequence.h"
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "app/Sequence.h"
+#include "db/DbSteps.h"
+#include "deploy/Deploy.h"
+#include "platform/CurlTransfer.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "AppTestSupport.h"
-#include "Module1.h"
+#include "app/Module1.h"
 
 #include <QApplication>
 #include <QFrame>

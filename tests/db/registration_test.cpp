@@ -1,6 +1,6 @@
-#include "DbSteps.h"
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "db/DbSteps.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QFile>
 

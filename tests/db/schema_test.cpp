@@ -1,7 +1,7 @@
-#include "DbSteps.h"
-#include "MajError.h"
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "db/DbSteps.h"
+#include "platform/MajError.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "DbSteps.h"
-#include "FileSystem.h"
-#include "FsPosix.h"
 #include "TestSupport.h"
+#include "db/DbSteps.h"
+#include "platform/FileSystem.h"
+#include "platform/FsPosix.h"
 
 #include <QDir>
 #include <QFile>

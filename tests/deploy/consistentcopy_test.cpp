@@ -1,10 +1,10 @@
 // Copies of a database that a crash left with a hot journal beside it: the safety copy and the
 // backup hold the database as it was before the interrupted transaction, not a mix.
 
-#include "DbSteps.h"
-#include "Deploy.h"
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "db/DbSteps.h"
+#include "deploy/Deploy.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QFile>

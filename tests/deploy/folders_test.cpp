@@ -1,7 +1,7 @@
-#include "Deploy.h"
-#include "FileSystem.h"
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "deploy/Deploy.h"
+#include "platform/FileSystem.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "Deploy.h"
-#include "FileSystem.h"
-#include "MajError.h"
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "deploy/Deploy.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QFile>

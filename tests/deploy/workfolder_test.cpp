@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "WorkFolder.h"
+#include "deploy/WorkFolder.h"
 
 #include <QDir>
 

@@ -3,11 +3,11 @@
 // Shared by the tariff code tests: a drive c: with the installation's databases, the main window
 // core, and rows written and read through the engine.
 
-#include "Database.h"
-#include "Form1Core.h"
-#include "MajError.h"
-#include "Nomenclature.h"
 #include "TestSupport.h"
+#include "app/core/Form1Core.h"
+#include "nomenclature/Nomenclature.h"
+#include "platform/MajError.h"
+#include "platform/jet/Database.h"
 
 #include <QDateTime>
 #include <QList>

@@ -2,10 +2,10 @@
 // up to the number of I/Os the step makes: the files stay sound, each row and definition is the one
 // before or the one after the step, and a run that shows no failure has lost nothing.
 
-#include "DbSteps.h"
 #include "FaultVfs.h"
 #include "NomenTest.h"
-#include "Sqlite.h"
+#include "db/DbSteps.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QMap>

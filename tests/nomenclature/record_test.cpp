@@ -1,5 +1,5 @@
 #include "NomenTest.h"
-#include "NomenclatureRecord.h"
+#include "nomenclature/NomenclatureRecord.h"
 
 using namespace maj;
 using namespace maj::nomen;

@@ -1,5 +1,5 @@
 #include "NomenTest.h"
-#include "Sqlite.h"
+#include "platform/jet/Sqlite.h"
 
 using namespace maj;
 using namespace maj::test;

@@ -1,8 +1,8 @@
-#include "Database.h"
-#include "MajError.h"
-#include "Sqlite.h"
-#include "Step.h"
 #include "TestSupport.h"
+#include "app/core/Step.h"
+#include "platform/MajError.h"
+#include "platform/jet/Database.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "Database.h"
-#include "MajError.h"
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "platform/MajError.h"
+#include "platform/jet/Database.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 

@@ -1,8 +1,8 @@
-#include "Database.h"
-#include "FileSystem.h"
-#include "MajError.h"
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
+#include "platform/jet/Database.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QFile>

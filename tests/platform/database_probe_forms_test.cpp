@@ -1,4 +1,4 @@
-#include "JetSql.h"
+#include "platform/jet/JetSql.h"
 
 #include <gtest/gtest.h>
 

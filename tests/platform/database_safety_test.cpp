@@ -2,11 +2,11 @@
 // rebuilt tables keep the triggers and views of other tables working, and a commit that fails is
 // a failure the caller sees, with the writes rolled back.
 
-#include "Database.h"
 #include "FaultVfs.h"
-#include "MajError.h"
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "platform/MajError.h"
+#include "platform/jet/Database.h"
+#include "platform/jet/Sqlite.h"
 
 #include <gtest/gtest.h>
 

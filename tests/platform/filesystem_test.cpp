@@ -1,7 +1,7 @@
-#include "FileSystem.h"
-#include "MajError.h"
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "FileSystem.h"
-#include "FsPosix.h"
 #include "TestSupport.h"
+#include "platform/FileSystem.h"
+#include "platform/FsPosix.h"
 
 #include <QDir>
 

@@ -1,5 +1,5 @@
-#include "MajError.h"
-#include "Printing.h"
+#include "platform/MajError.h"
+#include "platform/widgets/Printing.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>

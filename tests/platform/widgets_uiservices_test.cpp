@@ -1,4 +1,4 @@
-#include "QtUiServices.h"
+#include "platform/widgets/QtUiServices.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,9 +1,9 @@
-#include "Census.h"
-#include "FileSystem.h"
-#include "Format.h"
-#include "Report.h"
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "platform/FileSystem.h"
+#include "platform/Format.h"
+#include "platform/jet/Sqlite.h"
+#include "report/Census.h"
+#include "report/Report.h"
 
 #include <QDir>
 #include <QDirIterator>

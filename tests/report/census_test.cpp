@@ -1,8 +1,8 @@
-#include "Ansi.h"
-#include "Census.h"
-#include "Format.h"
-#include "Report.h"
-#include "Upload.h"
+#include "platform/Ansi.h"
+#include "platform/Format.h"
+#include "report/Census.h"
+#include "report/Report.h"
+#include "report/Upload.h"
 
 #include <gtest/gtest.h>
 

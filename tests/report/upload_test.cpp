@@ -1,8 +1,8 @@
-#include "CurlTransfer.h"
-#include "FileSystem.h"
-#include "MajError.h"
-#include "Report.h"
 #include "TestSupport.h"
+#include "platform/CurlTransfer.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
+#include "report/Report.h"
 
 #include <QDir>
 #include <QElapsedTimer>

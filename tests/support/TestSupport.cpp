@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "MajError.h"
-#include "Sqlite.h"
+#include "platform/MajError.h"
+#include "platform/jet/Sqlite.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Clock.h"
-#include "Form1Core.h"
-#include "Ui.h"
+#include "app/core/Form1Core.h"
+#include "platform/Clock.h"
+#include "platform/Ui.h"
 
 #include <QString>
 #include <QStringList>

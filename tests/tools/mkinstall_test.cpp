@@ -1,6 +1,6 @@
 #include "Sample.h"
-#include "Sqlite.h"
 #include "TestSupport.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QFile>

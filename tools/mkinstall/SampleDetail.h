@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Sample.h"
-#include "Sqlite.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDateTime>
 #include <QVariantMap>

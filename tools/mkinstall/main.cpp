@@ -1,5 +1,5 @@
 #include "Sample.h"
-#include "Sqlite.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "Printing.h"
+#include "platform/widgets/Printing.h"
 
-#include "MajError.h"
+#include "platform/MajError.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>

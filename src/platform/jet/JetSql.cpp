@@ -1,7 +1,7 @@
-#include "JetSql.h"
+#include "platform/jet/JetSql.h"
 
-#include "JetConnection.h"
-#include "JetTypes.h"
+#include "platform/jet/JetConnection.h"
+#include "platform/jet/JetTypes.h"
 
 #include <QRegularExpression>
 #include <QSet>

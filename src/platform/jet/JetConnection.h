@@ -1,8 +1,8 @@
 #pragma once
 
-#include "JetTypes.h"
-#include "MajError.h"
-#include "Sqlite.h"
+#include "platform/MajError.h"
+#include "platform/jet/JetTypes.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QHash>
 #include <QString>

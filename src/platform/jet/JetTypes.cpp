@@ -1,7 +1,7 @@
-#include "JetTypes.h"
+#include "platform/jet/JetTypes.h"
 
-#include "JetConnection.h"
-#include "MajError.h"
+#include "platform/MajError.h"
+#include "platform/jet/JetConnection.h"
 
 #include <QHash>
 #include <QLocale>

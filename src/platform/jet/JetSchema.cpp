@@ -1,8 +1,8 @@
-#include "JetSchema.h"
+#include "platform/jet/JetSchema.h"
 
-#include "JetSql.h"
-#include "JetTypes.h"
-#include "Logging.h"
+#include "platform/Logging.h"
+#include "platform/jet/JetSql.h"
+#include "platform/jet/JetTypes.h"
 
 #include <sqlite3.h>
 

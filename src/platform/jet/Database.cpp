@@ -1,10 +1,10 @@
-#include "Database.h"
+#include "platform/jet/Database.h"
 
-#include "FileSystem.h"
-#include "JetConnection.h"
-#include "JetRecordset.h"
-#include "JetSchema.h"
-#include "Logging.h"
+#include "platform/FileSystem.h"
+#include "platform/Logging.h"
+#include "platform/jet/JetConnection.h"
+#include "platform/jet/JetRecordset.h"
+#include "platform/jet/JetSchema.h"
 
 #include <QFileInfo>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Clock.h"
-#include "Database.h"
-#include "Transfer.h"
-#include "Ui.h"
+#include "platform/Clock.h"
+#include "platform/Transfer.h"
+#include "platform/Ui.h"
+#include "platform/jet/Database.h"
 
 #include <QElapsedTimer>
 #include <QObject>

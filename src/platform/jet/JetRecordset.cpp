@@ -1,7 +1,7 @@
-#include "JetRecordset.h"
+#include "platform/jet/JetRecordset.h"
 
-#include "JetSql.h"
-#include "JetTypes.h"
+#include "platform/jet/JetSql.h"
+#include "platform/jet/JetTypes.h"
 
 #include <QStringEncoder>
 

@@ -1,4 +1,4 @@
-#include "Sqlite.h"
+#include "platform/jet/Sqlite.h"
 
 #include <QDateTime>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MajError.h"
+#include "platform/MajError.h"
 
 #include <functional>
 

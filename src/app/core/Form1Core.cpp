@@ -1,4 +1,4 @@
-#include "Form1Core.h"
+#include "app/core/Form1Core.h"
 
 namespace maj {
 

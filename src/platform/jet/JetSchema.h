@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Database.h"
-#include "JetConnection.h"
+#include "platform/jet/Database.h"
+#include "platform/jet/JetConnection.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
-#include "JetConnection.h"
+#include "platform/jet/JetConnection.h"
 
-#include "FileSystem.h"
-#include "JetTypes.h"
-#include "Logging.h"
+#include "platform/FileSystem.h"
+#include "platform/Logging.h"
+#include "platform/jet/JetTypes.h"
 
 #include <QDir>
 #include <QFile>

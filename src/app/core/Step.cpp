@@ -1,7 +1,7 @@
-#include "Step.h"
+#include "app/core/Step.h"
 
-#include "Database.h"
-#include "Logging.h"
+#include "platform/Logging.h"
+#include "platform/jet/Database.h"
 
 #include <optional>
 
