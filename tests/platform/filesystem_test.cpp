@@ -65,6 +65,8 @@ TEST(FsPathMapping, WindowsPathsFindHostFilesWhateverTheirCase)
     drive.write("praxidome/parametres.mdb");
     drive.write("praxidome/Aide/aide.htm");
     QDir().mkpath(drive.host("praxidome/MAJ"));
+    for (const char* name : {"Note.txt", "note.TXT", "NOTE.txt"})
+        drive.write(QStringLiteral("praxidome/Cas/") + name);
     test::CurrentFolder here(drive.host("praxidome"));
 
     const struct
@@ -76,6 +78,9 @@ TEST(FsPathMapping, WindowsPathsFindHostFilesWhateverTheirCase)
         {R"(c:\PRAXIDOME\aide\AIDE.HTM)", drive.host("praxidome/Aide/aide.htm")},
         {R"(c:\praxidome\maj\Cabinet_Dupont.pxd)", drive.host("praxidome/MAJ/Cabinet_Dupont.pxd")},
         {R"(c:\praxidome\Nouveau\Sous\Fichier.TXT)", drive.host("praxidome/Nouveau/Sous/Fichier.TXT")},
+        // Names that differ only by letter case: the exact spelling, else the first in sorted order.
+        {R"(c:\praxidome\cas\Note.txt)", drive.host("praxidome/Cas/Note.txt")},
+        {R"(c:\praxidome\cas\note.txt)", drive.host("praxidome/Cas/NOTE.txt")},
         {R"(c:\praxidome\\\pat.mdb)", drive.host("praxidome/pat.mdb")},
         {R"(c:\praxidome\.\aide\..\pat.mdb)", drive.host("praxidome/pat.mdb")},
         {R"(c:\..\..\etc\passwd)", drive.host("etc/passwd")},
