@@ -19,14 +19,14 @@ namespace {
 TEST(AcceptButton, ClientRunShowsItsStepsThenEnds)
 {
     test::TempDrive drive;
-    test::makeInstallation(drive, true);
+    test::installPractice(drive, true);
     test::RecordingUi ui;
     test::FixedClock clock;
     Form1 form(ui, clock);
     ASSERT_TRUE(form.showAndActivate()) << ui.messages.join(QLatin1Char('|')).toStdString();
     form.core().window.chkXP = true;
     form.core().window.notify();
-    ASSERT_TRUE(form.findChild<QCheckBox*>(QStringLiteral("chkXP"))->isChecked());
+    ASSERT_TRUE(form.findChild<QCheckBox*>("chkXP")->isChecked());
 
     struct Seen
     {
@@ -35,29 +35,28 @@ TEST(AcceptButton, ClientRunShowsItsStepsThenEnds)
         int value = -1, maximum = -1;
     } seen;
     ui.onMessage = [&](const QString& text) {
-        if (text != QStringLiteral("Mise à jour effectuée!"))
+        if (text != "Mise à jour effectuée!")
             return;
-        seen.stepShown = form.findChild<QLabel*>(QStringLiteral("lbletape"))->isVisible();
-        seen.step = form.findChild<QLabel*>(QStringLiteral("lbletape"))->text();
-        seen.contractShown = form.findChild<QWidget*>(QStringLiteral("txtconvention"))->isVisible();
-        seen.acceptEnabled = form.findChild<QWidget*>(QStringLiteral("Command1"))->isEnabled();
-        const auto* bar = form.findChild<QProgressBar*>(QStringLiteral("pgbprogression"));
+        seen.stepShown = form.findChild<QLabel*>("lbletape")->isVisible();
+        seen.step = form.findChild<QLabel*>("lbletape")->text();
+        seen.contractShown = form.findChild<QWidget*>("txtconvention")->isVisible();
+        seen.acceptEnabled = form.findChild<QWidget*>("Command1")->isEnabled();
+        const auto* bar = form.findChild<QProgressBar*>("pgbprogression");
         seen.value = bar->value();
         seen.maximum = bar->maximum();
     };
-    form.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    form.findChild<QPushButton*>("Command1")->click();
 
     EXPECT_TRUE(ui.ended);
-    EXPECT_TRUE(ui.messages.contains(QStringLiteral("Mise à jour effectuée!")))
-        << ui.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(ui.messages.contains("Mise à jour effectuée!")) << ui.messages.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(seen.stepShown);
-    EXPECT_EQ(seen.step, QStringLiteral("Mise à jour effectuée!"));
+    EXPECT_EQ(seen.step, "Mise à jour effectuée!");
     EXPECT_FALSE(seen.contractShown);
     EXPECT_FALSE(seen.acceptEnabled);
     EXPECT_GT(seen.maximum, 0);
     EXPECT_EQ(seen.value, seen.maximum);
     // The run saved the application's files into a time-stamped backup folder.
-    EXPECT_FALSE(QDir(drive.host()).entryList({QStringLiteral("MAJ2*")}, QDir::Dirs).isEmpty());
+    EXPECT_FALSE(QDir(drive.host()).entryList({"MAJ2*"}, QDir::Dirs).isEmpty());
 }
 
 } // namespace
