@@ -99,6 +99,7 @@ struct Failure
     const char* made;    // relative to the drive
     QStringList messages;
     bool ends;
+    const char* kept = nullptr; // a file deployed before the failure, relative to the drive
 };
 
 const QString kNotSaved = " n'a pas été trouvé ou n'a pu être sauvegardé";
@@ -140,13 +141,15 @@ const Failure kFailures[] = {
      "",
      {standardDescription(err::PathNotFound) + " pendant copie c:\\CD\\truststore.jks",
       "Vous n'avez pas exécuté toutes les dernières mises à jour. Celle-ci ne peut donc aller au bout"},
-     true},
+     true,
+     "praxidome/ASSURABILITY/MyCarenetProxy2.jar"},
     {"copierformulaires",
      copierformulaires,
      "CD/DPSI_P2.jpg",
      "",
      {"Un ou des formulaires n'ont pas pu être copiés ! (Voir antivirus)"},
-     false},
+     false,
+     "praxidome/FORMULAIRES/DPSI_P1.jpg"},
     {"copieraccourci",
      copieraccourci,
      "CD/Praxidome_ Assistance.lnk",
@@ -173,6 +176,9 @@ TEST_P(FailureTest, ShowsItsMessage)
         QDir(removed).removeRecursively();
     runStep(GetParam().step);
     EXPECT_EQ(ui.messages, GetParam().messages);
+    if (GetParam().kept) {
+        EXPECT_EQ(drive.read(GetParam().kept), "release " + QFileInfo(GetParam().kept).fileName().toUtf8());
+    }
     EXPECT_EQ(ui.ended, GetParam().ends);
     for (const QString& title : ui.titles)
         EXPECT_EQ(title, "Mise à jour");
@@ -180,23 +186,6 @@ TEST_P(FailureTest, ShowsItsMessage)
 
 INSTANTIATE_TEST_SUITE_P(Steps, FailureTest, ::testing::ValuesIn(kFailures),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
-
-TEST_F(SupportFilesTest, AssurabilityWithoutItsSubfoldersDeploysTheJarOnly)
-{
-    QDir(drive.host("praxidome/ASSURABILITY/P12")).removeRecursively();
-    runStep(assurability);
-    EXPECT_TRUE(ui.ended);
-    EXPECT_EQ(drive.read("praxidome/ASSURABILITY/MyCarenetProxy2.jar"), "release MyCarenetProxy2.jar");
-    EXPECT_FALSE(QFileInfo(drive.host("praxidome/ASSURABILITY/P12")).exists());
-}
-
-TEST_F(SupportFilesTest, CopierformulairesKeepsTheFormCopiedBeforeAFailure)
-{
-    QFile::remove(drive.host("CD/DPSI_P2.jpg"));
-    runStep(copierformulaires);
-    EXPECT_EQ(drive.read("praxidome/FORMULAIRES/DPSI_P1.jpg"), "release DPSI_P1.jpg");
-    EXPECT_FALSE(QFile::exists(drive.host("praxidome/FORMULAIRES/DPSI_P2.jpg")));
-}
 
 TEST_F(SupportFilesTest, CreerformulairesThenCopierformulaires)
 {
