@@ -2,6 +2,7 @@
 #include "Form1.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -151,6 +152,41 @@ TEST(Form1Window, UserEditsReachTheModel)
     // Showing the model again leaves the edited text as it is.
     w.model().notify();
     EXPECT_EQ(text->toPlainText(), "  un\n  deux\n  trois fois");
+}
+
+// A client workstation's run through the window's accept button, the transfer control marked
+// missing (no upload): the window shows the steps as they run, then the program ends.
+TEST(AcceptButton, ClientRunShowsItsStepsThenEnds)
+{
+    test::TempDrive drive;
+    test::installPractice(drive, true);
+    test::RecordingUi ui;
+    test::FixedClock clock;
+    Form1 form(ui, clock);
+    ASSERT_TRUE(form.showAndActivate()) << ui.messages.join(QLatin1Char('|')).toStdString();
+    form.core().window.chkXP = true;
+    form.core().window.notify();
+    ASSERT_TRUE(form.findChild<QCheckBox*>("chkXP")->isChecked());
+
+    QString seen; // the window when the end of the update is told
+    ui.onMessage = [&](const QString& text) {
+        const auto* step = form.findChild<QLabel*>("lbletape");
+        const auto* bar = form.findChild<QProgressBar*>("pgbprogression");
+        if (text == "Mise à jour effectuée!")
+            seen = QStringLiteral("%1 shown: %2, contract shown: %3, accept enabled: %4, %5/%6")
+                       .arg(step->text())
+                       .arg(step->isVisible())
+                       .arg(form.findChild<QWidget*>("txtconvention")->isVisible())
+                       .arg(form.findChild<QWidget*>("Command1")->isEnabled())
+                       .arg(bar->value())
+                       .arg(bar->maximum());
+    };
+    form.findChild<QPushButton*>("Command1")->click();
+
+    EXPECT_TRUE(ui.ended);
+    EXPECT_EQ(seen, "Mise à jour effectuée! shown: 1, contract shown: 0, accept enabled: 0, 5/5");
+    // The run saved the application's files into a time-stamped backup folder.
+    EXPECT_FALSE(QDir(drive.host()).entryList({"MAJ2*"}, QDir::Dirs).isEmpty());
 }
 
 } // namespace
