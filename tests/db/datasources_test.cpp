@@ -99,42 +99,23 @@ TEST_F(DataSourcesTest, VoitsiouvertWithoutSafetyFolderEndsTheProgram)
     EXPECT_TRUE(ui.ended);
 }
 
-struct Station
-{
-    const char* name;
-    QVariant value;
-    bool client;
-};
-
-class StationRoleTest : public DataSourcesTest, public ::testing::WithParamInterface<Station>
-{
-};
-
-TEST_P(StationRoleTest, ReadFromTheSettingsRecord)
+// Only the first settings record counts; CLIENT in any letter case and with blanks around marks a
+// client workstation.
+TEST_F(DataSourcesTest, StationRoleFromTheFirstSettingsRecord)
 {
     const QString parametres = drive.host("praxidome/parametres.mdb");
     createDatabase(parametres, "parametres");
-    {
-        sqlite::Connection db(parametres, sqlite::Connection::Mode::ReadWrite);
-        auto insert = db.prepare("INSERT INTO parapat (ID, STATION) VALUES (?, ?)");
-        insert.bind(1, 1);
-        insert.bind(2, GetParam().value);
-        insert.step();
-        // Only the first record counts.
-        auto second = db.prepare("INSERT INTO parapat (ID, STATION) VALUES (2, 'CLIENT')");
-        second.step();
+    exec(parametres, "INSERT INTO parapat (ID) VALUES (1); INSERT INTO parapat (ID, STATION) VALUES (2, 'CLIENT')");
+    const std::pair<const char*, bool> stations[] = {{"'CLIENT'", true},   {"' client '", true}, {"NULL", false},
+                                                     {"'SERVEUR'", false}, {"''", false},        {"'CLIENTS'", false}};
+    for (const auto& [station, client] : stations) {
+        f.data.Data7.release();
+        exec(parametres, QStringLiteral("UPDATE parapat SET STATION = %1 WHERE ID = 1").arg(station));
+        bindAtLoad(f);
+        ASSERT_TRUE(f.data.Data7.isOpen());
+        EXPECT_EQ(readStationRole(f), client) << station;
     }
-    bindAtLoad(f);
-    ASSERT_TRUE(f.data.Data7.isOpen());
-    EXPECT_EQ(readStationRole(f), GetParam().client);
 }
-
-INSTANTIATE_TEST_SUITE_P(Values, StationRoleTest,
-                         ::testing::Values(Station{"Client", "CLIENT", true},
-                                           Station{"LowerCaseWithBlanks", " client ", true},
-                                           Station{"Null", QVariant(), false}, Station{"Server", "SERVEUR", false},
-                                           Station{"Empty", "", false}, Station{"Longer", "CLIENTS", false}),
-                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(DataSourcesTest, SettingsDatabaseMissingFailsWhenTheRecordIsRead)
 {
