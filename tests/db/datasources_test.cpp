@@ -123,12 +123,7 @@ TEST_F(DataSourcesTest, SettingsDatabaseMissingFailsWhenTheRecordIsRead)
     bindAtLoad(f);
     EXPECT_TRUE(ui.messages.isEmpty());
     EXPECT_FALSE(f.data.Data7.isOpen());
-    try {
-        readStationRole(f);
-        ADD_FAILURE() << "no failure";
-    } catch (const MajError& e) {
-        EXPECT_EQ(e.number(), err::DatabaseNotFound);
-    }
+    EXPECT_EQ(errorOf([&] { readStationRole(f); }), err::DatabaseNotFound);
 }
 
 } // namespace

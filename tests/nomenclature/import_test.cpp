@@ -1,5 +1,4 @@
 #include "NomenTest.h"
-#include "Sqlite.h"
 
 using namespace maj;
 using namespace maj::test;
@@ -14,8 +13,7 @@ struct Import : NomenFixture
     Import() { createAll(); }
     void uniqueIndex(const QString& column) const
     {
-        sqlite::Connection db(host(patPath), sqlite::Connection::Mode::ReadWrite);
-        db.exec(QStringLiteral("CREATE UNIQUE INDEX test_unique ON nomenclature(\"%1\")").arg(column));
+        exec(host(patPath), QStringLiteral("CREATE UNIQUE INDEX test_unique ON nomenclature(\"%1\")").arg(column));
     }
 };
 
@@ -96,12 +94,7 @@ TEST(Nouv, AnEmptyReleaseTableFailsToTheCaller)
 {
     Import t;
     t.bindForImport();
-    try {
-        nouv(t.f);
-        FAIL() << "no failure";
-    } catch (const MajError& e) {
-        EXPECT_EQ(e.number(), err::NoCurrentRecord);
-    }
+    EXPECT_EQ(errorOf([&] { nouv(t.f); }), err::NoCurrentRecord);
     EXPECT_TRUE(t.ui.messages.isEmpty());
 }
 

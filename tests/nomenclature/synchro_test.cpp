@@ -1,5 +1,4 @@
 #include "NomenTest.h"
-#include "Sqlite.h"
 
 using namespace maj;
 using namespace maj::test;
@@ -56,10 +55,7 @@ TEST(Synchrotrajet, AFailureKeepsTheRowsSavedBefore)
 {
     NomenFixture t;
     t.createAll();
-    {
-        sqlite::Connection db(t.host(trajPath), sqlite::Connection::Mode::ReadWrite);
-        db.exec("CREATE UNIQUE INDEX test_unique ON nomenclature(ABREVIATION)");
-    }
+    exec(t.host(trajPath), "CREATE UNIQUE INDEX test_unique ON nomenclature(ABREVIATION)");
     t.addRows(patPath, nomenclature, {codeRow("A", "301000"), codeRow("A", "301001"), codeRow("C", "301002")});
     synchrotrajet(t.f);
     t.f.data.Data1.release();
