@@ -251,7 +251,7 @@ TEST_F(DatabaseRecordsetTest, PendingChangesNeedAnEditAndAreDroppedByMoves)
 
     rs.addNew();
     rs.setField(1, "1");
-    rs.addNew(); // a second start drops the first
+    rs.addNew();                             // a second start drops the first
     EXPECT_EQ(rs.field(5), QVariant(false)); // a new row holds the declared defaults
     EXPECT_FALSE(rs.field(1).isValid());
     rs.setField(1, "2");
