@@ -7,23 +7,9 @@
 #include <QTimer>
 
 #include <functional>
-#include <ostream>
 
-// What the window tests share: an installation on a temporary drive, and waits in the event loop.
+// What the window tests share: waits in the event loop.
 namespace maj::test {
-
-// The application's folder with its patient and settings databases; the settings record marks a
-// client workstation or the server.
-inline void makeInstallation(const TempDrive& drive, bool client)
-{
-    createDatabase(drive.host(QStringLiteral("praxidome/pat.mdb")), QStringLiteral("pat"));
-    createDatabase(drive.host(QStringLiteral("praxidome/parametres.mdb")), QStringLiteral("parametres"));
-    sqlite::Connection settings(drive.host(QStringLiteral("praxidome/parametres.mdb")),
-                                sqlite::Connection::Mode::ReadWrite);
-    settings.exec(QStringLiteral("INSERT INTO parapat (ID, LANGUE, NOM_CABINET, STATION) VALUES (1, 'FR', "
-                                 "'Cabinet Dupont', '%1')")
-                      .arg(client ? QStringLiteral("CLIENT") : QStringLiteral("SERVEUR")));
-}
 
 // Lets the event loop run for `ms` milliseconds.
 inline void waitFor(int ms)
@@ -50,9 +36,3 @@ inline bool waitUntil(const std::function<bool()>& done, int ms)
 }
 
 } // namespace maj::test
-
-// Readable texts in the tests' failure messages.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}

@@ -43,7 +43,7 @@ TEST(ExitStatus, ZeroForAnEndAskedForOrACompletedRunElseTheFailures)
     };
     for (const auto& c : cases) {
         test::TempDrive drive;
-        test::makeInstallation(drive, c.client);
+        test::installPractice(drive, c.client);
         drive.write("praxidome/praxidome.exe");
         test::createDatabase(drive.host("CD/eattest.mdb"), "eattest");
         if (c.prepare)

@@ -55,7 +55,7 @@ TEST(WindowFit, EveryControlInsideTheScreenTheWindowOpensOn)
             screen = s->name() == QLatin1String(c.screen) ? s : screen;
         ASSERT_NE(screen, nullptr) << "the offscreen platform did not read tests/support/screens.json";
         test::TempDrive drive;
-        test::makeInstallation(drive, false);
+        test::installPractice(drive, false);
         test::RecordingUi ui;
         test::FixedClock clock;
         Form1 form(ui, clock);

@@ -26,11 +26,9 @@ TEST(PrintButton, NoPrinterShowsTheErrorThenEndsTheProgram)
     setRunSettings(form.core());
     convention(form.core());
     form.show();
-    form.findChild<QPushButton*>(QStringLiteral("btnimprimer"))->click();
+    form.findChild<QPushButton*>("btnimprimer")->click();
     EXPECT_TRUE(ui.ended);
-    ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_TRUE(ui.messages.first().startsWith(QStringLiteral("482: "))) << ui.messages.first().toStdString();
-    EXPECT_GT(ui.messages.first().size(), 5);
+    EXPECT_EQ(ui.messages, QStringList{"482: Aucune imprimante n'est installée"});
 }
 
 } // namespace

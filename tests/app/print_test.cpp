@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPrinter>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -18,23 +17,6 @@
 using namespace maj;
 
 namespace {
-
-QString run(const QString& program, const QStringList& arguments, int* exitCode = nullptr)
-{
-    QProcess process;
-    process.start(program, arguments);
-    const bool finished = process.waitForFinished(30000);
-    if (exitCode)
-        *exitCode = finished ? process.exitCode() : -1;
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-int pages(const QString& pdf)
-{
-    const auto match =
-        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(run(QStringLiteral("pdfinfo"), {pdf}));
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
-}
 
 struct Window
 {
@@ -49,24 +31,22 @@ struct Window
         convention(form.core());
         form.show();
     }
-    void print() { form.findChild<QPushButton*>(QStringLiteral("btnimprimer"))->click(); }
+    void print() { form.findChild<QPushButton*>("btnimprimer")->click(); }
 };
 
 // Through the system's real default printer, when it is a cups-pdf queue (no paper is spent).
 TEST(PrintButton, RealDefaultPrinterReceivesTheContract)
 {
-    int status = 0;
-    const QString defaultLine = run(QStringLiteral("lpstat"), {QStringLiteral("-d")}, &status);
-    const auto name = QRegularExpression(QStringLiteral("destination: (\\S+)")).match(defaultLine);
-    if (status != 0 || !name.hasMatch())
+    const auto name = QRegularExpression("destination: (\\S+)").match(test::runProgram("lpstat", {"-d"}));
+    if (!name.hasMatch())
         GTEST_SKIP() << "no default CUPS printer (scripts/printer-setup makes one)";
-    const QString device = run(QStringLiteral("lpstat"), {QStringLiteral("-v"), name.captured(1)});
-    if (!device.contains(QStringLiteral("cups-pdf:")))
+    const QString device = test::runProgram("lpstat", {"-v", name.captured(1)});
+    if (!device.contains("cups-pdf:"))
         GTEST_SKIP() << "the default printer " << name.captured(1).toStdString() << " prints on paper; not used";
-    if (QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
+    if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
         GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
 
-    const QDir output(QDir::home().filePath(QStringLiteral("PDF")));
+    const QDir output(QDir::home().filePath("PDF"));
     const QDateTime start = QDateTime::currentDateTime().addSecs(-1);
     Window w;
     // Long enough for several pages.
@@ -80,9 +60,9 @@ TEST(PrintButton, RealDefaultPrinterReceivesTheContract)
     QTemporaryDir dir;
     QPrinter file(QPrinter::HighResolution);
     file.setOutputFormat(QPrinter::PdfFormat);
-    file.setOutputFileName(dir.filePath(QStringLiteral("contrat.pdf")));
+    file.setOutputFileName(dir.filePath("contrat.pdf"));
     printing::printText(file, w.form.core().window.txtconvention);
-    const int expectedPages = pages(dir.filePath(QStringLiteral("contrat.pdf")));
+    const int expectedPages = test::pdfPages(dir.filePath("contrat.pdf"));
     ASSERT_GE(expectedPages, 2);
 
     // cups-pdf writes the job under the owner's ~/PDF, named after the job. Its chain turns the fonts
@@ -90,9 +70,8 @@ TEST(PrintButton, RealDefaultPrinterReceivesTheContract)
     QString printout;
     const bool arrived = test::waitUntil(
         [&] {
-            for (const QFileInfo& f :
-                 output.entryInfoList({QStringLiteral("Contrat_de_maintenance*.pdf")}, QDir::Files)) {
-                if (f.lastModified() >= start && pages(f.filePath()) > 0) {
+            for (const QFileInfo& f : output.entryInfoList({"Contrat_de_maintenance*.pdf"}, QDir::Files)) {
+                if (f.lastModified() >= start && test::pdfPages(f.filePath()) > 0) {
                     printout = f.filePath();
                     return true;
                 }
@@ -101,7 +80,7 @@ TEST(PrintButton, RealDefaultPrinterReceivesTheContract)
         },
         30000);
     ASSERT_TRUE(arrived) << "no printout in " << output.path().toStdString();
-    EXPECT_EQ(pages(printout), expectedPages);
+    EXPECT_EQ(test::pdfPages(printout), expectedPages);
     QFile::remove(printout);
 }
 

@@ -17,7 +17,7 @@ namespace {
 TEST(Program, StartedFromTheWorkFolderKeepsTheReleaseAndTellsHowItEnded)
 {
     test::TempDrive drive;
-    test::makeInstallation(drive, false);
+    test::installPractice(drive, false);
     const QString work = drive.host("praxidome/MAJ");
     const QStringList release{"aide.htm", "eattest.mdb", "maj", "praxidome.exe"};
     ASSERT_TRUE(QDir().mkpath(work));

@@ -26,7 +26,7 @@ TEST(Rerun, ARunThatCameBackCannotBeStartedAgain)
     };
     for (const char* codeTable : codeTables) {
         test::TempDrive drive;
-        test::makeInstallation(drive, false);
+        test::installPractice(drive, false);
         test::exec(drive.host("praxidome/pat.mdb"), codeTable);
         drive.write("praxidome/praxidome.exe", "MZ installed");
         drive.write("MAJJAN2021/praxidome.exe", "MZ before the release");

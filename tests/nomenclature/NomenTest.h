@@ -14,39 +14,16 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QVariant& value, std::ostream* os)
-{
-    if (value.isNull())
-        *os << "null";
-    else
-        *os << value.typeName() << '(' << value.toString().toStdString() << ')';
-}
-
 namespace maj::test {
 
 using Row = QList<Value>; // positions 0 to 20 of the nomenclature record
 
-inline QString patPath()
-{
-    return QStringLiteral("c:\\praxidome\\pat.mdb");
-}
-inline QString eattestPath()
-{
-    return QStringLiteral("c:\\praxidome\\eattest.mdb");
-}
-inline QString trajPath()
-{
-    return QStringLiteral("c:\\praxidome\\traj.mdb");
-}
+inline const QString patPath = "c:\\praxidome\\pat.mdb";
+inline const QString eattestPath = "c:\\praxidome\\eattest.mdb";
+inline const QString trajPath = "c:\\praxidome\\traj.mdb";
 
 // A row with only the abbreviation, the code and the text of column 2 set.
-inline Row codeRow(const Value& abbreviation, const Value& code, const Value& text = QStringLiteral("texte"))
+inline Row codeRow(const Value& abbreviation, const Value& code, const Value& text = "texte")
 {
     Row row(21);
     row[0] = abbreviation;
@@ -60,7 +37,7 @@ inline Row codeRow(const Value& abbreviation, const Value& code, const Value& te
 inline Row fullRow(const QString& code, int variant)
 {
     Row row(21);
-    const QString tag = variant == 0 ? QStringLiteral("src") : QStringLiteral("own");
+    const QString tag = variant == 0 ? "src" : "own";
     for (int p : {0, 2, 6, 7, 14, 15, 16})
         row[p] = QStringLiteral("%1-%2").arg(tag).arg(p);
     row[0] = QStringLiteral("%1-%2").arg(tag, code);
@@ -75,28 +52,12 @@ inline Row fullRow(const QString& code, int variant)
     return row;
 }
 
-// The column table of the nomenclature record, one letter per position: C copied from the source,
-// K kept, S stamped with the release date, D left at the table's default.
-struct ColumnTable
-{
-    const char* step;
-    const char* languageCode;
-    const char* perPosition; // 21 letters, position 0 first
-};
-inline const ColumnTable columnTable[] = {
-    //                        0         1         2
-    //                        012345678901234567890
-    {"nouv", "NL", /*      */ "CCCCCCCCCCCCCCCCDDDSC"}, {"anciens", "NL", /*   */ "KKKCCCCKKCCCCCCCKKKSC"},
-    {"anciens", "FR", /*   */ "KKCCCCCKKCCCCCCCKKKSC"}, {"anciens", "fr", /*   */ "KKKCCCCKKCCCCCCCKKKSC"},
-    {"synchro update", "NL", "CKCKKKCCCKKKCKCCKKKSC"},  {"synchro insert", "NL", "CCCCCCCCCCCCCCCCDDDSC"},
-};
-
 struct NomenFixture : StepFixture
 {
     NomenFixture()
     {
-        f.settings.LanguageCode = QStringLiteral("NL");
-        f.settings.ReleaseDate = QStringLiteral("01/01/2021");
+        f.settings.LanguageCode = "NL";
+        f.settings.ReleaseDate = "01/01/2021";
     }
 
     QString host(const QString& windowsPath) const
@@ -108,14 +69,14 @@ struct NomenFixture : StepFixture
     void create(const QString& windowsPath, const QString& schema) const { createDatabase(host(windowsPath), schema); }
     void createAll() const
     {
-        create(patPath(), QStringLiteral("pat"));
-        create(eattestPath(), QStringLiteral("eattest"));
-        create(trajPath(), QStringLiteral("traj"));
+        create(patPath, "pat");
+        create(eattestPath, "eattest");
+        create(trajPath, "traj");
     }
 
     static void addRows(const QString& windowsPath, const QString& table, const QList<Row>& rows)
     {
-        DataSource source(QStringLiteral("TestWriter"));
+        DataSource source("TestWriter");
         source.bind(windowsPath, table);
         Recordset& rs = source.recordset();
         for (const Row& row : rows) {
@@ -132,7 +93,7 @@ struct NomenFixture : StepFixture
     // Positions 0 to 20 of every row, in the table's order.
     static QList<Row> rows(const QString& windowsPath, const QString& table)
     {
-        DataSource source(QStringLiteral("TestReader"));
+        DataSource source("TestReader");
         source.bind(windowsPath, table);
         Recordset& rs = source.recordset();
         QList<Row> result;
@@ -158,8 +119,8 @@ struct NomenFixture : StepFixture
     // What assignationdesbases leaves for nouv and anciens.
     void bindForImport()
     {
-        f.data.Data1.bind(patPath(), QStringLiteral("nomenclature"));
-        f.data.Data2.bind(eattestPath(), QStringLiteral("nomen"));
+        f.data.Data1.bind(patPath, "nomenclature");
+        f.data.Data2.bind(eattestPath, "nomen");
     }
 };
 

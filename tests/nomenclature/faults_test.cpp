@@ -53,13 +53,13 @@ void createInstallation(NomenFixture& t)
                                        {"rappels", "rappels"},
                                        {"etarification", "etarification"}})
         createDatabase(t.drive.host(QStringLiteral("praxidome/%1.mdb").arg(file)), schema);
-    t.addRows(patPath(), QStringLiteral("nomenclature"),
+    t.addRows(patPath, QStringLiteral("nomenclature"),
               {fullRow(QStringLiteral("308335."), 1), fullRow(QStringLiteral("111"), 1),
                fullRow(QStringLiteral("222"), 1), fullRow(QStringLiteral("307274."), 1)});
     t.addRows(
-        eattestPath(), QStringLiteral("nomen"),
+        eattestPath, QStringLiteral("nomen"),
         {fullRow(QStringLiteral("111"), 0), fullRow(QStringLiteral("333"), 0), fullRow(QStringLiteral("444"), 0)});
-    t.addRows(trajPath(), QStringLiteral("nomenclature"), {fullRow(QStringLiteral("222"), 0)});
+    t.addRows(trajPath, QStringLiteral("nomenclature"), {fullRow(QStringLiteral("222"), 0)});
     exec(t.drive.host("praxidome/pat.mdb"), "INSERT INTO patients (NUMPAT, NOM, ADRESSE, CLESIS) VALUES "
                                             "(1, 'A', 'rue 1', 'k1'), (2, 'B', 'rue 2', NULL), (3, 'C', NULL, 'k3')");
     exec(t.drive.host("praxidome/parametres.mdb"), "INSERT INTO parapat (ID, NUMERO_MAJ) VALUES (1, '37')");
@@ -83,11 +83,11 @@ void importBindings(NomenFixture& t)
 }
 void codeTable(NomenFixture& t)
 {
-    t.f.data.Data1.bind(patPath(), QStringLiteral("nomenclature"));
+    t.f.data.Data1.bind(patPath, QStringLiteral("nomenclature"));
 }
 void patientTable(NomenFixture& t)
 {
-    t.f.data.Data3.bind(patPath(), QStringLiteral("patients"));
+    t.f.data.Data3.bind(patPath, QStringLiteral("patients"));
 }
 void nothing(NomenFixture&) {}
 

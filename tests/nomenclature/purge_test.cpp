@@ -11,31 +11,25 @@ TEST(Detruitcodesinami, DeletesTheFirstRowOfEachListedCode)
         QStringList before;
         QStringList after;
     } cases[] = {
-        {"none listed",
-         {QStringLiteral("308336."), QStringLiteral("3083351"), QStringLiteral("305653."), QStringLiteral("")},
-         {QStringLiteral("308336."), QStringLiteral("3083351"), QStringLiteral("305653."), QStringLiteral("")}},
+        {"none listed", {"308336.", "3083351", "305653.", ""}, {"308336.", "3083351", "305653.", ""}},
         {"all variants",
-         {QStringLiteral("308335."), QStringLiteral("x1"), QStringLiteral("308335,"), QStringLiteral("308335;"),
-          QStringLiteral("308335:"), QStringLiteral("308335"), QStringLiteral("307274."), QStringLiteral("305653,"),
-          QStringLiteral("305616,"), QStringLiteral("305616."), QStringLiteral("x2")},
-         {QStringLiteral("x1"), QStringLiteral("305616."), QStringLiteral("x2")}},
-        {"a second 307274.",
-         {QStringLiteral("307274."), QStringLiteral("307274."), QStringLiteral("307274")},
-         {QStringLiteral("307274."), QStringLiteral("307274")}},
+         {"308335.", "x1", "308335,", "308335;", "308335:", "308335", "307274.", "305653,", "305616,", "305616.", "x2"},
+         {"x1", "305616.", "x2"}},
+        {"a second 307274.", {"307274.", "307274.", "307274"}, {"307274.", "307274"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         NomenFixture t;
-        t.create(patPath(), QStringLiteral("pat"));
+        t.create(patPath, "pat");
         QList<Row> rows;
         for (const QString& code : c.before)
             rows.append(codeRow(code, code));
-        t.addRows(patPath(), QStringLiteral("nomenclature"), rows);
-        t.f.data.Data1.bind(patPath(), QStringLiteral("nomenclature"));
+        t.addRows(patPath, "nomenclature", rows);
+        t.f.data.Data1.bind(patPath, "nomenclature");
         detruitcodesinami(t.f);
         t.f.data.Data1.release();
         EXPECT_TRUE(t.ui.messages.isEmpty());
-        EXPECT_EQ(t.codes(patPath(), QStringLiteral("nomenclature")), c.after);
+        EXPECT_EQ(t.codes(patPath, "nomenclature"), c.after);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "app/core/Step.h"
+#include "platform/Logging.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
 #include "platform/jet/Sqlite.h"
@@ -21,9 +22,9 @@ namespace {
 struct DatabaseConnectionTest : ::testing::Test
 {
     TempDrive drive;
-    const QString file = QStringLiteral("c:\\praxidome\\pat.mdb");
-    DataSource data1{QStringLiteral("Data1")};
-    DataSource data2{QStringLiteral("Data2")};
+    const QString file = "c:\\praxidome\\pat.mdb";
+    DataSource data1{"Data1"};
+    DataSource data2{"Data2"};
 
     void SetUp() override
     {
@@ -39,25 +40,17 @@ struct DatabaseConnectionTest : ::testing::Test
         data2.release();
     }
 
-    QString host(const QString& name = QStringLiteral("pat.mdb")) const
-    {
-        return drive.host(QStringLiteral("praxidome/") + name);
-    }
+    QString host(const QString& name = "pat.mdb") const { return drive.host(QStringLiteral("praxidome/") + name); }
 
     // What another connection to the file sees.
-    QString seen(const QString& sql)
-    {
-        sqlite::Connection db(host(), sqlite::Connection::Mode::ReadOnly);
-        auto s = db.prepare(sql);
-        return s.step() ? s.column(0).toString() : QString();
-    }
+    QString seen(const QString& sql) { return test::scalar(host(), sql).toString(); }
 
     // Descriptors of this process open on the database file.
     int openDescriptors()
     {
         const QString target = QFileInfo(host()).canonicalFilePath();
         int count = 0;
-        const QDir fds(QStringLiteral("/proc/self/fd"));
+        const QDir fds("/proc/self/fd");
         for (const QString& fd : fds.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
             if (QFileInfo(fds.filePath(fd)).symLinkTarget() == target)
                 ++count;
@@ -68,20 +61,20 @@ struct DatabaseConnectionTest : ::testing::Test
 
 TEST_F(DatabaseConnectionTest, DataSourcesOnOneFileShareOneConnectionAndSeeEachOthersWrites)
 {
-    data1.bind(file, QStringLiteral("nomenclature"));
-    data2.bind(QStringLiteral("C:\\PRAXIDOME\\PAT.MDB"), QStringLiteral("NOMENCLATURE"));
+    data1.bind(file, "nomenclature");
+    data2.bind("C:\\PRAXIDOME\\PAT.MDB", "NOMENCLATURE");
     EXPECT_EQ(openDescriptors(), 1);
 
     Recordset& one = data1.recordset();
     Recordset& two = data2.recordset();
-    EXPECT_EQ(two.field(2).toString(), QStringLiteral("un"));
+    EXPECT_EQ(two.field(2).toString(), "un");
     one.edit();
-    one.setField(2, QStringLiteral("UN"));
+    one.setField(2, "UN");
     one.update();
-    EXPECT_EQ(two.field(2).toString(), QStringLiteral("UN")); // the row it holds, read again
+    EXPECT_EQ(two.field(2).toString(), "UN"); // the row it holds, read again
 
     one.addNew();
-    one.setField(1, QStringLiteral("4"));
+    one.setField(1, "4");
     one.update();
     data2.refresh();
     data2.recordset().moveLast();
@@ -92,28 +85,27 @@ TEST_F(DatabaseConnectionTest, DataSourcesOnOneFileShareOneConnectionAndSeeEachO
     Recordset& still = data2.recordset();
     still.moveFirst();
     still.edit();
-    still.setField(0, QStringLiteral("Z"));
+    still.setField(0, "Z");
     still.update();
-    EXPECT_EQ(still.field(0).toString(), QStringLiteral("Z"));
+    EXPECT_EQ(still.field(0).toString(), "Z");
     data2.release();
     EXPECT_EQ(openDescriptors(), 0);
-    EXPECT_EQ(seen(QStringLiteral("SELECT ABREVIATION || LIBELLE FROM nomenclature WHERE rowid = 1")),
-              QStringLiteral("ZUN"));
+    EXPECT_EQ(seen("SELECT ABREVIATION || LIBELLE FROM nomenclature WHERE rowid = 1"), "ZUN");
 }
 
 TEST_F(DatabaseConnectionTest, WritesWaitForTheCommitThenStayWritten)
 {
-    data1.bind(file, QStringLiteral("nomenclature"));
+    data1.bind(file, "nomenclature");
     Recordset& rs = data1.recordset();
     rs.edit();
-    rs.setField(2, QStringLiteral("changé"));
+    rs.setField(2, "changé");
     rs.update();
-    EXPECT_EQ(seen(QStringLiteral("SELECT LIBELLE FROM nomenclature WHERE rowid = 1")), QStringLiteral("un"));
-    EXPECT_TRUE(QFile::exists(host(QStringLiteral("pat.mdb-journal"))));
+    EXPECT_EQ(seen("SELECT LIBELLE FROM nomenclature WHERE rowid = 1"), "un");
+    EXPECT_TRUE(QFile::exists(host("pat.mdb-journal")));
     runStep(
         "test", [] {}, passOn); // the step boundary commits
-    EXPECT_EQ(seen(QStringLiteral("SELECT LIBELLE FROM nomenclature WHERE rowid = 1")), QStringLiteral("changé"));
-    EXPECT_FALSE(QFile::exists(host(QStringLiteral("pat.mdb-journal"))));
+    EXPECT_EQ(seen("SELECT LIBELLE FROM nomenclature WHERE rowid = 1"), "changé");
+    EXPECT_FALSE(QFile::exists(host("pat.mdb-journal")));
 
     rs.moveNext();
     // What a step saved before its failure stays saved.
@@ -122,99 +114,86 @@ TEST_F(DatabaseConnectionTest, WritesWaitForTheCommitThenStayWritten)
         "test",
         [&] {
             rs.edit();
-            rs.setField(2, QStringLiteral("avant l'échec"));
+            rs.setField(2, "avant l'échec");
             rs.update();
-            rs.findFirst(QStringLiteral("LIBELLE = 'x"));
+            rs.findFirst("LIBELLE = 'x");
         },
         [&](const MajError& e) { failure = e.number(); });
     EXPECT_EQ(failure, err::ExpressionSyntax);
-    EXPECT_EQ(seen(QStringLiteral("SELECT LIBELLE FROM nomenclature WHERE rowid = 2")),
-              QStringLiteral("avant l'échec"));
+    EXPECT_EQ(seen("SELECT LIBELLE FROM nomenclature WHERE rowid = 2"), "avant l'échec");
 
     rs.addNew();
-    rs.setField(1, QStringLiteral("5"));
+    rs.setField(1, "5");
     rs.update();
     rs.addNew();
-    rs.setField(1, QStringLiteral("5"));
+    rs.setField(1, "5");
     EXPECT_EQ(errorOf([&] { rs.update(); }), err::DuplicateKey);
     commitPendingWrites();
-    EXPECT_EQ(seen(QStringLiteral("SELECT count(*) FROM nomenclature WHERE \"code inami\" = '5'")),
-              QStringLiteral("1"));
+    EXPECT_EQ(seen("SELECT count(*) FROM nomenclature WHERE \"code inami\" = '5'"), "1");
 }
 
 TEST_F(DatabaseConnectionTest, ReleaseLeavesNeitherJournalNorLogNorOpenFile)
 {
     {
         sqlite::Connection wal(host(), sqlite::Connection::Mode::ReadWrite);
-        wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        wal.exec("PRAGMA journal_mode=WAL");
     }
-    data1.bind(file, QStringLiteral("nomenclature"));
-    data2.bind(file, QStringLiteral("select * from nomenclature"));
+    data1.bind(file, "nomenclature");
+    data2.bind(file, "select * from nomenclature");
     data1.recordset().edit();
-    data1.recordset().setField(0, QStringLiteral("W"));
+    data1.recordset().setField(0, "W");
     data1.recordset().update();
     data1.release();
     data2.release();
     EXPECT_EQ(openDescriptors(), 0);
-    const QStringList left = QDir(drive.host(QStringLiteral("praxidome"))).entryList(QDir::Files);
-    EXPECT_EQ(left, QStringList{QStringLiteral("pat.mdb")});
-    EXPECT_EQ(seen(QStringLiteral("PRAGMA journal_mode")), QStringLiteral("delete"));
-    EXPECT_EQ(seen(QStringLiteral("SELECT ABREVIATION FROM nomenclature WHERE rowid = 1")), QStringLiteral("W"));
+    const QStringList left = QDir(drive.host("praxidome")).entryList(QDir::Files);
+    EXPECT_EQ(left, QStringList{"pat.mdb"});
+    EXPECT_EQ(seen("PRAGMA journal_mode"), "delete");
+    EXPECT_EQ(seen("SELECT ABREVIATION FROM nomenclature WHERE rowid = 1"), "W");
 }
 
 TEST_F(DatabaseConnectionTest, AFileAnotherConnectionWritesIsLocked)
 {
     sqlite::Connection other(host(), sqlite::Connection::Mode::ReadWrite);
-    other.exec(QStringLiteral("BEGIN IMMEDIATE; UPDATE nomenclature SET LIBELLE = 'autre' WHERE rowid = 3"));
-    data1.bind(file, QStringLiteral("nomenclature")); // reading is still possible
+    other.exec("BEGIN IMMEDIATE; UPDATE nomenclature SET LIBELLE = 'autre' WHERE rowid = 3");
+    data1.bind(file, "nomenclature"); // reading is still possible
     Recordset& rs = data1.recordset();
     rs.edit();
-    rs.setField(2, QStringLiteral("moi"));
+    rs.setField(2, "moi");
     EXPECT_EQ(errorOf([&] { rs.update(); }), err::CannotOpenFile);
     commitPendingWrites(); // the step ends: its reads no longer hold the file
-    other.exec(QStringLiteral("COMMIT"));
+    other.exec("COMMIT");
     rs.update();
     commitPendingWrites();
-    EXPECT_EQ(seen(QStringLiteral("SELECT group_concat(LIBELLE) FROM nomenclature")), QStringLiteral("moi,deux,autre"));
+    EXPECT_EQ(seen("SELECT group_concat(LIBELLE) FROM nomenclature"), "moi,deux,autre");
     data1.release();
 
-    other.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; UPDATE nomenclature SET LIBELLE = 'x'"));
-    EXPECT_EQ(errorOf([&] { data1.bind(file, QStringLiteral("nomenclature")); }), err::CannotOpenFile);
+    other.exec("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; UPDATE nomenclature SET LIBELLE = 'x'");
+    EXPECT_EQ(errorOf([&] { data1.bind(file, "nomenclature"); }), err::CannotOpenFile);
     EXPECT_FALSE(data1.isOpen());
-    other.exec(QStringLiteral("ROLLBACK"));
+    other.exec("ROLLBACK");
 }
 
+// A statement run directly on the same file, while a data source holds pending writes: the
+// data source's look-up sees its changes.
 TEST_F(DatabaseConnectionTest, ChangesMadeBehindTheRecordsetsAreSeen)
 {
-    data1.bind(file, QStringLiteral("nomenclature"));
+    data1.bind(file, "nomenclature");
     Recordset& rs = data1.recordset();
-    rs.findFirst(QStringLiteral("ABREVIATION = 'b'")); // builds the look-up
-    ASSERT_FALSE(rs.noMatch());
-    commitPendingWrites(); // the step ends; another program writes before the next one
-    {
-        sqlite::Connection other(host(), sqlite::Connection::Mode::ReadWrite);
-        other.exec(QStringLiteral("UPDATE nomenclature SET ABREVIATION = 'Q', LIBELLE = 'vu' WHERE rowid = 2"));
-    }
-    rs.findFirst(QStringLiteral("ABREVIATION = 'b'"));
-    EXPECT_TRUE(rs.noMatch());
-    rs.findFirst(QStringLiteral("ABREVIATION = 'q'"));
-    ASSERT_FALSE(rs.noMatch());
-    EXPECT_EQ(rs.field(2).toString(), QStringLiteral("vu"));
-
-    // A statement run directly on the same file, while a data source holds pending writes.
+    rs.findFirst("ABREVIATION = 'b'"); // builds the look-up
     rs.edit();
-    rs.setField(2, QStringLiteral("en attente"));
+    rs.setField(2, "en attente");
     rs.update();
     auto db = DirectDatabase::open(file);
-    db->execute(QStringLiteral("UPDATE nomenclature SET ABREVIATION = 'R' WHERE [code inami] = '3'"));
-    db->execute(QStringLiteral("ALTER TABLE nomenclature ALTER COLUMN LIBELLE TEXT(80)"));
+    db->execute("UPDATE nomenclature SET ABREVIATION = 'R' WHERE [code inami] = '3'");
+    db->execute("ALTER TABLE nomenclature ALTER COLUMN LIBELLE TEXT(80)");
     db->close();
-    rs.findFirst(QStringLiteral("ABREVIATION = 'r'"));
+    rs.findFirst("ABREVIATION = 'r'");
     ASSERT_FALSE(rs.noMatch());
-    EXPECT_EQ(rs.field(1).toString(), QStringLiteral("3"));
+    EXPECT_EQ(rs.field(1).toString(), "3");
     data1.release();
-    EXPECT_EQ(seen(QStringLiteral("SELECT group_concat(ABREVIATION || ':' || LIBELLE) FROM nomenclature")),
-              QStringLiteral("A:un,Q:en attente,R:trois"));
+    EXPECT_EQ(seen("SELECT group_concat(ABREVIATION || ':' || LIBELLE) FROM nomenclature"),
+              "A:un,B:en attente,R:trois");
 }
 
 } // namespace

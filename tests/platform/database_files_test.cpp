@@ -2,7 +2,6 @@
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
-#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,18 +15,14 @@ namespace {
 
 void create(const QString& hostPath, const QString& label)
 {
-    QDir().mkpath(QFileInfo(hostPath).absolutePath());
-    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWriteCreate);
-    db.exec(QStringLiteral("CREATE TABLE nomen (\"code inami\" TEXT(15), LIBELLE TEXT(50));"
-                           "INSERT INTO nomen VALUES ('1', '%1');")
-                .arg(label));
+    test::createDatabaseFromSql(hostPath, QStringLiteral("CREATE TABLE nomen (\"code inami\" TEXT(15), LIBELLE "
+                                                         "TEXT(50)); INSERT INTO nomen VALUES ('1', '%1');")
+                                              .arg(label));
 }
 
 QString libelle(const QString& hostPath)
 {
-    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadOnly);
-    auto s = db.prepare(QStringLiteral("SELECT group_concat(LIBELLE, ' ') FROM nomen"));
-    return s.step() ? s.column(0).toString() : QString();
+    return test::scalar(hostPath, "SELECT group_concat(LIBELLE, ' ') FROM nomen").toString();
 }
 
 // A release file copied over the one a data source still holds is a new file: binding it again
@@ -48,48 +43,48 @@ TEST(DatabaseFilesTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
                      : copy == Copy::ByAnotherProgram ? "by another program"
                                                       : "deleted then copied inside the transaction");
         TempDrive drive;
-        const QString target = drive.host(QStringLiteral("praxidome/eattest.mdb"));
-        const QString release = drive.host(QStringLiteral("medium/eattest.mdb"));
-        create(target, QStringLiteral("ancien"));
-        create(release, QStringLiteral("nouveau"));
+        const QString target = drive.host("praxidome/eattest.mdb");
+        const QString release = drive.host("medium/eattest.mdb");
+        create(target, "ancien");
+        create(release, "nouveau");
 
-        DataSource held(QStringLiteral("Data2"));
-        DataSource other(QStringLiteral("Data1"));
-        held.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
-        other.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+        DataSource held("Data2");
+        DataSource other("Data1");
+        held.bind("c:\\praxidome\\eattest.mdb", "nomen");
+        other.bind("c:\\praxidome\\eattest.mdb", "nomen");
         held.recordset().edit();
-        held.recordset().setField(1, QStringLiteral("ancien modifié"));
+        held.recordset().setField(1, "ancien modifié");
         held.recordset().update();
         switch (copy) {
         case Copy::ByTheProgram:
             commitPendingWrites();
-            fs::copyFile(QStringLiteral("c:\\medium\\eattest.mdb"), QStringLiteral("c:\\praxidome\\eattest.mdb"));
+            fs::copyFile("c:\\medium\\eattest.mdb", "c:\\praxidome\\eattest.mdb");
             break;
         case Copy::DeletedThenCopiedInsideTheTransaction:
-            fs::deleteFile(QStringLiteral("c:\\praxidome\\eattest.mdb"));
-            fs::copyFile(QStringLiteral("c:\\medium\\eattest.mdb"), QStringLiteral("c:\\praxidome\\eattest.mdb"));
+            fs::deleteFile("c:\\praxidome\\eattest.mdb");
+            fs::copyFile("c:\\medium\\eattest.mdb", "c:\\praxidome\\eattest.mdb");
             break;
         case Copy::ByAnotherProgram: {
             commitPendingWrites();
-            const QString copied = target + QStringLiteral(".tmp");
+            const QString copied = target + ".tmp";
             ASSERT_TRUE(QFile::copy(release, copied));
             ASSERT_EQ(::rename(QFile::encodeName(copied).constData(), QFile::encodeName(target).constData()), 0);
             break;
         }
         }
 
-        held.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
-        EXPECT_EQ(held.recordset().field(1).toString(), QStringLiteral("nouveau"));
+        held.bind("c:\\praxidome\\eattest.mdb", "nomen");
+        EXPECT_EQ(held.recordset().field(1).toString(), "nouveau");
         held.recordset().edit();
-        held.recordset().setField(1, QStringLiteral("nouveau modifié"));
+        held.recordset().setField(1, "nouveau modifié");
         held.recordset().update();
         commitPendingWrites();
-        EXPECT_EQ(libelle(target), QStringLiteral("nouveau modifié"));
+        EXPECT_EQ(libelle(target), "nouveau modifié");
         // The data source still on the replaced file goes on with it until it is bound again.
-        EXPECT_EQ(other.recordset().field(1).toString(), QStringLiteral("ancien modifié"));
+        EXPECT_EQ(other.recordset().field(1).toString(), "ancien modifié");
         other.release();
         held.release();
-        EXPECT_EQ(libelle(target), QStringLiteral("nouveau modifié"));
+        EXPECT_EQ(libelle(target), "nouveau modifié");
     }
 }
 

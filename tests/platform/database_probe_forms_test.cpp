@@ -57,11 +57,11 @@ TEST(ProbeFormsTest, SimpleSelectReadsTheProbeFormsOnly)
 // A probe written as an earlier one up to its column's name is read from there on.
 TEST(ProbeFormsTest, ComparisonAfterTheColumnOfAnEarlierProbe)
 {
-    const QString earlier = QStringLiteral("select * from t where ABREVIATION = 'x'");
+    const QString earlier = "select * from t where ABREVIATION = 'x'";
     const auto first = simpleSelect(earlier);
     ASSERT_TRUE(first);
     const QString prefix = earlier.left(first->comparison);
-    EXPECT_EQ(prefix, QStringLiteral("select * from t where ABREVIATION"));
+    EXPECT_EQ(prefix, "select * from t where ABREVIATION");
 
     struct Case
     {
@@ -94,15 +94,15 @@ TEST(ProbeFormsTest, ComparisonAfterTheColumnOfAnEarlierProbe)
 
 TEST(ProbeFormsTest, CriterionAndQueryRecognition)
 {
-    EXPECT_TRUE(simpleCriterion(QStringLiteral(" ABREVIATION = 'D''x' ")));
-    EXPECT_FALSE(simpleCriterion(QStringLiteral("ABREVIATION = 'x';"))); // a criterion has no end mark
-    EXPECT_FALSE(simpleCriterion(QStringLiteral("ABREVIATION = 'x' or 1")));
+    EXPECT_TRUE(simpleCriterion(" ABREVIATION = 'D''x' "));
+    EXPECT_FALSE(simpleCriterion("ABREVIATION = 'x';")); // a criterion has no end mark
+    EXPECT_FALSE(simpleCriterion("ABREVIATION = 'x' or 1"));
 
-    EXPECT_TRUE(isSelectQuery(QStringLiteral("select * from t")));
-    EXPECT_TRUE(isSelectQuery(QStringLiteral("  (( SELECT a FROM t) UNION (SELECT b FROM u))")));
-    EXPECT_FALSE(isSelectQuery(QStringLiteral("nomenclature")));
-    EXPECT_FALSE(isSelectQuery(QStringLiteral("[select]")));
-    EXPECT_FALSE(isSelectQuery(QStringLiteral("selection")));
+    EXPECT_TRUE(isSelectQuery("select * from t"));
+    EXPECT_TRUE(isSelectQuery("  (( SELECT a FROM t) UNION (SELECT b FROM u))"));
+    EXPECT_FALSE(isSelectQuery("nomenclature"));
+    EXPECT_FALSE(isSelectQuery("[select]"));
+    EXPECT_FALSE(isSelectQuery("selection"));
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
-#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,26 +11,14 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
-#include <unistd.h>
 
 using namespace maj;
+using maj::test::errorOf;
+using maj::test::OtherProcess;
 using maj::test::TempDrive;
 
 namespace {
-
-// The error number a call throws, 0 when it succeeds.
-int errorOf(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const MajError& e) {
-        EXPECT_EQ(e.description(), standardDescription(e.number()));
-        return e.number();
-    }
-    return 0;
-}
 
 mode_t modeOf(const QString& host)
 {
@@ -69,73 +56,6 @@ QStringList entries(const QString& host)
     return QDir(host).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// A second process that takes something (a lock, a transaction) and holds it until destroyed.
-class ChildHolding
-{
-public:
-    explicit ChildHolding(const std::function<bool()>& take)
-    {
-        int ready[2], release[2];
-        if (::pipe(ready) != 0 || ::pipe(release) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(ready[0]);
-            ::close(release[1]);
-            char c = take() ? 'y' : 'n';
-            (void)!::write(ready[1], &c, 1);
-            (void)!::read(release[0], &c, 1); // until the parent closes its end
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        m_release = release[1];
-        char c = 'n';
-        m_taken = ::read(ready[0], &c, 1) == 1 && c == 'y';
-        ::close(ready[0]);
-    }
-    ~ChildHolding() { release(); }
-    ChildHolding(const ChildHolding&) = delete;
-    ChildHolding& operator=(const ChildHolding&) = delete;
-
-    bool taken() const { return m_taken; }
-    void release()
-    {
-        if (m_pid <= 0)
-            return;
-        ::close(m_release);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-        m_pid = -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_release = -1;
-    bool m_taken = false;
-};
-
-bool classicLock(const QString& host, short type)
-{
-    const int fd = ::open(QFile::encodeName(host).constData(), type == F_WRLCK ? O_RDWR : O_RDONLY);
-    struct flock lock = {};
-    lock.l_type = type;
-    lock.l_whence = SEEK_SET;
-    return fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0; // the descriptor stays open in the child
-}
-
-// The child never closes the connection: the transaction lasts until the child ends.
-bool sqliteTransaction(const QString& host, const char* sql)
-{
-    try {
-        auto* db = new sqlite::Connection(host, sqlite::Connection::Mode::ReadWrite);
-        db->exec(QString::fromLatin1(sql));
-        return db->inTransaction();
-    } catch (...) {
-        return false;
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Path mapping
 
@@ -145,6 +65,9 @@ TEST(FsPathMapping, WindowsPathsFindHostFilesWhateverTheirCase)
     drive.write("praxidome/parametres.mdb");
     drive.write("praxidome/Aide/aide.htm");
     QDir().mkpath(drive.host("praxidome/MAJ"));
+    for (const char* name : {"Note.txt", "note.TXT", "NOTE.txt"})
+        drive.write(QStringLiteral("praxidome/Cas/") + name);
+    test::CurrentFolder here(drive.host("praxidome"));
 
     const struct
     {
@@ -155,14 +78,19 @@ TEST(FsPathMapping, WindowsPathsFindHostFilesWhateverTheirCase)
         {R"(c:\PRAXIDOME\aide\AIDE.HTM)", drive.host("praxidome/Aide/aide.htm")},
         {R"(c:\praxidome\maj\Cabinet_Dupont.pxd)", drive.host("praxidome/MAJ/Cabinet_Dupont.pxd")},
         {R"(c:\praxidome\Nouveau\Sous\Fichier.TXT)", drive.host("praxidome/Nouveau/Sous/Fichier.TXT")},
+        // Names that differ only by letter case: the exact spelling, else the first in sorted order.
+        {R"(c:\praxidome\cas\Note.txt)", drive.host("praxidome/Cas/Note.txt")},
+        {R"(c:\praxidome\cas\note.txt)", drive.host("praxidome/Cas/NOTE.txt")},
         {R"(c:\praxidome\\\pat.mdb)", drive.host("praxidome/pat.mdb")},
         {R"(c:\praxidome\.\aide\..\pat.mdb)", drive.host("praxidome/pat.mdb")},
         {R"(c:\..\..\etc\passwd)", drive.host("etc/passwd")},
         {R"(c:\)", drive.host()},
         {R"(c:)", drive.host()},
         {R"(c:praxidome\pat.mdb)", drive.host("praxidome/pat.mdb")},
-        {R"(Z:\TMP)", QStringLiteral("/tmp")},
-        {R"(z:\)", QStringLiteral("/")},
+        {R"(Z:\TMP)", "/tmp"},
+        {R"(z:\)", "/"},
+        {R"(maj\x.pxd)", drive.host("praxidome/MAJ/x.pxd")}, // from the current folder
+        {R"(\x)", drive.host("x")},                          // from its drive's root
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.windows);
@@ -182,9 +110,9 @@ TEST(FsPathMapping, HostPathsReadAsDriveCOrZ)
         {drive.host("praxidome/pat.mdb"), R"(c:\praxidome\pat.mdb)"},
         {drive.host("praxidome/"), R"(c:\praxidome)"},
         {drive.host(), R"(c:\)"},
-        {QStringLiteral("/usr/bin"), R"(z:\usr\bin)"},
-        {QStringLiteral("/"), R"(z:\)"},
-        {drive.host() + QStringLiteral("-other/x"), nullptr}, // a sibling whose name starts alike
+        {"/usr/bin", R"(z:\usr\bin)"},
+        {"/", R"(z:\)"},
+        {drive.host() + "-other/x", nullptr}, // a sibling whose name starts alike
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.host.toStdString());
@@ -203,10 +131,10 @@ TEST(FsPathMapping, DriveCFollowsTheEnvironmentAtEachCall)
     const bool hadPrefix = qEnvironmentVariableIsSet("WINEPREFIX");
     qunsetenv("MAJ_DRIVE_C");
     qputenv("WINEPREFIX", "/opt/wine-cabinet");
-    EXPECT_EQ(fs::hostPath(R"(c:\x)"), QStringLiteral("/opt/wine-cabinet/drive_c/x"));
+    EXPECT_EQ(fs::hostPath(R"(c:\x)"), "/opt/wine-cabinet/drive_c/x");
     qunsetenv("WINEPREFIX");
     qputenv("HOME", "/home/dentiste");
-    EXPECT_EQ(fs::hostPath(R"(c:\x)"), QStringLiteral("/home/dentiste/.wine/drive_c/x"));
+    EXPECT_EQ(fs::hostPath(R"(c:\x)"), "/home/dentiste/.wine/drive_c/x");
     qputenv("HOME", home);
     if (hadPrefix)
         qputenv("WINEPREFIX", prefix);
@@ -222,8 +150,7 @@ TEST(FsPathMapping, NamesThatWindowsCannotHoldAreRefused)
         SCOPED_TRACE(bad);
         const QString path = QStringLiteral("c:\\praxidome\\") + name;
         EXPECT_EQ(errorOf([&] { fs::hostPath(path); }), err::BadFileName);
-        EXPECT_EQ(errorOf([&] { fs::hostPath(QStringLiteral("c:\\") + name + QStringLiteral("\\x")); }),
-                  err::BadFileName);
+        EXPECT_EQ(errorOf([&] { fs::hostPath(QStringLiteral("c:\\") + name + "\\x"); }), err::BadFileName);
         EXPECT_EQ(errorOf([&] { fs::createFolder(path); }), err::BadFileName);
         EXPECT_FALSE(fs::fileExists(path));
     }
@@ -248,6 +175,7 @@ TEST(FsErrors, MissingDrivesFoldersAndFiles)
 {
     TempDrive drive;
     drive.write("praxidome/pat.mdb");
+    setMode(drive.write("praxidome/ro.pxd"), 0444);
     QDir().mkpath(drive.host("praxidome/MAJ/sub"));
     const struct
     {
@@ -269,6 +197,7 @@ TEST(FsErrors, MissingDrivesFoldersAndFiles)
         {"delete a missing file", [] { fs::deleteFile(R"(c:\praxidome\maj\old.pxd)"); }, err::FileNotFound},
         {"delete in a missing folder", [] { fs::deleteFile(R"(c:\praxidome\absent\old.pxd)"); }, err::PathNotFound},
         {"delete a folder", [] { fs::deleteFile(R"(c:\praxidome\maj\sub)"); }, err::FileNotFound},
+        {"delete a read-only file", [] { fs::deleteFile(R"(c:\praxidome\RO.pxd)"); }, err::PathFileAccess},
         {"time of a missing file", [] { fs::lastModified(R"(c:\praxidome\absent.log)"); }, err::FileNotFound},
         {"search for a pattern", [] { fs::searchTreeForFile(R"(c:\)", "a*.htm"); }, err::BadFileName},
         {"listing with a wildcard folder", [] { fs::listFiles(R"(c:\prax*\*.*)"); }, err::BadFileName},
@@ -277,25 +206,11 @@ TEST(FsErrors, MissingDrivesFoldersAndFiles)
         SCOPED_TRACE(c.what);
         EXPECT_EQ(errorOf(c.call), c.number);
     }
-    EXPECT_EQ(entries(drive.host("praxidome")), QStringList({"MAJ", "pat.mdb"}));
+    EXPECT_EQ(entries(drive.host("praxidome")), QStringList({"MAJ", "pat.mdb", "ro.pxd"}));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Attributes
-
-TEST(FsAttributes, ReadOnlyIsTheWriteBitEvenForRoot)
-{
-    TempDrive drive;
-    const QString host = drive.write("praxidome/pat.mdb");
-    setMode(host, 0444);
-    EXPECT_TRUE(fs::attributes(R"(c:\praxidome\pat.mdb)") & fs::ReadOnly);
-    setMode(host, 0644);
-    EXPECT_FALSE(fs::attributes(R"(c:\praxidome\pat.mdb)") & fs::ReadOnly);
-
-    fs::setAttributes(R"(c:\praxidome\pat.mdb)", fs::ReadOnly | fs::Archive);
-    EXPECT_EQ(modeOf(host) & 0222, 0u);
-    EXPECT_EQ(fs::attributes(R"(c:\praxidome\pat.mdb)"), unsigned(fs::ReadOnly | fs::Archive));
-}
 
 TEST(FsAttributes, HiddenSystemAndArchiveLiveInTheExtendedAttribute)
 {
@@ -308,6 +223,8 @@ TEST(FsAttributes, HiddenSystemAndArchiveLiveInTheExtendedAttribute)
         fs::setAttributes(R"(c:\praxidome\pat.mdb)", attrs);
         EXPECT_EQ(fs::attributes(R"(c:\praxidome\pat.mdb)"), attrs);
         EXPECT_EQ(rawDosAttrib(host), "0x" + QByteArray::number(attrs, 16));
+        // Read-only is the write permission, for root too.
+        EXPECT_EQ((modeOf(host) & 0222) == 0, (attrs & fs::ReadOnly) != 0);
     }
     // Forms that others write.
     setMode(host, 0644);
@@ -336,17 +253,6 @@ TEST(FsAttributes, DotFilesAreHiddenAndFoldersAreDirectories)
     QDir().mkpath(drive.host("praxidome/aide"));
     EXPECT_TRUE(fs::attributes(R"(c:\praxidome\.config)") & fs::Hidden);
     EXPECT_EQ(fs::attributes(R"(c:\praxidome\aide)"), unsigned(fs::Directory));
-}
-
-TEST(FsAttributes, ArchiveOnlyClearsReadOnlyHiddenAndSystem)
-{
-    TempDrive drive;
-    const QString host = drive.write("praxidome/praxidome.exe");
-    fs::setAttributes(R"(c:\praxidome\praxidome.exe)", fs::ReadOnly | fs::Hidden | fs::System);
-    ASSERT_EQ(modeOf(host) & 0222, 0u);
-    fs::setArchiveOnly(R"(C:\Praxidome\Praxidome.EXE)");
-    EXPECT_EQ(fs::attributes(R"(c:\praxidome\praxidome.exe)"), unsigned(fs::Archive));
-    EXPECT_TRUE(modeOf(host) & S_IWUSR);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -395,15 +301,6 @@ TEST_F(FsListing, NormalFilesMatchingAPatternSortedWithStoredNames)
         SCOPED_TRACE(c.pattern);
         EXPECT_EQ(fs::listFiles(QString::fromUtf8(c.pattern)), c.names);
     }
-}
-
-TEST_F(FsListing, EmptyingTheWorkFolderLeavesHiddenSystemAndFolders)
-{
-    for (const QString& name : fs::listFiles(R"(c:\praxidome\MAJ\*.*)")) {
-        fs::setArchiveOnly(QStringLiteral("c:\\praxidome\\MAJ\\") + name);
-        fs::deleteFile(QStringLiteral("c:\\praxidome\\MAJ\\") + name);
-    }
-    EXPECT_EQ(entries(drive.host("praxidome/MAJ")), QStringList({".cache.pxd", "archive.pxd", "hid.pxd", "sys.txt"}));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -473,115 +370,14 @@ TEST_F(FsCopy, FailuresLeaveTheTargetAndNoTemporaryFile)
     }
 }
 
-TEST_F(FsCopy, FailsWhileAnotherProcessHoldsAWriteLockOnTheSource)
-{
-    QFile::remove(source);
-    sqlite::Connection(source, sqlite::Connection::Mode::ReadWriteCreate).exec("CREATE TABLE t(x)");
-    const struct
-    {
-        const char* holder;
-        std::function<bool()> take;
-        int number;
-    } cases[] = {
-        {"classic write lock", [this] { return classicLock(source, F_WRLCK); }, err::PermissionDenied},
-        {"classic read lock", [this] { return classicLock(source, F_RDLCK); }, 0},
-        {"SQLite write transaction",
-         [this] { return sqliteTransaction(source, "BEGIN IMMEDIATE; INSERT INTO t VALUES (1);"); },
-         err::PermissionDenied},
-        // Its connection has the file open for writing: no lock needed to see it.
-        {"SQLite read transaction", [this] { return sqliteTransaction(source, "BEGIN; SELECT count(*) FROM t;"); },
-         err::PermissionDenied},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.holder);
-        ChildHolding child(c.take);
-        ASSERT_TRUE(child.taken());
-        EXPECT_EQ(errorOf([] { fs::copyFile(R"(c:\praxidome\pat.mdb)", R"(c:\MAJJAN2021\pat.mdb)"); }), c.number);
-        child.release();
-        EXPECT_EQ(errorOf([] { fs::copyFile(R"(c:\praxidome\pat.mdb)", R"(c:\MAJJAN2021\pat.mdb)"); }), 0);
-        EXPECT_EQ(entries(drive.host("MAJJAN2021")), QStringList({"pat.mdb"}));
-        QFile::remove(targetHost());
-    }
-}
-
 TEST_F(FsCopy, RefusesToReplaceATargetThatAnotherProcessHasLocked)
 {
     drive.write("MAJJAN2021/pat.mdb", "ancien");
-    ChildHolding child([this] { return classicLock(targetHost(), F_WRLCK); });
-    ASSERT_TRUE(child.taken());
+    OtherProcess other(targetHost(), OtherProcess::Hold::WriteLock);
+    ASSERT_TRUE(other.held());
     EXPECT_EQ(errorOf([] { fs::copyFile(R"(c:\praxidome\pat.mdb)", R"(c:\MAJJAN2021\pat.mdb)"); }),
               err::PermissionDenied);
     EXPECT_EQ(drive.read("MAJJAN2021/pat.mdb"), "ancien");
-}
-
-// ---------------------------------------------------------------------------------------------
-// Folders, deletion, times
-
-TEST(FsFolders, CreatesOneLevelOnce)
-{
-    TempDrive drive;
-    drive.write("praxidome/pat.mdb");
-    fs::createFolder(R"(c:\MAJJAN2021)");
-    EXPECT_TRUE(QFileInfo(drive.host("MAJJAN2021")).isDir());
-    EXPECT_EQ(errorOf([] { fs::createFolder(R"(c:\majjan2021)"); }), err::PathFileAccess);
-    fs::createFolder(R"(c:\praxidome\Mails\)");
-    EXPECT_EQ(entries(drive.host("praxidome")), QStringList({"Mails", "pat.mdb"}));
-}
-
-TEST(FsDelete, DeletesWritableFilesOnly)
-{
-    TempDrive drive;
-    drive.write("praxidome/MAJ/old.pxd");
-    drive.write("praxidome/MAJ/ro.pxd");
-    setMode(drive.host("praxidome/MAJ/ro.pxd"), 0444);
-    QDir().mkpath(drive.host("praxidome/MAJ/sub"));
-
-    fs::deleteFile(R"(c:\praxidome\maj\OLD.PXD)");
-    EXPECT_FALSE(QFile::exists(drive.host("praxidome/MAJ/old.pxd")));
-    EXPECT_EQ(errorOf([] { fs::deleteFile(R"(c:\praxidome\maj\old.pxd)"); }), err::FileNotFound);
-    EXPECT_EQ(errorOf([] { fs::deleteFile(R"(c:\praxidome\maj\ro.pxd)"); }), err::PathFileAccess);
-    EXPECT_TRUE(QFile::exists(drive.host("praxidome/MAJ/ro.pxd")));
-    fs::setArchiveOnly(R"(c:\praxidome\maj\ro.pxd)");
-    fs::deleteFile(R"(c:\praxidome\maj\ro.pxd)");
-    EXPECT_EQ(entries(drive.host("praxidome/MAJ")), QStringList({"sub"}));
-}
-
-TEST(FsTimes, LastModifiedInLocalTime)
-{
-    TempDrive drive;
-    const QString host = drive.write("praxidome/st6unst.log");
-    const QDateTime when(QDate(2019, 7, 14), QTime(22, 15, 30));
-    setMtime(host, when);
-    const QDateTime read = fs::lastModified(R"(c:\praxidome\ST6UNST.LOG)");
-    EXPECT_EQ(read, when);
-    EXPECT_EQ(read.timeSpec(), Qt::LocalTime);
-}
-
-TEST(FsCurrentFolder, IsAWindowsPathWithoutFinalBackslashExceptAtARoot)
-{
-    TempDrive drive;
-    QDir().mkpath(drive.host("praxidome/MAJ"));
-    const QString saved = QDir::currentPath();
-    const struct
-    {
-        QString host;
-        const char* windows;
-    } cases[] = {
-        {drive.host("praxidome/MAJ"), R"(c:\praxidome\MAJ)"},
-        {drive.host(), R"(c:\)"},
-        {QStringLiteral("/"), R"(z:\)"},
-        {QStringLiteral("/usr/share"), R"(z:\usr\share)"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.windows);
-        ASSERT_TRUE(QDir::setCurrent(c.host));
-        EXPECT_EQ(fs::currentFolder(), QString::fromUtf8(c.windows));
-    }
-    // Paths without a drive are relative to the current folder.
-    ASSERT_TRUE(QDir::setCurrent(drive.host("praxidome")));
-    EXPECT_EQ(fs::hostPath(R"(maj\x.pxd)"), drive.host("praxidome/MAJ/x.pxd"));
-    EXPECT_EQ(fs::hostPath(R"(\x)"), drive.host("x"));
-    QDir::setCurrent(saved);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -626,13 +422,13 @@ TEST(FsTreeSearch, SearchesAtMost32FolderLevels)
         if (i == 31)
             deep = deeper;
     }
-    drive.write(deep + QStringLiteral("found.txt"));
-    drive.write(deeper + QStringLiteral("toodeep.txt"));
+    drive.write(deep + "found.txt");
+    drive.write(deeper + "toodeep.txt");
     EXPECT_EQ(fs::searchTreeForFile(R"(c:\)", "found.txt"),
-              QStringLiteral("c:\\") + QString(deep).replace('/', '\\') + QStringLiteral("found.txt"));
+              QStringLiteral("c:\\") + QString(deep).replace('/', '\\') + "found.txt");
     EXPECT_EQ(fs::searchTreeForFile(R"(c:\)", "toodeep.txt"), QString());
     EXPECT_EQ(fs::searchTreeForFile(R"(c:\d1)", "toodeep.txt"),
-              QStringLiteral("c:\\") + QString(deeper).replace('/', '\\') + QStringLiteral("toodeep.txt"));
+              QStringLiteral("c:\\") + QString(deeper).replace('/', '\\') + "toodeep.txt");
 }
 
 } // namespace

@@ -20,7 +20,7 @@ const bool belgianSettings = [] {
 TEST(FmtSettings, TheSystemLocaleIsBelgianFrench)
 {
     ASSERT_TRUE(belgianSettings);
-    EXPECT_EQ(QLocale::system().name(), QStringLiteral("fr_BE"));
+    EXPECT_EQ(QLocale::system().name(), "fr_BE");
 }
 
 TEST(FmtText, ValuesJoinedIntoText)
@@ -32,8 +32,8 @@ TEST(FmtText, ValuesJoinedIntoText)
         QString expected;
     } cases[] = {
         {"null", QVariant(), ""},
-        {"text", QStringLiteral("Cabinet Dupont"), "Cabinet Dupont"},
-        {"empty text", QStringLiteral(""), ""},
+        {"text", "Cabinet Dupont", "Cabinet Dupont"},
+        {"empty text", "", ""},
         {"decimal", 81.07, "81,07"},
         {"half", 0.5, "0,5"},
         {"negative decimal", -12.25, "-12,25"},
@@ -76,8 +76,8 @@ TEST(FmtPrinted, ValuesWrittenByThemselves)
         {"negative decimal", -0.5, "-0,5 "},
         {"null", QVariant(), "Null"},
         {"null pointer", QVariant::fromValue(nullptr), "Null"},
-        {"empty text is no null", QStringLiteral(""), ""},
-        {"text", QStringLiteral("S20"), "S20"},
+        {"empty text is no null", "", ""},
+        {"text", "S20", "S20"},
         {"true", true, "Vrai"},
         {"date", QDate(2026, 3, 5), "5/03/2026"},
     };

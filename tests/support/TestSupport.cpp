@@ -9,10 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace maj::test {
@@ -129,17 +133,30 @@ QVariant scalar(const QString& hostPath, const QString& sql)
     return q.step() ? q.column(0) : QVariant();
 }
 
-int closedPort()
+namespace {
+
+// A loopback socket bound to a free port; listening when asked.
+int loopbackSocket(quint16& port, bool listening)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || (listening && ::listen(fd, 8) != 0) ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        qFatal("no loopback socket");
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+} // namespace
+
+int closedPort()
+{
+    quint16 port = 0;
+    ::close(loopbackSocket(port, false));
+    return port;
 }
 
 QString sourceDir()
@@ -162,6 +179,132 @@ void createDatabaseFromSql(const QString& hostPath, const QString& sql)
     QDir().mkpath(QFileInfo(hostPath).absolutePath());
     sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWriteCreate);
     db.exec(QStringLiteral("BEGIN; %1 COMMIT;").arg(sql));
+}
+
+void installPractice(const TempDrive& drive, bool client)
+{
+    drive.write("praxidome/praxidome.exe", "MZ installed");
+    drive.write("praxidome/aide/aide.htm", "<html>aide</html>");
+    QFile log(drive.write("praxidome/st6unst.log", "log"));
+    log.open(QIODevice::ReadWrite);
+    log.setFileTime(QDateTime(QDate(2015, 9, 14), QTime(23, 59)), QFileDevice::FileModificationTime);
+    const QString pat = drive.host("praxidome/pat.mdb");
+    createDatabase(pat, "pat");
+    exec(pat, "INSERT INTO nomenclature (ABREVIATION, \"code inami\", LIBELLE, HONORAIRE) VALUES "
+              "('CONS', '301011', 'Consultation', 20.5), ('DETA', '302012', 'Détartrage', 30);"
+              "INSERT INTO patients (NUMPAT, NOM, CLESIS) VALUES (1, 'Dupont', 'k1'), (2, 'Martin', 'k2');"
+              "INSERT INTO parapat (ID, VERSION_BASE) VALUES (1, '8.6')");
+    const QString settings = drive.host("praxidome/parametres.mdb");
+    createDatabase(settings, "parametres");
+    exec(settings, QStringLiteral("INSERT INTO parapat (ID, LANGUE, NOM_CABINET, STATION, NUMERO_MAJ) VALUES "
+                                  "(1, 'FR', 'Cabinet Dupont', '%1', '37')")
+                       .arg(client ? "CLIENT" : "SERVEUR"));
+    createDatabase(drive.host("praxidome/pannexe.mdb"), "pannexe");
+    createDatabase(drive.host("praxidome/eattest.mdb"), "eattest");
+    exec(drive.host("praxidome/eattest.mdb"),
+         "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('OLD', '399999')");
+}
+
+OtherProcess::OtherProcess(const QString& hostPath, Hold hold)
+{
+    const QByteArray path = QFile::encodeName(hostPath);
+    int ready[2], release[2];
+    if (::pipe(ready) != 0 || ::pipe(release) != 0)
+        qFatal("no pipe");
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        // Only system and SQLite calls in the child; what it opens stays open until it ends.
+        ::close(ready[0]);
+        ::close(release[1]);
+        bool held = false;
+        if (hold == Hold::WriteLock || hold == Hold::ReadLock) {
+            const int fd = ::open(path.constData(), hold == Hold::WriteLock ? O_RDWR : O_RDONLY);
+            struct flock lock = {};
+            lock.l_type = hold == Hold::WriteLock ? F_WRLCK : F_RDLCK;
+            lock.l_whence = SEEK_SET;
+            held = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0;
+        } else {
+            sqlite3* db = nullptr;
+            held = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+                   sqlite3_exec(db,
+                                hold == Hold::SqliteWriter ? "BEGIN IMMEDIATE; CREATE TABLE other_process (x);"
+                                                           : "BEGIN; SELECT count(*) FROM sqlite_master;",
+                                nullptr, nullptr, nullptr) == SQLITE_OK;
+        }
+        char c = held ? 'y' : 'n';
+        (void)!::write(ready[1], &c, 1);
+        (void)!::read(release[0], &c, 1); // until the parent closes its end
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    m_release = release[1];
+    char c = 'n';
+    m_held = ::read(ready[0], &c, 1) == 1 && c == 'y';
+    ::close(ready[0]);
+}
+
+void OtherProcess::release()
+{
+    if (m_pid <= 0)
+        return;
+    ::close(m_release);
+    ::waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+}
+
+SilentServer::SilentServer() : m_fd(loopbackSocket(port, true)) {}
+
+SilentServer::~SilentServer()
+{
+    ::close(m_fd);
+}
+
+FixtureServer::FixtureServer(const QString& script, QStringList arguments)
+{
+    QDir().mkpath(home());
+    arguments.replaceInStrings("%HOME%", home());
+    m_log.setFileName(m_dir.filePath("log"));
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start("/usr/bin/python3", QStringList{sourceDir() + "/tests/fixtures/" + script} + arguments +
+                                            QStringList{"--log", m_log.fileName()});
+    if (!m_process.waitForStarted(10000))
+        qFatal("cannot start %s", qPrintable(script));
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
+    }
+    port = m_process.readLine().trimmed().toUShort();
+    if (port == 0)
+        qFatal("%s printed no port", qPrintable(script));
+}
+
+FixtureServer::~FixtureServer()
+{
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+QStringList FixtureServer::logLines()
+{
+    if (!m_log.open(QIODevice::ReadOnly))
+        return {};
+    const QString all = QString::fromLatin1(m_log.readAll());
+    m_log.close();
+    return all.split('\n', Qt::SkipEmptyParts);
+}
+
+QString runProgram(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+int pdfPages(const QString& pdf)
+{
+    const auto match = QRegularExpression("Pages:\\s+(\\d+)").match(runProgram("pdfinfo", {pdf}));
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
 } // namespace maj::test

@@ -4,12 +4,15 @@
 #include "platform/Clock.h"
 #include "platform/Ui.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
 #include <functional>
+#include <ostream>
 
 namespace maj::test {
 
@@ -127,4 +130,86 @@ void createDatabase(const QString& hostPath, const QString& schemaName);
 // Creates a database file (and its folders) from SQL statements run in one transaction.
 void createDatabaseFromSql(const QString& hostPath, const QString& sql);
 
+// A practice's installation: praxidome.exe, aide\aide.htm, st6unst.log (changed on 14/09/2015 at
+// 23:59) and the pat, parametres, pannexe and eattest databases of schema/, with two patients, two
+// codes and one settings record (the practice's name, update 37, a client workstation or the server).
+void installPractice(const TempDrive& drive, bool client = false);
+
+// A second process that holds a file as another program does, until release() or destruction.
+class OtherProcess
+{
+public:
+    enum class Hold
+    {
+        WriteLock,    // an fcntl write lock on the whole file
+        ReadLock,     // an fcntl read lock
+        SqliteWriter, // an SQLite write transaction
+        SqliteReader  // an SQLite read transaction
+    };
+    OtherProcess(const QString& hostPath, Hold hold);
+    ~OtherProcess() { release(); }
+    OtherProcess(const OtherProcess&) = delete;
+    OtherProcess& operator=(const OtherProcess&) = delete;
+
+    bool held() const { return m_held; }
+    void release();
+
+private:
+    int m_pid = -1;
+    int m_release = -1;
+    bool m_held = false;
+};
+
+// A loopback socket that takes connections and never says a word.
+class SilentServer
+{
+public:
+    SilentServer();
+    ~SilentServer();
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    quint16 port = 0;
+
+private:
+    int m_fd = -1;
+};
+
+// A server of tests/fixtures (httpserver.py, ftpserver.py) on 127.0.0.1: it records what it
+// received in a log; "%HOME%" in the arguments names the FTP account's home.
+class FixtureServer
+{
+public:
+    FixtureServer(const QString& script, QStringList arguments = {});
+    ~FixtureServer();
+    FixtureServer(const FixtureServer&) = delete;
+    FixtureServer& operator=(const FixtureServer&) = delete;
+
+    QStringList logLines();
+    QString home() const { return m_dir.filePath("home"); }
+    quint16 port = 0;
+
+private:
+    QTemporaryDir m_dir;
+    QFile m_log;
+    QProcess m_process;
+};
+
+// What a program prints on its standard output; empty when it fails or does not end in 30 s.
+QString runProgram(const QString& program, const QStringList& arguments);
+// The page count of a PDF file (pdfinfo), -1 when unknown.
+int pdfPages(const QString& pdf);
+
 } // namespace maj::test
+
+// Readable texts and values in the tests' failure messages.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QVariant& value, std::ostream* os)
+{
+    if (value.isNull())
+        *os << "null";
+    else
+        *os << value.typeName() << '(' << value.toString().toStdString() << ')';
+}
