@@ -59,7 +59,9 @@ void appendSummary(WindowModel& window, const QStringList& lines)
 void emptyWorkFolder(const QString& mediaKind)
 {
     const QStringList listed = fs::listFiles(WorkFolder + QStringLiteral("*.*"));
-    for (const QString& name : deploy::workFilesToDelete(listed, mediaKind, QCoreApplication::applicationFilePath())) {
+    // The running program (none without an application object, as in the benchmarks) stays.
+    const QString running = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
+    for (const QString& name : deploy::workFilesToDelete(listed, mediaKind, running)) {
         fs::setArchiveOnly(WorkFolder + name);
         fs::deleteFile(WorkFolder + name);
     }

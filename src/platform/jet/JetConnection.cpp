@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace maj::jet {
@@ -77,15 +78,17 @@ QDateTime argDate(sqlite3_value* value)
 // asks the time zone) per row made it many times slower than the query around it.
 bool storedYear(sqlite3_value* value, int& year)
 {
-    if (sqlite3_value_type(value) != SQLITE_TEXT || sqlite3_value_bytes(value) < 10)
-        return false;
-    const QLatin1StringView text(reinterpret_cast<const char*>(sqlite3_value_text(value)), 10);
-    const QDate date = QDate::fromString(text, Qt::ISODate);
     const int size = sqlite3_value_bytes(value);
-    if (!date.isValid() || (size > 10 && text.data()[10] != ' '))
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    if (sqlite3_value_type(value) != SQLITE_TEXT || size < 10 || (size > 10 && text[10] != ' '))
         return false;
-    year = date.year();
-    return true;
+    const auto number = [text](int from, int count, int& out) {
+        return std::from_chars(text + from, text + from + count, out).ptr == text + from + count;
+    };
+    int month = 0;
+    int day = 0;
+    return text[4] == '-' && text[7] == '-' && number(0, 4, year) && number(5, 2, month) && number(8, 2, day) &&
+           QDate::isValid(year, month, day);
 }
 
 // year(date), the one date function the census's query calls.
