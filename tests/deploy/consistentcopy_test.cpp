@@ -83,3 +83,22 @@ TEST(ConsistentCopy, AHotJournalIsRolledBackBeforeTheSafetyCopyAndTheBackup)
         EXPECT_EQ(patients(t.drive.host(copy)), before);
     }
 }
+
+TEST(Backups, AFileThatChangesBetweenTheCopyAndItsCheckIsNotSaved)
+{
+    StepFixture t;
+    installPractice(t.drive);
+    // Every read of it gives new content: the copy can never read back identical.
+    const QString help = t.drive.host("praxidome/aide/aide.htm");
+    QFile::remove(help);
+    ASSERT_TRUE(QFile::link("/proc/sys/kernel/random/uuid", help));
+    t.f.settings.BackupFolder = QStringLiteral("c:\\MAJ1");
+    QDir().mkpath(t.drive.host("MAJ1"));
+
+    verstempo(t.f);
+
+    EXPECT_EQ(t.ui.messages, QStringList{QStringLiteral(
+                                 "c:\\praxidome\\aide\\aide.htm n'a pas été trouvé ou n'a pu être sauvegardé")});
+    for (const char* saved : {"MAJ1/praxidome.exe", "MAJ1/parametres.mdb", "MAJ1/pat.mdb"})
+        EXPECT_TRUE(QFile::exists(t.drive.host(saved))) << saved;
+}
