@@ -209,6 +209,9 @@ public:
     // After a statement run directly: every cache of the connection is stale.
     void changedBehind();
 
+    // What the connection's conversions of dates remember.
+    DateMemo& dates() { return m_dates; }
+
     // The definition of a table named in any letter case; null when there is none. Kept until
     // the schema changes.
     std::shared_ptr<const TableInfo> table(const QString& name);
@@ -290,6 +293,7 @@ private:
     std::vector<std::weak_ptr<sqlite::Statement>> m_heldCursors;
     quint64 m_cursorEpoch = 1;
     ProbeTarget m_probe;
+    DateMemo m_dates;
     bool m_wrote = false;           // the transaction holds writes
     std::optional<MajError> m_lost; // why SQLite rolled them back
     bool m_ownWrite = false;

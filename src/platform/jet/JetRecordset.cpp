@@ -193,7 +193,7 @@ public:
         checkPosition(position);
         const auto i = size_t(position);
         if (m_pending != Pending::None && m_set[i])
-            return fromStored(m_stored[i], m_info->columns[i].type);
+            return fromStored(m_stored[i], m_info->columns[i].type, &m_connection->dates());
         if (m_pending == Pending::Add)
             return m_info->columns[i].defaultValue;
         return currentValue(i);
@@ -228,7 +228,7 @@ public:
         if (m_pending == Pending::None)
             raise(3020, kNoAddOrEdit);
         const auto i = size_t(position);
-        const QVariant stored = toStored(value, m_info->columns[i].type);
+        const QVariant stored = toStored(value, m_info->columns[i].type, &m_connection->dates());
         m_stored[i] = stored;
         m_set[i] = true;
     }
@@ -491,7 +491,8 @@ private:
         if (m_converted.size() != m_isConverted.size())
             self->m_converted.assign(m_isConverted.size(), QVariant());
         if (!m_isConverted[column]) {
-            self->m_converted[column] = readColumn(s, m_cursorSlots[column] + 1, m_info->columns[column].type);
+            self->m_converted[column] =
+                readColumn(s, m_cursorSlots[column] + 1, m_info->columns[column].type, &m_connection->dates());
             self->m_isConverted[column] = true;
         }
         return m_converted[column];
@@ -707,7 +708,7 @@ public:
             while (query.step()) {
                 std::vector<QVariant> row(static_cast<size_t>(count));
                 for (int i = 0; i < count; ++i)
-                    row[size_t(i)] = readColumn(s, i, m_types[size_t(i)]);
+                    row[size_t(i)] = readColumn(s, i, m_types[size_t(i)], &m_connection->dates());
                 m_rows.push_back(std::move(row));
             }
         } catch (const sqlite::SqliteError& e) {

@@ -398,7 +398,7 @@ QDateTime parseRegionalDate(const QString& text)
     return dateTimeFromParts(parseRegionalParts, text);
 }
 
-QVariant toStored(const QVariant& value, const ColumnType& type)
+QVariant toStored(const QVariant& value, const ColumnType& type, DateMemo* memo)
 {
     if (!value.isValid() || value.isNull())
         return {};
@@ -465,19 +465,19 @@ QVariant toStored(const QVariant& value, const ColumnType& type)
             // Straight from the text to the stored text: no local time to work out.
             if (value.toString().trimmed().isEmpty())
                 return {};
-            // The same text (a release date) is written into every row of a step.
-            thread_local QString lastText;
-            thread_local QString lastStored;
             const QString text = value.toString();
-            if (text == lastText && !lastStored.isEmpty())
-                return lastStored;
+            if (memo && text == memo->lastText && !memo->lastStored.isEmpty())
+                return memo->lastStored;
             QDate date;
             QTime time;
             if (!parseRegionalParts(text, date, time) || date.year() < 100 || date.year() > 9999)
                 conversionError();
-            lastText = text;
-            lastStored = storedText(date, time);
-            return lastStored;
+            const QString stored = storedText(date, time);
+            if (memo) {
+                memo->lastText = text;
+                memo->lastStored = stored;
+            }
+            return stored;
         }
         case QMetaType::Bool:
             conversionError();
@@ -504,7 +504,7 @@ QVariant toStored(const QVariant& value, const ColumnType& type)
     return value;
 }
 
-QVariant fromStored(const QVariant& stored, const ColumnType& type)
+QVariant fromStored(const QVariant& stored, const ColumnType& type, DateMemo* memo)
 {
     if (!stored.isValid() || stored.isNull())
         return {};
@@ -559,16 +559,19 @@ QVariant fromStored(const QVariant& stored, const ColumnType& type)
         return stored;
     case K::Date:
         if (id == QMetaType::QString) {
-            // A local date and time costs a time-zone look-up each; tables repeat their dates.
-            thread_local QHash<QString, QDateTime> recent;
+            // A local date and time costs a time-zone look-up each.
             const QString text = stored.toString();
-            if (const auto it = recent.constFind(text); it != recent.constEnd())
-                return *it;
+            if (memo) {
+                if (const auto it = memo->recent.constFind(text); it != memo->recent.constEnd())
+                    return *it;
+            }
             const QDateTime dt = parseStoredDate(text);
             if (dt.isValid()) {
-                if (recent.size() >= 4096)
-                    recent.clear();
-                recent.insert(text, dt);
+                if (memo) {
+                    if (memo->recent.size() >= 4096)
+                        memo->recent.clear();
+                    memo->recent.insert(text, dt);
+                }
                 return dt;
             }
         }
@@ -579,7 +582,7 @@ QVariant fromStored(const QVariant& stored, const ColumnType& type)
     return stored;
 }
 
-QVariant readColumn(sqlite3_stmt* statement, int column, const ColumnType& type)
+QVariant readColumn(sqlite3_stmt* statement, int column, const ColumnType& type, DateMemo* memo)
 {
     switch (sqlite3_column_type(statement, column)) {
     case SQLITE_NULL:
@@ -589,20 +592,20 @@ QVariant readColumn(sqlite3_stmt* statement, int column, const ColumnType& type)
                                          sqlite3_column_bytes(statement, column));
         if (type.kind == ColumnType::Kind::Text || type.kind == ColumnType::Kind::Other)
             return text;
-        return fromStored(text, type);
+        return fromStored(text, type, memo);
     }
     case SQLITE_INTEGER: {
         const qlonglong whole = sqlite3_column_int64(statement, column);
         if (type.kind == ColumnType::Kind::Integer || type.kind == ColumnType::Kind::Other)
             return whole;
-        return fromStored(whole, type);
+        return fromStored(whole, type, memo);
     }
     case SQLITE_FLOAT:
-        return fromStored(sqlite3_column_double(statement, column), type);
+        return fromStored(sqlite3_column_double(statement, column), type, memo);
     default:
         return fromStored(QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, column)),
                                      sqlite3_column_bytes(statement, column)),
-                          type);
+                          type, memo);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QVariant>
 
@@ -46,11 +47,20 @@ ColumnType parseDeclaredType(const QString& declared);
 // The value to store for a value written to a column, as the old engine converted it: text into a
 // number or date column is read under the regional settings ("01/01/2021" is day/month/year, two-
 // or four-digit years). Text too long is 3163, a value the column cannot hold 3421.
-QVariant toStored(const QVariant& value, const ColumnType& type);
+// What a connection remembers between conversions of dates: the last text written (a step writes
+// the same release date into every row) and the stored dates read lately (tables repeat theirs).
+struct DateMemo
+{
+    QString lastText;
+    QString lastStored;
+    QHash<QString, QDateTime> recent;
+};
+
+QVariant toStored(const QVariant& value, const ColumnType& type, DateMemo* memo = nullptr);
 // The value a stored value of a column reads as.
-QVariant fromStored(const QVariant& stored, const ColumnType& type);
+QVariant fromStored(const QVariant& stored, const ColumnType& type, DateMemo* memo = nullptr);
 // Column `column` of the current row of a statement, read as a column of that type.
-QVariant readColumn(sqlite3_stmt* statement, int column, const ColumnType& type);
+QVariant readColumn(sqlite3_stmt* statement, int column, const ColumnType& type, DateMemo* memo = nullptr);
 
 QString storedDate(const QDateTime& dateTime);
 // A stored date ("yyyy-MM-dd", "yyyy-MM-dd HH:mm[:ss[.zzz]]", with a T or a blank); invalid if not.
