@@ -20,25 +20,6 @@ QLocale regional()
     return locale;
 }
 
-bool isWholeNumber(int type)
-{
-    switch (type) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool isNullValue(const QVariant& value)
 {
     return !value.isValid() || value.typeId() == QMetaType::Nullptr;
@@ -181,6 +162,26 @@ QString printed(const QVariant& value)
     const QString digits = text(value);
     const bool negative = digits.startsWith(QLatin1Char('-')) || digits.startsWith(regional().negativeSign());
     return (negative ? QString() : QStringLiteral(" ")) + digits + QLatin1Char(' ');
+}
+
+bool isWholeNumber(int typeId)
+{
+    switch (typeId) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace maj::fmt

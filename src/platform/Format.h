@@ -28,4 +28,7 @@ QString time(const QTime& time);
 QString shortDateFormat(const QLocale& locale);
 QString timeFormat(const QLocale& locale);
 
+// Whether a QVariant type id holds a whole number (every integer type, signed or not, chars included).
+bool isWholeNumber(int typeId);
+
 } // namespace maj::fmt

@@ -1,5 +1,6 @@
 #include "platform/jet/JetTypes.h"
 
+#include "platform/Format.h"
 #include "platform/MajError.h"
 #include "platform/jet/JetConnection.h"
 
@@ -146,25 +147,6 @@ double numberOf(const QVariant& value)
             conversionError();
         return number;
     }
-    }
-}
-
-bool isIntegral(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        return true;
-    default:
-        return false;
     }
 }
 
@@ -412,7 +394,7 @@ QVariant toStored(const QVariant& value, const ColumnType& type, DateMemo* memo)
     }
     case K::Integer: {
         qint64 whole = 0;
-        if (isIntegral(value)) {
+        if (fmt::isWholeNumber(value.typeId())) {
             whole = value.toLongLong();
         } else {
             if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())

@@ -1,5 +1,7 @@
 #include "platform/jet/Sqlite.h"
 
+#include "platform/Format.h"
+
 #include <QDateTime>
 
 #include <sqlite3.h>
@@ -102,19 +104,12 @@ void Statement::bind(int index, const QVariant& value)
     int rc = SQLITE_OK;
     if (!value.isValid() || value.isNull()) {
         rc = sqlite3_bind_null(s, index);
+    } else if (fmt::isWholeNumber(value.typeId())) {
+        rc = sqlite3_bind_int64(s, index, value.toLongLong());
     } else {
         switch (value.typeId()) {
         case QMetaType::Bool:
             rc = sqlite3_bind_int(s, index, value.toBool() ? 1 : 0);
-            break;
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Long:
-            rc = sqlite3_bind_int64(s, index, value.toLongLong());
             break;
         case QMetaType::Double:
         case QMetaType::Float:
