@@ -4,7 +4,7 @@
 // codes in another order with new values, both without any index on "code inami" (as the
 // application keeps them). In one run, on fresh identical copies of the files, three rounds of:
 //   engine:  for each release row, findFirst("[code inami] = '...'"), edit, set 13 fields from
-//            the release row and the release date, update; then commitPendingWrites()
+//            the release row and the release date, update; then the engine commits
 //   SQL:     one UPDATE nomenclature SET (...) = (...) FROM nomen WHERE codes are equal
 // Then the duplicate check's pattern: one "select * from nomenclature where ABREVIATION = '...'"
 // per row, each moved last and first and counted, against a GROUP BY. The bench checks that both
@@ -127,8 +127,9 @@ QByteArray digest(const QString& patPath)
 // One run of the existing codes update through the engine, on c:\praxidome\.
 void engineUpdate()
 {
-    DataSource data1(QStringLiteral("Data1"));
-    DataSource data2(QStringLiteral("Data2"));
+    Engine engine;
+    DataSource data1(engine, QStringLiteral("Data1"));
+    DataSource data2(engine, QStringLiteral("Data2"));
     data1.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
     data2.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
     Recordset& user = data1.recordset();
@@ -144,7 +145,7 @@ void engineUpdate()
         user.setField(19, releaseDate);
         user.update();
     }
-    commitPendingWrites();
+    engine.commit();
 }
 
 void sqlUpdate(const QString& pat, const QString& eattest)
@@ -165,8 +166,9 @@ void sqlUpdate(const QString& pat, const QString& eattest)
 int engineDuplicates()
 {
     int shared = 0;
-    DataSource data1(QStringLiteral("Data1"));
-    DataSource data2(QStringLiteral("Data2"));
+    Engine engine;
+    DataSource data1(engine, QStringLiteral("Data1"));
+    DataSource data2(engine, QStringLiteral("Data2"));
     data1.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
     data2.setDatabaseName(QStringLiteral("c:\\praxidome\\pat.mdb"));
     Recordset& rows = data1.recordset();

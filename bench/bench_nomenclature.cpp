@@ -296,9 +296,10 @@ int main(int argc, char** argv)
 
     // Where the check's time goes: its engine operations, one kind at a time, on the same table.
     {
-        // A connection of its own: the first probe builds the column's look-up again.
-        DataSource table(QStringLiteral("Walk"));
-        DataSource probe(QStringLiteral("Probe"));
+        // An engine of its own: the first probe builds the column's look-up again.
+        Engine engine;
+        DataSource table(engine, QStringLiteral("Walk"));
+        DataSource probe(engine, QStringLiteral("Probe"));
         start = std::chrono::steady_clock::now();
         table.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
         const double bind = seconds(start);

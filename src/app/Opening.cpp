@@ -80,7 +80,7 @@ void Form_Activate(Form1Core& f)
     // No handling of its own: a failure of its own statements is shown by the event handler's
     // boundary, which ends the program.
     runStep(
-        "Form_Activate", [&] { openingWork(f); }, passOn);
+        f, "Form_Activate", [&] { openingWork(f); }, passOn);
 }
 
 QStringList conventionLines(const RunSettings& s)
@@ -200,7 +200,7 @@ QStringList conventionLines(const RunSettings& s)
 void convention(Form1Core& f)
 {
     runStep(
-        "convention",
+        f, "convention",
         [&] {
             f.window.txtconvention.clear();
             const QStringList lines = conventionLines(f.settings);

@@ -167,7 +167,7 @@ void Btnancienexe_Click(Form1Core& f)
     bool restored = false;
     // The executable in use: nothing is shown and the window stays.
     runStep(
-        "Btnancienexe_Click",
+        f, "Btnancienexe_Click",
         [&] {
             fs::copyFile(f.settings.SafetyFolder + QStringLiteral("praxidome.exe"), installed);
             fs::setArchiveOnly(installed);

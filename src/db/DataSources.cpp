@@ -17,7 +17,7 @@ void bindAtLoad(Form1Core& f)
     // A data control that cannot open shows nothing when the window loads; reading the settings
     // record then reports the engine's own error (readStationRole).
     runStep(
-        "Form_Load",
+        f, "Form_Load",
         [&] { f.data.Data7.bind(QStringLiteral("C:\\praxidome\\PARAMETRES.MDB"), QStringLiteral("parapat")); },
         silently);
 }
@@ -25,7 +25,7 @@ void bindAtLoad(Form1Core& f)
 void assignationdesbases(Form1Core& f)
 {
     runStep(
-        "assignationdesbases",
+        f, "assignationdesbases",
         [&] {
             f.data.Data1.bind(kPatientDatabase, QStringLiteral("nomenclature"));
             f.data.Data2.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
@@ -37,11 +37,11 @@ void assignationdesbases(Form1Core& f)
 void voitsiouvert(Form1Core& f)
 {
     runStep(
-        "voitsiouvert",
+        f, "voitsiouvert",
         [&] {
             // Fails while another process holds the database for writing: the application is running.
             // The copy is the state before this run: a journal left by a crash is rolled back first.
-            prepareCopy(kPatientDatabase);
+            f.engine.prepareCopy(kPatientDatabase);
             fs::copyFile(kPatientDatabase, f.settings.SafetyFolder + QStringLiteral("pat.mdb"));
             // A read-only source must not leave a copy that the next run cannot replace.
             fs::setArchiveOnly(f.settings.SafetyFolder + QStringLiteral("pat.mdb"));

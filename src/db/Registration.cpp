@@ -30,7 +30,7 @@ std::optional<QDate> installationDate()
 void inscritdate(Form1Core& f)
 {
     runStep(
-        "inscritdate",
+        f, "inscritdate",
         [&] {
             DataSource& annex = f.data.Data4;
             annex.bind(QStringLiteral("c:\\praxidome\\pannexe.mdb"), QStringLiteral("ortho"));

@@ -12,10 +12,10 @@ void widenAddress(Form1Core& f, const char* step, const QString& database, const
                   const QString& failureMessage)
 {
     runStep(
-        step,
+        f, step,
         [&] {
             // Closed whichever way the step leaves: by close() when the change is done, rolled back otherwise.
-            const auto db = DirectDatabase::open(database);
+            const auto db = f.engine.openDirect(database);
             db->execute(tablePart + QStringLiteral("ALTER COLUMN ADRESSE CHAR(40);"));
             db->close();
         },
@@ -48,9 +48,9 @@ void Changertailleadresserappels(Form1Core& f)
 void creertpauto(Form1Core& f)
 {
     runStep(
-        "creertpauto",
+        f, "creertpauto",
         [&] {
-            const auto db = DirectDatabase::open(kPatientDatabase);
+            const auto db = f.engine.openDirect(kPatientDatabase);
             db->appendField(QStringLiteral("patients"), QStringLiteral("TPAUTORISE"), DirectDatabase::FieldType::YesNo,
                             51);
             db->close();
@@ -62,7 +62,7 @@ void effaceclesis(Form1Core& f)
 {
     // Silent by design, and Data3 then keeps its binding; a failed commit is told by the caller.
     runStep(
-        "effaceclesis",
+        f, "effaceclesis",
         [&] {
             Recordset& patients = f.data.Data3.recordset();
             patients.moveFirst();

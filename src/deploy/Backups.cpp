@@ -15,10 +15,10 @@ const QString kSettingsDatabase = QStringLiteral("c:\\praxidome\\parametres.mdb"
 const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
 
 // Copies a file into the backup folder; it counts as saved only once it reads back identical.
-void save(const Form1Core& f, const QString& source, const QString& name)
+void save(Form1Core& f, const QString& source, const QString& name)
 {
     const QString copy = f.settings.BackupFolder + QLatin1Char('\\') + name;
-    deploy::deployFile(source, copy);
+    deploy::deployFile(f.engine, source, copy);
     if (!deploy::sameContent(source, copy))
         throw MajError(err::PathFileAccess, QStringLiteral("La copie diffère de l'original"));
 }
@@ -26,7 +26,7 @@ void save(const Form1Core& f, const QString& source, const QString& name)
 void saveOrReport(Form1Core& f, const QString& source, const QString& name, const std::function<void()>& before = {})
 {
     runStep(
-        "verstempo",
+        f, "verstempo",
         [&] {
             if (before)
                 before();
@@ -44,7 +44,7 @@ void passagearchive(Form1Core& f)
     // Each file on its own: one missing file must not leave the others read-only.
     for (const QString& file : {kExecutable, kSettingsDatabase, kPatientDatabase, kHelpPage}) {
         runStep(
-            "passagearchive", [&] { fs::setArchiveOnly(file); },
+            f, "passagearchive", [&] { fs::setArchiveOnly(file); },
             [&](const MajError&) { f.ui.message(file + QStringLiteral(" était manquant")); });
     }
 }
@@ -63,12 +63,12 @@ void verstempo(Form1Core& f)
 void copieexeavantpremiereMAJ(Form1Core& f)
 {
     runStep(
-        "copieexeavantpremiereMAJ",
+        f, "copieexeavantpremiereMAJ",
         [&] {
             // Later runs of the same release keep the executable as it was before the release.
             const QString saved = f.settings.SafetyFolder + QStringLiteral("praxidome.exe");
             if (!fs::fileExists(saved))
-                deploy::deployFile(kExecutable, saved);
+                deploy::deployFile(f.engine, kExecutable, saved);
         },
         [&](const MajError&) { f.ui.message(QStringLiteral("L'ancien exe n'a pu être sauvegardé !")); });
 }
@@ -76,8 +76,8 @@ void copieexeavantpremiereMAJ(Form1Core& f)
 void copienouvelexe(Form1Core& f)
 {
     runStep(
-        "copienouvelexe",
-        [&] { deploy::deployFile(f.settings.PayloadFolder + QStringLiteral("praxidome.exe"), kExecutable); },
+        f, "copienouvelexe",
+        [&] { deploy::deployFile(f.engine, f.settings.PayloadFolder + QStringLiteral("praxidome.exe"), kExecutable); },
         [&](const MajError&) { f.ui.message(QStringLiteral("Le nouvel exe n'a pu être copié !")); });
 }
 

@@ -8,10 +8,10 @@
 
 namespace maj::deploy {
 
-void deployFile(const QString& source, const QString& target)
+void deployFile(Engine& engine, const QString& source, const QString& target)
 {
     if (source.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive))
-        prepareCopy(source);
+        engine.prepareCopy(source);
     fs::copyFile(source, target);
     fs::setArchiveOnly(target);
 }

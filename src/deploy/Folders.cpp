@@ -9,13 +9,13 @@ namespace maj {
 void creerrepertoire(Form1Core& f)
 {
     runStep(
-        "creerrepertoire", [&] { fs::createFolder(f.settings.SafetyFolder); }, silently);
+        f, "creerrepertoire", [&] { fs::createFolder(f.settings.SafetyFolder); }, silently);
 }
 
-void creemaj(Form1Core&)
+void creemaj(Form1Core& f)
 {
     runStep(
-        "creemaj", [] { fs::createFolder(QStringLiteral("c:\\praxidome\\MAJ")); }, silently);
+        f, "creemaj", [] { fs::createFolder(QStringLiteral("c:\\praxidome\\MAJ")); }, silently);
 }
 
 QString backupFolderName(const QDateTime& moment)
@@ -32,7 +32,7 @@ QString backupFolderName(const QDateTime& moment)
 void nouveaudirectory(Form1Core& f)
 {
     runStep(
-        "nouveaudirectory",
+        f, "nouveaudirectory",
         [&] {
             f.settings.BackupFolder = backupFolderName(f.clock.now());
             fs::createFolder(f.settings.BackupFolder);

@@ -18,24 +18,24 @@ struct PayloadFile
     QString target;
 };
 
-void deployAll(const Form1Core& f, std::initializer_list<PayloadFile> files)
+void deployAll(Form1Core& f, std::initializer_list<PayloadFile> files)
 {
     for (const PayloadFile& file : files)
-        deploy::deployFile(f.settings.PayloadFolder + file.name, file.target);
+        deploy::deployFile(f.engine, f.settings.PayloadFolder + file.name, file.target);
 }
 
-void createFolderQuietly(const char* step, const QString& folder)
+void createFolderQuietly(Form1Core& f, const char* step, const QString& folder)
 {
     // An existing folder is no failure to report.
     runStep(
-        step, [&] { fs::createFolder(folder); }, silently);
+        f, step, [&] { fs::createFolder(folder); }, silently);
 }
 
 // A step that deploys payload files in order and shows one message when one fails.
 void deployStep(Form1Core& f, const char* step, std::initializer_list<PayloadFile> files, const QString& message)
 {
     runStep(
-        step, [&] { deployAll(f, files); }, [&](const MajError&) { f.ui.message(message); });
+        f, step, [&] { deployAll(f, files); }, [&](const MajError&) { f.ui.message(message); });
 }
 
 } // namespace
@@ -72,11 +72,11 @@ void assurability(Form1Core& f)
     };
     QString source;
     runStep(
-        "assurability",
+        f, "assurability",
         [&] {
             for (const PayloadFile& file : files) {
                 source = f.settings.PayloadFolder + file.name;
-                deploy::deployFile(source, file.target);
+                deploy::deployFile(f.engine, source, file.target);
             }
         },
         [&](const MajError& e) {
@@ -88,14 +88,14 @@ void assurability(Form1Core& f)
         });
 }
 
-void creermails(Form1Core&)
+void creermails(Form1Core& f)
 {
-    createFolderQuietly("creermails", QStringLiteral("c:\\praxidome\\mails"));
+    createFolderQuietly(f, "creermails", QStringLiteral("c:\\praxidome\\mails"));
 }
 
-void creerformulaires(Form1Core&)
+void creerformulaires(Form1Core& f)
 {
-    createFolderQuietly("creerformulaires", QStringLiteral("c:\\praxidome\\FORMULAIRES"));
+    createFolderQuietly(f, "creerformulaires", QStringLiteral("c:\\praxidome\\FORMULAIRES"));
 }
 
 void copierformulaires(Form1Core& f)
@@ -109,7 +109,7 @@ void copierformulaires(Form1Core& f)
 void copieraccourci(Form1Core& f)
 {
     runStep(
-        "copieraccourci",
+        f, "copieraccourci",
         [&] {
             // Taken from the current folder whatever the media kind, for this and every later step;
             // the backslash is added even at a drive root.

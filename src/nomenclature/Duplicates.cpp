@@ -56,7 +56,7 @@ void btnbd_Click(Form1Core& f)
 {
     // No handling of its own: every failure goes to the caller.
     runStep(
-        "btnbd_Click", [&] { checkDuplicates(f); }, passOn);
+        f, "btnbd_Click", [&] { checkDuplicates(f); }, passOn);
 }
 
 } // namespace maj

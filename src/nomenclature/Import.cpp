@@ -43,7 +43,7 @@ void nouv(Form1Core& f)
     // The message names a release row: writes lost at the commit after the last row go to the
     // sequence's handler, which can tell them.
     runStep(
-        "nouv", [&] { mergeRelease(f, Step::Nouv); },
+        f, "nouv", [&] { mergeRelease(f, Step::Nouv); },
         [&](const MajError&) {
             dropPending(f.data.Data1);
             // Without a current release row (an empty release table) building the message fails too,
@@ -59,7 +59,7 @@ void nouv(Form1Core& f)
 void anciens(Form1Core& f)
 {
     runStep(
-        "anciens", [&] { mergeRelease(f, Step::Anciens); },
+        f, "anciens", [&] { mergeRelease(f, Step::Anciens); },
         [&](const MajError& e) {
             dropPending(f.data.Data1);
             f.ui.message(QStringLiteral("Erreur dans les modifications de la nomenclature ! ") + e.description());

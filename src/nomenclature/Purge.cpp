@@ -12,7 +12,7 @@ void detruitcodesinami(Form1Core& f)
 {
     // The purge is silent: the codes left are harmless. Deletions it cannot commit are told by the caller.
     runStep(
-        "detruitcodesinami",
+        f, "detruitcodesinami",
         [&] {
             Recordset& rs = f.data.Data1.recordset();
             for (const QString& code : purgedCodes()) {

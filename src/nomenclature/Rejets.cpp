@@ -18,7 +18,7 @@ void rejetsetar(Form1Core& f)
     };
     DataSource& source = f.data.Data13;
     runStep(
-        "rejetsetar",
+        f, "rejetsetar",
         [&] {
             source.bind(QStringLiteral("c:\\praxidome\\etarification.mdb"), QStringLiteral("REJETS"));
             Recordset& rs = source.recordset();

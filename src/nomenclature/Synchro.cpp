@@ -12,7 +12,7 @@ using namespace nomen;
 void synchrotrajet(Form1Core& f)
 {
     runStep(
-        "synchrotrajet",
+        f, "synchrotrajet",
         [&] {
             f.data.Data1.bind(QStringLiteral("c:\\praxidome\\traj.mdb"), QStringLiteral("nomenclature"));
             f.data.Data2.bind(patDatabase(), QStringLiteral("nomenclature"));

@@ -9,7 +9,6 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <optional>
 #include <vector>
@@ -491,15 +490,6 @@ void setAttributes(const QString& windowsPath, unsigned attributes)
         changeMode();
 }
 
-namespace {
-std::atomic<quint64> replaced{0};
-} // namespace
-
-quint64 replacements()
-{
-    return replaced.load(std::memory_order_relaxed);
-}
-
 void copyFile(const QString& source, const QString& target)
 {
     const QString from = hostPath(source);
@@ -553,7 +543,6 @@ void copyFile(const QString& source, const QString& target)
         fail(posix::errorNumber(errno));
     if (!temp.renameOver(QFile::encodeName(to)))
         failErrno(errno, to);
-    replaced.fetch_add(1, std::memory_order_relaxed);
     posix::syncFolder(folder);
 }
 
@@ -615,7 +604,6 @@ void deleteFile(const QString& windowsPath)
         fail(err::PathFileAccess);
     if (::unlink(encoded.constData()) != 0)
         failErrno(errno, host);
-    replaced.fetch_add(1, std::memory_order_relaxed);
 }
 
 QDateTime lastModified(const QString& windowsPath)

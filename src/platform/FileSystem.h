@@ -66,9 +66,6 @@ void createFolder(const QString& windowsPath);
 QStringList listFiles(const QString& pattern);
 // Deletes a file; a read-only one is refused (75) as Kill does, a folder is not a file (53).
 void deleteFile(const QString& windowsPath);
-// Counts the files this process replaced (copyFile) or deleted through this layer, so that a
-// holder of an open file can tell cheaply whether it must look at the path again.
-quint64 replacements();
 // In local time.
 QDateTime lastModified(const QString& windowsPath);
 // The process's current folder as a Windows path, without a final backslash except at a root.

@@ -110,7 +110,7 @@ void cadastre(Form1Core& f)
     const auto showAtEnd = qScopeGuard([&window] { window.notify(); });
     // Silent: the opening goes on whatever the census could write.
     runStep(
-        "cadastre",
+        f, "cadastre",
         [&] {
             window.txtconventionFontSize = 10;
             appendSummary(window, census::introSummary());

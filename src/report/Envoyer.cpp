@@ -54,7 +54,7 @@ void envoyer(Form1Core& f)
 {
     // Silent: a failed upload never stops the update.
     runStep(
-        "envoyer",
+        f, "envoyer",
         [&] {
             f.data.Data1.release();
             f.data.Data2.release();

@@ -41,7 +41,8 @@ protected:
     // Writes an address through the engine; returns the error number, 0 when written.
     int writeAddress(const QString& address)
     {
-        DataSource table("check");
+        Engine engine;
+        DataSource table(engine, "check");
         const int number = errorOf([&] {
             table.bind("c:\\" + QString(GetParam().file).replace('/', '\\'), GetParam().table);
             table.recordset().edit();
@@ -94,7 +95,8 @@ TEST_F(SchemaTest, CreertpautoAddsTheColumnOnceAtPosition51)
     exec(drive.host("praxidome/pat.mdb"), "INSERT INTO patients (NUMPAT, NOM) VALUES (1, 'Dupont')");
     runStep(creertpauto);
     {
-        DataSource patients("check");
+        Engine engine;
+        DataSource patients(engine, "check");
         patients.bind("c:\\praxidome\\pat.mdb", "patients");
         EXPECT_EQ(patients.recordset().fieldName(51), "TPAUTORISE");
         EXPECT_EQ(patients.recordset().field(1).toString(), "Dupont");

@@ -76,7 +76,8 @@ struct NomenFixture : StepFixture
 
     static void addRows(const QString& windowsPath, const QString& table, const QList<Row>& rows)
     {
-        DataSource source("TestWriter");
+        Engine engine;
+        DataSource source(engine, "TestWriter");
         source.bind(windowsPath, table);
         Recordset& rs = source.recordset();
         for (const Row& row : rows) {
@@ -93,7 +94,8 @@ struct NomenFixture : StepFixture
     // Positions 0 to 20 of every row, in the table's order.
     static QList<Row> rows(const QString& windowsPath, const QString& table)
     {
-        DataSource source("TestReader");
+        Engine engine;
+        DataSource source(engine, "TestReader");
         source.bind(windowsPath, table);
         Recordset& rs = source.recordset();
         QList<Row> result;

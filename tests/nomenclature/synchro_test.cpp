@@ -41,7 +41,7 @@ TEST(Synchrotrajet, AMissingReducedRateDatabaseShowsBothMessages)
     synchrotrajet(t.f);
     QString description;
     try {
-        DataSource probe("TestProbe");
+        DataSource probe(t.f.engine, "TestProbe");
         probe.bind(trajPath, nomenclature);
     } catch (const MajError& e) {
         EXPECT_EQ(e.number(), err::DatabaseNotFound);

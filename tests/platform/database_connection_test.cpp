@@ -1,5 +1,4 @@
-#include "TestSupport.h"
-#include "app/core/Step.h"
+#include "EngineTest.h"
 #include "platform/Logging.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
@@ -19,20 +18,17 @@ using maj::test::TempDrive;
 
 namespace {
 
-struct DatabaseConnectionTest : ::testing::Test
+struct DatabaseConnectionTest : test::EngineTest
 {
-    TempDrive drive;
-    const QString file = "c:\\praxidome\\pat.mdb";
-    DataSource data1{"Data1"};
-    DataSource data2{"Data2"};
+    DataSource data1{engine, "Data1"};
+    DataSource data2{engine, "Data2"};
 
     void SetUp() override
     {
-        test::createDatabaseFromSql(
-            host(), QStringLiteral(
-                        "CREATE TABLE nomenclature (ABREVIATION TEXT(20), \"code inami\" TEXT(15), LIBELLE TEXT(50));"
-                        "CREATE UNIQUE INDEX nomenclature_code ON nomenclature(\"code inami\");"
-                        "INSERT INTO nomenclature VALUES ('A', '1', 'un'), ('B', '2', 'deux'), ('C', '3', 'trois');"));
+        create(QStringLiteral(
+            "CREATE TABLE nomenclature (ABREVIATION TEXT(20), \"code inami\" TEXT(15), LIBELLE TEXT(50));"
+            "CREATE UNIQUE INDEX nomenclature_code ON nomenclature(\"code inami\");"
+            "INSERT INTO nomenclature VALUES ('A', '1', 'un'), ('B', '2', 'deux'), ('C', '3', 'trois');"));
     }
     void TearDown() override
     {
@@ -40,10 +36,8 @@ struct DatabaseConnectionTest : ::testing::Test
         data2.release();
     }
 
-    QString host(const QString& name = "pat.mdb") const { return drive.host(QStringLiteral("praxidome/") + name); }
-
     // What another connection to the file sees.
-    QString seen(const QString& sql) { return test::scalar(host(), sql).toString(); }
+    QString seen(const QString& sql) { return stored(sql).toString(); }
 
     // Descriptors of this process open on the database file.
     int openDescriptors()
@@ -102,25 +96,18 @@ TEST_F(DatabaseConnectionTest, WritesWaitForTheCommitThenStayWritten)
     rs.update();
     EXPECT_EQ(seen("SELECT LIBELLE FROM nomenclature WHERE rowid = 1"), "un");
     EXPECT_TRUE(QFile::exists(host("pat.mdb-journal")));
-    runStep(
-        "test", [] {}, passOn); // the step boundary commits
+    Transaction(engine).commit();
     EXPECT_EQ(seen("SELECT LIBELLE FROM nomenclature WHERE rowid = 1"), "changé");
     EXPECT_FALSE(QFile::exists(host("pat.mdb-journal")));
 
     rs.moveNext();
-    // What a step saved before its failure stays saved.
-    int failure = 0;
-    runStep(
-        "test",
-        [&] {
-            rs.edit();
-            rs.setField(2, "avant l'échec");
-            rs.update();
-            rs.findFirst("LIBELLE = 'x");
-        },
-        [&](const MajError& e) { failure = e.number(); });
-    EXPECT_EQ(failure, err::ExpressionSyntax);
-    EXPECT_EQ(seen("SELECT LIBELLE FROM nomenclature WHERE rowid = 2"), "avant l'échec");
+    {
+        Transaction abandoned(engine); // not committed: what it wrote goes
+        rs.edit();
+        rs.setField(2, "perdu");
+        rs.update();
+    }
+    EXPECT_EQ(seen("SELECT LIBELLE FROM nomenclature WHERE rowid = 2"), "deux");
 
     rs.addNew();
     rs.setField(1, "5");
@@ -128,7 +115,7 @@ TEST_F(DatabaseConnectionTest, WritesWaitForTheCommitThenStayWritten)
     rs.addNew();
     rs.setField(1, "5");
     EXPECT_EQ(errorOf([&] { rs.update(); }), err::DuplicateKey);
-    commitPendingWrites();
+    engine.commit();
     EXPECT_EQ(seen("SELECT count(*) FROM nomenclature WHERE \"code inami\" = '5'"), "1");
 }
 
@@ -161,10 +148,10 @@ TEST_F(DatabaseConnectionTest, AFileAnotherConnectionWritesIsLocked)
     rs.edit();
     rs.setField(2, "moi");
     EXPECT_EQ(errorOf([&] { rs.update(); }), err::CannotOpenFile);
-    commitPendingWrites(); // the step ends: its reads no longer hold the file
+    engine.commit(); // the step ends: its reads no longer hold the file
     other.exec("COMMIT");
     rs.update();
-    commitPendingWrites();
+    engine.commit();
     EXPECT_EQ(seen("SELECT group_concat(LIBELLE) FROM nomenclature"), "moi,deux,autre");
     data1.release();
 
@@ -184,7 +171,7 @@ TEST_F(DatabaseConnectionTest, ChangesMadeBehindTheRecordsetsAreSeen)
     rs.edit();
     rs.setField(2, "en attente");
     rs.update();
-    auto db = DirectDatabase::open(file);
+    auto db = engine.openDirect(file);
     db->execute("UPDATE nomenclature SET ABREVIATION = 'R' WHERE [code inami] = '3'");
     db->execute("ALTER TABLE nomenclature ALTER COLUMN LIBELLE TEXT(80)");
     db->close();

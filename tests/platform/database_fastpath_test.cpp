@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "EngineTest.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
 #include "platform/jet/Sqlite.h"
@@ -25,12 +25,10 @@ QString literal(const QString& text)
     return QStringLiteral("'") + QString(text).replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
 }
 
-struct DatabaseFastPathTest : ::testing::Test
+struct DatabaseFastPathTest : test::EngineTest
 {
-    TempDrive drive;
-    const QString file = "c:\\praxidome\\pat.mdb";
-    DataSource table{"Data1"};
-    DataSource probe{"Data2"};
+    DataSource table{engine, "Data1"};
+    DataSource probe{engine, "Data2"};
 
     void SetUp() override
     {
@@ -139,7 +137,7 @@ TEST_F(DatabaseFastPathTest, LookUpsGiveExactlySqlsRowsAlsoAfterTheRecordsetsOwn
     expectSameAsSql("after the recordset's changes");
 
     // Changes by another connection are followed too.
-    commitPendingWrites();
+    engine.commit();
     {
         sqlite::Connection other(drive.host("praxidome/pat.mdb"), sqlite::Connection::Mode::ReadWrite);
         other.exec(QStringLiteral("UPDATE nomenclature SET ABREVIATION = 'NOUVEAU' WHERE AGE % 3 = 0;"

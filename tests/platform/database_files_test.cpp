@@ -43,13 +43,14 @@ TEST(DatabaseFilesTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
                      : copy == Copy::ByAnotherProgram ? "by another program"
                                                       : "deleted then copied inside the transaction");
         TempDrive drive;
+        Engine engine;
         const QString target = drive.host("praxidome/eattest.mdb");
         const QString release = drive.host("medium/eattest.mdb");
         create(target, "ancien");
         create(release, "nouveau");
 
-        DataSource held("Data2");
-        DataSource other("Data1");
+        DataSource held(engine, "Data2");
+        DataSource other(engine, "Data1");
         held.bind("c:\\praxidome\\eattest.mdb", "nomen");
         other.bind("c:\\praxidome\\eattest.mdb", "nomen");
         held.recordset().edit();
@@ -57,7 +58,7 @@ TEST(DatabaseFilesTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
         held.recordset().update();
         switch (copy) {
         case Copy::ByTheProgram:
-            commitPendingWrites();
+            engine.commit();
             fs::copyFile("c:\\medium\\eattest.mdb", "c:\\praxidome\\eattest.mdb");
             break;
         case Copy::DeletedThenCopiedInsideTheTransaction:
@@ -65,7 +66,7 @@ TEST(DatabaseFilesTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
             fs::copyFile("c:\\medium\\eattest.mdb", "c:\\praxidome\\eattest.mdb");
             break;
         case Copy::ByAnotherProgram: {
-            commitPendingWrites();
+            engine.commit();
             const QString copied = target + ".tmp";
             ASSERT_TRUE(QFile::copy(release, copied));
             ASSERT_EQ(::rename(QFile::encodeName(copied).constData(), QFile::encodeName(target).constData()), 0);
@@ -78,7 +79,7 @@ TEST(DatabaseFilesTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
         held.recordset().edit();
         held.recordset().setField(1, "nouveau modifié");
         held.recordset().update();
-        commitPendingWrites();
+        engine.commit();
         EXPECT_EQ(libelle(target), "nouveau modifié");
         // The data source still on the replaced file goes on with it until it is bound again.
         EXPECT_EQ(other.recordset().field(1).toString(), "ancien modifié");

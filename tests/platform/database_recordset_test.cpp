@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "EngineTest.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
 #include "platform/jet/Sqlite.h"
@@ -35,13 +35,11 @@ INSERT INTO codes VALUES (NULL, '305653,', 'Détartrage', 7, 50, 0, NULL, NULL, 
 INSERT INTO codes VALUES ('Eclat', '305616,', 'couronne', 8, 60, 0, NULL, NULL, 5);
 )";
 
-struct DatabaseRecordsetTest : ::testing::Test
+struct DatabaseRecordsetTest : test::EngineTest
 {
-    TempDrive drive;
-    const QString file = "c:\\praxidome\\pat.mdb";
-    DataSource data{"Data1"};
+    DataSource data{engine, "Data1"};
 
-    void SetUp() override { test::createDatabaseFromSql(drive.host("praxidome/pat.mdb"), QString::fromUtf8(kSchema)); }
+    void SetUp() override { create(QString::fromUtf8(kSchema)); }
     void TearDown() override { data.release(); }
 
     Recordset& bind(const QString& source)
@@ -49,9 +47,6 @@ struct DatabaseRecordsetTest : ::testing::Test
         data.bind(file, source);
         return data.recordset();
     }
-
-    // A column of the table as SQLite stores it, seen through a connection of its own.
-    QVariant stored(const QString& sql) { return test::scalar(drive.host("praxidome/pat.mdb"), sql); }
 };
 
 TEST_F(DatabaseRecordsetTest, ReleaseTwiceRaisesNothingAndLeavesNoRecordset)
@@ -63,7 +58,7 @@ TEST_F(DatabaseRecordsetTest, ReleaseTwiceRaisesNothingAndLeavesNoRecordset)
     EXPECT_TRUE(data.databaseName().isEmpty());
     EXPECT_EQ(errorOf([&] { data.recordset(); }), err::ObjectNotSet);
 
-    DataSource never("Data5");
+    DataSource never(engine, "Data5");
     never.release();
     EXPECT_EQ(errorOf([&] { never.recordset(); }), err::ObjectNotSet);
 }
@@ -194,7 +189,7 @@ TEST_F(DatabaseRecordsetTest, WritingConvertsToTheDeclaredType)
         EXPECT_EQ(rs.field(column), c.read) << c.column << " pending " << c.written.toString().toStdString();
         rs.update();
         EXPECT_EQ(rs.field(column), c.read) << c.column << " " << c.written.toString().toStdString();
-        commitPendingWrites();
+        engine.commit();
         const QVariant s = stored(QStringLiteral("SELECT \"%1\" FROM codes WHERE rowid = 1").arg(column));
         EXPECT_EQ(s, c.stored) << c.column << " " << c.written.toString().toStdString();
         EXPECT_EQ(s.typeId(), c.stored.typeId()) << c.column;
@@ -254,7 +249,7 @@ TEST_F(DatabaseRecordsetTest, PendingChangesNeedAnEditAndAreDroppedByMoves)
     EXPECT_FALSE(rs.field(1).isValid());
     rs.setField(1, "2");
     rs.update();
-    commitPendingWrites();
+    engine.commit();
     EXPECT_EQ(stored("SELECT group_concat(\"code inami\") FROM codes WHERE rowid > 5").toString(), "2");
 
     rs.moveFirst();

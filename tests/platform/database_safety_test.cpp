@@ -2,8 +2,8 @@
 // rebuilt tables keep the triggers and views of other tables working, and a commit that fails is
 // a failure the caller sees, with the writes rolled back.
 
+#include "EngineTest.h"
 #include "FaultVfs.h"
-#include "TestSupport.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
 #include "platform/jet/Sqlite.h"
@@ -17,18 +17,9 @@ namespace {
 
 const QString kFile = QStringLiteral("c:\\praxidome\\pat.mdb");
 
-struct SafetyTest : ::testing::Test
+struct SafetyTest : EngineTest
 {
-    TempDrive drive;
-    QString host() const { return drive.host(QStringLiteral("praxidome/pat.mdb")); }
-    void SetUp() override { createDatabaseFromSql(host(), "CREATE TABLE base (ID INTEGER);"); }
-
-    void execute(const QString& jetSql)
-    {
-        const auto db = DirectDatabase::open(kFile);
-        db->execute(jetSql);
-        db->close();
-    }
+    void SetUp() override { create("CREATE TABLE base (ID INTEGER);"); }
 };
 
 } // namespace
@@ -45,7 +36,7 @@ TEST_F(SafetyTest, TextStaysTextWhateverItsJetTypeName)
             SCOPED_TRACE(QString::fromLatin1(statement).arg(type).toStdString());
             exec(host(), QStringLiteral("DROP TABLE IF EXISTS t; %1").arg(before));
             execute(QString::fromLatin1(statement).arg(type));
-            DataSource data(QStringLiteral("Data1"));
+            DataSource data(engine, QStringLiteral("Data1"));
             data.bind(kFile, QStringLiteral("t"));
             for (const char* value : {"007", "308335.", "1e3"}) {
                 data.recordset().addNew();
@@ -66,7 +57,7 @@ TEST_F(SafetyTest, RebuildsKeepTheTriggersAndViewsOfOtherTables)
                  "CREATE TRIGGER y_to_x AFTER INSERT ON y BEGIN INSERT INTO x (a) VALUES (new.c); END;"
                  "CREATE VIEW vx AS SELECT a FROM x;");
     execute("ALTER TABLE x ALTER COLUMN ADRESSE CHAR(40);");
-    const auto db = DirectDatabase::open(kFile);
+    const auto db = engine.openDirect(kFile);
     db->appendField(QStringLiteral("x"), QStringLiteral("TPAUTORISE"), DirectDatabase::FieldType::YesNo, 1);
     db->close();
     exec(host(), "INSERT INTO y VALUES ('deux')");
@@ -86,14 +77,14 @@ TEST_F(SafetyTest, AFailedCommitIsThrownAndRollsBack)
                   {FaultVfs::Fault::IoError, "3043: Erreur de disque ou de réseau."}};
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.text);
-        DataSource data(QStringLiteral("Data1"));
+        DataSource data(engine, QStringLiteral("Data1"));
         data.bind(kFile, QStringLiteral("base"));
         data.recordset().addNew();
         data.recordset().setField(0, 7);
         data.recordset().update();
         vfs.arm(1, fault.fault); // the commit's first I/O
         try {
-            commitPendingWrites();
+            engine.commit();
             ADD_FAILURE() << "the commit did not fail";
         } catch (const MajError& e) {
             EXPECT_EQ(e.numberAndDescription(), fault.text);
@@ -107,7 +98,7 @@ TEST_F(SafetyTest, AFailedCommitIsThrownAndRollsBack)
 
 TEST_F(SafetyTest, AReaderHoldingTheFileIsWaitedForThenTheCommitFails)
 {
-    DataSource data(QStringLiteral("Data1"));
+    DataSource data(engine, QStringLiteral("Data1"));
     data.bind(kFile, QStringLiteral("base"));
     data.recordset().addNew();
     data.recordset().setField(0, 7);
@@ -116,7 +107,7 @@ TEST_F(SafetyTest, AReaderHoldingTheFileIsWaitedForThenTheCommitFails)
     sqlite::Connection reader(host(), sqlite::Connection::Mode::ReadOnly);
     reader.exec("BEGIN");
     reader.exec("SELECT count(*) FROM base");
-    EXPECT_EQ(errorOf([] { commitPendingWrites(); }), err::CannotOpenFile);
+    EXPECT_EQ(errorOf([&] { engine.commit(); }), err::CannotOpenFile);
     reader.exec("COMMIT");
     data.release();
     EXPECT_EQ(scalar(host(), "SELECT count(*) FROM base").toInt(), 0);

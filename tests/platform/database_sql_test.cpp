@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "EngineTest.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
 #include "platform/jet/Sqlite.h"
@@ -33,11 +33,9 @@ DELETE FROM Attestationsdifferees WHERE NUMATTEST = 1;
 INSERT INTO Attestationsdifferees VALUES (1, 'Dupont', 'rue Haute 1', 'Namur');
 )";
 
-struct DatabaseSqlTest : ::testing::Test
+struct DatabaseSqlTest : test::EngineTest
 {
-    TempDrive drive;
-    const QString file = "c:\\praxidome\\pat.mdb";
-    DataSource data{"Data1"};
+    DataSource data{engine, "Data1"};
 
     void SetUp() override
     {
@@ -45,16 +43,12 @@ struct DatabaseSqlTest : ::testing::Test
         QStringList columns;
         for (int i = 0; i < 60; ++i)
             columns.append(QStringLiteral("C%1 TEXT(10)").arg(i));
-        test::createDatabaseFromSql(
-            host(),
-            QString::fromUtf8(kSchema) +
-                QStringLiteral("CREATE TABLE patients (%1); INSERT INTO patients (C0, C51) VALUES ('a', 'x51'), "
-                               "('b', NULL); CREATE UNIQUE INDEX patients_c0 ON patients(C0);")
-                    .arg(columns.join(QLatin1Char(','))));
+        create(QString::fromUtf8(kSchema) +
+               QStringLiteral("CREATE TABLE patients (%1); INSERT INTO patients (C0, C51) VALUES ('a', 'x51'), "
+                              "('b', NULL); CREATE UNIQUE INDEX patients_c0 ON patients(C0);")
+                   .arg(columns.join(QLatin1Char(','))));
     }
     void TearDown() override { data.release(); }
-
-    QString host() const { return drive.host("praxidome/pat.mdb"); }
 
     QStringList rows(const QString& source)
     {
@@ -69,8 +63,6 @@ struct DatabaseSqlTest : ::testing::Test
         }
         return out;
     }
-
-    QVariant scalar(const QString& sql) { return test::scalar(host(), sql); }
 };
 
 TEST_F(DatabaseSqlTest, QueriesRunAsTheCallersWriteThem)
@@ -128,7 +120,7 @@ TEST_F(DatabaseSqlTest, FailuresCarryTheOldEngineNumbers)
             << c.source;
         EXPECT_FALSE(data.isOpen()) << c.source;
     }
-    EXPECT_EQ(scalar("SELECT count(*) FROM nomenclature").toInt(), 4);
+    EXPECT_EQ(stored("SELECT count(*) FROM nomenclature").toInt(), 4);
     // Table names ignore letter case, and so do file names.
     EXPECT_EQ(rows("NOMENCLATURE").size(), 4);
     data.bind("C:\\PRAXIDOME\\PAT.MDB", "[Nomenclature]");
@@ -145,16 +137,16 @@ TEST_F(DatabaseSqlTest, AlterColumnKeepsEveryRowIndexTriggerViewAndDefault)
         "SELECT group_concat(name || ifnull(dflt_value, ''), ' ') FROM (SELECT name, NULL AS "
         "dflt_value FROM sqlite_master WHERE tbl_name = 'Attestationsdifferees' OR type = 'view' "
         "UNION ALL SELECT name, dflt_value FROM pragma_table_info('Attestationsdifferees') ORDER BY 1)";
-    const QVariant rowsBefore = scalar(everything);
-    const QVariant objectsBefore = scalar(objects);
-    auto db = DirectDatabase::open(file);
+    const QVariant rowsBefore = stored(everything);
+    const QVariant objectsBefore = stored(objects);
+    auto db = engine.openDirect(file);
     db->execute("ALTER TABLE ATTESTATIONSDIFFEREES ALTER COLUMN ADRESSE CHAR(40);");
     db->close();
-    EXPECT_EQ(scalar(everything), rowsBefore);
-    EXPECT_EQ(scalar(objects), objectsBefore);
-    EXPECT_EQ(scalar("SELECT type FROM pragma_table_info('Attestationsdifferees') WHERE name = 'ADRESSE'").toString(),
+    EXPECT_EQ(stored(everything), rowsBefore);
+    EXPECT_EQ(stored(objects), objectsBefore);
+    EXPECT_EQ(stored("SELECT type FROM pragma_table_info('Attestationsdifferees') WHERE name = 'ADRESSE'").toString(),
               "CHAR(40)");
-    EXPECT_EQ(scalar("PRAGMA integrity_check").toString(), "ok");
+    EXPECT_EQ(stored("PRAGMA integrity_check").toString(), "ok");
     data.bind(file, "Attestationsdifferees");
     data.recordset().addNew();
     data.recordset().setField(0, 1);
@@ -163,7 +155,7 @@ TEST_F(DatabaseSqlTest, AlterColumnKeepsEveryRowIndexTriggerViewAndDefault)
 
 TEST_F(DatabaseSqlTest, SchemaStatementFailures)
 {
-    auto db = DirectDatabase::open(file);
+    auto db = engine.openDirect(file);
     struct Case
     {
         const char* statement;
@@ -183,19 +175,19 @@ TEST_F(DatabaseSqlTest, SchemaStatementFailures)
     db->close();
     db->close();
     EXPECT_EQ(errorOf([&] { db->execute("DROP TABLE soins"); }), err::ObjectNotSet);
-    EXPECT_EQ(errorOf([&] { DirectDatabase::open("c:\\praxidome\\rappels.mdb"); }), err::DatabaseNotFound);
+    EXPECT_EQ(errorOf([&] { engine.openDirect("c:\\praxidome\\rappels.mdb"); }), err::DatabaseNotFound);
     // A refused rebuild leaves the table as it was, and nothing of the rebuild behind.
-    EXPECT_EQ(scalar("SELECT group_concat(NOM, ' ') FROM Attestationsdifferees").toString(), "Martin Lefèvre Dupont");
-    EXPECT_EQ(scalar("SELECT count(*) FROM sqlite_master").toInt(), 9);
-    EXPECT_EQ(scalar("PRAGMA integrity_check").toString(), "ok");
+    EXPECT_EQ(stored("SELECT group_concat(NOM, ' ') FROM Attestationsdifferees").toString(), "Martin Lefèvre Dupont");
+    EXPECT_EQ(stored("SELECT count(*) FROM sqlite_master").toInt(), 9);
+    EXPECT_EQ(stored("PRAGMA integrity_check").toString(), "ok");
 }
 
 TEST_F(DatabaseSqlTest, AppendFieldPlacesTheColumnAtItsOrdinalOnce)
 {
-    DataSource patients("Data3");
+    DataSource patients(engine, "Data3");
     patients.bind(file, "patients");
 
-    auto db = DirectDatabase::open(file);
+    auto db = engine.openDirect(file);
     db->appendField("patients", "TPAUTORISE", DirectDatabase::FieldType::YesNo, 51);
     EXPECT_EQ(errorOf([&] { db->appendField("PATIENTS", "tpautorise", DirectDatabase::FieldType::YesNo, 51); }), 3191);
     EXPECT_EQ(errorOf([&] { db->appendField("absente", "X", DirectDatabase::FieldType::Long, 1); }),
@@ -215,10 +207,10 @@ TEST_F(DatabaseSqlTest, AppendFieldPlacesTheColumnAtItsOrdinalOnce)
     patients.release();
 
     // At or past the end it is appended there.
-    db = DirectDatabase::open(file);
+    db = engine.openDirect(file);
     db->appendField("patients", "FIN", DirectDatabase::FieldType::Date, 99);
     db->close();
-    EXPECT_EQ(scalar("SELECT cid || ' ' || type FROM pragma_table_info('patients') WHERE name = 'FIN'").toString(),
+    EXPECT_EQ(stored("SELECT cid || ' ' || type FROM pragma_table_info('patients') WHERE name = 'FIN'").toString(),
               "61 DATETIME");
 }
 

@@ -85,21 +85,23 @@ private:
 // The fifteen named data sources of the main window.
 struct DataSources
 {
-    DataSource Data1{QStringLiteral("Data1")};
-    DataSource Data2{QStringLiteral("Data2")};
-    DataSource Data3{QStringLiteral("Data3")};
-    DataSource Data4{QStringLiteral("Data4")};
-    DataSource Data5{QStringLiteral("Data5")};
-    DataSource Data6{QStringLiteral("Data6")};
-    DataSource Data7{QStringLiteral("Data7")};
-    DataSource Data8{QStringLiteral("Data8")};
-    DataSource Data9{QStringLiteral("Data9")};
-    DataSource Data10{QStringLiteral("Data10")};
-    DataSource Data11{QStringLiteral("Data11")};
-    DataSource Data12{QStringLiteral("Data12")};
-    DataSource Data13{QStringLiteral("Data13")};
-    DataSource Data22{QStringLiteral("Data22")};
-    DataSource Data33{QStringLiteral("Data33")};
+    explicit DataSources(Engine& runEngine) : engine(runEngine) {}
+    Engine& engine;
+    DataSource Data1{engine, QStringLiteral("Data1")};
+    DataSource Data2{engine, QStringLiteral("Data2")};
+    DataSource Data3{engine, QStringLiteral("Data3")};
+    DataSource Data4{engine, QStringLiteral("Data4")};
+    DataSource Data5{engine, QStringLiteral("Data5")};
+    DataSource Data6{engine, QStringLiteral("Data6")};
+    DataSource Data7{engine, QStringLiteral("Data7")};
+    DataSource Data8{engine, QStringLiteral("Data8")};
+    DataSource Data9{engine, QStringLiteral("Data9")};
+    DataSource Data10{engine, QStringLiteral("Data10")};
+    DataSource Data11{engine, QStringLiteral("Data11")};
+    DataSource Data12{engine, QStringLiteral("Data12")};
+    DataSource Data13{engine, QStringLiteral("Data13")};
+    DataSource Data22{engine, QStringLiteral("Data22")};
+    DataSource Data33{engine, QStringLiteral("Data33")};
 };
 
 // The main window without its widgets: everything the steps work on. Every step is a free
@@ -114,7 +116,8 @@ struct Form1Core
     Clock& clock;
     RunSettings settings;
     WindowModel window;
-    DataSources data;
+    Engine engine; // before the data sources, which it outlives
+    DataSources data{engine};
     std::unique_ptr<Transfer> Inet1;
 };
 

@@ -1,5 +1,6 @@
 #include "app/core/Step.h"
 
+#include "app/core/Form1Core.h"
 #include "platform/Logging.h"
 #include "platform/jet/Database.h"
 
@@ -14,10 +15,11 @@ void passOn(const MajError& error)
     throw error;
 }
 
-void runStep(const char* name, const std::function<void()>& body, const FailureRule& onFailure, LostWrites lost)
+void runStep(Form1Core& f, const char* name, const std::function<void()>& body, const FailureRule& onFailure,
+             LostWrites lost)
 {
     qCDebug(lcStep) << "début" << name;
-    Transaction writes;
+    Transaction writes(f.engine);
     std::optional<MajError> failure;
     try {
         body();

@@ -6,6 +6,8 @@
 
 namespace maj {
 
+struct Form1Core;
+
 // How a step answers a failure: its own message, or nothing. What it throws goes on to the caller.
 using FailureRule = std::function<void(const MajError&)>;
 
@@ -25,7 +27,7 @@ enum class LostWrites
 // The step boundary: logs the step's start and end, runs its body, then commits what it wrote, also
 // after a failure (what was saved before it stays saved). A failure of the body or of the commit goes
 // to `onFailure`; writes that are not committed are rolled back.
-void runStep(const char* name, const std::function<void()>& body, const FailureRule& onFailure,
+void runStep(Form1Core& f, const char* name, const std::function<void()>& body, const FailureRule& onFailure,
              LostWrites lost = LostWrites::ToStep);
 
 } // namespace maj

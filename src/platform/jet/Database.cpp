@@ -6,32 +6,82 @@
 #include "platform/jet/JetRecordset.h"
 #include "platform/jet/JetSchema.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <sqlite3.h>
 
+#include <optional>
+
 namespace maj {
 
-void commitPendingWrites()
+void Engine::commit()
 {
-    jet::Connection::commitAll();
+    std::optional<MajError> failure;
+    std::erase_if(m_open, [](const auto& open) { return open.expired(); });
+    for (const auto& open : m_open) {
+        try {
+            if (const auto connection = open.lock())
+                connection->commit();
+        } catch (const MajError& e) {
+            if (!failure)
+                failure = e;
+        }
+    }
+    if (failure)
+        throw *failure;
+}
+
+void Engine::rollback() noexcept
+{
+    for (const auto& open : m_open) {
+        if (const auto connection = open.lock())
+            connection->rollback();
+    }
+}
+
+std::shared_ptr<jet::Connection> Engine::connection(const QString& windowsPath)
+{
+    QString host;
+    try {
+        host = fs::hostPath(windowsPath);
+    } catch (const MajError&) {
+        jet::raise(err::NotAValidPath, QStringLiteral("'%1' n'est pas un chemin d'accès valide.").arg(windowsPath));
+    }
+    const QFileInfo info(host);
+    if (!info.isFile()) {
+        if (!info.exists() && !info.dir().exists())
+            jet::raise(err::NotAValidPath, QStringLiteral("'%1' n'est pas un chemin d'accès valide.").arg(windowsPath));
+        jet::raise(err::DatabaseNotFound,
+                   QStringLiteral("Le fichier de base de données '%1' est introuvable.").arg(windowsPath));
+    }
+    const QString key = info.canonicalFilePath();
+    // A file copied over the one a connection holds is another file: SQLite would go on writing
+    // the replaced one.
+    if (auto existing = m_files.value(key).lock(); existing && existing->sameFile())
+        return existing;
+    auto connection = jet::Connection::open(key);
+    m_files.insert(key, connection);
+    std::erase_if(m_open, [](const auto& open) { return open.expired(); });
+    m_open.push_back(connection);
+    return connection;
 }
 
 Transaction::~Transaction()
 {
     if (!m_committed)
-        jet::Connection::rollbackAll();
+        m_engine.rollback();
 }
 
 void Transaction::commit()
 {
     m_committed = true;
-    jet::Connection::commitAll();
+    m_engine.commit();
 }
 
-void prepareCopy(const QString& windowsPath)
+void Engine::prepareCopy(const QString& windowsPath)
 {
-    commitPendingWrites();
+    commit();
     const QString host = fs::hostPath(windowsPath);
     if (!QFileInfo::exists(host + QStringLiteral("-journal")))
         return;
@@ -46,7 +96,7 @@ void prepareCopy(const QString& windowsPath)
     }
 }
 
-DataSource::DataSource(QString name) : m_name(std::move(name)) {}
+DataSource::DataSource(Engine& engine, QString name) : m_engine(engine), m_name(std::move(name)) {}
 
 DataSource::~DataSource()
 {
@@ -66,16 +116,15 @@ void DataSource::refresh()
     std::shared_ptr<jet::Connection> connection;
     try {
         m_recordset.reset();
-        auto* current = static_cast<jet::Connection*>(m_connection.get());
         // A record source set anew on the same file (once per row in the duplicate check) keeps
         // the connection without resolving the path again.
-        if (current && m_connectedPath == m_databaseName && current->sameFile()) {
-            connection = std::static_pointer_cast<jet::Connection>(m_connection);
+        if (m_connection && m_connectedPath == m_databaseName && m_connection->sameFile()) {
+            connection = m_connection;
         } else {
             // What was written to the file it held is committed before another file is touched.
-            if (current)
-                current->commit();
-            connection = jet::Connection::acquire(m_databaseName);
+            if (m_connection)
+                m_connection->commit();
+            connection = m_engine.connection(m_databaseName);
         }
     } catch (...) {
         m_connection.reset();
@@ -108,7 +157,7 @@ void DataSource::release()
     m_databaseName.clear();
     m_recordset.reset();
     m_connectedPath.clear();
-    const auto connection = std::static_pointer_cast<jet::Connection>(std::move(m_connection));
+    const auto connection = std::move(m_connection);
     m_connection.reset();
     if (connection)
         connection->commit();
@@ -121,9 +170,9 @@ Recordset& DataSource::recordset()
     return *m_recordset;
 }
 
-std::unique_ptr<DirectDatabase> DirectDatabase::open(const QString& windowsPath)
+std::unique_ptr<DirectDatabase> Engine::openDirect(const QString& windowsPath)
 {
-    return jet::openDirect(windowsPath);
+    return jet::openDirect(connection(windowsPath));
 }
 
 } // namespace maj

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QVariant>
 
 #include <memory>
+#include <vector>
 
 // The database engine: the behaviour the steps expect of Jet and DAO, on SQLite 3 files.
 //
@@ -22,30 +24,58 @@ namespace maj {
 
 using Value = QVariant;
 
-// Commits every file's pending writes. Throws MajError when one cannot be committed (61 disk
-// full, 3043 disk or network error, 3051 a reader held the file past the wait); that file's
-// writes are then rolled back, the others committed.
-void commitPendingWrites();
+namespace jet {
+class Connection;
+}
+class DirectDatabase;
+
+// The engine of a run: the one connection of each database file, shared by every data source and
+// direct database on it. The run's context owns it; what nobody committed is rolled back when the
+// connections go.
+class Engine
+{
+public:
+    Engine() = default;
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Commits every file's pending writes. Throws MajError when one cannot be committed (61 disk
+    // full, 3043 disk or network error, 3051 a reader held the file past the wait); that file's
+    // writes are then rolled back, the others committed.
+    void commit();
+    void rollback() noexcept;
+    // Before a database file is copied byte for byte: commits the pending writes, and rolls back
+    // the journal a crash may have left beside the file, so that the copy is a consistent
+    // database. Throws MajError.
+    void prepareCopy(const QString& windowsPath);
+    // Opens a file shared, for reading and writing, for schema changes (3024 when missing).
+    std::unique_ptr<DirectDatabase> openDirect(const QString& windowsPath);
+    // The connection of a file given by its Windows path, opened on first use: 3044 when its
+    // folder does not exist, 3024 when the file does not, 3051 when it is locked, 3343 when it is
+    // not a database. A file replaced since is opened anew.
+    std::shared_ptr<jet::Connection> connection(const QString& windowsPath);
+
+private:
+    QHash<QString, std::weak_ptr<jet::Connection>> m_files; // by canonical host path
+    // Every connection alive, also one whose file was replaced: its writes are committed too.
+    std::vector<std::weak_ptr<jet::Connection>> m_open;
+};
 
 // The guard of a step's writes: rolls back whatever is still pending in its destructor unless
 // commit() ran.
 class Transaction
 {
 public:
-    Transaction() = default;
+    explicit Transaction(Engine& engine) : m_engine(engine) {}
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     void commit();
 
 private:
+    Engine& m_engine;
     bool m_committed = false;
 };
-
-// Before a database file is copied byte for byte: commits the pending writes, and rolls back the
-// journal a crash may have left beside the file, so that the copy is a consistent database.
-// Throws MajError.
-void prepareCopy(const QString& windowsPath);
 
 class Recordset
 {
@@ -98,7 +128,7 @@ protected:
 class DataSource
 {
 public:
-    explicit DataSource(QString name);
+    DataSource(Engine& engine, QString name);
     ~DataSource();
     DataSource(const DataSource&) = delete;
     DataSource& operator=(const DataSource&) = delete;
@@ -126,11 +156,12 @@ public:
     Recordset& recordset();
 
 private:
+    Engine& m_engine;
     QString m_name;
     QString m_databaseName;
     QString m_recordSource;
-    std::shared_ptr<void> m_connection; // the shared connection of the file, kept while open
-    QString m_connectedPath;            // the database name m_connection was opened for
+    std::shared_ptr<jet::Connection> m_connection; // the file's, kept while open
+    QString m_connectedPath;                       // the database name m_connection was opened for
     std::unique_ptr<Recordset> m_recordset;
 };
 
@@ -149,8 +180,6 @@ public:
         Memo
     };
 
-    // Opens a file shared, for reading and writing (3024 when missing).
-    static std::unique_ptr<DirectDatabase> open(const QString& windowsPath);
     virtual ~DirectDatabase() = default;
     DirectDatabase(const DirectDatabase&) = delete;
     DirectDatabase& operator=(const DirectDatabase&) = delete;

@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Logging.h"
+#include "platform/jet/JetSql.h"
 #include "platform/jet/JetTypes.h"
 
 #include <QDir>
@@ -18,22 +19,6 @@
 namespace maj::jet {
 
 namespace {
-
-// Every open connection by the canonical host path of its file. Never destroyed: data sources
-// that outlive static destruction still find it.
-QHash<QString, std::weak_ptr<Connection>>& registry()
-{
-    static auto* connections = new QHash<QString, std::weak_ptr<Connection>>;
-    return *connections;
-}
-
-// Every connection alive, also one whose file was replaced and that the registry forgot: its
-// pending writes are committed with the others.
-std::vector<Connection*>& live()
-{
-    static auto* connections = new std::vector<Connection*>;
-    return *connections;
-}
 
 bool contains(const QString& message, const char* what)
 {
@@ -231,19 +216,33 @@ QString foldKey(QString text)
     return text;
 }
 
-std::vector<qint64> Lookup::equal(QString text) const
+std::vector<qint64> Lookup::rows(const QString& key) const
 {
-    const QString key = foldKey(std::move(text));
-    qsizetype group = m_lastGroup + 1;
-    if (group >= qsizetype(m_groups.size()) || m_groups[size_t(group)].text != key) {
-        const auto it = m_byText.constFind(QStringView(key));
-        if (it == m_byText.constEnd())
-            return {};
-        group = it->value;
+    std::vector<qint64> result;
+    if (key.startsWith(QLatin1Char('n'))) {
+        result = m_nulls;
+    } else {
+        const QStringView text = QStringView(key).mid(1);
+        qsizetype group = m_lastGroup + 1;
+        if (group >= qsizetype(m_groups.size()) || m_groups[size_t(group)].text != text) {
+            const auto it = m_byText.constFind(text);
+            group = it == m_byText.constEnd() ? -1 : *it;
+        }
+        if (group >= 0) {
+            m_lastGroup = group;
+            const auto& rows = m_groups[size_t(group)].rows;
+            result.assign(rows.cbegin(), rows.cend());
+        }
     }
-    m_lastGroup = group;
-    const auto& rows = m_groups[size_t(group)].rows;
-    return std::vector<qint64>(rows.cbegin(), rows.cend());
+    if (m_changed.isEmpty())
+        return result;
+    std::erase_if(result, [this](qint64 rowid) { return m_changed.contains(rowid); });
+    const auto changed = m_changedByKey.constFind(key);
+    if (changed != m_changedByKey.constEnd()) {
+        result.insert(result.end(), changed->cbegin(), changed->cend());
+        std::sort(result.begin(), result.end());
+    }
+    return result;
 }
 
 void Lookup::scanned(qint64 rowid, QByteArrayView utf8)
@@ -268,80 +267,31 @@ void Lookup::index()
     const QStringView texts(m_texts);
     for (const Scanned& row : m_scanned) {
         const QStringView text = texts.mid(row.from, row.size);
-        Index& index = m_byText[text];
-        if (index.value < 0) {
-            index.value = qsizetype(m_groups.size());
+        auto it = m_byText.find(text);
+        if (it == m_byText.end()) {
+            it = m_byText.insert(text, qsizetype(m_groups.size()));
             m_groups.push_back({text, {}});
         }
-        m_groups[size_t(index.value)].rows.append(row.rowid);
+        m_groups[size_t(*it)].rows.append(row.rowid);
     }
     m_scanned = {};
 }
 
-void Lookup::add(qint64 rowid, const QVariant& stored)
+void Lookup::changed(qint64 rowid, const QString& key)
 {
-    if (!stored.isValid() || stored.isNull()) {
-        m_nulls.insert(std::lower_bound(m_nulls.begin(), m_nulls.end(), rowid), rowid);
-    } else if (stored.typeId() == QMetaType::QString) {
-        QString key = foldKey(stored.toString());
-        auto entry = m_byText.constFind(QStringView(key));
-        if (entry == m_byText.constEnd()) {
-            m_added.push_back(std::move(key)); // its characters stay put as long as the string
-            entry = m_byText.insert(QStringView(m_added.back()), {qsizetype(m_groups.size())});
-            m_groups.push_back({QStringView(m_added.back()), {}});
-        }
-        auto& rows = m_groups[size_t(entry->value)].rows;
-        rows.insert(std::lower_bound(rows.begin(), rows.end(), rowid), rowid);
+    if (const auto before = m_changed.constFind(rowid); before != m_changed.constEnd()) {
+        auto& rows = m_changedByKey[*before];
+        std::erase(rows, rowid);
     }
+    m_changed.insert(rowid, key);
+    if (!key.isEmpty())
+        m_changedByKey[key].push_back(rowid);
 }
 
-void Lookup::remove(qint64 rowid, const QVariant& stored)
+std::shared_ptr<Connection> Connection::open(const QString& hostPath)
 {
-    if (!stored.isValid() || stored.isNull()) {
-        const auto it = std::lower_bound(m_nulls.begin(), m_nulls.end(), rowid);
-        if (it != m_nulls.end() && *it == rowid)
-            m_nulls.erase(it);
-    } else if (stored.typeId() == QMetaType::QString) {
-        const QString key = foldKey(stored.toString());
-        const auto entry = m_byText.constFind(QStringView(key));
-        if (entry == m_byText.constEnd())
-            return;
-        // An emptied value keeps its entry (and its characters) until the look-up is rebuilt.
-        auto& rows = m_groups[size_t(entry->value)].rows;
-        const auto it = std::lower_bound(rows.begin(), rows.end(), rowid);
-        if (it != rows.end() && *it == rowid)
-            rows.erase(it);
-    }
-}
-
-std::shared_ptr<Connection> Connection::acquire(const QString& windowsPath)
-{
-    QString host;
     try {
-        host = fs::hostPath(windowsPath);
-    } catch (const MajError&) {
-        raise(err::NotAValidPath, QStringLiteral("'%1' n'est pas un chemin d'accès valide.").arg(windowsPath));
-    }
-    const QFileInfo info(host);
-    if (!info.exists()) {
-        if (!info.dir().exists())
-            raise(err::NotAValidPath, QStringLiteral("'%1' n'est pas un chemin d'accès valide.").arg(windowsPath));
-        raise(err::DatabaseNotFound,
-              QStringLiteral("Le fichier de base de données '%1' est introuvable.").arg(windowsPath));
-    }
-    if (!info.isFile())
-        raise(err::DatabaseNotFound,
-              QStringLiteral("Le fichier de base de données '%1' est introuvable.").arg(windowsPath));
-    const QString key = info.canonicalFilePath();
-    auto& connections = registry();
-    // A file copied over the one a connection holds is another file: SQLite would go on writing
-    // the replaced one.
-    if (auto existing = connections.value(key).lock(); existing && existing->sameFile())
-        return existing;
-
-    std::shared_ptr<Connection> connection;
-    try {
-        sqlite::Connection db(key, sqlite::Connection::Mode::ReadWrite);
+        sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWrite);
         // Never a write-ahead log: nothing but the database file may be left beside it, and a
         // byte copy of a committed file is the whole database.
         db.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
@@ -351,37 +301,13 @@ std::shared_ptr<Connection> Connection::acquire(const QString& windowsPath)
         // the journal) before the commit.
         db.exec(QStringLiteral("PRAGMA cache_size=-65536"));
         db.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-        connection.reset(new Connection(key, key, std::move(db)));
+        return std::shared_ptr<Connection>(new Connection(hostPath, std::move(db)));
     } catch (const sqlite::SqliteError& e) {
         raise(e, Context::Open);
     }
-    connections.insert(key, connection);
-    return connection;
 }
 
-void Connection::commitAll()
-{
-    std::optional<MajError> failure;
-    for (Connection* connection : live()) {
-        try {
-            connection->commit();
-        } catch (const MajError& e) {
-            if (!failure)
-                failure = e;
-        }
-    }
-    if (failure)
-        throw *failure;
-}
-
-void Connection::rollbackAll() noexcept
-{
-    for (Connection* connection : live())
-        connection->rollback();
-}
-
-Connection::Connection(QString key, QString hostPath, sqlite::Connection db)
-    : m_key(std::move(key)), m_hostPath(std::move(hostPath)), m_db(std::move(db))
+Connection::Connection(QString hostPath, sqlite::Connection db) : m_hostPath(std::move(hostPath)), m_db(std::move(db))
 {
     struct stat st;
     if (::stat(QFile::encodeName(m_hostPath).constData(), &st) == 0) {
@@ -393,41 +319,22 @@ Connection::Connection(QString key, QString hostPath, sqlite::Connection db)
     sqlite3_db_config(m_db.handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     registerFunctions();
     m_dataVersion = std::make_unique<sqlite::Statement>(m_db.prepare(QStringLiteral("PRAGMA data_version")));
-    live().push_back(this);
 }
 
 Connection::~Connection()
 {
     // Whoever wrote commits before letting go; what is left here is a step's unfinished work.
     rollback();
-    releaseCursors();
-    m_pool.clear();
-    m_lookups.clear();
-    m_statements.clear();
+    forget();
     m_dataVersion.reset();
     sqlite3_update_hook(m_db.handle(), nullptr, nullptr);
-    auto& all = live();
-    all.erase(std::remove(all.begin(), all.end(), this), all.end());
-    auto& connections = registry();
-    const auto it = connections.find(m_key);
-    if (it != connections.end() && it->expired())
-        connections.erase(it);
 }
 
-bool Connection::sameFile()
+bool Connection::sameFile() const
 {
-    // Inside a transaction the path is looked at again only after this process replaced or
-    // deleted a file: a probe opened once per row must not cost a path look-up each time. What
-    // another program does to the path is seen when the next transaction begins.
-    const quint64 replacements = fs::replacements();
-    if (m_db.inTransaction() && m_checkedTransaction == m_transactions && m_checkedReplacements == replacements)
-        return true;
     struct stat st;
-    const bool same = ::stat(QFile::encodeName(m_hostPath).constData(), &st) == 0 && quint64(st.st_dev) == m_device &&
-                      quint64(st.st_ino) == m_inode;
-    m_checkedReplacements = replacements;
-    m_checkedTransaction = same && m_db.inTransaction() ? m_transactions : 0;
-    return same;
+    return ::stat(QFile::encodeName(m_hostPath).constData(), &st) == 0 && quint64(st.st_dev) == m_device &&
+           quint64(st.st_ino) == m_inode;
 }
 
 void Connection::begin()
@@ -436,15 +343,12 @@ void Connection::begin()
         return;
     try {
         m_db.exec(QStringLiteral("BEGIN"));
-        ++m_transactions;
         m_dataVersion->reset();
         if (m_dataVersion->step()) {
             const qint64 v = sqlite3_column_int64(m_dataVersion->handle(), 0);
             // Another connection committed: rows and definitions may all have changed.
-            if (m_lastDataVersion >= 0 && v != m_lastDataVersion) {
-                ++m_generation;
-                ++m_schemaGeneration;
-            }
+            if (m_lastDataVersion >= 0 && v != m_lastDataVersion)
+                forget();
             m_lastDataVersion = v;
         }
         m_dataVersion->reset();
@@ -496,7 +400,7 @@ void Connection::rollback() noexcept
         // Closing the connection rolls back whatever is left.
         qCWarning(lcDb).noquote() << "annulation impossible de" << m_hostPath << ":" << e.message();
     }
-    changedBehind();
+    forget();
 }
 
 void Connection::raiseWrite(const sqlite::SqliteError& error, Context context)
@@ -556,46 +460,36 @@ void Connection::releaseCursors() noexcept
             sqlite3_reset(statement->handle());
     }
     m_heldCursors.clear();
-    ++m_cursorEpoch;
+    ++m_changes;
 }
 
-void Connection::changedBehind()
+void Connection::forget()
 {
     releaseCursors();
     m_pool.clear();
-    ++m_generation;
-    ++m_schemaGeneration;
     m_statements.clear();
-}
-
-void Connection::tableChanged(const QString& lowerTable, bool behind)
-{
-    auto& state = m_tables[lowerTable];
-    ++state.writes;
-    if (behind)
-        ++state.behind;
+    m_tableInfos.clear();
+    m_lookups.clear();
+    ++m_epoch;
 }
 
 void Connection::onUpdate(void* self, int, const char*, const char* table, qint64 rowid)
 {
     auto* connection = static_cast<Connection*>(self);
-    if (connection->m_ownWrite) {
-        // The usual event, the row the recordset writes, costs no text.
-        if (qstricmp(table, connection->m_ownTableUtf8.constData()) == 0)
-            connection->m_ownEvents.push_back({connection->m_ownTable, rowid});
-        else
-            connection->m_ownEvents.push_back({QString::fromUtf8(table).toLower(), rowid});
+    ++connection->m_changes;
+    if (connection->m_lookups.isEmpty())
         return;
-    }
-    connection->tableChanged(QString::fromUtf8(table).toLower(), true);
+    const auto it = connection->m_lookups.constFind(QString::fromUtf8(table).toLower());
+    if (it == connection->m_lookups.constEnd())
+        return;
+    // Nothing may be read inside the hook: the row is read again before the look-up's next use.
+    for (const auto& lookup : *it)
+        lookup->m_pending.push_back(rowid);
 }
 
 std::shared_ptr<const TableInfo> Connection::table(const QString& name)
 {
-    if (m_tableInfosGeneration != m_schemaGeneration) {
-        m_tableInfos.clear();
-        m_tableInfosGeneration = m_schemaGeneration;
-    }
+    begin();
     const QString key = name.toLower();
     if (const auto it = m_tableInfos.constFind(key); it != m_tableInfos.constEnd())
         return *it;
@@ -612,8 +506,7 @@ std::shared_ptr<const TableInfo> Connection::table(const QString& name)
         if (info->name.isEmpty())
             return nullptr;
         info->key = info->name.toLower();
-        info->quotedName =
-            QLatin1Char('"') + QString(info->name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+        info->quotedName = quoteIdentifier(info->name);
         sqlite::Statement pragma = m_db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(info->quotedName));
         QStringList defaults;
         QStringList names;
@@ -623,8 +516,7 @@ std::shared_ptr<const TableInfo> Connection::table(const QString& name)
             c.type = parseDeclaredType(pragma.column(2).toString());
             const QVariant dflt = pragma.column(4);
             defaults.append(dflt.isValid() ? dflt.toString() : QStringLiteral("NULL"));
-            names.append(QLatin1Char('"') + QString(c.name).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
-                         QLatin1Char('"'));
+            names.append(quoteIdentifier(c.name));
             info->byName.insert(foldKey(c.name), int(info->columns.size()));
             info->columns.push_back(std::move(c));
         }
@@ -645,56 +537,27 @@ std::shared_ptr<const TableInfo> Connection::table(const QString& name)
     return info;
 }
 
-const Connection::ProbeTarget* Connection::lastProbe()
+std::shared_ptr<Lookup> Connection::lookup(const QString& table, const QString& column)
 {
-    const ProbeTarget& t = m_probe;
-    return t.lookup && t.schemaGeneration == m_schemaGeneration && isCurrent(*t.lookup) ? &t : nullptr;
-}
-
-const Connection::ProbeTarget* Connection::probeTarget(const QString& prefix, const QString& table,
-                                                       const QString& column)
-{
-    if (const ProbeTarget* last = lastProbe(); last && last->prefix == prefix)
-        return last;
-    ProbeTarget& t = m_probe;
-    t = ProbeTarget();
-    auto info = this->table(table);
-    if (!info)
-        return nullptr;
-    const int index = info->indexOf(column);
-    if (index < 0)
-        return nullptr;
-    t.lookup = sharedLookup(info->name, info->columns[size_t(index)].name);
-    t.prefix = prefix;
-    t.info = std::move(info);
-    t.index = index;
-    t.schemaGeneration = m_schemaGeneration;
-    return &t;
-}
-
-std::shared_ptr<Lookup> Connection::sharedLookup(const QString& table, const QString& column)
-{
-    const QString key = table.toLower() + QLatin1Char('\n') + column.toLower();
-    auto it = m_lookups.find(key);
-    const quint64 gen = generation();
-    TableCounters& tableCounters = counters(table.toLower());
-    const quint64 behind = tableCounters.behind;
-    if (it != m_lookups.end() && (*it)->m_generation == gen && (*it)->m_behind == behind)
-        return *it;
+    begin();
+    auto& lookups = m_lookups[table.toLower()];
+    for (const auto& lookup : lookups) {
+        if (lookup->m_column.compare(column, Qt::CaseInsensitive) == 0) {
+            sync(*lookup);
+            return lookup;
+        }
+    }
     auto fresh = std::make_shared<Lookup>(table, column);
     try {
-        QString quotedColumn = column;
-        quotedColumn.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        QString quotedTable = table;
-        quotedTable.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        const QString quotedTable = quoteIdentifier(table);
         {
             // Room for every row at once rather than growing through rehashes.
-            sqlite::Statement last = m_db.prepare(QStringLiteral("SELECT max(rowid) FROM \"%1\"").arg(quotedTable));
+            sqlite::Statement last = m_db.prepare(QStringLiteral("SELECT max(rowid) FROM %1").arg(quotedTable));
             if (last.step())
                 fresh->m_scanned.reserve(size_t(std::clamp<qint64>(last.column(0).toLongLong(), 0, 4000000)));
         }
         sqlite::Statement scan = m_db.prepare(
-            QStringLiteral("SELECT rowid, \"%1\" FROM \"%2\" ORDER BY rowid").arg(quotedColumn, quotedTable));
+            QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid").arg(quoteIdentifier(column), quotedTable));
         sqlite3_stmt* s = scan.handle();
         while (scan.step()) {
             const qint64 rowid = sqlite3_column_int64(s, 0);
@@ -716,61 +579,34 @@ std::shared_ptr<Lookup> Connection::sharedLookup(const QString& table, const QSt
     } catch (const sqlite::SqliteError& e) {
         raise(e, Context::Query);
     }
-    fresh->m_generation = gen;
-    fresh->m_behind = behind;
-    fresh->m_behindNow = &tableCounters.behind;
-    if (it == m_lookups.end())
-        it = m_lookups.insert(key, std::move(fresh));
-    else
-        *it = std::move(fresh);
-    // The table's list of look-ups, for its recordsets' writes.
-    tableCounters.lookupList.clear();
-    const QString prefix = table.toLower() + QLatin1Char('\n');
-    for (auto l = m_lookups.constBegin(); l != m_lookups.constEnd(); ++l) {
-        if (l.key().startsWith(prefix))
-            tableCounters.lookupList.push_back(l->get());
-    }
-    return *it;
+    lookups.push_back(fresh);
+    return fresh;
 }
 
-const std::vector<Lookup*>& Connection::lookupsOf(const QString& lowerTable)
+void Connection::sync(Lookup& lookup)
 {
-    return counters(lowerTable).lookupList;
-}
-
-Connection::OwnWrite::OwnWrite(Connection& connection, const QString& lowerTable) : m_connection(connection)
-{
-    m_connection.m_ownWrite = true;
-    if (m_connection.m_ownTable != lowerTable) {
-        m_connection.m_ownTable = lowerTable;
-        m_connection.m_ownTableUtf8 = lowerTable.toUtf8();
-    }
-    m_connection.m_ownEvents.clear();
-}
-
-void Connection::OwnWrite::settle(qint64 rowid)
-{
-    Connection& c = m_connection;
-    c.m_ownWrite = false;
-    m_settled = true;
-    c.tableChanged(c.m_ownTable, false);
-    for (const HookEvent& event : c.m_ownEvents) {
-        if (event.table != c.m_ownTable || event.rowid != rowid)
-            c.tableChanged(event.table, true);
-    }
-    c.m_ownEvents.clear();
-}
-
-Connection::OwnWrite::~OwnWrite()
-{
-    if (m_settled)
+    if (lookup.m_pending.empty())
         return;
-    // The write failed: whatever it changed before failing is not followed.
-    Connection& c = m_connection;
-    c.m_ownWrite = false;
-    for (const HookEvent& event : c.m_ownEvents)
-        c.tableChanged(event.table, true);
-    c.m_ownEvents.clear();
+    try {
+        auto& read = statement(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                   .arg(quoteIdentifier(lookup.m_column), quoteIdentifier(lookup.m_table)));
+        for (const qint64 rowid : std::exchange(lookup.m_pending, {})) {
+            sqlite3_reset(read.handle());
+            sqlite3_bind_int64(read.handle(), 1, rowid);
+            QString key;
+            if (read.step()) {
+                const QVariant stored = read.column(0);
+                if (!stored.isValid() || stored.isNull())
+                    key = QStringLiteral("n");
+                else if (stored.typeId() == QMetaType::QString)
+                    key = QLatin1Char('t') + foldKey(stored.toString());
+            }
+            lookup.changed(rowid, key);
+        }
+        sqlite3_reset(read.handle());
+    } catch (const sqlite::SqliteError& e) {
+        raise(e, Context::Query);
+    }
 }
 
 } // namespace maj::jet

@@ -139,8 +139,7 @@ class KeysetRecordset final : public Positioned
 {
 public:
     KeysetRecordset(std::shared_ptr<Connection> connection, std::shared_ptr<const TableInfo> info, bool updatable)
-        : m_connection(std::move(connection)), m_table(info->name), m_tableKey(info->key),
-          m_counters(&m_connection->counters(m_tableKey)), m_updatable(updatable)
+        : m_connection(std::move(connection)), m_table(info->name), m_updatable(updatable)
     {
         loadColumns(std::move(info));
     }
@@ -251,24 +250,15 @@ public:
         requireCurrent();
         dropPending();
         const qint64 rowid = m_keys[size_t(m_pos)];
-        const std::vector<Lookup*>& lookups = m_connection->lookupsOf(m_tableKey);
-        const std::vector<QVariant> old = rawValues(rowid, lookups);
         m_connection->beginWrite();
-        {
-            Connection::OwnWrite own(*m_connection, m_tableKey);
-            try {
-                auto& remove =
-                    m_connection->statement(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(m_quotedTable));
-                sqlite3_bind_int64(remove.handle(), 1, rowid);
-                remove.step();
-                sqlite3_reset(remove.handle());
-            } catch (const sqlite::SqliteError& e) {
-                m_connection->raiseWrite(e, Context::Write);
-            }
-            own.settle(rowid);
+        try {
+            auto& remove = m_connection->statement(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(m_quotedTable));
+            sqlite3_bind_int64(remove.handle(), 1, rowid);
+            remove.step();
+            sqlite3_reset(remove.handle());
+        } catch (const sqlite::SqliteError& e) {
+            m_connection->raiseWrite(e, Context::Write);
         }
-        for (size_t k = 0; k < lookups.size(); ++k)
-            lookups[k]->remove(rowid, old[k]);
         m_keys.erase(m_keys.begin() + m_pos);
         m_seen = std::max<qsizetype>(0, m_seen - 1);
         m_deleted = true;
@@ -280,19 +270,22 @@ public:
         checkSchema();
         dropPending();
         m_noMatch = false;
-        m_connection->generation();
         if (const auto simple = simpleCriterion(criterion)) {
-            // A step searches one column row after row: its look-up is kept while it holds.
-            if (!m_findLookup || simple->column != m_findColumn || !m_connection->isCurrent(*m_findLookup)) {
-                m_findLookup.reset();
+            // A step searches one column row after row: its look-up is kept while the connection does.
+            std::shared_ptr<Lookup> found = m_findLookup.lock();
+            if (found && simple->column == m_findColumn) {
+                m_connection->sync(*found);
+            } else {
+                found.reset();
                 const int column = columnIndex(simple->column);
                 if (column >= 0 && (simple->isNull || m_info->columns[size_t(column)].type.textAffinity)) {
-                    m_findLookup = m_connection->sharedLookup(m_table, m_info->columns[size_t(column)].name);
+                    found = m_connection->lookup(m_table, m_info->columns[size_t(column)].name);
+                    m_findLookup = found;
                     m_findColumn = simple->column;
                 }
             }
-            if (m_findLookup) {
-                const Lookup& lookup = *m_findLookup;
+            if (found) {
+                const Lookup& lookup = *found;
                 const std::vector<qint64> rows = simple->isNull ? lookup.nulls() : lookup.equal(simple->text);
                 for (const qint64 rowid : rows) {
                     if (positionOf(rowid) >= 0) {
@@ -340,7 +333,7 @@ private:
             raise(err::TableNotFound);
         m_info = std::move(info);
         m_quotedTable = m_info->quotedName;
-        m_schemaGeneration = m_connection->schemaGeneration();
+        m_epoch = m_connection->epoch();
         m_pending = Pending::None;
         m_writeSql.clear();
         m_lastWrite.reset();
@@ -359,11 +352,24 @@ private:
         m_set.clear();
     }
 
-    // A table whose definition changed (a column added or retyped) is read again.
+    // A table whose definition changed (a column added or retyped) is read again; a pending add
+    // or edit outlives a change of its rows by another program.
     void checkSchema()
     {
-        if (m_connection->schemaGeneration() != m_schemaGeneration)
-            loadColumns(m_connection->table(m_table));
+        if (m_connection->epoch() == m_epoch)
+            return;
+        auto info = m_connection->table(m_table);
+        const auto same = [](const TableInfo::Column& a, const TableInfo::Column& b) {
+            return a.name == b.name && a.type.declared == b.type.declared;
+        };
+        if (info && std::equal(info->columns.begin(), info->columns.end(), m_info->columns.begin(),
+                               m_info->columns.end(), same)) {
+            m_info = std::move(info);
+            m_epoch = m_connection->epoch();
+            m_cursorOn = false;
+            return;
+        }
+        loadColumns(std::move(info));
     }
 
     void checkPosition(int position) const
@@ -404,9 +410,7 @@ private:
         requireCurrent();
         auto* self = const_cast<KeysetRecordset*>(this);
         const qint64 rowid = m_keys[size_t(m_pos)];
-        const bool valid = m_cursorOn && m_cursorEpoch == m_connection->cursorEpoch() &&
-                           m_cursorGeneration == m_connection->knownGeneration() &&
-                           m_cursorWrites == m_counters->writes;
+        const bool valid = m_cursorOn && m_cursorChanges == m_connection->changes();
         try {
             if (valid) {
                 sqlite3_stmt* s = m_cursor->handle();
@@ -428,7 +432,7 @@ private:
                     }
                 }
             }
-            self->m_connection->generation();
+            self->m_connection->epoch();
             if (!m_cursor)
                 self->m_cursor = self->m_connection->borrowStatement(m_cursorSql);
             sqlite3_stmt* s = m_cursor->handle();
@@ -443,9 +447,7 @@ private:
             self->m_connection->holdCursor(m_cursor);
             self->m_cursorOn = true;
             self->m_cursorRowid = rowid;
-            self->m_cursorEpoch = m_connection->cursorEpoch();
-            self->m_cursorGeneration = m_connection->knownGeneration();
-            self->m_cursorWrites = m_counters->writes;
+            self->m_cursorChanges = m_connection->changes();
             return s;
         } catch (const sqlite::SqliteError& e) {
             self->m_cursorOn = false;
@@ -498,32 +500,6 @@ private:
         return m_converted[column];
     }
 
-    // The stored values of the look-ups' columns in a row, as SQLite holds them.
-    std::vector<QVariant> rawValues(qint64 rowid, const std::vector<Lookup*>& lookups)
-    {
-        std::vector<QVariant> values;
-        if (lookups.empty())
-            return values;
-        QStringList names;
-        for (const Lookup* l : lookups)
-            names.append(quoteIdentifier(l->column()));
-        try {
-            auto& select = m_connection->statement(
-                QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(names.join(QLatin1Char(',')), m_quotedTable));
-            sqlite3_bind_int64(select.handle(), 1, rowid);
-            if (select.step()) {
-                for (size_t k = 0; k < lookups.size(); ++k)
-                    values.push_back(select.column(int(k)));
-            } else {
-                values.assign(lookups.size(), QVariant());
-            }
-            sqlite3_reset(select.handle());
-        } catch (const sqlite::SqliteError& e) {
-            raise(e, Context::Query);
-        }
-        return values;
-    }
-
     // The statement that writes the columns set, built once for each set of columns.
     sqlite::Statement& writeStatement(char kind, const std::function<QString()>& build)
     {
@@ -564,28 +540,19 @@ private:
                              .arg(m_quotedTable, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
         });
         m_connection->beginWrite();
-        qint64 rowid = 0;
-        {
-            Connection::OwnWrite own(*m_connection, m_tableKey);
-            try {
-                int index = 1;
-                for (size_t i = 0; i < m_info->columns.size(); ++i) {
-                    if (m_set[i])
-                        bindStored(insert, index++, m_stored[i], m_bindBuffers[i]);
-                }
-                insert.step();
-                sqlite3_reset(insert.handle());
-            } catch (const sqlite::SqliteError& e) {
-                m_connection->raiseWrite(e, Context::Write);
+        try {
+            int index = 1;
+            for (size_t i = 0; i < m_info->columns.size(); ++i) {
+                if (m_set[i])
+                    bindStored(insert, index++, m_stored[i], m_bindBuffers[i]);
             }
-            rowid = m_connection->db().lastInsertRowId();
-            own.settle(rowid);
+            insert.step();
+            sqlite3_reset(insert.handle());
+        } catch (const sqlite::SqliteError& e) {
+            m_connection->raiseWrite(e, Context::Write);
         }
+        const qint64 rowid = m_connection->db().lastInsertRowId();
         m_pending = Pending::None;
-        const std::vector<Lookup*>& lookups = m_connection->lookupsOf(m_tableKey);
-        const std::vector<QVariant> stored = rawValues(rowid, lookups);
-        for (size_t k = 0; k < lookups.size(); ++k)
-            lookups[k]->add(rowid, stored[k]);
         // The new record joins the end (its rowid is the largest); the current one stays current.
         const auto at = std::lower_bound(m_keys.begin(), m_keys.end(), rowid);
         const qsizetype index = qsizetype(at - m_keys.begin());
@@ -597,12 +564,6 @@ private:
 
     void updatePending()
     {
-        std::vector<Lookup*> touched;
-        for (Lookup* l : m_connection->lookupsOf(m_tableKey)) {
-            const int column = columnIndex(l->column());
-            if (column >= 0 && m_set[size_t(column)])
-                touched.push_back(l);
-        }
         const qint64 rowid = m_editRowid;
         if (std::none_of(m_set.begin(), m_set.end(), [](bool set) { return set; })) {
             m_pending = Pending::None;
@@ -617,51 +578,37 @@ private:
             return QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
                 .arg(m_quotedTable, assignments.join(QLatin1Char(',')));
         });
-        const std::vector<QVariant> before = rawValues(rowid, touched);
         m_connection->beginWrite();
-        {
-            Connection::OwnWrite own(*m_connection, m_tableKey);
-            try {
-                int index = 1;
-                for (size_t i = 0; i < m_info->columns.size(); ++i) {
-                    if (m_set[i])
-                        bindStored(change, index++, m_stored[i], m_bindBuffers[i]);
-                }
-                sqlite3_bind_int64(change.handle(), index, rowid);
-                change.step();
-                sqlite3_reset(change.handle());
-            } catch (const sqlite::SqliteError& e) {
-                m_connection->raiseWrite(e, Context::Write);
+        try {
+            int index = 1;
+            for (size_t i = 0; i < m_info->columns.size(); ++i) {
+                if (m_set[i])
+                    bindStored(change, index++, m_stored[i], m_bindBuffers[i]);
             }
-            own.settle(rowid);
-            if (m_connection->db().changes() == 0)
-                raise(err::NoCurrentRecord);
+            sqlite3_bind_int64(change.handle(), index, rowid);
+            change.step();
+            sqlite3_reset(change.handle());
+        } catch (const sqlite::SqliteError& e) {
+            m_connection->raiseWrite(e, Context::Write);
         }
+        if (m_connection->db().changes() == 0)
+            raise(err::NoCurrentRecord);
         m_pending = Pending::None;
-        const std::vector<QVariant> after = rawValues(rowid, touched);
-        for (size_t k = 0; k < touched.size(); ++k) {
-            touched[k]->remove(rowid, before[k]);
-            touched[k]->add(rowid, after[k]);
-        }
         m_cursorOn = false;
     }
 
     std::shared_ptr<Connection> m_connection;
     QString m_table;
-    QString m_tableKey; // lower case
-    const Connection::TableCounters* m_counters;
     QString m_quotedTable;
     bool m_updatable;
     std::shared_ptr<const TableInfo> m_info;
-    quint64 m_schemaGeneration = 0;
+    quint64 m_epoch = 0;
     std::vector<qint64> m_keys;
 
     std::shared_ptr<sqlite::Statement> m_cursor;
     bool m_cursorOn = false;
     qint64 m_cursorRowid = 0;
-    quint64 m_cursorEpoch = 0;
-    quint64 m_cursorGeneration = 0;
-    quint64 m_cursorWrites = 0;
+    quint64 m_cursorChanges = 0;
     std::vector<QVariant> m_converted; // the fields of the current row read so far
     std::vector<bool> m_isConverted;
 
@@ -676,7 +623,7 @@ private:
     char m_lastWriteKind = 0;
     std::vector<bool> m_lastWriteSet;
     QString m_findColumn; // as the last criterion named it
-    std::shared_ptr<Lookup> m_findLookup;
+    std::weak_ptr<Lookup> m_findLookup;
     std::vector<QVariant> m_stored;        // as written
     std::vector<QByteArray> m_bindBuffers; // their text as bound, kept until the next write
     std::vector<bool> m_set;
@@ -797,24 +744,17 @@ std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& conn
     QString source =
         QStringView(recordSource).trimmed().size() == recordSource.size() ? recordSource : recordSource.trimmed();
     if (isSelectQuery(source)) {
-        connection->generation();
-        // The duplicate check's probe, once per row: served from the column's look-up. A probe
-        // written as the last one up to its column's name is read from there on only.
-        const Connection::ProbeTarget* target = connection->lastProbe();
-        std::optional<SimpleEquality> where;
-        if (target && source.startsWith(target->prefix))
-            where = simpleComparison(source, target->prefix.size());
-        if (!where) {
-            target = nullptr;
-            if (auto simple = simpleSelect(source)) {
-                target = connection->probeTarget(source.left(simple->comparison), simple->table, simple->where.column);
-                where = std::move(simple->where);
+        // The duplicate check's probe, once per row: served from the column's look-up.
+        if (auto simple = simpleSelect(source)) {
+            const auto info = connection->table(simple->table);
+            const int column = info ? info->indexOf(simple->where.column) : -1;
+            if (column >= 0 && (simple->where.isNull || info->columns[size_t(column)].type.textAffinity)) {
+                const auto lookup = connection->lookup(info->name, info->columns[size_t(column)].name);
+                auto recordset = std::make_unique<KeysetRecordset>(connection, info, false);
+                recordset->setKeys(simple->where.isNull ? lookup->nulls()
+                                                        : lookup->equal(std::move(simple->where.text)));
+                return recordset;
             }
-        }
-        if (target && (where->isNull || target->info->columns[size_t(target->index)].type.textAffinity)) {
-            auto recordset = std::make_unique<KeysetRecordset>(connection, target->info, false);
-            recordset->setKeys(where->isNull ? target->lookup->nulls() : target->lookup->equal(std::move(where->text)));
-            return recordset;
         }
         return std::make_unique<QueryRecordset>(connection, source);
     }

@@ -323,7 +323,6 @@ private:
 
     std::shared_ptr<const TableInfo> requireTable(const QString& table)
     {
-        m_connection->generation();
         auto info = m_connection->table(table);
         if (!info)
             raise(err::TableNotFound);
@@ -337,10 +336,10 @@ private:
         try {
             m_connection->db().exec(sql);
         } catch (const sqlite::SqliteError& e) {
-            m_connection->changedBehind();
+            m_connection->forget();
             m_connection->raiseWrite(e, Context::Definition);
         }
-        m_connection->changedBehind();
+        m_connection->forget();
     }
 
     void alterColumn(const QString& table, const QString& column, const QString& jetDefinition)
@@ -524,10 +523,10 @@ private:
             db.exec(QStringLiteral("PRAGMA legacy_alter_table=OFF"));
         }
         if (failure) {
-            m_connection->changedBehind();
+            m_connection->forget();
             m_connection->raiseWrite(*failure);
         }
-        m_connection->changedBehind();
+        m_connection->forget();
     }
 
     // The values of a column whose type changed, converted as a write to the new type converts
@@ -568,7 +567,7 @@ private:
         } catch (const sqlite::SqliteError& e) {
             qCWarning(lcDb).noquote() << "annulation impossible :" << e.message();
         }
-        m_connection->changedBehind();
+        m_connection->forget();
     }
 
     std::shared_ptr<Connection> m_connection;
@@ -576,9 +575,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<DirectDatabase> openDirect(const QString& windowsPath)
+std::unique_ptr<DirectDatabase> openDirect(std::shared_ptr<Connection> connection)
 {
-    return std::make_unique<Direct>(Connection::acquire(windowsPath));
+    return std::make_unique<Direct>(std::move(connection));
 }
 
 } // namespace maj::jet

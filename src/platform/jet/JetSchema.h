@@ -10,6 +10,6 @@
 // rowid, drop the old one, rename, recreate its indexes and triggers).
 namespace maj::jet {
 
-std::unique_ptr<DirectDatabase> openDirect(const QString& windowsPath);
+std::unique_ptr<DirectDatabase> openDirect(std::shared_ptr<Connection> connection);
 
 } // namespace maj::jet

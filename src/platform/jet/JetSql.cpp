@@ -61,45 +61,6 @@ const QSet<QString>& keywords()
     return words;
 }
 
-// A word compared with an upper-case ASCII keyword. The keywords are ASCII: a word that is not
-// needs no case folding to differ.
-bool isAsciiWord(QStringView word, QLatin1StringView upper)
-{
-    if (word.size() != upper.size())
-        return false;
-    for (qsizetype i = 0; i < word.size(); ++i) {
-        const char16_t c = word[i].unicode();
-        if ((c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c) != char16_t(uchar(upper.data()[i])))
-            return false;
-    }
-    return true;
-}
-
-// The same words, searched without building an upper-case copy.
-bool isKeyword(QStringView word)
-{
-    static const std::vector<QByteArray> sorted = [] {
-        std::vector<QByteArray> words;
-        for (const QString& k : keywords())
-            words.push_back(k.toLatin1());
-        std::sort(words.begin(), words.end());
-        return words;
-    }();
-    char upper[24];
-    if (word.size() >= qsizetype(sizeof upper))
-        return false;
-    for (qsizetype i = 0; i < word.size(); ++i) {
-        const char16_t c = word[i].unicode();
-        if (c >= 0x80)
-            return false;
-        upper[i] = char(c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c);
-    }
-    const QByteArrayView key(upper, word.size());
-    const auto it = std::lower_bound(sorted.cbegin(), sorted.cend(), key,
-                                     [](const QByteArray& a, QByteArrayView b) { return QByteArrayView(a) < b; });
-    return it != sorted.cend() && QByteArrayView(*it) == key;
-}
-
 // A Jet date literal is month/day/year whatever the regional settings, or ISO.
 QString dateLiteral(const QString& inside, int syntaxError)
 {
@@ -282,129 +243,41 @@ QString translate(const QString& jet, bool criterion, int syntaxError,
     return out;
 }
 
-// Reads the few fixed forms that a step opens once per row by hand rather than through the
-// tokenizer: a probe must cost little more than its look-up.
-class Reader
+// The tokens of a text but blanks and the end, the final semicolon of a statement left out; none
+// when the text does not read.
+std::optional<std::vector<Token>> significant(const QString& jet, bool statement)
 {
-public:
-    explicit Reader(QStringView text) : m_t(text) {}
-
-    bool atEnd()
-    {
-        skip();
-        return m_i == m_t.size();
-    }
-    // A whole word, in any letter case, against an upper-case keyword.
-    bool keyword(QLatin1StringView word)
-    {
-        skip();
-        const qsizetype start = m_i;
-        if (isAsciiWord(readWord(), word))
-            return true;
-        m_i = start;
-        return false;
-    }
-    bool symbol(QChar c)
-    {
-        skip();
-        if (m_i < m_t.size() && m_t[m_i] == c) {
-            ++m_i;
-            return true;
+    std::vector<Token> tokens;
+    try {
+        for (Token& t : tokenize(jet, err::QuerySyntax)) {
+            if (t.type != Token::Type::Space && t.type != Token::Type::End)
+                tokens.push_back(std::move(t));
         }
-        return false;
-    }
-    // A [bracketed] name, or a word that is not a keyword.
-    std::optional<QString> name()
-    {
-        skip();
-        if (m_i < m_t.size() && m_t[m_i] == QLatin1Char('[')) {
-            const qsizetype close = m_t.indexOf(QLatin1Char(']'), m_i + 1);
-            if (close <= m_i + 1)
-                return std::nullopt;
-            const QStringView inside = m_t.mid(m_i + 1, close - m_i - 1);
-            m_i = close + 1;
-            return inside.toString();
-        }
-        const QStringView word = readWord();
-        if (word.isEmpty() || isKeyword(word))
-            return std::nullopt;
-        return word.toString();
-    }
-    // A text between single or double quotes, a doubled quote standing for one.
-    std::optional<QString> text()
-    {
-        skip();
-        if (m_i >= m_t.size() || (m_t[m_i] != QLatin1Char('\'') && m_t[m_i] != QLatin1Char('"')))
-            return std::nullopt;
-        const QChar quote = m_t[m_i++];
-        QString result;
-        while (m_i < m_t.size()) {
-            const qsizetype close = m_t.indexOf(quote, m_i);
-            if (close < 0)
-                break;
-            result += m_t.mid(m_i, close - m_i);
-            m_i = close + 1;
-            if (m_i < m_t.size() && m_t[m_i] == quote) {
-                result += quote;
-                ++m_i;
-                continue;
-            }
-            return result;
-        }
+    } catch (const MajError&) {
         return std::nullopt;
     }
-    // "<column> = '<text>'" or "<column> Is Null", up to the end or a final semicolon.
-    std::optional<SimpleEquality> equality(bool semicolon)
-    {
-        auto column = name();
-        if (!column)
-            return std::nullopt;
-        auto result = comparison(semicolon);
-        if (result)
-            result->column = std::move(*column);
-        return result;
-    }
-    // What follows the column's name: "= '<text>'" or "Is Null".
-    std::optional<SimpleEquality> comparison(bool semicolon)
-    {
-        SimpleEquality result;
-        if (symbol(QLatin1Char('='))) {
-            const auto value = text();
-            if (!value)
-                return std::nullopt;
-            result.text = std::move(*value);
-        } else if (keyword(QLatin1String("IS")) && keyword(QLatin1String("NULL"))) {
-            result.isNull = true;
-        } else {
-            return std::nullopt;
-        }
-        if (semicolon)
-            symbol(QLatin1Char(';'));
-        return atEnd() ? std::optional(std::move(result)) : std::nullopt;
-    }
+    if (statement && !tokens.empty() && isOperator(&tokens.back(), ";"))
+        tokens.pop_back();
+    return tokens;
+}
 
-    qsizetype position() const { return m_i; }
-    void moveTo(qsizetype position) { m_i = position; }
+// A [bracketed] name or a word that is not a keyword.
+bool isName(const Token& t)
+{
+    return t.type == Token::Type::Bracketed || (t.type == Token::Type::Word && !keywords().contains(t.text.toUpper()));
+}
 
-private:
-    void skip()
-    {
-        while (m_i < m_t.size() && m_t[m_i].isSpace())
-            ++m_i;
-    }
-    QStringView readWord()
-    {
-        const qsizetype start = m_i;
-        if (m_i < m_t.size() && isWordStart(m_t[m_i])) {
-            while (m_i < m_t.size() && isWordChar(m_t[m_i]))
-                ++m_i;
-        }
-        return m_t.mid(start, m_i - start);
-    }
-
-    QStringView m_t;
-    qsizetype m_i = 0;
-};
+// "<column> = '<text>'" or "<column> Is Null", from tokens[i] to the end.
+std::optional<SimpleEquality> equality(const std::vector<Token>& t, size_t i)
+{
+    if (t.size() != i + 3 || !isName(t[i]))
+        return std::nullopt;
+    if (isOperator(&t[i + 1], "=") && t[i + 2].type == Token::Type::String)
+        return SimpleEquality{t[i].value, false, t[i + 2].value};
+    if (isWord(&t[i + 1], "IS") && isWord(&t[i + 2], "NULL"))
+        return SimpleEquality{t[i].value, true, {}};
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -531,51 +404,27 @@ QString translateCriterion(const QString& jet, const std::function<QString(const
 
 std::optional<SimpleEquality> simpleCriterion(const QString& jet)
 {
-    return Reader(jet).equality(false);
+    const auto tokens = significant(jet, false);
+    return tokens ? equality(*tokens, 0) : std::nullopt;
 }
 
 std::optional<SimpleSelect> simpleSelect(const QString& jet)
 {
-    Reader r(jet);
-    if (!r.keyword(QLatin1String("SELECT")) || !r.symbol(QLatin1Char('*')) || !r.keyword(QLatin1String("FROM")))
+    const auto t = significant(jet, true);
+    if (!t || t->size() < 5 || !isWord(&(*t)[0], "SELECT") || !isOperator(&(*t)[1], "*") || !isWord(&(*t)[2], "FROM") ||
+        !isName((*t)[3]) || !isWord(&(*t)[4], "WHERE"))
         return std::nullopt;
-    auto table = r.name();
-    if (!table || !r.keyword(QLatin1String("WHERE")))
-        return std::nullopt;
-    auto column = r.name();
-    if (!column)
-        return std::nullopt;
-    const qsizetype comparison = r.position();
-    auto where = r.comparison(true);
+    auto where = equality(*t, 5);
     if (!where)
         return std::nullopt;
-    where->column = std::move(*column);
-    return SimpleSelect{std::move(*table), std::move(*where), comparison};
-}
-
-std::optional<SimpleEquality> simpleComparison(const QString& jet, qsizetype comparison)
-{
-    // A word character on both sides: the name goes on past the end of the earlier one.
-    if (comparison <= 0 || comparison >= jet.size() || (isWordChar(jet[comparison - 1]) && isWordChar(jet[comparison])))
-        return std::nullopt;
-    Reader r(jet);
-    r.moveTo(comparison);
-    return r.comparison(true);
+    return SimpleSelect{(*t)[3].value, std::move(*where)};
 }
 
 bool isSelectQuery(const QString& jet)
 {
-    qsizetype i = 0;
-    while (i < jet.size() && jet[i].isSpace())
-        ++i;
-    while (i < jet.size() && jet[i] == QLatin1Char('('))
-        ++i;
-    while (i < jet.size() && jet[i].isSpace())
-        ++i;
-    const qsizetype start = i;
-    while (i < jet.size() && jet[i].unicode() < 0x80 && jet[i].isLetter())
-        ++i;
-    return isAsciiWord(QStringView(jet).mid(start, i - start), QLatin1String("SELECT"));
+    static const QRegularExpression select(QStringLiteral("^\\s*\\(*\\s*select(?![a-z])"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return select.match(jet).hasMatch();
 }
 
 } // namespace maj::jet

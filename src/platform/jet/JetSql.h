@@ -60,12 +60,8 @@ struct SimpleSelect
 {
     QString table;
     SimpleEquality where;
-    qsizetype comparison = 0; // where "= '<text>'" or "is null" begins, after the column's name
 };
 std::optional<SimpleSelect> simpleSelect(const QString& jet);
-// The comparison alone of such a query, read from `comparison` on, for a query written as an
-// earlier one up to there; its column is left empty.
-std::optional<SimpleEquality> simpleComparison(const QString& jet, qsizetype comparison);
 
 // Whether a record source is a query: its first word, after any opening parentheses, is SELECT.
 bool isSelectQuery(const QString& jet);
