@@ -9,12 +9,15 @@
 #include <QFile>
 #include <QFileInfo>
 
+// The look-ups follow the writes through the pre-update hook, which Debian's SQLite is built with.
+#define SQLITE_ENABLE_PREUPDATE_HOOK
 #include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace maj::jet {
 
@@ -197,6 +200,14 @@ void Connection::registerFunctions()
     sqlite3_create_function(db, "year", 1, flags, nullptr, &yearOf, nullptr, nullptr);
 }
 
+int columnIndex(const QHash<QString, int>& byName, const QString& name)
+{
+    auto it = byName.constFind(name);
+    if (it == byName.constEnd())
+        it = byName.constFind(foldKey(name));
+    return it == byName.constEnd() ? -1 : *it;
+}
+
 QString foldKey(QString text)
 {
     // ASCII folds to its lower case: the look-ups fold every value and every probe, most of them
@@ -314,7 +325,7 @@ Connection::Connection(QString hostPath, sqlite::Connection db) : m_hostPath(std
         m_device = quint64(st.st_dev);
         m_inode = quint64(st.st_ino);
     }
-    sqlite3_update_hook(m_db.handle(), &Connection::onUpdate, this);
+    sqlite3_preupdate_hook(m_db.handle(), &Connection::onPreUpdate, this);
     // "name" is a name, never a text: an unknown column must not pass for a literal.
     sqlite3_db_config(m_db.handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     registerFunctions();
@@ -327,11 +338,13 @@ Connection::~Connection()
     rollback();
     forget();
     m_dataVersion.reset();
-    sqlite3_update_hook(m_db.handle(), nullptr, nullptr);
+    sqlite3_preupdate_hook(m_db.handle(), nullptr, nullptr);
 }
 
 bool Connection::sameFile() const
 {
+    if (m_db.inTransaction())
+        return true;
     struct stat st;
     return ::stat(QFile::encodeName(m_hostPath).constData(), &st) == 0 && quint64(st.st_dev) == m_device &&
            quint64(st.st_ino) == m_inode;
@@ -406,6 +419,10 @@ void Connection::rollback() noexcept
 void Connection::raiseWrite(const sqlite::SqliteError& error, Context context)
 {
     qCDebug(lcDb).noquote() << "SQLite:" << error.message();
+    // A constraint or a lock refuses a write before it changes a row; anything else may have
+    // undone what the look-ups were told.
+    if (error.code() != SQLITE_CONSTRAINT && error.code() != SQLITE_BUSY)
+        forget();
     raiseWrite(translate(error, context));
 }
 
@@ -473,23 +490,66 @@ void Connection::forget()
     ++m_epoch;
 }
 
-void Connection::onUpdate(void* self, int, const char*, const char* table, qint64 rowid)
+namespace {
+
+// What a value is to a look-up: "t" and its folded text, "n" for null, empty for anything else.
+QString keyOf(sqlite3_value* value)
+{
+    switch (value ? sqlite3_value_type(value) : SQLITE_BLOB) {
+    case SQLITE_NULL:
+        return QStringLiteral("n");
+    case SQLITE_TEXT:
+        return QLatin1Char('t') + foldKey(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                                                            sqlite3_value_bytes(value)));
+    default:
+        return {};
+    }
+}
+
+bool sameKey(sqlite3_value* a, sqlite3_value* b)
+{
+    if (!a || !b)
+        return false;
+    const int type = sqlite3_value_type(a);
+    if (type != SQLITE_TEXT || sqlite3_value_type(b) != SQLITE_TEXT)
+        return (type == SQLITE_NULL) == (sqlite3_value_type(b) == SQLITE_NULL) &&
+               (type == SQLITE_TEXT) == (sqlite3_value_type(b) == SQLITE_TEXT);
+    return sqlite3_value_bytes(a) == sqlite3_value_bytes(b) &&
+           std::memcmp(sqlite3_value_text(a), sqlite3_value_text(b), size_t(sqlite3_value_bytes(a))) == 0;
+}
+
+} // namespace
+
+void Connection::onPreUpdate(void* self, sqlite3* db, int op, const char*, const char* table, qint64 before,
+                             qint64 after)
 {
     auto* connection = static_cast<Connection*>(self);
     ++connection->m_changes;
-    if (connection->m_lookups.isEmpty())
-        return;
-    const auto it = connection->m_lookups.constFind(QString::fromUtf8(table).toLower());
-    if (it == connection->m_lookups.constEnd())
-        return;
-    // Nothing may be read inside the hook: the row is read again before the look-up's next use.
-    for (const auto& lookup : *it)
-        lookup->m_pending.push_back(rowid);
+    for (const auto& lookup : connection->m_lookups) {
+        if (qstricmp(table, lookup->m_table.constData()) != 0)
+            continue;
+        sqlite3_value* old = nullptr;
+        sqlite3_value* now = nullptr;
+        if (op != SQLITE_INSERT)
+            sqlite3_preupdate_old(db, lookup->m_position, &old);
+        if (op != SQLITE_DELETE)
+            sqlite3_preupdate_new(db, lookup->m_position, &now);
+        // Most writes leave the column alone.
+        if (op == SQLITE_UPDATE && before == after && sameKey(old, now))
+            continue;
+        if (op != SQLITE_INSERT && !(op == SQLITE_UPDATE && before == after))
+            lookup->changed(before, {});
+        if (op != SQLITE_DELETE)
+            lookup->changed(after, keyOf(now));
+    }
 }
 
 std::shared_ptr<const TableInfo> Connection::table(const QString& name)
 {
     begin();
+    // By the name as written, then in lower case.
+    if (const auto it = m_tableInfos.constFind(name); it != m_tableInfos.constEnd())
+        return *it;
     const QString key = name.toLower();
     if (const auto it = m_tableInfos.constFind(key); it != m_tableInfos.constEnd())
         return *it;
@@ -505,18 +565,16 @@ std::shared_ptr<const TableInfo> Connection::table(const QString& name)
         }
         if (info->name.isEmpty())
             return nullptr;
-        info->key = info->name.toLower();
         info->quotedName = quoteIdentifier(info->name);
         sqlite::Statement pragma = m_db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(info->quotedName));
         QStringList defaults;
-        QStringList names;
         while (pragma.step()) {
             TableInfo::Column c;
             c.name = pragma.column(1).toString();
             c.type = parseDeclaredType(pragma.column(2).toString());
             const QVariant dflt = pragma.column(4);
             defaults.append(dflt.isValid() ? dflt.toString() : QStringLiteral("NULL"));
-            names.append(quoteIdentifier(c.name));
+            info->byName.insert(c.name, int(info->columns.size()));
             info->byName.insert(foldKey(c.name), int(info->columns.size()));
             info->columns.push_back(std::move(c));
         }
@@ -528,36 +586,32 @@ std::shared_ptr<const TableInfo> Connection::table(const QString& name)
                     info->columns[i].defaultValue = readColumn(values.handle(), int(i), info->columns[i].type);
             }
         }
-        info->cursorSql = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ?1 ORDER BY rowid")
-                              .arg(names.join(QLatin1Char(',')), info->quotedName);
     } catch (const sqlite::SqliteError& e) {
         raise(e, Context::Query);
     }
     m_tableInfos.insert(key, info);
+    m_tableInfos.insert(name, info);
     return info;
 }
 
-std::shared_ptr<Lookup> Connection::lookup(const QString& table, const QString& column)
+std::shared_ptr<Lookup> Connection::lookup(const TableInfo& table, int column)
 {
     begin();
-    auto& lookups = m_lookups[table.toLower()];
-    for (const auto& lookup : lookups) {
-        if (lookup->m_column.compare(column, Qt::CaseInsensitive) == 0) {
-            sync(*lookup);
+    for (const auto& lookup : m_lookups) {
+        if (lookup->m_position == column && lookup->m_tableName == table.name)
             return lookup;
-        }
     }
-    auto fresh = std::make_shared<Lookup>(table, column);
+    auto fresh = std::make_shared<Lookup>(table.name, table.columns[size_t(column)].name, column);
     try {
-        const QString quotedTable = quoteIdentifier(table);
+        const QString& quotedTable = table.quotedName;
         {
             // Room for every row at once rather than growing through rehashes.
             sqlite::Statement last = m_db.prepare(QStringLiteral("SELECT max(rowid) FROM %1").arg(quotedTable));
             if (last.step())
                 fresh->m_scanned.reserve(size_t(std::clamp<qint64>(last.column(0).toLongLong(), 0, 4000000)));
         }
-        sqlite::Statement scan = m_db.prepare(
-            QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid").arg(quoteIdentifier(column), quotedTable));
+        sqlite::Statement scan = m_db.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid")
+                                                  .arg(quoteIdentifier(fresh->m_column), quotedTable));
         sqlite3_stmt* s = scan.handle();
         while (scan.step()) {
             const qint64 rowid = sqlite3_column_int64(s, 0);
@@ -579,34 +633,8 @@ std::shared_ptr<Lookup> Connection::lookup(const QString& table, const QString& 
     } catch (const sqlite::SqliteError& e) {
         raise(e, Context::Query);
     }
-    lookups.push_back(fresh);
+    m_lookups.push_back(fresh);
     return fresh;
-}
-
-void Connection::sync(Lookup& lookup)
-{
-    if (lookup.m_pending.empty())
-        return;
-    try {
-        auto& read = statement(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                                   .arg(quoteIdentifier(lookup.m_column), quoteIdentifier(lookup.m_table)));
-        for (const qint64 rowid : std::exchange(lookup.m_pending, {})) {
-            sqlite3_reset(read.handle());
-            sqlite3_bind_int64(read.handle(), 1, rowid);
-            QString key;
-            if (read.step()) {
-                const QVariant stored = read.column(0);
-                if (!stored.isValid() || stored.isNull())
-                    key = QStringLiteral("n");
-                else if (stored.typeId() == QMetaType::QString)
-                    key = QLatin1Char('t') + foldKey(stored.toString());
-            }
-            lookup.changed(rowid, key);
-        }
-        sqlite3_reset(read.handle());
-    } catch (const sqlite::SqliteError& e) {
-        raise(e, Context::Query);
-    }
 }
 
 } // namespace maj::jet

@@ -20,17 +20,22 @@ namespace maj::jet {
 
 // Case-folded key of a text under the engine's equality: letter case ignored, accents kept.
 QString foldKey(QString text);
+// A name's place in a map of names as written and case-folded; -1 when missing. The name as
+// written is tried first: most callers write it so, and it costs no folding.
+int columnIndex(const QHash<QString, int>& byName, const QString& name);
 
 // sqlite3_reset without the wrapper's clearing of the bindings: every parameter is bound anew.
 void sqlite3_reset_statement(sqlite::Statement& statement);
 
 // The rows of a table grouped by one column's value under the engine's text equality, for the
-// equality criteria that must not scan the table. Built from one scan; the rows changed since (the
-// connection's update hook names them) are read again before the next use.
+// equality criteria that must not scan the table. Built from one scan; SQLite's pre-update hook
+// tells it each row written since, with the column's value before and after.
 class Lookup
 {
 public:
-    Lookup(QString table, QString column) : m_table(std::move(table)), m_column(std::move(column)) {}
+    Lookup(const QString& table, QString column, int position)
+        : m_tableName(table), m_table(table.toUtf8()), m_column(std::move(column)), m_position(position)
+    {}
     // Rows holding a text equal to `text` (letter case ignored, accents kept), ascending.
     std::vector<qint64> equal(QString text) const { return rows(QLatin1Char('t') + foldKey(std::move(text))); }
     std::vector<qint64> nulls() const { return rows(QStringLiteral("n")); }
@@ -45,8 +50,10 @@ private:
     void changed(qint64 rowid, const QString& key);
     std::vector<qint64> rows(const QString& key) const;
 
-    QString m_table;
+    QString m_tableName;
+    QByteArray m_table; // as SQLite names it to the hook
     QString m_column;
+    int m_position; // in the table's definition
     // The folded texts of the scan, one after the other in rowid order: the keys point into it,
     // so that a walk of the table in row order probes them in memory order, and a look-up costs
     // one allocation rather than one per row.
@@ -74,7 +81,6 @@ private:
     // The rows changed since the scan: what each holds now, and the other way round.
     QHash<qint64, QString> m_changed;
     QHash<QString, std::vector<qint64>> m_changedByKey;
-    std::vector<qint64> m_pending; // named by the hook, not read again yet
 };
 
 // What an SQLite failure meant to the caller: it decides the error number of a syntax error or
@@ -103,17 +109,11 @@ struct TableInfo
         QVariant defaultValue; // what a new record shows before it is written
     };
     QString name; // as created
-    QString key;  // lower case
     QString quotedName;
     std::vector<Column> columns;
-    QHash<QString, int> byName; // case-folded
-    QString cursorSql;          // rowid and every column, from a rowid on
+    QHash<QString, int> byName; // as created and case-folded
 
-    int indexOf(const QString& column) const
-    {
-        const auto it = byName.constFind(column.toCaseFolded());
-        return it == byName.constEnd() ? -1 : *it;
-    }
+    int indexOf(const QString& column) const { return columnIndex(byName, column); }
 };
 
 class Connection
@@ -135,7 +135,10 @@ public:
         return m_db;
     }
     const QString& hostPath() const { return m_hostPath; }
-    // Whether the path still names the file the connection opened.
+    // Whether the path still names the file the connection opened. Inside a transaction it does:
+    // the program replaces a database only after committing (the copies of the deployment), and
+    // another program's copy is seen when the next transaction begins. A probe opened once per row
+    // must not cost a look at the path each time.
     bool sameFile() const;
 
     // Before a write. The transaction takes the file for writing at the first write statement,
@@ -190,20 +193,28 @@ public:
 
     // What the connection's conversions of dates remember.
     DateMemo& dates() { return m_dates; }
+    // The last probe query read whole: its text up to the column's name, its table and column. The
+    // duplicate check writes the same probe once per row, only its text changing.
+    struct ProbeMemo
+    {
+        QString prefix;
+        QString table;
+        QString column;
+    };
+    ProbeMemo& lastProbe() { return m_lastProbe; }
 
     // The definition of a table named in any letter case; null when there is none.
     std::shared_ptr<const TableInfo> table(const QString& name);
-    // The look-up of a column's values, built on first use with one scan, with the rows changed
-    // since read again. The connection owns it; a holder keeps a weak pointer and calls sync()
-    // before each use.
-    std::shared_ptr<Lookup> lookup(const QString& table, const QString& column);
-    void sync(Lookup& lookup);
+    // The look-up of a column's values, built on first use with one scan and kept in step by the
+    // pre-update hook. The connection owns it; a holder keeps a weak pointer.
+    std::shared_ptr<Lookup> lookup(const TableInfo& table, int column);
 
 private:
     Connection(QString hostPath, sqlite::Connection db);
     void begin();
     void registerFunctions();
-    static void onUpdate(void* self, int op, const char* database, const char* table, qint64 rowid);
+    static void onPreUpdate(void* self, sqlite3* db, int op, const char* database, const char* table, qint64 before,
+                            qint64 after);
 
     QString m_hostPath;
     sqlite::Connection m_db;
@@ -214,11 +225,12 @@ private:
     quint64 m_epoch = 1;
     quint64 m_changes = 1;
     QHash<QString, std::shared_ptr<sqlite::Statement>> m_statements;
-    QHash<QString, std::shared_ptr<const TableInfo>> m_tableInfos;  // by lower-case name
-    QHash<QString, std::vector<std::shared_ptr<Lookup>>> m_lookups; // by lower-case table
+    QHash<QString, std::shared_ptr<const TableInfo>> m_tableInfos; // by lower-case name
+    std::vector<std::shared_ptr<Lookup>> m_lookups;
     QMultiHash<QString, std::shared_ptr<sqlite::Statement>> m_pool;
     std::vector<std::weak_ptr<sqlite::Statement>> m_heldCursors;
     DateMemo m_dates;
+    ProbeMemo m_lastProbe;
     bool m_wrote = false;           // the transaction holds writes
     std::optional<MajError> m_lost; // why SQLite rolled them back
 };

@@ -125,10 +125,10 @@ void bindStored(sqlite::Statement& statement, int index, const QVariant& value, 
 
 int fieldIndex(const QHash<QString, int>& byName, const QString& name)
 {
-    const auto it = byName.constFind(foldKey(name));
-    if (it == byName.constEnd())
+    const int index = columnIndex(byName, name);
+    if (index < 0)
         raise(err::ItemNotFound);
-    return *it;
+    return index;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -273,13 +273,11 @@ public:
         if (const auto simple = simpleCriterion(criterion)) {
             // A step searches one column row after row: its look-up is kept while the connection does.
             std::shared_ptr<Lookup> found = m_findLookup.lock();
-            if (found && simple->column == m_findColumn) {
-                m_connection->sync(*found);
-            } else {
+            if (!found || simple->column != m_findColumn) {
                 found.reset();
                 const int column = columnIndex(simple->column);
                 if (column >= 0 && (simple->isNull || m_info->columns[size_t(column)].type.textAffinity)) {
-                    found = m_connection->lookup(m_table, m_info->columns[size_t(column)].name);
+                    found = m_connection->lookup(*m_info, column);
                     m_findLookup = found;
                     m_findColumn = simple->column;
                 }
@@ -466,12 +464,8 @@ private:
         if (m_cursor)
             m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
         m_cursorOn = false;
-        if (++m_widenings > 2) {
-            for (size_t i = 0; i < n; ++i)
-                m_cursorSlots[i] = int(i);
-            m_cursorSql = m_info->cursorSql;
-            return;
-        }
+        if (++m_widenings > 2)
+            m_cursorSlots.assign(n, 0);
         m_cursorSlots[column] = 0;
         QStringList names;
         for (size_t i = 0; i < n; ++i) {
@@ -745,11 +739,21 @@ std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& conn
         QStringView(recordSource).trimmed().size() == recordSource.size() ? recordSource : recordSource.trimmed();
     if (isSelectQuery(source)) {
         // The duplicate check's probe, once per row: served from the column's look-up.
-        if (auto simple = simpleSelect(source)) {
+        Connection::ProbeMemo& memo = connection->lastProbe();
+        std::optional<SimpleSelect> simple;
+        if (!memo.prefix.isEmpty() && source.startsWith(memo.prefix)) {
+            if (auto where = simpleComparison(QStringView(source).mid(memo.prefix.size()))) {
+                where->column = memo.column;
+                simple = SimpleSelect{memo.table, std::move(*where)};
+            }
+        }
+        if (!simple && (simple = simpleSelect(source)))
+            memo = {source.left(simple->comparison), simple->table, simple->where.column};
+        if (simple) {
             const auto info = connection->table(simple->table);
             const int column = info ? info->indexOf(simple->where.column) : -1;
             if (column >= 0 && (simple->where.isNull || info->columns[size_t(column)].type.textAffinity)) {
-                const auto lookup = connection->lookup(info->name, info->columns[size_t(column)].name);
+                const auto lookup = connection->lookup(*info, column);
                 auto recordset = std::make_unique<KeysetRecordset>(connection, info, false);
                 recordset->setKeys(simple->where.isNull ? lookup->nulls()
                                                         : lookup->equal(std::move(simple->where.text)));

@@ -243,40 +243,36 @@ QString translate(const QString& jet, bool criterion, int syntaxError,
     return out;
 }
 
-// The tokens of a text but blanks and the end, the final semicolon of a statement left out; none
-// when the text does not read.
-std::optional<std::vector<Token>> significant(const QString& jet, bool statement)
+// The probe forms, read by one expression rather than by the tokenizer: a step opens one per row,
+// and it must cost little more than its look-up. A name is [bracketed] or a word; the comparison
+// is "= '<text>'" (or a double-quoted text) or "Is Null".
+const QString kName = QStringLiteral("(\\[[^\\]]+\\]|[\\p{L}_]\\w*)");
+const QString kComparison = QStringLiteral("(?:\\s*=\\s*('(?:[^']|'')*'|\"(?:[^\"]|\"\")*\")|\\s+is\\s+null)");
+constexpr auto kProbeOptions =
+    QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption;
+
+// The name a captured name stands for; none when it is a keyword.
+std::optional<QString> nameOf(QStringView captured)
 {
-    std::vector<Token> tokens;
-    try {
-        for (Token& t : tokenize(jet, err::QuerySyntax)) {
-            if (t.type != Token::Type::Space && t.type != Token::Type::End)
-                tokens.push_back(std::move(t));
-        }
-    } catch (const MajError&) {
+    if (captured.startsWith(QLatin1Char('[')))
+        return captured.mid(1, captured.size() - 2).toString();
+    const QString word = captured.toString();
+    if (keywords().contains(word.toUpper()))
         return std::nullopt;
-    }
-    if (statement && !tokens.empty() && isOperator(&tokens.back(), ";"))
-        tokens.pop_back();
-    return tokens;
+    return word;
 }
 
-// A [bracketed] name or a word that is not a keyword.
-bool isName(const Token& t)
+std::optional<SimpleEquality> equality(const QRegularExpressionMatch& m, int column)
 {
-    return t.type == Token::Type::Bracketed || (t.type == Token::Type::Word && !keywords().contains(t.text.toUpper()));
-}
-
-// "<column> = '<text>'" or "<column> Is Null", from tokens[i] to the end.
-std::optional<SimpleEquality> equality(const std::vector<Token>& t, size_t i)
-{
-    if (t.size() != i + 3 || !isName(t[i]))
+    std::optional<QString> name = column > 0 ? nameOf(m.capturedView(column)) : QString();
+    if (!name)
         return std::nullopt;
-    if (isOperator(&t[i + 1], "=") && t[i + 2].type == Token::Type::String)
-        return SimpleEquality{t[i].value, false, t[i + 2].value};
-    if (isWord(&t[i + 1], "IS") && isWord(&t[i + 2], "NULL"))
-        return SimpleEquality{t[i].value, true, {}};
-    return std::nullopt;
+    const QStringView quoted = m.capturedView(column + 1);
+    if (quoted.isEmpty())
+        return SimpleEquality{std::move(*name), true, {}};
+    const QString quote = quoted.left(1).toString();
+    return SimpleEquality{std::move(*name), false,
+                          quoted.mid(1, quoted.size() - 2).toString().replace(quote + quote, quote)};
 }
 
 } // namespace
@@ -404,27 +400,46 @@ QString translateCriterion(const QString& jet, const std::function<QString(const
 
 std::optional<SimpleEquality> simpleCriterion(const QString& jet)
 {
-    const auto tokens = significant(jet, false);
-    return tokens ? equality(*tokens, 0) : std::nullopt;
+    static const QRegularExpression form(QStringLiteral("^\\s*") + kName + kComparison + QStringLiteral("\\s*$"),
+                                         kProbeOptions);
+    const auto m = form.match(jet);
+    return m.hasMatch() ? equality(m, 1) : std::nullopt;
 }
 
 std::optional<SimpleSelect> simpleSelect(const QString& jet)
 {
-    const auto t = significant(jet, true);
-    if (!t || t->size() < 5 || !isWord(&(*t)[0], "SELECT") || !isOperator(&(*t)[1], "*") || !isWord(&(*t)[2], "FROM") ||
-        !isName((*t)[3]) || !isWord(&(*t)[4], "WHERE"))
+    static const QRegularExpression form(QStringLiteral("^\\s*select\\s*\\*\\s*from(?:\\s+|(?=\\[))") + kName +
+                                             QStringLiteral("\\s+where\\s+") + kName + kComparison +
+                                             QStringLiteral("\\s*;?\\s*$"),
+                                         kProbeOptions);
+    const auto m = form.match(jet);
+    if (!m.hasMatch())
         return std::nullopt;
-    auto where = equality(*t, 5);
-    if (!where)
+    auto table = nameOf(m.capturedView(1));
+    auto where = equality(m, 2);
+    if (!table || !where)
         return std::nullopt;
-    return SimpleSelect{(*t)[3].value, std::move(*where)};
+    return SimpleSelect{std::move(*table), std::move(*where), m.capturedEnd(2)};
+}
+
+std::optional<SimpleEquality> simpleComparison(QStringView comparison)
+{
+    // No name to read: the Unicode tables are left out.
+    static const QRegularExpression form(QStringLiteral("^") + kComparison + QStringLiteral("\\s*;?\\s*$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const auto m = form.match(comparison);
+    return m.hasMatch() ? equality(m, 0) : std::nullopt;
 }
 
 bool isSelectQuery(const QString& jet)
 {
-    static const QRegularExpression select(QStringLiteral("^\\s*\\(*\\s*select(?![a-z])"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    return select.match(jet).hasMatch();
+    // Looked at for every record source opened: no expression to match.
+    qsizetype i = 0;
+    while (i < jet.size() && (jet[i].isSpace() || jet[i] == QLatin1Char('(')))
+        ++i;
+    const QStringView word = QStringView(jet).mid(i, 7);
+    return word.left(6).compare(QLatin1String("select"), Qt::CaseInsensitive) == 0 &&
+           (word.size() == 6 || !isWordChar(word[6]));
 }
 
 } // namespace maj::jet
