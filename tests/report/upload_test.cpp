@@ -8,15 +8,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 using namespace maj;
 
-using test::FixtureServer;
-using test::SilentServer;
+using namespace maj::test;
 
 namespace {
 
@@ -55,10 +53,8 @@ struct Upload
     // The step ends silently, the data sources released, the transfer at rest.
     void expectQuietEnd()
     {
-        for (const DataSource* source : {&f.data.Data1, &f.data.Data2, &f.data.Data3, &f.data.Data4}) {
-            EXPECT_FALSE(source->isOpen()) << qPrintable(source->name());
-            EXPECT_TRUE(source->databaseName().isEmpty()) << qPrintable(source->name());
-        }
+        for (const DataSource* source : {&f.data.Data1, &f.data.Data2, &f.data.Data3, &f.data.Data4})
+            EXPECT_TRUE(!source->isOpen() && source->databaseName().isEmpty()) << qPrintable(source->name());
         EXPECT_TRUE(ui.messages.isEmpty());
         EXPECT_FALSE(f.Inet1->stillExecuting());
     }
@@ -114,8 +110,7 @@ TEST_F(ReportUpload, NotifiesThenStoresTheFirstReportInSign)
     const QStringList commands = ftp.logLines();
     EXPECT_EQ(commands.count("CONNECT"), 1) << qPrintable(commands.join(" | "));
     EXPECT_EQ(commands.value(1), "USER norvix");
-    EXPECT_TRUE(commands.contains("CWD SIGN")) << qPrintable(commands.join(" | "));
-    EXPECT_TRUE(commands.contains("TYPE I")) << qPrintable(commands.join(" | "));
+    EXPECT_TRUE(commands.contains("CWD SIGN") && commands.contains("TYPE I")) << qPrintable(commands.join(" | "));
     EXPECT_EQ(commands.filter("STOR"), QStringList{"STOR " + first});
 }
 
@@ -178,19 +173,6 @@ TEST(ReportUploadUnanswered, ClosedOrSilentServersEndTheStepSilently)
     }
 }
 
-TEST(ReportTransfer, OneOperationAtATime)
-{
-    SilentServer silent;
-    TransferSettings s;
-    s.requestTimeout = 1;
-    CurlTransfer inet(s);
-    inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(silent.port));
-    EXPECT_TRUE(inet.stillExecuting());
-    EXPECT_EQ(test::errorOf([&] { inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(silent.port)); }), 35764);
-    EXPECT_EQ(inet.protocol, Transfer::Http);
-    // Destroying the component stops the operation rather than waiting for the time-out.
-}
-
 TEST(ReportTransfer, TheEndOfAnOperationWakesASleepingEventLoop)
 {
     ASSERT_TRUE(noProxy);
@@ -215,11 +197,14 @@ TEST(ReportTransfer, TheEndOfAnOperationWakesASleepingEventLoop)
     EXPECT_LE(waits, 3);
 }
 
-TEST(ReportTransfer, CommandsWithoutAConnectionOrUnknownAreRefused)
+// One operation at a time; commands without a connection, or unknown, are refused.
+TEST(ReportTransfer, OneOperationAtATimeAndOnlyKnownCommands)
 {
     test::TempDrive drive;
     drive.write("praxidome/MAJ/a.pxd", "x");
-    CurlTransfer inet(TransferSettings{});
+    TransferSettings s;
+    s.requestTimeout = 1;
+    CurlTransfer inet(s);
     // No FTP session: the store ends at once without touching the network.
     inet.execute(QString(), "put c:\\praxidome\\MAJ\\a.pxd ./a.pxd");
     EXPECT_FALSE(inet.stillExecuting());
@@ -234,6 +219,12 @@ TEST(ReportTransfer, CommandsWithoutAConnectionOrUnknownAreRefused)
         EXPECT_THROW(inet.execute(address, command), MajError) << address << " " << command;
         EXPECT_FALSE(inet.stillExecuting());
     }
+    SilentServer silent;
+    inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(silent.port));
+    EXPECT_TRUE(inet.stillExecuting());
+    EXPECT_EQ(test::errorOf([&] { inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(silent.port)); }), 35764);
+    EXPECT_EQ(inet.protocol, Transfer::Http);
+    // Destroying the component stops the operation rather than waiting for the time-out.
 }
 
 TEST(ReportAddresses, NotificationFtpAndPutCommand)

@@ -6,8 +6,6 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -39,9 +37,8 @@ protected:
     void showMessage(const QString& text, const QString& title) override;
 };
 
-class FixedClock : public Clock
+struct FixedClock : Clock
 {
-public:
     explicit FixedClock(QDateTime at = QDateTime(QDate(2026, 12, 5), QTime(20, 3, 7))) : moment(at) {}
     QDateTime now() const override { return moment; }
     QDateTime moment;
