@@ -123,17 +123,6 @@ TEST_F(Fs, NamesThatWindowsCannotHoldAreRefused)
     EXPECT_EQ(drive.entries("praxidome"), QStringList());
 }
 
-TEST_F(Fs, ExistenceOfFilesAndFolders)
-{
-    drive.write("praxidome/pat.mdb");
-    EXPECT_TRUE(fs::fileExists(R"(c:\PRAXIDOME\PAT.MDB)"));
-    EXPECT_FALSE(fs::fileExists(R"(c:\praxidome)"));
-    EXPECT_TRUE(fs::folderExists(R"(c:\praxidome)"));
-    EXPECT_FALSE(fs::folderExists(R"(c:\praxidome\pat.mdb)"));
-    EXPECT_FALSE(fs::fileExists(R"(c:\praxidome\absent.mdb)"));
-    EXPECT_FALSE(fs::folderExists(R"(d:\)"));
-}
-
 // What each operation throws for a missing drive, folder or file, or a name that cannot be.
 TEST_F(Fs, MissingDrivesFoldersAndFiles)
 {
@@ -208,21 +197,14 @@ TEST_F(Fs, HiddenSystemAndArchiveLiveInTheExtendedAttribute)
 // ---------------------------------------------------------------------------------------------
 // Listings
 
-struct FsListing : Fs
+TEST_F(Fs, NormalFilesMatchingAPatternSortedWithStoredNames)
 {
-    void SetUp() override
-    {
-        for (const char* name : {"b.pxd", "A.PXD", "readme", "c.txt", ".cache.pxd", "hid.pxd", "sys.txt", "ro.txt"})
-            drive.write(QStringLiteral("praxidome/MAJ/") + QString::fromUtf8(name));
-        QDir().mkpath(drive.host("praxidome/MAJ/archive.pxd"));
-        setRawDosAttrib(drive.host("praxidome/MAJ/hid.pxd"), "0x22");
-        setRawDosAttrib(drive.host("praxidome/MAJ/sys.txt"), "0x4");
-        setMode(drive.host("praxidome/MAJ/ro.txt"), 0444);
-    }
-};
-
-TEST_F(FsListing, NormalFilesMatchingAPatternSortedWithStoredNames)
-{
+    for (const char* name : {"b.pxd", "A.PXD", "readme", "c.txt", ".cache.pxd", "hid.pxd", "sys.txt", "ro.txt"})
+        drive.write(QStringLiteral("praxidome/MAJ/") + name);
+    QDir().mkpath(drive.host("praxidome/MAJ/archive.pxd"));
+    setRawDosAttrib(drive.host("praxidome/MAJ/hid.pxd"), "0x22");
+    setRawDosAttrib(drive.host("praxidome/MAJ/sys.txt"), "0x4");
+    setMode(drive.host("praxidome/MAJ/ro.txt"), 0444);
     const std::pair<const char*, QStringList> cases[] = {
         {R"(c:\praxidome\MAJ\*.*)", {"A.PXD", "b.pxd", "c.txt", "readme", "ro.txt"}},
         {R"(c:\PRAXIDOME\maj\*.pxd)", {"A.PXD", "b.pxd"}},

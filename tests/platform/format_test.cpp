@@ -39,7 +39,6 @@ TEST(FmtText, ValuesAsTextAndPrinted)
         {true, "Vrai", "Vrai"},
         {false, "Faux", nullptr},
         {QDate(2026, 3, 5), "5/03/2026", "5/03/2026"},
-        {QDate(2025, 12, 31), "31/12/2025", nullptr},
         {QTime(8, 5, 0), "08:05:00", nullptr},
         {QDateTime(QDate(2026, 3, 5), QTime(0, 0)), "5/03/2026", nullptr},
         {QDateTime(QDate(2026, 3, 5), QTime(14, 2, 31)), "5/03/2026 14:02:31", nullptr},
@@ -56,7 +55,6 @@ TEST(FmtText, ValuesAsTextAndPrinted)
 TEST(FmtNumber, ShortestDigitsWithTheDecimalComma)
 {
     const std::pair<double, QString> cases[] = {
-        {81.07, "81,07"},
         {0.1 + 0.2, "0,30000000000000004"},
         {-0.0, "0"},
         {1e14, "100000000000000"},
@@ -75,8 +73,7 @@ TEST(FmtNumber, ShortestDigitsWithTheDecimalComma)
 TEST(FmtFormats, FourDigitYearsAndSecondsWhateverTheLocale)
 {
     const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"fr_BE", "d/MM/yyyy", "HH:mm:ss"},      {"fr_FR", "dd/MM/yyyy", "HH:mm:ss"},
-        {"nl_BE", "d/MM/yyyy", "HH:mm:ss"},      {"de_DE", "dd.MM.yyyy", "HH:mm:ss"},
+        {"fr_BE", "d/MM/yyyy", "HH:mm:ss"},      {"de_DE", "dd.MM.yyyy", "HH:mm:ss"},
         {"en_US", "M/d/yyyy", "h:mm:ss AP"},     {"fi_FI", "d.M.yyyy", "H.mm.ss"},
         {"fr_CA", "yyyy-MM-dd", "HH 'h' mm:ss"}, {"ko_KR", "yyyy. M. d.", "AP h:mm:ss"},
     };

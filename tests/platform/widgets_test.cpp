@@ -19,11 +19,6 @@ using namespace maj;
 
 namespace {
 
-QStringList words(const QString& text)
-{
-    return text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
-}
-
 // A text printed to a PDF file, read back with poppler-utils.
 struct Printing : ::testing::Test
 {
@@ -48,6 +43,7 @@ struct Printing : ::testing::Test
 // pages; a long line wraps, a long text runs onto further pages, and nothing is lost or reordered.
 TEST_F(Printing, LinesOnLandscapePagesWrapAndRunOn)
 {
+    const auto words = [](const QString& text) { return text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts); };
     QStringList lines;
     for (int i = 1; i <= 150; ++i)
         lines.append(QStringLiteral("  ligne %1 facturée à l'utilisateur").arg(i));

@@ -180,21 +180,19 @@ void installPractice(const TempDrive& drive, bool client)
          "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('OLD', '399999')");
 }
 
-// Says "y" once it holds the file, "n" when it cannot, and keeps it until its input ends.
+// Says "y" once it holds the file (it ends with a traceback when it cannot) and keeps it until its
+// input ends.
 const char* const kHolder = R"py(
 import fcntl, sqlite3, sys
 path, hold = sys.argv[1:3]
-try:
-    if hold.endswith("lock"):
-        file = open(path, "r+b" if hold == "writelock" else "rb")
-        fcntl.lockf(file, (fcntl.LOCK_EX if hold == "writelock" else fcntl.LOCK_SH) | fcntl.LOCK_NB)
-    else:
-        db = sqlite3.connect("file:" + path + "?mode=rw", uri=True, isolation_level=None)
-        db.execute("BEGIN IMMEDIATE" if hold == "writer" else "BEGIN")
-        db.execute("CREATE TABLE other_process (x)" if hold == "writer" else "SELECT count(*) FROM sqlite_master").fetchall()
-    print("y", flush=True)
-except Exception:
-    print("n", flush=True)
+if hold.endswith("lock"):
+    file = open(path, "r+b" if hold == "writelock" else "rb")
+    fcntl.lockf(file, (fcntl.LOCK_EX if hold == "writelock" else fcntl.LOCK_SH) | fcntl.LOCK_NB)
+else:
+    db = sqlite3.connect("file:" + path + "?mode=rw", uri=True, isolation_level=None)
+    db.execute("BEGIN IMMEDIATE" if hold == "writer" else "BEGIN")
+    db.execute("CREATE TABLE other_process (x)" if hold == "writer" else "SELECT count(*) FROM sqlite_master").fetchall()
+print("y", flush=True)
 sys.stdin.read()
 )py";
 
