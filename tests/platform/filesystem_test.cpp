@@ -80,9 +80,13 @@ TEST_F(Fs, WindowsPathsFindHostFilesWhateverTheirCase)
     }
 }
 
+// Host paths read as drive c: or z:; a file is no folder and a folder no file.
 TEST_F(Fs, HostPathsReadAsDriveCOrZ)
 {
     drive.write("praxidome/pat.mdb");
+    EXPECT_TRUE(fs::fileExists(R"(c:\PRAXIDOME\PAT.MDB)") && fs::folderExists(R"(c:\praxidome)"));
+    EXPECT_FALSE(fs::fileExists(R"(c:\praxidome)") || fs::folderExists(R"(c:\praxidome\pat.mdb)"));
+    EXPECT_FALSE(fs::fileExists(R"(c:\praxidome\absent.mdb)") || fs::folderExists(R"(d:\)"));
     const std::pair<QString, const char*> cases[] = {
         {drive.host("praxidome/pat.mdb"), R"(c:\praxidome\pat.mdb)"},
         {drive.host("praxidome/"), R"(c:\praxidome)"},

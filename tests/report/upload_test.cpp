@@ -119,8 +119,7 @@ TEST(ReportUpload, TheStoredNameHasTheLoginsWindows1252Bytes)
     u.drive.write(QString::fromUtf8("praxidome/MAJ/Cœur_PC_20260305.pxd"), "report");
 
     envoyer(u.f);
-    EXPECT_TRUE(ftp.logLines().contains(QString::fromLatin1("STOR C\x9Cur_PC_20260305.pxd")))
-        << qPrintable(ftp.logLines().join(" | "));
+    EXPECT_EQ(ftp.logLines().filter("STOR"), QStringList{QString::fromLatin1("STOR C\x9Cur_PC_20260305.pxd")});
 }
 
 // Without a report the notification still goes; a refused "cd" changes nothing and "put" stores
