@@ -3,28 +3,28 @@
 #include "platform/MajError.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
-#include <fcntl.h>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 using namespace maj;
-using maj::test::errorOf;
-using maj::test::OtherProcess;
-using maj::test::TempDrive;
+using namespace maj::test;
 
 namespace {
 
-mode_t modeOf(const QString& host)
+struct Fs : ::testing::Test
 {
-    struct stat st;
-    return ::stat(QFile::encodeName(host).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
+    TempDrive drive;
+};
 
 void setMode(const QString& host, mode_t mode)
 {
@@ -43,25 +43,11 @@ void setRawDosAttrib(const QString& host, const QByteArray& value)
     ASSERT_EQ(::setxattr(QFile::encodeName(host).constData(), "user.DOSATTRIB", value.constData(), value.size(), 0), 0);
 }
 
-void setMtime(const QString& host, const QDateTime& when)
-{
-    const qint64 ms = when.toMSecsSinceEpoch();
-    const struct timespec times[2] = {{ms / 1000, (ms % 1000) * 1000000}, {ms / 1000, (ms % 1000) * 1000000}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(host).constData(), times, 0), 0);
-}
-
-// Every entry of a host folder, hidden ones included.
-QStringList entries(const QString& host)
-{
-    return QDir(host).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Path mapping
 
-TEST(FsPathMapping, WindowsPathsFindHostFilesWhateverTheirCase)
+TEST_F(Fs, WindowsPathsFindHostFilesWhateverTheirCase)
 {
-    TempDrive drive;
     drive.write("praxidome/parametres.mdb");
     drive.write("praxidome/Aide/aide.htm");
     QDir().mkpath(drive.host("praxidome/MAJ"));
@@ -69,11 +55,7 @@ TEST(FsPathMapping, WindowsPathsFindHostFilesWhateverTheirCase)
         drive.write(QStringLiteral("praxidome/Cas/") + name);
     test::CurrentFolder here(drive.host("praxidome"));
 
-    const struct
-    {
-        const char* windows;
-        QString host;
-    } cases[] = {
+    const std::pair<const char*, QString> cases[] = {
         {R"(C:\praxidome\PARAMETRES.MDB)", drive.host("praxidome/parametres.mdb")},
         {R"(c:\PRAXIDOME\aide\AIDE.HTM)", drive.host("praxidome/Aide/aide.htm")},
         {R"(c:\praxidome\maj\Cabinet_Dupont.pxd)", drive.host("praxidome/MAJ/Cabinet_Dupont.pxd")},
@@ -92,21 +74,20 @@ TEST(FsPathMapping, WindowsPathsFindHostFilesWhateverTheirCase)
         {R"(maj\x.pxd)", drive.host("praxidome/MAJ/x.pxd")}, // from the current folder
         {R"(\x)", drive.host("x")},                          // from its drive's root
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.windows);
-        EXPECT_EQ(fs::hostPath(QString::fromUtf8(c.windows)), c.host);
+    for (const auto& [windows, host] : cases) {
+        SCOPED_TRACE(windows);
+        EXPECT_EQ(fs::hostPath(QString::fromUtf8(windows)), host);
     }
 }
 
-TEST(FsPathMapping, HostPathsReadAsDriveCOrZ)
+// Host paths read as drive c: or z:; a file is no folder and a folder no file.
+TEST_F(Fs, HostPathsReadAsDriveCOrZ)
 {
-    TempDrive drive;
     drive.write("praxidome/pat.mdb");
-    const struct
-    {
-        QString host;
-        const char* windows;
-    } cases[] = {
+    EXPECT_TRUE(fs::fileExists(R"(c:\PRAXIDOME\PAT.MDB)") && fs::folderExists(R"(c:\praxidome)"));
+    EXPECT_FALSE(fs::fileExists(R"(c:\praxidome)") || fs::folderExists(R"(c:\praxidome\pat.mdb)"));
+    EXPECT_FALSE(fs::fileExists(R"(c:\praxidome\absent.mdb)") || fs::folderExists(R"(d:\)"));
+    const std::pair<QString, const char*> cases[] = {
         {drive.host("praxidome/pat.mdb"), R"(c:\praxidome\pat.mdb)"},
         {drive.host("praxidome/"), R"(c:\praxidome)"},
         {drive.host(), R"(c:\)"},
@@ -114,40 +95,28 @@ TEST(FsPathMapping, HostPathsReadAsDriveCOrZ)
         {"/", R"(z:\)"},
         {drive.host() + "-other/x", nullptr}, // a sibling whose name starts alike
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.host.toStdString());
+    for (const auto& [host, windows] : cases) {
+        SCOPED_TRACE(host.toStdString());
         const QString expected =
-            c.windows ? QString::fromUtf8(c.windows) : QStringLiteral("z:") + QString(c.host).replace('/', '\\');
-        EXPECT_EQ(fs::windowsPath(c.host), expected);
+            windows ? QString::fromUtf8(windows) : QStringLiteral("z:") + QString(host).replace('/', '\\');
+        EXPECT_EQ(fs::windowsPath(host), expected);
     }
 }
 
-TEST(FsPathMapping, DriveCFollowsTheEnvironmentAtEachCall)
+TEST_F(Fs, DriveCFollowsTheEnvironmentAtEachCall)
 {
-    TempDrive drive;
     EXPECT_EQ(fs::hostPath(R"(c:\x)"), drive.host("x"));
-
-    const QByteArray prefix = qgetenv("WINEPREFIX"), home = qgetenv("HOME");
-    const bool hadPrefix = qEnvironmentVariableIsSet("WINEPREFIX");
-    qunsetenv("MAJ_DRIVE_C");
-    qputenv("WINEPREFIX", "/opt/wine-cabinet");
+    EnvironmentValue noDrive("MAJ_DRIVE_C", ""), prefix("WINEPREFIX", "/opt/wine-cabinet");
     EXPECT_EQ(fs::hostPath(R"(c:\x)"), "/opt/wine-cabinet/drive_c/x");
-    qunsetenv("WINEPREFIX");
-    qputenv("HOME", "/home/dentiste");
+    EnvironmentValue noPrefix("WINEPREFIX", ""), home("HOME", "/home/dentiste");
     EXPECT_EQ(fs::hostPath(R"(c:\x)"), "/home/dentiste/.wine/drive_c/x");
-    qputenv("HOME", home);
-    if (hadPrefix)
-        qputenv("WINEPREFIX", prefix);
-    qputenv("MAJ_DRIVE_C", QFile::encodeName(drive.host()));
 }
 
-TEST(FsPathMapping, NamesThatWindowsCannotHoldAreRefused)
+TEST_F(Fs, NamesThatWindowsCannotHoldAreRefused)
 {
-    TempDrive drive;
     QDir().mkpath(drive.host("praxidome"));
-    for (const char* bad : {"a/b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", "a\tb"}) {
-        const QString name = QString::fromUtf8(bad);
-        SCOPED_TRACE(bad);
+    for (const QString name : {"a/b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", "a\tb"}) {
+        SCOPED_TRACE(name.toStdString());
         const QString path = QStringLiteral("c:\\praxidome\\") + name;
         EXPECT_EQ(errorOf([&] { fs::hostPath(path); }), err::BadFileName);
         EXPECT_EQ(errorOf([&] { fs::hostPath(QStringLiteral("c:\\") + name + "\\x"); }), err::BadFileName);
@@ -155,34 +124,16 @@ TEST(FsPathMapping, NamesThatWindowsCannotHoldAreRefused)
         EXPECT_FALSE(fs::fileExists(path));
     }
     // A slash is never a separator: nothing is created under praxidome/a.
-    EXPECT_EQ(entries(drive.host("praxidome")), QStringList());
-}
-
-TEST(FsPathMapping, ExistenceOfFilesAndFolders)
-{
-    TempDrive drive;
-    drive.write("praxidome/pat.mdb");
-    EXPECT_TRUE(fs::fileExists(R"(c:\PRAXIDOME\PAT.MDB)"));
-    EXPECT_FALSE(fs::fileExists(R"(c:\praxidome)"));
-    EXPECT_TRUE(fs::folderExists(R"(c:\praxidome)"));
-    EXPECT_FALSE(fs::folderExists(R"(c:\praxidome\pat.mdb)"));
-    EXPECT_FALSE(fs::fileExists(R"(c:\praxidome\absent.mdb)"));
-    EXPECT_FALSE(fs::folderExists(R"(d:\)"));
+    EXPECT_EQ(drive.entries("praxidome"), QStringList());
 }
 
 // What each operation throws for a missing drive, folder or file, or a name that cannot be.
-TEST(FsErrors, MissingDrivesFoldersAndFiles)
+TEST_F(Fs, MissingDrivesFoldersAndFiles)
 {
-    TempDrive drive;
     drive.write("praxidome/pat.mdb");
     setMode(drive.write("praxidome/ro.pxd"), 0444);
     QDir().mkpath(drive.host("praxidome/MAJ/sub"));
-    const struct
-    {
-        const char* what;
-        std::function<void()> call;
-        int number;
-    } cases[] = {
+    const std::tuple<const char*, std::function<void()>, int> cases[] = {
         {"drive d:", [] { fs::hostPath(R"(d:\maj\praxidome.exe)"); }, err::PathNotFound},
         {"drive A:", [] { fs::hostPath(R"(A:\)"); }, err::PathNotFound},
         {"drive q:", [] { fs::hostPath(R"(q:)"); }, err::PathNotFound},
@@ -202,19 +153,18 @@ TEST(FsErrors, MissingDrivesFoldersAndFiles)
         {"search for a pattern", [] { fs::searchTreeForFile(R"(c:\)", "a*.htm"); }, err::BadFileName},
         {"listing with a wildcard folder", [] { fs::listFiles(R"(c:\prax*\*.*)"); }, err::BadFileName},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(errorOf(c.call), c.number);
+    for (const auto& [what, call, number] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(errorOf(call), number);
     }
-    EXPECT_EQ(entries(drive.host("praxidome")), QStringList({"MAJ", "pat.mdb", "ro.pxd"}));
+    EXPECT_EQ(drive.entries("praxidome"), QStringList({"MAJ", "pat.mdb", "ro.pxd"}));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Attributes
 
-TEST(FsAttributes, HiddenSystemAndArchiveLiveInTheExtendedAttribute)
+TEST_F(Fs, HiddenSystemAndArchiveLiveInTheExtendedAttribute)
 {
-    TempDrive drive;
     const QString host = drive.write("praxidome/pat.mdb");
     for (const unsigned attrs :
          {unsigned(fs::Normal), unsigned(fs::Hidden), unsigned(fs::System), unsigned(fs::Archive),
@@ -224,31 +174,24 @@ TEST(FsAttributes, HiddenSystemAndArchiveLiveInTheExtendedAttribute)
         EXPECT_EQ(fs::attributes(R"(c:\praxidome\pat.mdb)"), attrs);
         EXPECT_EQ(rawDosAttrib(host), "0x" + QByteArray::number(attrs, 16));
         // Read-only is the write permission, for root too.
-        EXPECT_EQ((modeOf(host) & 0222) == 0, (attrs & fs::ReadOnly) != 0);
+        EXPECT_EQ(!(QFile::permissions(host) & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)),
+                  (attrs & fs::ReadOnly) != 0);
     }
     // Forms that others write.
     setMode(host, 0644);
-    const struct
-    {
-        QByteArray raw;
-        unsigned expected;
-    } written[] = {
+    const std::pair<QByteArray, unsigned> written[] = {
         {"0x2", fs::Hidden},
         {"0x22", fs::Hidden | fs::Archive},
         {QByteArray("0x24\0\x03\x00\x03\x00\x00\x00", 10), fs::System | fs::Archive}, // Samba's binary form
         {"0x1", fs::Normal},      // read-only comes from the mode alone
         {"garbage", fs::Archive}, // unreadable: as without the attribute
     };
-    for (const auto& c : written) {
-        SCOPED_TRACE(c.raw.toStdString());
-        setRawDosAttrib(host, c.raw);
-        EXPECT_EQ(fs::attributes(R"(c:\praxidome\pat.mdb)"), c.expected);
+    for (const auto& [raw, expected] : written) {
+        SCOPED_TRACE(raw.toStdString());
+        setRawDosAttrib(host, raw);
+        EXPECT_EQ(fs::attributes(R"(c:\praxidome\pat.mdb)"), expected);
     }
-}
-
-TEST(FsAttributes, DotFilesAreHiddenAndFoldersAreDirectories)
-{
-    TempDrive drive;
+    // Dot files are hidden, folders are directories.
     drive.write("praxidome/.config");
     QDir().mkpath(drive.host("praxidome/aide"));
     EXPECT_TRUE(fs::attributes(R"(c:\praxidome\.config)") & fs::Hidden);
@@ -258,28 +201,15 @@ TEST(FsAttributes, DotFilesAreHiddenAndFoldersAreDirectories)
 // ---------------------------------------------------------------------------------------------
 // Listings
 
-class FsListing : public ::testing::Test
+TEST_F(Fs, NormalFilesMatchingAPatternSortedWithStoredNames)
 {
-protected:
-    void SetUp() override
-    {
-        for (const char* name : {"b.pxd", "A.PXD", "readme", "c.txt", ".cache.pxd", "hid.pxd", "sys.txt", "ro.txt"})
-            drive.write(QStringLiteral("praxidome/MAJ/") + QString::fromUtf8(name));
-        QDir().mkpath(drive.host("praxidome/MAJ/archive.pxd"));
-        setRawDosAttrib(drive.host("praxidome/MAJ/hid.pxd"), "0x22");
-        setRawDosAttrib(drive.host("praxidome/MAJ/sys.txt"), "0x4");
-        setMode(drive.host("praxidome/MAJ/ro.txt"), 0444);
-    }
-    TempDrive drive;
-};
-
-TEST_F(FsListing, NormalFilesMatchingAPatternSortedWithStoredNames)
-{
-    const struct
-    {
-        const char* pattern;
-        QStringList names;
-    } cases[] = {
+    for (const char* name : {"b.pxd", "A.PXD", "readme", "c.txt", ".cache.pxd", "hid.pxd", "sys.txt", "ro.txt"})
+        drive.write(QStringLiteral("praxidome/MAJ/") + name);
+    QDir().mkpath(drive.host("praxidome/MAJ/archive.pxd"));
+    setRawDosAttrib(drive.host("praxidome/MAJ/hid.pxd"), "0x22");
+    setRawDosAttrib(drive.host("praxidome/MAJ/sys.txt"), "0x4");
+    setMode(drive.host("praxidome/MAJ/ro.txt"), 0444);
+    const std::pair<const char*, QStringList> cases[] = {
         {R"(c:\praxidome\MAJ\*.*)", {"A.PXD", "b.pxd", "c.txt", "readme", "ro.txt"}},
         {R"(c:\PRAXIDOME\maj\*.pxd)", {"A.PXD", "b.pxd"}},
         {R"(c:\praxidome\maj\*.PXD)", {"A.PXD", "b.pxd"}},
@@ -297,25 +227,23 @@ TEST_F(FsListing, NormalFilesMatchingAPatternSortedWithStoredNames)
         {R"(c:\praxidome\maj\*.mdb)", {}},
         {R"(c:\praxidome\nowhere\*.*)", {}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.pattern);
-        EXPECT_EQ(fs::listFiles(QString::fromUtf8(c.pattern)), c.names);
+    for (const auto& [pattern, names] : cases) {
+        SCOPED_TRACE(pattern);
+        EXPECT_EQ(fs::listFiles(QString::fromUtf8(pattern)), names);
     }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Copy
 
-class FsCopy : public ::testing::Test
+struct FsCopy : Fs
 {
-protected:
     void SetUp() override
     {
         source = drive.write("praxidome/pat.mdb", "nouveau contenu");
         QDir().mkpath(drive.host("MAJJAN2021"));
     }
     QString targetHost() const { return drive.host("MAJJAN2021/pat.mdb"); }
-    TempDrive drive;
     QString source;
 };
 
@@ -326,31 +254,27 @@ TEST_F(FsCopy, ReplacesTheTargetWithContentTimeAndAttributesKeepingItsStoredName
         content[i] = char(i * 31 % 251);
     drive.write("praxidome/pat.mdb", content);
     const QDateTime when(QDate(2020, 1, 2), QTime(3, 4, 5, 600));
-    setMtime(source, when);
+    QFile file(source);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.setFileTime(when, QFileDevice::FileModificationTime));
     setRawDosAttrib(source, "0x2");
     setMode(source, 0444);
     drive.write("MAJJAN2021/Pat.MDB", "ancien contenu");
 
     fs::copyFile(R"(c:\praxidome\pat.mdb)", R"(c:\majjan2021\pat.mdb)");
     EXPECT_EQ(drive.read("MAJJAN2021/Pat.MDB"), content);
-    EXPECT_EQ(entries(drive.host("MAJJAN2021")), QStringList({"Pat.MDB"}));
+    EXPECT_EQ(drive.entries("MAJJAN2021"), QStringList({"Pat.MDB"}));
     EXPECT_EQ(fs::lastModified(R"(c:\MAJJAN2021\pat.mdb)"), when);
     EXPECT_EQ(fs::attributes(R"(c:\MAJJAN2021\pat.mdb)"), unsigned(fs::ReadOnly | fs::Hidden | fs::Archive));
     fs::setArchiveOnly(R"(c:\MAJJAN2021\pat.mdb)");
-    EXPECT_EQ(modeOf(drive.host("MAJJAN2021/Pat.MDB")) & 0200, 0200u);
+    EXPECT_TRUE(QFile::permissions(drive.host("MAJJAN2021/Pat.MDB")) & QFile::WriteOwner);
 }
 
 TEST_F(FsCopy, FailuresLeaveTheTargetAndNoTemporaryFile)
 {
     drive.write("MAJJAN2021/pat.mdb", "ancien");
     drive.write("MAJJAN2021/dossier/x");
-    const struct
-    {
-        const char* from;
-        const char* to;
-        int number;
-        std::function<void()> prepare;
-    } cases[] = {
+    std::optional<OtherProcess> other; // a process holding a lock on the target
+    const std::tuple<const char*, const char*, int, std::function<void()>> cases[] = {
         {R"(c:\praxidome\pat.mdb)", R"(c:\MAJJAN2021\pat.mdb)", err::PathFileAccess,
          [this] { setMode(targetHost(), 0444); }},
         {R"(c:\praxidome\absent.mdb)", R"(c:\MAJJAN2021\pat.mdb)", err::FileNotFound, [] {}},
@@ -359,76 +283,85 @@ TEST_F(FsCopy, FailuresLeaveTheTargetAndNoTemporaryFile)
         {R"(c:\praxidome\pat.mdb)", R"(c:\MAJJAN2021\dossier)", err::PathFileAccess, [] {}},
         {R"(c:\praxidome)", R"(c:\MAJJAN2021\x)", err::PathFileAccess, [] {}},
         {R"(c:\praxidome\pat.mdb)", R"(c:\MAJJAN2021\p?t.mdb)", err::BadFileName, [] {}},
+        {R"(c:\praxidome\pat.mdb)", R"(c:\MAJJAN2021\pat.mdb)", err::PermissionDenied,
+         [&] { other.emplace(targetHost(), OtherProcess::Hold::WriteLock); }},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
-        c.prepare();
-        EXPECT_EQ(errorOf([&] { fs::copyFile(QString::fromUtf8(c.from), QString::fromUtf8(c.to)); }), c.number);
+    for (const auto& [from, to, number, prepare] : cases) {
+        SCOPED_TRACE(std::string(from) + " -> " + to);
+        prepare();
+        EXPECT_EQ(errorOf([&] { fs::copyFile(QString::fromUtf8(from), QString::fromUtf8(to)); }), number);
         EXPECT_EQ(drive.read("MAJJAN2021/pat.mdb"), "ancien");
-        EXPECT_EQ(entries(drive.host("MAJJAN2021")), QStringList({"dossier", "pat.mdb"}));
+        EXPECT_EQ(drive.entries("MAJJAN2021"), QStringList({"dossier", "pat.mdb"}));
         setMode(targetHost(), 0644);
     }
 }
 
-TEST_F(FsCopy, RefusesToReplaceATargetThatAnotherProcessHasLocked)
+// A copy killed in the middle of its data (the file size limit kills the process at the first
+// write past it) leaves the target as it was and nothing beside it.
+TEST_F(FsCopy, AKilledCopyLeavesNoStrayFile)
 {
+    drive.write("praxidome/pat.mdb", QByteArray(1 << 20, 'n'));
     drive.write("MAJJAN2021/pat.mdb", "ancien");
-    OtherProcess other(targetHost(), OtherProcess::Hold::WriteLock);
-    ASSERT_TRUE(other.held());
-    EXPECT_EQ(errorOf([] { fs::copyFile(R"(c:\praxidome\pat.mdb)", R"(c:\MAJJAN2021\pat.mdb)"); }),
-              err::PermissionDenied);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit size{64 * 1024, 64 * 1024}, noCore{0, 0};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        errorOf([] { fs::copyFile(R"(c:\praxidome\pat.mdb)", R"(c:\MAJJAN2021\pat.mdb)"); });
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    EXPECT_EQ(drive.entries("MAJJAN2021"), QStringList{"pat.mdb"});
     EXPECT_EQ(drive.read("MAJJAN2021/pat.mdb"), "ancien");
+}
+
+// A copy into a folder removes the temporary copies that interrupted copies left there; one that
+// a copy is writing (locked) stays, and so does a name that only looks alike.
+TEST_F(FsCopy, LeftoversGoAtTheNextCopyIntoTheFolder)
+{
+    drive.write("MAJJAN2021/.maj-copy-Ab12Cd", "left over");
+    drive.write("MAJJAN2021/.maj-copy-notes", "not a copy");
+    OtherProcess writing(drive.write("MAJJAN2021/.maj-copy-Zz99Yy", "being written"), OtherProcess::Hold::WriteLock);
+    ASSERT_TRUE(writing.held());
+    fs::copyFile(R"(c:\praxidome\pat.mdb)", R"(c:\MAJJAN2021\pat.mdb)");
+    EXPECT_EQ(drive.entries("MAJJAN2021"), QStringList({".maj-copy-Zz99Yy", ".maj-copy-notes", "pat.mdb"}));
+    EXPECT_EQ(drive.read("MAJJAN2021/pat.mdb"), "nouveau contenu");
 }
 
 // ---------------------------------------------------------------------------------------------
 // Tree search
 
-TEST(FsTreeSearch, FindsTheFirstFileOfThatNameDownTheTree)
+// The first file of that name down the tree, the root's own files first, 32 folder levels at most:
+// 31 levels below the root is found, one level more is not.
+TEST_F(Fs, FindsTheFirstFileOfThatNameDownTheTree)
 {
-    TempDrive drive;
     drive.write("praxidome/ASSURABILITY/P12/PRD/TrustStore.jks");
     drive.write("praxidome/ASSURABILITY/P12/readme.txt");
     drive.write("praxidome/aide/aide.htm");
     drive.write("praxidome/aide.htm");
     QDir().mkpath(drive.host("praxidome/ASSURABILITY/truststore.jks")); // a folder is no match
-
-    const struct
-    {
-        const char* root;
-        const char* name;
-        const char* found;
-    } cases[] = {
+    QString deep;
+    for (int i = 1; i <= 31; ++i)
+        deep += QStringLiteral("d%1\\").arg(i);
+    drive.write(QString(deep).replace('\\', '/') + "found.txt");
+    drive.write(QString(deep).replace('\\', '/') + "d32/toodeep.txt");
+    const std::tuple<const char*, const char*, QString> cases[] = {
         {R"(c:\praxidome)", "truststore.jks", R"(c:\praxidome\ASSURABILITY\P12\PRD\TrustStore.jks)"},
         {R"(c:\)", "README.TXT", R"(c:\praxidome\ASSURABILITY\P12\readme.txt)"},
-        {R"(c:\praxidome)", "aide.htm", R"(c:\praxidome\aide.htm)"}, // the root's own file first
+        {R"(c:\praxidome)", "aide.htm", R"(c:\praxidome\aide.htm)"},
         {R"(c:\praxidome\aide)", "aide.htm", R"(c:\praxidome\aide\aide.htm)"},
         {R"(c:\praxidome)", "absent.jks", ""},
         {R"(c:\absent)", "aide.htm", ""},
+        {R"(c:\)", "found.txt", "c:\\" + deep + "found.txt"},
+        {R"(c:\)", "toodeep.txt", ""},
+        {R"(c:\d1)", "toodeep.txt", "c:\\" + deep + "d32\\toodeep.txt"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.root) + " " + c.name);
-        EXPECT_EQ(fs::searchTreeForFile(QString::fromUtf8(c.root), QString::fromUtf8(c.name)),
-                  QString::fromUtf8(c.found));
+    for (const auto& [root, name, found] : cases) {
+        SCOPED_TRACE(std::string(root) + " " + name);
+        EXPECT_EQ(fs::searchTreeForFile(root, name), found);
     }
-}
-
-TEST(FsTreeSearch, SearchesAtMost32FolderLevels)
-{
-    TempDrive drive;
-    // 31 levels below the root (32 folders with the root) is found, one level more is not.
-    QString deep, deeper;
-    for (int i = 1; i <= 32; ++i) {
-        deeper += QStringLiteral("d%1/").arg(i);
-        if (i == 31)
-            deep = deeper;
-    }
-    drive.write(deep + "found.txt");
-    drive.write(deeper + "toodeep.txt");
-    EXPECT_EQ(fs::searchTreeForFile(R"(c:\)", "found.txt"),
-              QStringLiteral("c:\\") + QString(deep).replace('/', '\\') + "found.txt");
-    EXPECT_EQ(fs::searchTreeForFile(R"(c:\)", "toodeep.txt"), QString());
-    EXPECT_EQ(fs::searchTreeForFile(R"(c:\d1)", "toodeep.txt"),
-              QStringLiteral("c:\\") + QString(deeper).replace('/', '\\') + "toodeep.txt");
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 #include "TestSupport.h"
+#include "platform/Ansi.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "report/Census.h"
 #include "report/Report.h"
 
-#include <QDir>
 #include <QDirIterator>
 
 #include <gtest/gtest.h>
@@ -12,13 +12,6 @@
 using namespace maj;
 
 namespace {
-
-struct Treatment
-{
-    int year;
-    int month;
-    const char* dentist; // "NULL": a treatment without a dentist
-};
 
 const QString kIntro = "CONTRAT\r\n\r\n"
                        "VOUS TROUVEREZ CI-DESSOUS LES INFORMATIONS COLLECTEES À LA SUITE DE CETTE MISE A JOUR\r\n"
@@ -28,7 +21,6 @@ struct Census : test::StepFixture
 {
     Census()
     {
-        clock.moment = QDateTime(QDate(2026, 3, 5), QTime(14, 2, 31));
         test::createDatabase(drive.host("praxidome/pat.mdb"), "pat");
         test::createDatabase(drive.host("praxidome/parametres.mdb"), "parametres");
         test::exec(
@@ -50,15 +42,12 @@ struct Census : test::StepFixture
                        .arg(practice, workstations, station));
     }
 
-    void addTreatments(const QList<Treatment>& treatments)
+    // "yyyy-MM dentist" each; dentist NULL: a treatment without a dentist.
+    void addTreatments(const QStringList& treatments)
     {
         QStringList rows;
-        for (const Treatment& t : treatments)
-            rows << QStringLiteral("(%1, 1, %2, '%3-%4-15 10:30:00')")
-                        .arg(rows.size() + 1)
-                        .arg(QLatin1String(t.dentist))
-                        .arg(t.year)
-                        .arg(t.month, 2, 10, QLatin1Char('0'));
+        for (const QString& t : treatments)
+            rows << QStringLiteral("(%1, 1, %2, '%3-15 10:30:00')").arg(rows.size() + 1).arg(t.mid(8), t.left(7));
         test::exec(drive.host("praxidome/pat.mdb"),
                    "insert into soins (NUMSOIN, NUMPAT, numdentiste, date) values " + rows.join(','));
     }
@@ -74,185 +63,159 @@ struct Census : test::StepFixture
         cadastre(f);
     }
 
-    QString reportName(const QString& prefix) const
+    QString reportName() const
     {
-        return prefix + '_' + nomordinateur() + '_' + clock.moment.date().toString("yyyyMMdd") + ".pxd";
+        return "Cabinet_Elise_Muller_" + nomordinateur() + '_' + clock.moment.date().toString("yyyyMMdd") + ".pxd";
     }
-    QByteArray report(const QString& prefix = "Cabinet_Elise_Muller") const
-    {
-        return drive.read("praxidome/MAJ/" + reportName(prefix));
-    }
-    QStringList workFolder() const
-    {
-        return QDir(drive.host("praxidome/MAJ"))
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    }
-    // The report's first line and the summary's date line, up to the station.
-    QByteArray stamp() const
-    {
-        return (fmt::shortDate(clock.moment.date()) + ';' + fmt::time(clock.moment.time())).toLatin1() +
-               ";NL;8.6.8;VERSION PLURI;";
-    }
-    QString summaryStart() const
-    {
-        return kIntro + "\r\nDATE: " + fmt::shortDate(clock.moment.date()) + ' ' + fmt::time(clock.moment.time()) +
-               "\r\nVERSION PLURI 8.6.8 NL\r\n";
-    }
+    QStringList workFolder() const { return drive.entries("praxidome/MAJ"); }
 };
 
-struct ReportCadastre : ::testing::Test, Census
+// The report and the summary: on a server the counts and lists of the last two calendar years, in
+// January too (treatments without a dentist are counted, not listed); on a client workstation the
+// first line only. Settings field 20 is written by itself, as a number or as Null.
+TEST(Cadastre, ReportAndSummary)
 {
-};
-
-TEST_F(ReportCadastre, ServerReportAndSummary)
-{
-    // 2025: dentist 1 three times, 2 once, 9 (no dentiste row) twice; 2026: dentist 4 twice.
-    addTreatments({{2024, 6, "2"},
-                   {2025, 1, "1"},
-                   {2025, 5, "1"},
-                   {2025, 12, "1"},
-                   {2025, 2, "2"},
-                   {2025, 3, "9"},
-                   {2025, 4, "9"},
-                   {2026, 1, "4"},
-                   {2026, 3, "4"},
-                   {2027, 1, "1"}});
-    run();
-
-    EXPECT_EQ(f.settings.ReportName, "Cabinet_Elise_Muller");
-    EXPECT_EQ(workFolder(), QStringList{reportName("Cabinet_Elise_Muller")});
-    EXPECT_EQ(report(), stamp() + "SERVEUR;" + nomordinateur().toLatin1() +
-                            ";Cabinet \xC9lise M\xFCller;Rue de l'\xC9glise 3;Li\xE8ge; 3 \r\n"
-                            "2025; 3 \r\n"
-                            "Dr Alain Lebrun;3-12345-67-001;Dr B\xE9\x61trice No\xEBl;3-22222-22-002;FIN\r\n"
-                            "2026; 1 \r\n"
-                            "Dr Chlo\xE9 Martin;3-44444-44-004;FIN\r\n");
-    EXPECT_EQ(f.window.txtconvention, summaryStart() + "SERVEUR " + nomordinateur() +
-                                          "\r\nCabinet Élise Müller\r\nRue de l'Église 3\r\nLiège\r\n3"
-                                          "\r\n NOMBRE DE DENTISTES 2025 = 3"
-                                          "\r\nDr Alain Lebrun\r\n3-12345-67-001\r\nalain@lebrun.be"
-                                          "\r\nDr Béatrice Noël\r\n3-22222-22-002\r\nbea@noel.be"
-                                          "\r\n NOMBRE DE DENTISTES 2026 = 1"
-                                          "\r\nDr Chloé Martin\r\n3-44444-44-004\r\n");
-    EXPECT_EQ(f.window.txtconventionFontSize, 10);
-    EXPECT_TRUE(ui.messages.isEmpty());
-
-    // The four data sources stay bound to the patient database.
-    const std::pair<DataSource*, QString> bound[] = {{&f.data.Data1, census::yearQuery(2026)},
-                                                     {&f.data.Data2, "select * from dentiste"},
-                                                     {&f.data.Data3, census::yearQuery(2025)},
-                                                     {&f.data.Data4, "select * from parapat"}};
-    for (const auto& [source, recordSource] : bound) {
-        EXPECT_TRUE(source->isOpen());
-        EXPECT_EQ(source->databaseName(), "c:\\praxidome\\pat.mdb");
-        EXPECT_EQ(source->recordSource(), recordSource);
-    }
-}
-
-// The counts and lists of the last two calendar years, in January too; treatments without a
-// dentist are counted, not listed.
-TEST(Cadastre, YearCountsAndLists)
-{
+    const QByteArray a = "Dr Alain Lebrun;3-12345-67-001;", b = "Dr B\xE9\x61trice No\xEBl;3-22222-22-002;",
+                     c4 = "Dr Chlo\xE9 Martin;3-44444-44-004;";
+    const QString sa = "\r\nDr Alain Lebrun\r\n3-12345-67-001\r\nalain@lebrun.be",
+                  sb = "\r\nDr Béatrice Noël\r\n3-22222-22-002\r\nbea@noel.be",
+                  sc = "\r\nDr Chloé Martin\r\n3-44444-44-004\r\n";
     const struct
     {
         const char* what;
-        QList<Treatment> treatments;
+        QStringList treatments;
         QDate today;
-        QByteArray reportEnd;
+        const char* workstations;
+        QByteArray reportEnd; // after the locality
         QString summaryEnd;
+        bool client = false;
     } cases[] = {
+        {"server",
+         {"2024-06 2", "2025-01 1", "2025-05 1", "2025-12 1", "2025-02 2", "2025-03 9", "2025-04 9", "2026-01 4",
+          "2026-03 4", "2027-01 1"},
+         QDate(2026, 3, 5),
+         "3",
+         " 3 \r\n2025; 3 \r\n" + a + b + "FIN\r\n2026; 1 \r\n" + c4 + "FIN\r\n",
+         "3\r\n NOMBRE DE DENTISTES 2025 = 3" + sa + sb + "\r\n NOMBRE DE DENTISTES 2026 = 1" + sc},
         {"a year without treatment",
-         {{2026, 2, "1"}},
+         {"2026-02 1"},
          QDate(2026, 3, 5),
-         "\r\n2025; 0 \r\nFIN\r\n2026; 1 \r\nDr Alain Lebrun;3-12345-67-001;FIN\r\n",
-         "\r\n NOMBRE DE DENTISTES 2025 = 0\r\n NOMBRE DE DENTISTES 2026 = 1\r\nDr Alain Lebrun\r\n3-12345-67-001\r\n"
-         "alain@lebrun.be"},
+         "3",
+         " 3 \r\n2025; 0 \r\nFIN\r\n2026; 1 \r\n" + a + "FIN\r\n",
+         "3\r\n NOMBRE DE DENTISTES 2025 = 0\r\n NOMBRE DE DENTISTES 2026 = 1" + sa},
         {"January",
-         {{2025, 6, "1"}, {2026, 6, "1"}, {2026, 7, "2"}, {2027, 1, "4"}},
+         {"2025-06 1", "2026-07 2", "2027-01 4"},
          QDate(2027, 1, 4),
-         "\r\n2026; 2 \r\nDr Alain Lebrun;3-12345-67-001;Dr B\xE9\x61trice No\xEBl;3-22222-22-002;FIN"
-         "\r\n2027; 1 \r\nDr Chlo\xE9 Martin;3-44444-44-004;FIN\r\n",
-         "\r\n NOMBRE DE DENTISTES 2027 = 1\r\nDr Chloé Martin\r\n3-44444-44-004\r\n"},
+         "3",
+         " 3 \r\n2026; 1 \r\n" + b + "FIN\r\n2027; 1 \r\n" + c4 + "FIN\r\n",
+         "3\r\n NOMBRE DE DENTISTES 2026 = 1" + sb + "\r\n NOMBRE DE DENTISTES 2027 = 1" + sc},
         {"without a dentist",
-         {{2025, 1, "NULL"}, {2025, 2, "2"}, {2026, 1, "NULL"}},
+         {"2025-01 NULL", "2025-02 2", "2026-01 NULL"},
          QDate(2026, 3, 5),
-         "\r\n2025; 2 \r\nDr B\xE9\x61trice No\xEBl;3-22222-22-002;FIN\r\n2026; 1 \r\nFIN\r\n",
-         " NOMBRE DE DENTISTES 2026 = 1"},
+         "3",
+         " 3 \r\n2025; 2 \r\n" + b + "FIN\r\n2026; 1 \r\nFIN\r\n",
+         "3\r\n NOMBRE DE DENTISTES 2025 = 2" + sb + "\r\n NOMBRE DE DENTISTES 2026 = 1"},
+        {"client", {"2025-01 1", "2026-01 4"}, QDate(2026, 3, 5), "12", " 12 \r\n", "12", true},
+        {"client without a count", {"2025-01 1"}, QDate(2026, 3, 5), "NULL", "Null\r\n", "", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Census t;
         t.addTreatments(c.treatments);
+        t.setSettings("Cabinet Élise Müller", c.workstations, c.client ? "CLIENT" : "SERVEUR");
         t.clock.moment = QDateTime(c.today, QTime(8, 5, 9));
-        t.run();
-        EXPECT_EQ(t.workFolder(), QStringList{t.reportName("Cabinet_Elise_Muller")});
-        EXPECT_TRUE(t.report().endsWith(c.reportEnd)) << t.report().constData();
-        EXPECT_TRUE(t.f.window.txtconvention.endsWith(c.summaryEnd)) << t.f.window.txtconvention.toStdString();
-        EXPECT_EQ(t.f.data.Data1.recordSource(), census::yearQuery(c.today.year()));
-        EXPECT_EQ(t.f.data.Data3.recordSource(), census::yearQuery(c.today.year() - 1));
+        t.run(c.client);
+        const QString date = fmt::shortDate(c.today), station = c.client ? "POSTE CLIENT" : "SERVEUR";
+        EXPECT_EQ(t.workFolder(), QStringList{t.reportName()});
+        EXPECT_EQ(t.drive.read("praxidome/MAJ/" + t.reportName()),
+                  (date + ";08:05:09;NL;8.6.8;VERSION PLURI;" + station + ';' + nomordinateur()).toLatin1() +
+                      ";Cabinet \xC9lise M\xFCller;Rue de l'\xC9glise 3;Li\xE8ge;" + c.reportEnd);
+        EXPECT_EQ(t.f.window.txtconvention,
+                  kIntro + "\r\nDATE: " + date + " 08:05:09\r\nVERSION PLURI 8.6.8 NL\r\n" + station + ' ' +
+                      nomordinateur() + "\r\nCabinet Élise Müller\r\nRue de l'Église 3\r\nLiège\r\n" + c.summaryEnd);
+        EXPECT_TRUE(t.ui.messages.isEmpty());
+        if (c.client)
+            continue;
+        // The four data sources stay bound to the patient database.
+        const std::pair<DataSource*, QString> bound[] = {{&t.f.data.Data1, census::yearQuery(c.today.year())},
+                                                         {&t.f.data.Data2, "select * from dentiste"},
+                                                         {&t.f.data.Data3, census::yearQuery(c.today.year() - 1)},
+                                                         {&t.f.data.Data4, "select * from parapat"}};
+        for (const auto& [source, recordSource] : bound) {
+            EXPECT_TRUE(source->isOpen());
+            EXPECT_EQ(source->databaseName(), "c:\\praxidome\\pat.mdb");
+            EXPECT_EQ(source->recordSource(), recordSource);
+        }
     }
 }
 
-// A client workstation writes the first line only; settings field 20 is written by itself, as a
-// number or as Null.
-TEST(Cadastre, ClientWorkstationWritesLineOneOnly)
+TEST(ReportCadastre, EmptiesTheWorkFolderButKeepsHiddenAndSystemFiles)
 {
-    const struct
-    {
-        const char* workstations;
-        QByteArray lineEnd;
-        QString summaryEnd;
-    } cases[] = {{"3", "Li\xE8ge; 3 \r\n", "Liège\r\n3"},
-                 {"12", "Li\xE8ge; 12 \r\n", "Liège\r\n12"},
-                 {"NULL", "Li\xE8ge;Null\r\n", "Liège\r\n"}};
-    for (const auto& c : cases) {
-        Census t;
-        t.addTreatments({{2025, 1, "1"}, {2026, 1, "4"}});
-        t.setSettings("Cabinet Élise Müller", c.workstations, "CLIENT");
-        t.run(true);
-        EXPECT_EQ(t.report(), t.stamp() + "POSTE CLIENT;" + nomordinateur().toLatin1() +
-                                  ";Cabinet \xC9lise M\xFCller;Rue de l'\xC9glise 3;" + c.lineEnd);
-        EXPECT_EQ(t.f.window.txtconvention, t.summaryStart() + "POSTE CLIENT " + nomordinateur() +
-                                                "\r\nCabinet Élise Müller\r\nRue de l'Église 3\r\n" + c.summaryEnd);
-    }
-}
-
-TEST_F(ReportCadastre, EmptiesTheWorkFolderButKeepsHiddenAndSystemFiles)
-{
+    Census t;
     for (const char* name :
          {"ancien_PC_20250101.pxd", "notes.txt", "LISEZMOI", "lecture.pxd", "cache.dat", "sys.dat", "sous/garde.txt"})
-        drive.write(QString("praxidome/MAJ/") + name);
+        t.drive.write(QString("praxidome/MAJ/") + name);
     fs::setAttributes("c:\\praxidome\\MAJ\\lecture.pxd", fs::ReadOnly);
     fs::setAttributes("c:\\praxidome\\MAJ\\cache.dat", fs::Hidden);
     fs::setAttributes("c:\\praxidome\\MAJ\\sys.dat", fs::System);
-    run(true);
-    QStringList expected{"cache.dat", "sous", "sys.dat", reportName("Cabinet_Elise_Muller")};
-    expected.sort();
-    EXPECT_EQ(workFolder(), expected);
-    EXPECT_EQ(drive.read("praxidome/MAJ/sous/garde.txt"), "x");
+    t.run(true);
+    EXPECT_EQ(t.workFolder(), QStringList({t.reportName(), "cache.dat", "sous", "sys.dat"}));
+    EXPECT_EQ(t.drive.read("praxidome/MAJ/sous/garde.txt"), "x");
 }
 
-TEST_F(ReportCadastre, PracticeNameThatNoFileNameCanHoldWritesNoReport)
+// A practice name that no file name can hold, or no patient database: the introduction alone.
+TEST(ReportCadastre, WithoutAFileNameOrPatientsOnlyTheIntroduction)
 {
-    for (const char* practice : {"Dupont\\..\\..\\Evil", "Dupont/Fils", "Dupont: Fils", "Dupont*", "A\"B"}) {
-        setSettings(practice, "1", "SERVEUR");
-        run();
-        EXPECT_EQ(f.settings.ReportName, enleveaccents(practice));
-        QDirIterator it(drive.host(), {"*.pxd"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        EXPECT_FALSE(it.hasNext()) << practice << ": " << qPrintable(it.next());
-        EXPECT_EQ(f.window.txtconvention, kIntro) << practice;
-        EXPECT_TRUE(ui.messages.isEmpty());
+    Census t;
+    for (const char* practice : {"Dupont\\..\\..\\Evil", "Dupont/Fils", "Dupont: Fils", "Dupont*", "A\"B", ""}) {
+        SCOPED_TRACE(practice);
+        t.setSettings(practice, "1", "SERVEUR");
+        if (!*practice) {
+            QFile::remove(t.drive.host("praxidome/pat.mdb"));
+            t.f.settings.ReportName.clear();
+        }
+        t.run();
+        EXPECT_EQ(t.f.settings.ReportName, *practice ? enleveaccents(practice) : QString());
+        QDirIterator it(t.drive.host(), {"*.pxd"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        EXPECT_FALSE(it.hasNext()) << qPrintable(it.next());
+        EXPECT_EQ(t.f.window.txtconvention, kIntro);
+        EXPECT_TRUE(t.ui.messages.isEmpty());
     }
 }
 
-TEST_F(ReportCadastre, MissingPatientDatabaseEndsSilentlyAfterTheIntroduction)
+TEST(ReportAccents, FoldsTheListedLettersAndBlanksOnly)
 {
-    QFile::remove(drive.host("praxidome/pat.mdb"));
-    run();
-    EXPECT_EQ(f.window.txtconvention, kIntro);
-    EXPECT_TRUE(f.settings.ReportName.isEmpty());
-    EXPECT_TRUE(workFolder().isEmpty());
-    EXPECT_TRUE(ui.messages.isEmpty());
+    const char* cases[][2] = {
+        {"ÀÁÂÃÄÅàáâãäåÒÓÔÕÖØòóôõöøÈÉÊËèéêëÌÍÎÏìíîïÙÚÛÜùúûüÿÑñÇç ",
+         "AAAAAAaaaaaaOOOOOOooooooEEEEeeeeIIIIiiiiUUUUuuuuyNnCc_"},
+        {"Cœur Ÿ Æ ß Š", "Cœur_Ÿ_Æ_ß_Š"},
+        {"  deux  blancs ", "__deux__blancs_"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(enleveaccents(c[0]), QString(c[1])) << c[0];
+}
+
+TEST(ReportNames, PlainFileNamesRefuseWhatAFileNameCannotHold)
+{
+    for (const char* good : {"Cabinet_Dupont_PC_20260305.pxd", "Dupont_&_Fils.pxd", "Élise.pxd", "a.b.c"})
+        EXPECT_TRUE(census::isPlainFileName(good)) << good;
+    for (const char* bad :
+         {"A\\..\\..\\x.pxd", "Dupont/Fils.pxd", "c:x.pxd", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", "tab\there", ""})
+        EXPECT_FALSE(census::isPlainFileName(bad)) << bad;
+}
+
+TEST(ReportAnsi, WritesWindows1252AndAQuestionMarkForTheRest)
+{
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"Cœur 10 € – Œuvre", "C\x9C"
+                              "ur 10 \x80 \x96 \x8C"
+                              "uvre"},
+        {"Łódź", "?\xF3"
+                 "d?"},
+        {"a\xF0\x9F\x98\x80z", "a?z"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(toAnsi(in), out) << in;
 }
 
 } // namespace

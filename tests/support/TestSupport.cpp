@@ -7,16 +7,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <sqlite3.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace maj::test {
@@ -29,35 +25,12 @@ void RecordingUi::showMessage(const QString& text, const QString& title)
         onMessage(text);
 }
 
-void RecordingUi::processEvents()
-{
-    ++processed;
-    QCoreApplication::processEvents();
-    if (onEvents)
-        onEvents();
-}
-
 void RecordingUi::waitForEvents(int ms)
 {
     ++processed;
     QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
     if (onEvents)
         onEvents();
-}
-
-TempDrive::TempDrive()
-{
-    m_hadPrevious = qEnvironmentVariableIsSet("MAJ_DRIVE_C");
-    m_previous = qgetenv("MAJ_DRIVE_C");
-    qputenv("MAJ_DRIVE_C", m_dir.path().toUtf8());
-}
-
-TempDrive::~TempDrive()
-{
-    if (m_hadPrevious)
-        qputenv("MAJ_DRIVE_C", m_previous);
-    else
-        qunsetenv("MAJ_DRIVE_C");
 }
 
 QString TempDrive::host(const QString& relative) const
@@ -79,9 +52,13 @@ QString TempDrive::write(const QString& relative, const QByteArray& content) con
 QByteArray TempDrive::read(const QString& relative) const
 {
     QFile file(host(relative));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList TempDrive::entries(const QString& relative) const
+{
+    return QDir(host(relative))
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 CurrentFolder::CurrentFolder(const QString& hostPath) : m_previous(QDir::currentPath())
@@ -95,10 +72,9 @@ CurrentFolder::~CurrentFolder()
     QDir::setCurrent(m_previous);
 }
 
-EnvironmentValue::EnvironmentValue(const char* name, const QString& value) : m_name(name)
+EnvironmentValue::EnvironmentValue(const char* name, const QString& value)
+    : m_name(name), m_previous(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
 {
-    m_had = qEnvironmentVariableIsSet(name);
-    m_previous = qgetenv(name);
     qputenv(name, value.toUtf8());
 }
 
@@ -150,6 +126,11 @@ int loopbackSocket(quint16& port, bool listening)
     return fd;
 }
 
+QString sourceDir()
+{
+    return qEnvironmentVariable("MAJ_SOURCE_DIR", QStringLiteral(MAJ_SOURCE_DIR_DEFAULT));
+}
+
 } // namespace
 
 int closedPort()
@@ -159,26 +140,20 @@ int closedPort()
     return port;
 }
 
-QString sourceDir()
-{
-    return qEnvironmentVariable("MAJ_SOURCE_DIR", QStringLiteral(MAJ_SOURCE_DIR_DEFAULT));
-}
-
 void createDatabase(const QString& hostPath, const QString& schemaName)
 {
     QFile file(sourceDir() + QStringLiteral("/schema/") + schemaName + QStringLiteral(".sql"));
     if (!file.open(QIODevice::ReadOnly))
         qFatal("no schema %s", qPrintable(schemaName));
     QDir().mkpath(QFileInfo(hostPath).absolutePath());
-    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWriteCreate);
-    db.exec(QString::fromUtf8(file.readAll()));
+    sqlite::Connection(hostPath, sqlite::Connection::Mode::ReadWriteCreate).exec(QString::fromUtf8(file.readAll()));
 }
 
 void createDatabaseFromSql(const QString& hostPath, const QString& sql)
 {
     QDir().mkpath(QFileInfo(hostPath).absolutePath());
-    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWriteCreate);
-    db.exec(QStringLiteral("BEGIN; %1 COMMIT;").arg(sql));
+    sqlite::Connection(hostPath, sqlite::Connection::Mode::ReadWriteCreate)
+        .exec(QStringLiteral("BEGIN; %1 COMMIT;").arg(sql));
 }
 
 void installPractice(const TempDrive& drive, bool client)
@@ -205,52 +180,34 @@ void installPractice(const TempDrive& drive, bool client)
          "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('OLD', '399999')");
 }
 
+// Says "y" once it holds the file (it ends with a traceback when it cannot) and keeps it until its
+// input ends.
+const char* const kHolder = R"py(
+import fcntl, sqlite3, sys
+path, hold = sys.argv[1:3]
+if hold.endswith("lock"):
+    file = open(path, "r+b" if hold == "writelock" else "rb")
+    fcntl.lockf(file, (fcntl.LOCK_EX if hold == "writelock" else fcntl.LOCK_SH) | fcntl.LOCK_NB)
+else:
+    db = sqlite3.connect("file:" + path + "?mode=rw", uri=True, isolation_level=None)
+    db.execute("BEGIN IMMEDIATE" if hold == "writer" else "BEGIN")
+    db.execute("CREATE TABLE other_process (x)" if hold == "writer" else "SELECT count(*) FROM sqlite_master").fetchall()
+print("y", flush=True)
+sys.stdin.read()
+)py";
+
 OtherProcess::OtherProcess(const QString& hostPath, Hold hold)
 {
-    const QByteArray path = QFile::encodeName(hostPath);
-    int ready[2], release[2];
-    if (::pipe(ready) != 0 || ::pipe(release) != 0)
-        qFatal("no pipe");
-    m_pid = ::fork();
-    if (m_pid == 0) {
-        // Only system and SQLite calls in the child; what it opens stays open until it ends.
-        ::close(ready[0]);
-        ::close(release[1]);
-        bool held = false;
-        if (hold == Hold::WriteLock || hold == Hold::ReadLock) {
-            const int fd = ::open(path.constData(), hold == Hold::WriteLock ? O_RDWR : O_RDONLY);
-            struct flock lock = {};
-            lock.l_type = hold == Hold::WriteLock ? F_WRLCK : F_RDLCK;
-            lock.l_whence = SEEK_SET;
-            held = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0;
-        } else {
-            sqlite3* db = nullptr;
-            held = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-                   sqlite3_exec(db,
-                                hold == Hold::SqliteWriter ? "BEGIN IMMEDIATE; CREATE TABLE other_process (x);"
-                                                           : "BEGIN; SELECT count(*) FROM sqlite_master;",
-                                nullptr, nullptr, nullptr) == SQLITE_OK;
-        }
-        char c = held ? 'y' : 'n';
-        (void)!::write(ready[1], &c, 1);
-        (void)!::read(release[0], &c, 1); // until the parent closes its end
-        ::_exit(0);
-    }
-    ::close(ready[1]);
-    ::close(release[0]);
-    m_release = release[1];
-    char c = 'n';
-    m_held = ::read(ready[0], &c, 1) == 1 && c == 'y';
-    ::close(ready[0]);
+    const char* const holds[] = {"writelock", "readlock", "writer", "reader"};
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start("/usr/bin/python3", {"-c", kHolder, hostPath, holds[int(hold)]});
+    m_held = m_process.waitForReadyRead(10000) && m_process.readLine().trimmed() == "y";
 }
 
 void OtherProcess::release()
 {
-    if (m_pid <= 0)
-        return;
-    ::close(m_release);
-    ::waitpid(m_pid, nullptr, 0);
-    m_pid = -1;
+    m_process.closeWriteChannel();
+    m_process.waitForFinished(10000);
 }
 
 SilentServer::SilentServer() : m_fd(loopbackSocket(port, true)) {}
@@ -264,12 +221,9 @@ FixtureServer::FixtureServer(const QString& script, QStringList arguments)
 {
     QDir().mkpath(home());
     arguments.replaceInStrings("%HOME%", home());
-    m_log.setFileName(m_dir.filePath("log"));
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start("/usr/bin/python3", QStringList{sourceDir() + "/tests/fixtures/" + script} + arguments +
-                                            QStringList{"--log", m_log.fileName()});
-    if (!m_process.waitForStarted(10000))
-        qFatal("cannot start %s", qPrintable(script));
+                                            QStringList{"--log", m_dir.filePath("log")});
     while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
     }
     port = m_process.readLine().trimmed().toUShort();
@@ -277,19 +231,11 @@ FixtureServer::FixtureServer(const QString& script, QStringList arguments)
         qFatal("%s printed no port", qPrintable(script));
 }
 
-FixtureServer::~FixtureServer()
+QStringList FixtureServer::logLines() const
 {
-    m_process.kill();
-    m_process.waitForFinished(5000);
-}
-
-QStringList FixtureServer::logLines()
-{
-    if (!m_log.open(QIODevice::ReadOnly))
-        return {};
-    const QString all = QString::fromLatin1(m_log.readAll());
-    m_log.close();
-    return all.split('\n', Qt::SkipEmptyParts);
+    QFile log(m_dir.filePath("log"));
+    return log.open(QIODevice::ReadOnly) ? QString::fromLatin1(log.readAll()).split('\n', Qt::SkipEmptyParts)
+                                         : QStringList();
 }
 
 QString runProgram(const QString& program, const QStringList& arguments)

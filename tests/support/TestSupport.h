@@ -6,8 +6,6 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -31,7 +29,7 @@ public:
     std::function<void()> onEvents;
 
     void setBusyCursor(bool busy) override { cursors.append(busy); }
-    void processEvents() override;
+    void processEvents() override { waitForEvents(0); }
     void waitForEvents(int ms) override;
     void programEnded() override { ended = true; }
 
@@ -39,33 +37,44 @@ protected:
     void showMessage(const QString& text, const QString& title) override;
 };
 
-class FixedClock : public Clock
+struct FixedClock : Clock
 {
-public:
     explicit FixedClock(QDateTime at = QDateTime(QDate(2026, 12, 5), QTime(20, 3, 7))) : moment(at) {}
     QDateTime now() const override { return moment; }
     QDateTime moment;
+};
+
+// Sets an environment variable for the life of the object.
+class EnvironmentValue
+{
+public:
+    EnvironmentValue(const char* name, const QString& value);
+    ~EnvironmentValue();
+    Q_DISABLE_COPY(EnvironmentValue)
+
+private:
+    const char* m_name;
+    QByteArray m_previous;
+    bool m_had = false;
 };
 
 // A drive c: of its own: a temporary folder that $MAJ_DRIVE_C names while the object lives.
 class TempDrive
 {
 public:
-    TempDrive();
-    ~TempDrive();
-    TempDrive(const TempDrive&) = delete;
-    TempDrive& operator=(const TempDrive&) = delete;
+    TempDrive() : m_env("MAJ_DRIVE_C", m_dir.path()) {}
 
     // Host path of a path relative to the drive root ("praxidome/pat.mdb").
     QString host(const QString& relative = {}) const;
     // Creates a file (and its folders) with the given content; returns its host path.
     QString write(const QString& relative, const QByteArray& content = "x") const;
     QByteArray read(const QString& relative) const;
+    // Every entry of a folder, hidden ones included, sorted by name.
+    QStringList entries(const QString& relative = {}) const;
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_previous;
-    bool m_hadPrevious = false;
+    EnvironmentValue m_env;
 };
 
 // What a step runs against: a drive c: of its own, recorded messages, a fixed clock.
@@ -89,26 +98,10 @@ class CurrentFolder
 public:
     explicit CurrentFolder(const QString& hostPath);
     ~CurrentFolder();
-    CurrentFolder(const CurrentFolder&) = delete;
-    CurrentFolder& operator=(const CurrentFolder&) = delete;
+    Q_DISABLE_COPY(CurrentFolder)
 
 private:
     QString m_previous;
-};
-
-// Sets an environment variable for the life of the object.
-class EnvironmentValue
-{
-public:
-    EnvironmentValue(const char* name, const QString& value);
-    ~EnvironmentValue();
-    EnvironmentValue(const EnvironmentValue&) = delete;
-    EnvironmentValue& operator=(const EnvironmentValue&) = delete;
-
-private:
-    const char* m_name;
-    QByteArray m_previous;
-    bool m_had = false;
 };
 
 // The error number a call throws as MajError (expecting a description with it), 0 when it succeeds.
@@ -121,9 +114,6 @@ QVariant scalar(const QString& hostPath, const QString& sql);
 // A loopback port where nothing listens: a connection to it is refused at once.
 int closedPort();
 
-// The project's source folder (schema files, fixtures).
-QString sourceDir();
-
 // Creates (or completes) an SQLite database file at a host path from schema/<schemaName>.sql
 // ("pat", "parametres", "eattest", "pannexe", "traj", "rappels", "etarification").
 void createDatabase(const QString& hostPath, const QString& schemaName);
@@ -135,7 +125,7 @@ void createDatabaseFromSql(const QString& hostPath, const QString& sql);
 // codes and one settings record (the practice's name, update 37, a client workstation or the server).
 void installPractice(const TempDrive& drive, bool client = false);
 
-// A second process that holds a file as another program does, until release() or destruction.
+// A second process (Python) that holds a file as another program does, until release() or destruction.
 class OtherProcess
 {
 public:
@@ -148,15 +138,12 @@ public:
     };
     OtherProcess(const QString& hostPath, Hold hold);
     ~OtherProcess() { release(); }
-    OtherProcess(const OtherProcess&) = delete;
-    OtherProcess& operator=(const OtherProcess&) = delete;
 
     bool held() const { return m_held; }
     void release();
 
 private:
-    int m_pid = -1;
-    int m_release = -1;
+    QProcess m_process;
     bool m_held = false;
 };
 
@@ -166,8 +153,7 @@ class SilentServer
 public:
     SilentServer();
     ~SilentServer();
-    SilentServer(const SilentServer&) = delete;
-    SilentServer& operator=(const SilentServer&) = delete;
+    Q_DISABLE_COPY(SilentServer)
     quint16 port = 0;
 
 private:
@@ -180,18 +166,14 @@ class FixtureServer
 {
 public:
     FixtureServer(const QString& script, QStringList arguments = {});
-    ~FixtureServer();
-    FixtureServer(const FixtureServer&) = delete;
-    FixtureServer& operator=(const FixtureServer&) = delete;
 
-    QStringList logLines();
+    QStringList logLines() const;
     QString home() const { return m_dir.filePath("home"); }
     quint16 port = 0;
 
 private:
     QTemporaryDir m_dir;
-    QFile m_log;
-    QProcess m_process;
+    QProcess m_process; // killed at destruction
 };
 
 // What a program prints on its standard output; empty when it fails or does not end in 30 s.
