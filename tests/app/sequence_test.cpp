@@ -110,8 +110,6 @@ TEST(Sequence, CompleteRuns)
         EXPECT_EQ(t.ui.messages, c.messages);
         EXPECT_TRUE(t.ui.ended);
         EXPECT_EQ(t.ui.cursors, (QList<bool>{true, false}));
-        for (const QString& title : t.ui.titles)
-            EXPECT_EQ(title, "Mise à jour");
         const QStringList requests = t.web.logLines();
         EXPECT_EQ(requests.size(), c.missingControl ? 0 : 1);
         EXPECT_TRUE(requests.isEmpty() || requests[0].startsWith("GET /maj.php?Login=Cabinet"))

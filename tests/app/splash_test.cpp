@@ -71,6 +71,7 @@ TEST(Splash, OnScreenDuringTheOpeningWorkAndGoneOneTickAfter)
         << shownDuringOpening.join(' ').toStdString();
     EXPECT_GE(ui.processed, 1) << "the splash painted before the opening work";
     ASSERT_FALSE(windows.splash.isNull());
+    EXPECT_TRUE(windows.splash->isVisible());
     QTest::qWait(500);
     EXPECT_FALSE(windows.splash.isNull()) << "never before the tick";
     ASSERT_TRUE(QTest::qWaitFor([&] { return windows.splash.isNull(); }, 2500));

@@ -11,8 +11,8 @@ using namespace maj::test;
 
 namespace {
 
-// Without the release table the binding stops at Data2 (the sequence's runs bind all three).
-TEST(DataSources, AssignationStopsAtData2WithoutTheReleaseTable)
+// Without the release table the binding stops at Data2.
+TEST(DataSources, AssignationBindsTheThreeSourcesInOrder)
 {
     StepFixture t;
     createDatabase(t.drive.host("praxidome/pat.mdb"), "pat");
@@ -22,6 +22,10 @@ TEST(DataSources, AssignationStopsAtData2WithoutTheReleaseTable)
     EXPECT_TRUE(t.f.data.Data1.isOpen());
     EXPECT_FALSE(t.f.data.Data2.isOpen());
     EXPECT_TRUE(t.f.data.Data3.databaseName().isEmpty());
+    // With it, Data3 too (the sequence's runs check the other two).
+    createDatabase(t.drive.host("praxidome/eattest.mdb"), "eattest");
+    t.runStep(assignationdesbases);
+    EXPECT_EQ(t.f.data.Data3.recordSource(), "patients");
 }
 
 // Only the first settings record counts; CLIENT in any letter case and with blanks around marks a

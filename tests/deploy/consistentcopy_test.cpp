@@ -47,7 +47,6 @@ TEST(ConsistentCopy, AHotJournalIsRolledBackBeforeTheSafetyCopyAndTheBackup)
     t.f.settings.SafetyFolder = "c:\\MAJJAN2021\\";
     QDir().mkpath(t.drive.host("MAJJAN2021"));
     voitsiouvert(t.f);
-    ASSERT_TRUE(t.ui.messages.isEmpty());
     t.f.settings.BackupFolder = "c:\\MAJ1";
     QDir().mkpath(t.drive.host("MAJ1"));
     verstempo(t.f);
