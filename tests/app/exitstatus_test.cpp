@@ -59,6 +59,8 @@ TEST(ExitStatus, ZeroForAnEndAskedForOrACompletedRunElseTheFailures)
                 w.click(c.button);
         }
         EXPECT_TRUE(w.ui.ended);
+        // An opening work that ends the program ends it before the census.
+        EXPECT_TRUE(c.button || !w.form->core().window.txtconvention.contains("VOUS TROUVEREZ"));
         EXPECT_EQ(w.ui.exitStatus(), c.status) << w.ui.messages.join('|').toStdString();
         EXPECT_TRUE(*c.last ? w.ui.messages.value(w.ui.messages.size() - 1).startsWith(c.last)
                             : w.ui.messages.isEmpty())

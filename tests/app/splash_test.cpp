@@ -72,6 +72,7 @@ TEST(Splash, OnScreenDuringTheOpeningWorkAndGoneOneTickAfter)
     EXPECT_GE(ui.processed, 1) << "the splash painted before the opening work";
     ASSERT_FALSE(windows.splash.isNull());
     EXPECT_TRUE(windows.splash->isVisible());
+    EXPECT_EQ(windows.splash->tickLimit(), 1);
     QTest::qWait(500);
     EXPECT_FALSE(windows.splash.isNull()) << "never before the tick";
     ASSERT_TRUE(QTest::qWaitFor([&] { return windows.splash.isNull(); }, 2500));
