@@ -1,38 +1,37 @@
 #pragma once
 
 #include "TestSupport.h"
-#include "platform/jet/Sqlite.h"
+#include "app/Form1.h"
 
-#include <QEventLoop>
-#include <QTimer>
+#include <QDir>
+#include <QPushButton>
+#include <QtCore/qtestsupport_core.h>
 
-#include <functional>
+#include <memory>
 
-// What the window tests share: waits in the event loop.
+// What the window tests share: an installation under the main window; QTest::qWait and qWaitFor
+// (Qt Core) let the event loop run.
 namespace maj::test {
 
-// Lets the event loop run for `ms` milliseconds.
-inline void waitFor(int ms)
+// A practice's installation on a drive c: of its own, and the main window over it.
+struct OpenedWindow
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+    TempDrive drive;
+    RecordingUi ui;
+    FixedClock clock;
+    std::unique_ptr<Form1> form;
 
-// Lets the event loop run until `done` holds or `ms` milliseconds pass; returns `done()`.
-inline bool waitUntil(const std::function<bool()>& done, int ms)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(20);
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
-}
+    explicit OpenedWindow(bool client = false) { installPractice(drive, client); }
+    // Shows the window as the program does (on `screen`, if any); false when the opening work ended the program.
+    bool open(QScreen* screen = nullptr)
+    {
+        form = std::make_unique<Form1>(ui, clock);
+        if (screen)
+            form->setScreen(screen);
+        return form->showAndActivate();
+    }
+    template <class T = QWidget> T* control(const char* name) const { return form->findChild<T*>(QLatin1String(name)); }
+    void click(const char* button) const { control<QPushButton>(button)->click(); }
+};
 
 } // namespace maj::test

