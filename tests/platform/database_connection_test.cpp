@@ -58,6 +58,12 @@ TEST_F(DatabaseConnectionTest, DataSourcesOnOneFileShareOneConnectionAndSeeEachO
     data1.bind(file, "nomenclature");
     data2.bind("C:\\PRAXIDOME\\PAT.MDB", "NOMENCLATURE");
     EXPECT_EQ(openDescriptors(), 1);
+    {
+        Engine another; // an engine shares nothing with another
+        DataSource elsewhere(another, "Data1");
+        elsewhere.bind(file, "nomenclature");
+        EXPECT_EQ(openDescriptors(), 2);
+    }
 
     Recordset& one = data1.recordset();
     Recordset& two = data2.recordset();

@@ -48,6 +48,19 @@ TEST(ProbeFormsTest, OnlyTheProbeFormsAreServedFromALookUp)
         EXPECT_EQ(simple->where.isNull, c.isNull);
         EXPECT_EQ(simple->where.text, QString::fromUtf8(c.text));
     }
+    // What follows the column's name in a probe written as the last one up to there.
+    const std::pair<const char*, const char*> comparisons[] = {
+        {" = 'D''x' ", "D'x"}, {"='y';", "y"},    {" IS NULL", nullptr}, {" is  null ;", nullptr}, {"S = 'y'", "-"},
+        {"IS NULL", "-"},      {" = 'ab''", "-"}, {" = 'x' or 1", "-"},  {" = 'x';;", "-"},        {" = x", "-"},
+    };
+    for (const auto& [tail, text] : comparisons) {
+        SCOPED_TRACE(tail);
+        const auto comparison = simpleComparison(QString::fromUtf8(tail));
+        ASSERT_EQ(comparison.has_value(), !text || QByteArray(text) != "-");
+        if (comparison) {
+            EXPECT_EQ(comparison->isNull ? "null" : comparison->text, text ? QString::fromUtf8(text) : "null");
+        }
+    }
     EXPECT_TRUE(simpleCriterion(" ABREVIATION = 'D''x' "));
     EXPECT_FALSE(simpleCriterion("ABREVIATION = 'x';")); // a criterion has no end mark
     EXPECT_FALSE(simpleCriterion("ABREVIATION = 'x' or 1"));

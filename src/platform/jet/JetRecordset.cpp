@@ -270,17 +270,26 @@ public:
         checkSchema();
         dropPending();
         m_noMatch = false;
-        if (const auto simple = simpleCriterion(criterion)) {
-            // A step searches one column row after row: its look-up is kept while the connection does.
-            std::shared_ptr<Lookup> found = m_findLookup.lock();
-            if (!found || simple->column != m_findColumn) {
-                found.reset();
-                const int column = columnIndex(simple->column);
-                if (column >= 0 && (simple->isNull || m_info->columns[size_t(column)].type.textAffinity)) {
-                    found = m_connection->lookup(*m_info, column);
-                    m_findLookup = found;
-                    m_findColumn = simple->column;
-                }
+        // A step searches one column row after row, writing the criterion alike up to the value.
+        std::optional<SimpleEquality> simple;
+        if (!m_findPrefix.isEmpty() && criterion.startsWith(m_findPrefix)) {
+            if ((simple = simpleComparison(QStringView(criterion).mid(m_findPrefix.size()))))
+                simple->column = m_findColumn;
+        }
+        if (!simple && (simple = simpleCriterion(criterion))) {
+            m_findPrefix = criterion.left(simple->comparison);
+            if (simple->column != m_findColumn)
+                m_findLookup.reset();
+            m_findColumn = simple->column;
+        }
+        if (simple) {
+            // The column's look-up, kept while the connection keeps it, serves a text or a null.
+            std::shared_ptr<Lookup> found;
+            const int column = columnIndex(m_findColumn);
+            if (column >= 0 && (simple->isNull || m_info->columns[size_t(column)].type.textAffinity)) {
+                found = m_findLookup.lock();
+                if (!found)
+                    m_findLookup = found = m_connection->lookup(*m_info, column);
             }
             if (found) {
                 const Lookup& lookup = *found;
@@ -617,6 +626,7 @@ private:
     char m_lastWriteKind = 0;
     std::vector<bool> m_lastWriteSet;
     QString m_findColumn; // as the last criterion named it
+    QString m_findPrefix; // the last criterion up to its column's name
     std::weak_ptr<Lookup> m_findLookup;
     std::vector<QVariant> m_stored;        // as written
     std::vector<QByteArray> m_bindBuffers; // their text as bound, kept until the next write
@@ -748,7 +758,7 @@ std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& conn
             }
         }
         if (!simple && (simple = simpleSelect(source)))
-            memo = {source.left(simple->comparison), simple->table, simple->where.column};
+            memo = {source.left(simple->where.comparison), simple->table, simple->where.column};
         if (simple) {
             const auto info = connection->table(simple->table);
             const int column = info ? info->indexOf(simple->where.column) : -1;

@@ -269,10 +269,11 @@ std::optional<SimpleEquality> equality(const QRegularExpressionMatch& m, int col
         return std::nullopt;
     const QStringView quoted = m.capturedView(column + 1);
     if (quoted.isEmpty())
-        return SimpleEquality{std::move(*name), true, {}};
+        return SimpleEquality{std::move(*name), true, {}, m.capturedEnd(column)};
     const QString quote = quoted.left(1).toString();
     return SimpleEquality{std::move(*name), false,
-                          quoted.mid(1, quoted.size() - 2).toString().replace(quote + quote, quote)};
+                          quoted.mid(1, quoted.size() - 2).toString().replace(quote + quote, quote),
+                          m.capturedEnd(column)};
 }
 
 } // namespace
@@ -419,16 +420,37 @@ std::optional<SimpleSelect> simpleSelect(const QString& jet)
     auto where = equality(m, 2);
     if (!table || !where)
         return std::nullopt;
-    return SimpleSelect{std::move(*table), std::move(*where), m.capturedEnd(2)};
+    return SimpleSelect{std::move(*table), std::move(*where)};
 }
 
 std::optional<SimpleEquality> simpleComparison(QStringView comparison)
 {
-    // No name to read: the Unicode tables are left out.
-    static const QRegularExpression form(QStringLiteral("^") + kComparison + QStringLiteral("\\s*;?\\s*$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const auto m = form.match(comparison);
-    return m.hasMatch() ? equality(m, 0) : std::nullopt;
+    // Read by hand: a step makes one such comparison per row, and matching an expression cost
+    // more than the look-up it serves.
+    QStringView c = comparison.trimmed();
+    if (c.endsWith(QLatin1Char(';')))
+        c = c.chopped(1).trimmed();
+    if (c.startsWith(QLatin1Char('='))) {
+        c = c.mid(1).trimmed();
+        if (c.size() < 2 || (c.front() != QLatin1Char('\'') && c.front() != QLatin1Char('"')) || c.back() != c.front())
+            return std::nullopt;
+        const QChar quote = c.front();
+        QString text;
+        for (qsizetype i = 1; i < c.size() - 1; ++i) {
+            if (c[i] == quote && (i + 1 >= c.size() - 1 || c[++i] != quote))
+                return std::nullopt; // a quote inside must be doubled
+            text += c[i];
+        }
+        return SimpleEquality{{}, false, std::move(text)};
+    }
+    // "Is Null", after a blank: without one the column's name would go on.
+    if (comparison.isEmpty() || !comparison.front().isSpace())
+        return std::nullopt;
+    const QStringList words = c.toString().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.size() == 2 && words[0].compare(QLatin1String("is"), Qt::CaseInsensitive) == 0 &&
+        words[1].compare(QLatin1String("null"), Qt::CaseInsensitive) == 0)
+        return SimpleEquality{{}, true, {}};
+    return std::nullopt;
 }
 
 bool isSelectQuery(const QString& jet)

@@ -52,6 +52,7 @@ struct SimpleEquality
     QString column;
     bool isNull = false;
     QString text;
+    qsizetype comparison = 0; // where the comparison begins, after the column's name
 };
 std::optional<SimpleEquality> simpleCriterion(const QString& jet);
 
@@ -60,11 +61,10 @@ struct SimpleSelect
 {
     QString table;
     SimpleEquality where;
-    qsizetype comparison = 0; // where the comparison begins, after the column's name
 };
 std::optional<SimpleSelect> simpleSelect(const QString& jet);
-// The comparison alone of such a query ("= '<text>'" or "Is Null", and the end), for a query
-// written as an earlier one up to its column's name; its column is left empty.
+// The comparison alone of such a criterion or query ("= '<text>'" or "Is Null", and the end), for
+// one written as an earlier one up to its column's name; its column is left empty.
 std::optional<SimpleEquality> simpleComparison(QStringView comparison);
 
 // Whether a record source is a query: its first word, after any opening parentheses, is SELECT.
