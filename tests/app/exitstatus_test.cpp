@@ -1,6 +1,5 @@
 #include "AppTestSupport.h"
 
-#include <QDir>
 #include <QPrinterInfo>
 
 #include <gtest/gtest.h>
@@ -38,11 +37,6 @@ TEST(ExitStatus, ZeroForAnEndAskedForOrACompletedRunElseTheFailures)
          ExitStatus::Failure, "3024: "},
         {nullptr, true, [](const test::TempDrive& d) { QFile::remove(d.host("praxidome/pat.mdb")); },
          ExitStatus::ApplicationRunning, "Praxidome semble être en fonctionnement."},
-        {"Command1", true, [](const test::TempDrive& d) { QDir().mkpath(d.host("MAJ20265122037")); },
-         ExitStatus::BackupFolder, "Le nouveau directory ne peut être créé ! Mise à jour impossible !"},
-        // An empty release table: the new codes step fails and the sequence's handler ends the run.
-        {"Command1", false, nullptr, ExitStatus::UpdateIncomplete,
-         "La mise à jour n'a pas été réalisée jusqu'au bout!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.button ? c.button : "opening");

@@ -13,11 +13,8 @@ TEST(WindowFit, DesignSizeWhereItFitsWithItsFrameScaledDownAsAWholeElsewhere)
 {
     const QSize design(1370, 659);
     const QMargins frame(8, 40, 8, 8);
-    const struct
-    {
-        QRect available;
-        double scale;
-    } cases[] = {
+    // The available area, the scale.
+    const std::pair<QRect, double> cases[] = {
         {{0, 0, 1920, 1080}, 1},
         {{0, 0, 1386, 707}, 1}, // exactly the window and its frame
         {{0, 0, 1385, 707}, 1369.0 / 1370},
@@ -26,14 +23,14 @@ TEST(WindowFit, DesignSizeWhereItFitsWithItsFrameScaledDownAsAWholeElsewhere)
         {{0, 0, 1024, 768}, 1008.0 / 1370},
         {{0, 0, 1920, 600}, 552.0 / 659},
     };
-    for (const auto& c : cases) {
-        const WindowFit fit = fitWindow(c.available, design, frame);
+    for (const auto& [available, scale] : cases) {
+        const WindowFit fit = fitWindow(available, design, frame);
         const QRect outer(fit.frameTopLeft, fit.client.grownBy(frame));
-        SCOPED_TRACE(testing::Message() << c.available.width() << "x" << c.available.height());
-        EXPECT_DOUBLE_EQ(fit.scale, c.scale);
-        EXPECT_EQ(fit.client, QSize(int(1370 * c.scale), int(659 * c.scale)));
-        EXPECT_TRUE(c.available.contains(outer));
-        EXPECT_LE((outer.center() - c.available.center()).manhattanLength(), 1) << "centred";
+        SCOPED_TRACE(testing::Message() << available.width() << "x" << available.height());
+        EXPECT_DOUBLE_EQ(fit.scale, scale);
+        EXPECT_EQ(fit.client, QSize(int(1370 * scale), int(659 * scale)));
+        EXPECT_TRUE(available.contains(outer));
+        EXPECT_LE((outer.center() - available.center()).manhattanLength(), 1) << "centred";
     }
 }
 
@@ -41,22 +38,18 @@ TEST(WindowFit, DesignSizeWhereItFitsWithItsFrameScaledDownAsAWholeElsewhere)
 // program opens it, shows every control inside the screen.
 TEST(WindowFit, EveryControlInsideTheScreenTheWindowOpensOn)
 {
-    const struct
-    {
-        const char* screen;
-        bool scaled;
-    } cases[] = {{"wide", false}, {"hd", true}, {"xga", true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.screen);
+    const std::pair<const char*, bool> cases[] = {{"wide", false}, {"hd", true}, {"xga", true}};
+    for (const auto& [name, scaled] : cases) {
+        SCOPED_TRACE(name);
         QScreen* screen = nullptr;
         for (QScreen* s : QGuiApplication::screens())
-            screen = s->name() == QLatin1String(c.screen) ? s : screen;
+            screen = s->name() == QLatin1String(name) ? s : screen;
         ASSERT_NE(screen, nullptr) << "the offscreen platform did not read tests/support/screens.json";
         test::OpenedWindow w;
         ASSERT_TRUE(w.open(screen)) << w.ui.messages.join('|').toStdString();
         const Form1& form = *w.form;
         const QRect area = screen->availableGeometry();
-        EXPECT_EQ(form.scale() < 1, c.scaled) << form.scale();
+        EXPECT_EQ(form.scale() < 1, scaled) << form.scale();
         EXPECT_TRUE(area.contains(form.frameGeometry()));
         for (const QWidget* control : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             const QRect onScreen(control->mapToGlobal(QPoint(0, 0)), control->size());

@@ -28,7 +28,6 @@ TEST(Rerun, ARunThatCameBackCannotBeStartedAgain)
     for (const char* codeTable : codeTables) {
         test::OpenedWindow w;
         test::exec(w.drive.host("praxidome/pat.mdb"), codeTable);
-        w.drive.write("praxidome/praxidome.exe", "MZ installed");
         w.drive.write("MAJJAN2021/praxidome.exe", "MZ before the release");
         test::createDatabase(w.drive.host("CD/eattest.mdb"), "eattest");
         test::exec(w.drive.host("CD/eattest.mdb"), "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('E', '3')");

@@ -2,7 +2,6 @@
 #include "app/Opening.h"
 #include "app/Sequence.h"
 #include "db/DbSteps.h"
-#include "platform/CurlTransfer.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
 
@@ -38,15 +37,16 @@ struct Installed : StepFixture
     void install(bool client)
     {
         installPractice(drive, client);
-        createDatabase(host("CD/eattest.mdb"), "eattest");
-        exec(host("CD/eattest.mdb"), "INSERT INTO nomen (ABREVIATION, \"code inami\", LIBELLE, HONORAIRE) VALUES "
-                                     "('CONS', '301011', 'Consultation', 22), ('EXTR', '303013', 'Extraction', 45)");
+        createDatabase(drive.host("CD/eattest.mdb"), "eattest");
+        exec(drive.host("CD/eattest.mdb"),
+             "INSERT INTO nomen (ABREVIATION, \"code inami\", LIBELLE, HONORAIRE) VALUES "
+             "('CONS', '301011', 'Consultation', 22), ('EXTR', '303013', 'Extraction', 45)");
         drive.write("CD/praxidome.exe", "MZ release");
         bindAtLoad(f);
-        click(Form_Activate);
+        runStep(Form_Activate);
         ASSERT_FALSE(ui.ended) << ui.messages.join('|').toStdString();
         patBeforeRun = drive.read("praxidome/pat.mdb");
-        useWeb(web.port);
+        f.Inet1 = loopbackTransfer(web.port, closedPort());
         QObject::connect(&f.window, &WindowModel::progressChanged, [this] {
             if (!steps.isEmpty() && steps.last() == f.window.stepText)
                 return;
@@ -56,23 +56,6 @@ struct Installed : StepFixture
                     openAtBackup.append(d->isOpen());
         });
     }
-
-    void useWeb(quint16 port)
-    {
-        TransferSettings transfer;
-        transfer.webBaseUrl = QStringLiteral("http://127.0.0.1:%1/").arg(port);
-        transfer.ftpHost = QStringLiteral("127.0.0.1:%1").arg(closedPort());
-        transfer.userName = "norvix";
-        transfer.password = "abcd1234";
-        transfer.requestTimeout = 10;
-        f.Inet1 = std::make_unique<CurlTransfer>(transfer);
-    }
-
-    void click(void (*handler)(Form1Core&))
-    {
-        runHandler(ui, [&] { handler(f); });
-    }
-    QString host(const QString& relative) const { return drive.host(relative); }
 };
 
 // A server run adds the release's new codes and refreshes the existing ones; a client workstation
@@ -103,8 +86,8 @@ TEST(Sequence, CompleteRuns)
         Installed t;
         t.install(c.client);
         t.f.window.chkXP = c.missingControl;
-        CurrentFolder medium(t.host("CD"));
-        t.click(Command1_Click);
+        CurrentFolder medium(t.drive.host("CD"));
+        t.runStep(Command1_Click);
 
         EXPECT_EQ(t.steps, c.steps);
         EXPECT_EQ(t.ui.messages, c.messages);
@@ -116,18 +99,18 @@ TEST(Sequence, CompleteRuns)
             << requests.join('|').toStdString();
         EXPECT_EQ(t.drive.read("praxidome/eattest.mdb") == t.drive.read("CD/eattest.mdb"), !c.client);
         EXPECT_EQ(t.drive.read("praxidome/pat.mdb") == t.patBeforeRun, c.client);
-        EXPECT_EQ(scalar(t.host("praxidome/pat.mdb"),
+        EXPECT_EQ(scalar(t.drive.host("praxidome/pat.mdb"),
                          "SELECT group_concat(ABREVIATION || ':' || HONORAIRE, ' ') FROM nomenclature"),
                   c.codes);
         // The backup holds the files as they were before the run.
         EXPECT_EQ(t.drive.read("MAJ20265122037/praxidome.exe"), "MZ installed");
         EXPECT_EQ(t.drive.read("MAJ20265122037/aide.htm"), "<html>aide</html>");
         EXPECT_EQ(t.drive.read("MAJ20265122037/pat.mdb"), t.patBeforeRun);
-        EXPECT_EQ(scalar(t.host("MAJ20265122037/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "37");
+        EXPECT_EQ(scalar(t.drive.host("MAJ20265122037/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "37");
         EXPECT_EQ(t.openAtBackup, (QList<bool>{false, false, false, false, true}));
-        EXPECT_EQ(scalar(t.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "38");
+        EXPECT_EQ(scalar(t.drive.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "38");
         EXPECT_EQ(
-            scalar(t.host("praxidome/pannexe.mdb"),
+            scalar(t.drive.host("praxidome/pannexe.mdb"),
                    "SELECT DATEDEBUT || '|' || DATEDERNIEREMAJ || '|' || NUMEROMAJ FROM ortho WHERE numpat = 'Insta'"),
             "2015-09-14 00:00:00|2026-12-05 00:00:00|38");
     }
@@ -138,8 +121,8 @@ TEST(Sequence, NoSecondRunInsideTheFirstAndQuitterStillEnds)
     Installed t;
     t.install(false);
     SilentServer silent; // the notification waits for an answer
-    t.useWeb(silent.port);
-    CurrentFolder medium(t.host("CD"));
+    t.f.Inet1 = loopbackTransfer(silent.port, closedPort());
+    CurrentFolder medium(t.drive.host("CD"));
     bool acted = false;
     t.ui.onEvents = [&] {
         if (acted)
@@ -152,12 +135,12 @@ TEST(Sequence, NoSecondRunInsideTheFirstAndQuitterStillEnds)
         EXPECT_TRUE(t.ui.messages.isEmpty());
         btnquit_Click(t.f);
     };
-    t.click(Command1_Click);
+    t.runStep(Command1_Click);
     EXPECT_TRUE(acted);
     EXPECT_TRUE(t.ui.ended);
     EXPECT_TRUE(t.ui.messages.isEmpty());
     EXPECT_EQ(t.steps, QStringList{"Envoi du rapport d'activité..."});
-    EXPECT_FALSE(QFileInfo::exists(t.host("MAJ20265122037")));
+    EXPECT_FALSE(QFileInfo::exists(t.drive.host("MAJ20265122037")));
 }
 
 // A failure no step handles ends the run at once, the pointer left busy, the update not registered.
@@ -168,28 +151,31 @@ TEST(Sequence, FailuresEndTheRunAtTheFailingStep)
         void (*prepare)(const Installed&);
         const char* lastStep;
         QStringList messages;
+        ExitStatus status;
     } cases[] = {
-        {[](const Installed& t) { QDir().mkpath(t.host("MAJ20265122037")); },
+        {[](const Installed& t) { QDir().mkpath(t.drive.host("MAJ20265122037")); },
          "Création du dossier de sauvegarde...",
-         {"Le nouveau directory ne peut être créé ! Mise à jour impossible !"}},
+         {"Le nouveau directory ne peut être créé ! Mise à jour impossible !"},
+         ExitStatus::BackupFolder},
         // An empty release table: the new codes step cannot even name the row that failed.
-        {[](const Installed& t) { exec(t.host("CD/eattest.mdb"), "DELETE FROM nomen"); },
+        {[](const Installed& t) { exec(t.drive.host("CD/eattest.mdb"), "DELETE FROM nomen"); },
          "Ajout des nouveaux codes de nomenclature...",
          {"3021: " + standardDescription(err::NoCurrentRecord) + " pendant  source:  cible: ",
-          "La mise à jour n'a pas été réalisée jusqu'au bout!"}},
+          "La mise à jour n'a pas été réalisée jusqu'au bout!"},
+         ExitStatus::UpdateIncomplete},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lastStep);
         Installed t;
         t.install(false);
         c.prepare(t);
-        CurrentFolder medium(t.host("CD"));
-        t.click(Command1_Click);
+        CurrentFolder medium(t.drive.host("CD"));
+        t.runStep(Command1_Click);
         EXPECT_EQ(t.ui.messages, c.messages);
-        EXPECT_TRUE(t.ui.ended);
+        EXPECT_EQ(t.ui.exitStatus(), c.status);
         EXPECT_EQ(t.ui.cursors, QList<bool>{true});
-        EXPECT_EQ(t.steps.last(), c.lastStep);
-        EXPECT_EQ(scalar(t.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "37");
+        EXPECT_EQ(t.steps.value(t.steps.size() - 1), c.lastStep);
+        EXPECT_EQ(scalar(t.drive.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "37");
     }
 }
 
@@ -201,7 +187,7 @@ TEST(Sequence, Restore)
         t.install(false);
         t.drive.write("MAJJAN2021/praxidome.exe", "MZ before the release");
         fs::setAttributes(inUse ? "c:\\praxidome\\praxidome.exe" : "c:\\MAJJAN2021\\praxidome.exe", fs::ReadOnly);
-        t.click(Btnancienexe_Click);
+        t.runStep(Btnancienexe_Click);
         EXPECT_EQ(t.ui.messages, inUse ? QStringList() : QStringList{"L'ancien exécutable a été restauré !"});
         EXPECT_EQ(t.ui.ended, !inUse);
         EXPECT_EQ(t.drive.read("praxidome/praxidome.exe"), inUse ? "MZ installed" : "MZ before the release");

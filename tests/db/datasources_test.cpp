@@ -1,8 +1,5 @@
 #include "TestSupport.h"
 #include "db/DbSteps.h"
-#include "platform/MajError.h"
-
-#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -44,15 +41,6 @@ TEST(DataSources, StationRoleFromTheFirstSettingsRecord)
         bindAtLoad(t.f);
         EXPECT_EQ(readStationRole(t.f), client) << station;
     }
-}
-
-TEST(DataSources, SettingsDatabaseMissingFailsWhenTheRecordIsRead)
-{
-    StepFixture t;
-    QDir().mkpath(t.drive.host("praxidome"));
-    bindAtLoad(t.f);
-    EXPECT_TRUE(t.ui.messages.isEmpty());
-    EXPECT_EQ(errorOf([&] { readStationRole(t.f); }), err::DatabaseNotFound);
 }
 
 } // namespace

@@ -63,14 +63,9 @@ TEST(Registration, FirstUpdateCreatesTheMarkerWithTheInstallationDayALaterOneKee
 // without position 79 drops the record started, whole: each failure shows the message.
 TEST(Registration, MissingOrShortFilesKeepWhatWasWrittenBefore)
 {
-    const struct
-    {
-        const char* file;
-        const char* table;   // the table it is made of instead, none: no file
-        const char* markers; // none: not read
-        const char* numbers;
-        bool fails;
-    } cases[] = {
+    // The file, the table it is made of instead (none: no file), the markers after (none: not read), the
+    // update numbers after, whether the step fails.
+    const std::tuple<const char*, const char*, const char*, const char*, bool> cases[] = {
         {"praxidome/st6unst.log", nullptr, "Insta - 2026-12-05 00:00:00 01/01/2021 38", "38,-", false},
         {"praxidome/pannexe.mdb", nullptr, nullptr, "37,-", true},
         {"praxidome/parametres.mdb", "parapat (ID INTEGER, NUMERO_MAJ TEXT(10))",
@@ -80,23 +75,23 @@ TEST(Registration, MissingOrShortFilesKeepWhatWasWrittenBefore)
          "TEXT(10))",
          "", "37,-", true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
+    for (const auto& [file, table, markers, numbers, fails] : cases) {
+        SCOPED_TRACE(file);
         Registration t;
-        QFile::remove(t.drive.host(c.file));
-        if (c.table) {
-            createDatabaseFromSql(t.drive.host(c.file), QStringLiteral("CREATE TABLE %1;").arg(c.table));
-            if (QString(c.table).startsWith("parapat"))
-                exec(t.drive.host(c.file), "INSERT INTO parapat VALUES (1, '37'), (2, NULL)");
+        QFile::remove(t.drive.host(file));
+        if (table) {
+            createDatabaseFromSql(t.drive.host(file), QStringLiteral("CREATE TABLE %1;").arg(table));
+            if (QString(table).startsWith("parapat"))
+                exec(t.drive.host(file), "INSERT INTO parapat VALUES (1, '37'), (2, NULL)");
         }
         t.runStep(inscritdate);
         EXPECT_EQ(t.ui.messages.join('|'),
-                  c.fails ? "L'inscription de la date de mise à jour a échoué (non essentiel)" : "");
+                  fails ? "L'inscription de la date de mise à jour a échoué (non essentiel)" : "");
         EXPECT_FALSE(t.ui.ended);
-        if (c.markers) {
-            EXPECT_EQ(t.markers(), c.markers);
+        if (markers) {
+            EXPECT_EQ(t.markers(), markers);
         }
-        EXPECT_EQ(t.numbers(), c.numbers);
+        EXPECT_EQ(t.numbers(), numbers);
     }
 }
 

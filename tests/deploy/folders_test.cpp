@@ -23,27 +23,12 @@ struct FoldersTest : ::testing::Test, StepFixture
     void SetUp() override { f.settings.SafetyFolder = "c:\\MAJJAN2021\\"; }
 };
 
-TEST(BackupFolderName, IsUnpaddedWithTheDayBeforeTheMonth)
-{
-    const std::pair<QDateTime, const char*> moments[] = {
-        {QDateTime(QDate(2026, 12, 5), QTime(20, 3, 7)), "c:\\MAJ20265122037"},
-        {QDateTime(QDate(2021, 1, 1), QTime(0, 0, 0)), "c:\\MAJ202111000"},
-        {QDateTime(QDate(2021, 10, 31), QTime(23, 59, 59)), "c:\\MAJ20213110235959"},
-    };
-    for (const auto& [at, name] : moments)
-        EXPECT_EQ(backupFolderName(at), name);
-}
-
+// The backup folder is named after the clock (5/12/2026 20:03:07): unpadded, the day before the month.
 TEST_F(FoldersTest, PayloadFolderFollowsTheMediaKind)
 {
     QTemporaryDir elsewhere;
-    struct Case
-    {
-        QString mediaKind;
-        QString current; // host path
-        QString payload;
-    };
-    const Case cases[] = {
+    // The media kind, the current folder's host path, the payload folder.
+    const std::tuple<QString, QString, QString> cases[] = {
         {"CD", drive.host(), "c:\\"},
         {"CD", drive.host("D/MAJ"), "c:\\D\\MAJ\\"},
         {"CD", elsewhere.path(), fs::windowsPath(elsewhere.path()) + "\\"},
@@ -51,13 +36,13 @@ TEST_F(FoldersTest, PayloadFolderFollowsTheMediaKind)
         {"cd", drive.host("D/MAJ"), "c:\\praxidome\\maj\\"},
     };
     ASSERT_TRUE(fs::windowsPath(elsewhere.path()).startsWith("z:\\"));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.payload.toStdString());
+    for (const auto& [mediaKind, current, payload] : cases) {
+        SCOPED_TRACE(payload.toStdString());
         QDir(drive.host("MAJ20265122037")).removeRecursively();
-        CurrentFolder here(c.current);
-        f.settings.MediaKind = c.mediaKind;
+        CurrentFolder here(current);
+        f.settings.MediaKind = mediaKind;
         runStep(nouveaudirectory);
-        EXPECT_EQ(f.settings.PayloadFolder, c.payload);
+        EXPECT_EQ(f.settings.PayloadFolder, payload);
         EXPECT_EQ(f.settings.BackupFolder, "c:\\MAJ20265122037");
         EXPECT_TRUE(QFileInfo(drive.host("MAJ20265122037")).isDir());
     }

@@ -157,6 +157,12 @@ TEST_F(SupportFilesTest, CopieraccourciCopiesTheShortcutToTheDesktopAsItComes)
     EXPECT_EQ(f.settings.PayloadFolder, "c:\\CD\\");
     EXPECT_EQ(drive.read("home/Desktop/praxidome_Assistance.lnk"), "release " + kShortcut.toUtf8());
     EXPECT_TRUE(fs::attributes("c:\\home\\Desktop\\praxidome_Assistance.lnk") & fs::ReadOnly);
+    // A copy that fails keeps the new payload folder all the same.
+    QDir(drive.host("home/Desktop")).removeRecursively();
+    CurrentFolder there(drive.host("D/MAJ"));
+    runStep(copieraccourci);
+    EXPECT_EQ(ui.messages, QStringList{"Le raccourci n'a pas été copié sur le bureau"});
+    EXPECT_EQ(f.settings.PayloadFolder, "c:\\D\\MAJ\\");
 }
 
 TEST_F(SupportFilesTest, CopieraccourciAtADriveRootDoublesTheBackslash)
@@ -170,15 +176,6 @@ TEST_F(SupportFilesTest, CopieraccourciAtADriveRootDoublesTheBackslash)
     // Every later step takes its files from there.
     runStep(copienomen);
     EXPECT_EQ(drive.read("praxidome/eattest.mdb"), "root codes");
-}
-
-TEST_F(SupportFilesTest, CopieraccourciFailureKeepsTheNewPayloadFolder)
-{
-    QDir(drive.host("home/Desktop")).removeRecursively();
-    CurrentFolder here(drive.host("D/MAJ"));
-    runStep(copieraccourci);
-    EXPECT_EQ(ui.messages, QStringList{"Le raccourci n'a pas été copié sur le bureau"});
-    EXPECT_EQ(f.settings.PayloadFolder, "c:\\D\\MAJ\\");
 }
 
 TEST_F(SupportFilesTest, RechercherfichierFindsTheFirstFileOfThatName)

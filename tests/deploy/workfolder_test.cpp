@@ -19,13 +19,8 @@ TEST(WorkFolder, EmptyingKeepsTheReleasePutThereAndTheRunningProgram)
     for (const QString& name : listed)
         drive.write("praxidome/MAJ/" + name);
     const QStringList others{"notes.txt", "r.pxd"};
-    const struct
-    {
-        const char* mediaKind;
-        const char* startedFrom;
-        const char* program; // the running program's path on the drive, if any
-        QStringList deleted;
-    } cases[] = {
+    // The media kind, the folder started from, the running program's path on the drive ("": none), what goes.
+    const std::tuple<const char*, const char*, const char*, QStringList> cases[] = {
         {"CD", "CD", "", listed},
         {"CD", "praxidome/MAJ", "", QStringList{"maj.exe"} + others},
         {"", "CD", "", QStringList{"maj.exe"} + others},
@@ -35,11 +30,11 @@ TEST(WorkFolder, EmptyingKeepsTheReleasePutThereAndTheRunningProgram)
          {"aide.htm", "DPSI_P1.jpg", "EATTEST.MDB", "notes.txt", "praxidome.exe", "r.pxd"}},
         {"CD", "praxidome/MAJ", "praxidome/MAJ/maj.exe", others},
     };
-    for (const auto& c : cases) {
-        test::CurrentFolder started(drive.host(c.startedFrom));
-        const QString program = *c.program ? drive.host(c.program) : QString();
-        EXPECT_EQ(deploy::workFilesToDelete(listed, c.mediaKind, program), c.deleted)
-            << c.mediaKind << " " << c.startedFrom << " " << c.program;
+    for (const auto& [mediaKind, startedFrom, programPath, deleted] : cases) {
+        test::CurrentFolder started(drive.host(startedFrom));
+        const QString program = *programPath ? drive.host(programPath) : QString();
+        EXPECT_EQ(deploy::workFilesToDelete(listed, mediaKind, program), deleted)
+            << mediaKind << " " << startedFrom << " " << programPath;
     }
 }
 

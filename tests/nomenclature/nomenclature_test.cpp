@@ -183,117 +183,72 @@ TEST(DuplicateCheck, ReportsEveryRowOfASharedAbbreviation)
 // ---------------------------------------------------------------------------------------------
 // Import of the release's codes
 
-TEST(Nouv, AddsOnlyTheCodesTheUserHasNot)
+// nouv adds a release code once, quotes and all, after the user's rows; anciens then refreshes only
+// the first of the user's rows of a code. A row the table refuses stops either step, and it does
+// not come back with a later write through Data1. nouv's failure names the release row, without
+// Data1 too.
+TEST(Import, NouvAddsTheMissingCodesAnciensRefreshesTheOthers)
 {
-    NomenFixture t;
-    const Row present = fullRow("301011", 1);
-    addRows(patPath, nomenclature, {present, codeRow("OWN", "399999")});
-    addRows(eattestPath, nomen, {codeRow("NEW1", "302000"), fullRow("301011", 0), codeRow("NEW2", "302001")});
-    t.bindForImport();
-    nouv(t.f);
-
-    const QList<Row> rows = rowsOf(patPath);
-    ASSERT_EQ(rows.size(), 4);
-    EXPECT_EQ(rows[0], present); // a code already there is left to anciens
-    EXPECT_EQ(QList<Value>({rows[2][0], rows[3][0]}), QList<Value>({"NEW1", "NEW2"}));
-    EXPECT_EQ(std::pair(t.f.window.progressValue, t.f.window.progressMaximum), std::pair(3, 3));
-}
-
-// A release code is added once, quotes and all; a row the table refuses stops the import, and it
-// does not come back with a later write through Data1 (anciens runs after nouv). A failure names
-// the release row, without Data1 too.
-TEST(Nouv, AddsEachCodeOnceAndStopsAtARefusedRow)
-{
-    // The user's rows, the release's, whether Data1 is bound, each row of the user's table after
-    // (abbreviation, code, the stamp's year if any) and the messages.
-    const std::tuple<const char*, QList<Row>, QList<Row>, bool, QStringList, QStringList> cases[] = {
-        {"one code twice",
-         {},
-         {codeRow("FIRST", "302000"), codeRow("SECOND", "302000")},
-         true,
-         {"FIRST 302000 2021"},
-         {}},
-        {"quotes",
-         {codeRow("Q1", "30'1")},
-         {codeRow("R1", "30'1"), codeRow("R2", "'")},
-         true,
-         {"Q1 30'1 2021", "R2 ' 2021"},
-         {}},
+    const QString anciensFailed = "Erreur dans les modifications de la nomenclature ! ";
+    const struct
+    {
+        const char* what;
+        QList<Row> user, release;
+        QStringList codes; // each row of the user's table after: abbreviation, code, the stamp's year if any
+        QStringList messages = {};
+        bool withData1 = true;
+        const char* uniqueColumn = "ABREVIATION";
+    } cases[] = {
+        {"one code twice", {}, {codeRow("FIRST", "302000"), codeRow("SECOND", "302000")}, {"FIRST 302000 2021"}},
+        {"quotes", {codeRow("Q1", "30'1")}, {codeRow("R1", "30'1"), codeRow("R2", "'")}, {"Q1 30'1 2021", "R2 ' 2021"}},
         {"an abbreviation taken",
          {codeRow("TAKEN", "301000")},
          {codeRow("OK1", "302000"), codeRow("TAKEN", "302001"), codeRow("OK2", "302002")},
-         true,
          {"TAKEN 301000", "OK1 302000 2021"},
          {"TAKEN ( 302001 ) n'a pas été ajouté pour cause de doublon"}},
+        {"a code twice in the user's table",
+         {codeRow("U1", "301000"), codeRow("U2", "301000"), codeRow("U3", "399999")},
+         {codeRow("R", "301000"), codeRow("X", "302000")},
+         {"U1 301000 2021", "U2 301000", "U3 399999", "X 302000 2021"}},
         {"no Data1",
          {},
          {codeRow(Value(), "302000"), codeRow("B", "302001")},
-         false,
          {},
-         {" ( 302000 ) n'a pas été ajouté pour cause de doublon"}},
+         {" ( 302000 ) n'a pas été ajouté pour cause de doublon",
+          anciensFailed + standardDescription(err::ObjectNotSet)},
+         false},
+        {"a refresh refused",
+         {codeRow("A", "301000"), codeRow("B", "301001"), codeRow("C", "301002")},
+         {codeRow("A", "301000", "texte", 5.0), codeRow("B", "301001", "texte", 5.0),
+          codeRow("C", "301002", "texte", 7.0)},
+         {"A 301000 2021", "B 301001", "C 301002"},
+         {anciensFailed + standardDescription(err::DuplicateKey)},
+         true,
+         "HONORAIRE"},
     };
-    for (const auto& [what, user, release, withData1, expectedCodes, messages] : cases) {
+    for (const auto& [what, user, release, expectedCodes, messages, withData1, uniqueColumn] : cases) {
         SCOPED_TRACE(what);
         NomenFixture t;
-        t.uniqueIndex("ABREVIATION");
+        t.uniqueIndex(uniqueColumn);
         addRows(patPath, nomenclature, user);
         addRows(eattestPath, nomen, release);
         t.f.data.Data2.bind(eattestPath, nomen);
-        if (withData1) {
+        if (withData1)
             t.f.data.Data1.bind(patPath, nomenclature);
-            nouv(t.f);
-            anciens(t.f);
-            t.f.data.Data1.release();
-        } else {
-            nouv(t.f);
-        }
+        nouv(t.f);
+        anciens(t.f);
+        t.f.data.Data1.release();
         QStringList codes;
         for (const Row& row : rowsOf(patPath))
             codes.append(
                 (row[0].toString() + ' ' + row[1].toString() + ' ' + row[19].toDate().toString("yyyy")).trimmed());
         EXPECT_EQ(codes, expectedCodes);
         EXPECT_EQ(t.ui.messages, messages);
+        if (messages.isEmpty()) {
+            EXPECT_EQ(std::pair(t.f.window.progressValue, t.f.window.progressMaximum),
+                      std::pair(int(release.size()), int(release.size())));
+        }
     }
-}
-
-TEST(Anciens, RefreshesOnlyTheFirstUserRowOfACode)
-{
-    NomenFixture t;
-    addRows(patPath, nomenclature,
-            {codeRow("U1", "301000", "own"), codeRow("U2", "301000", "own"), codeRow("U3", "399999", "own")});
-    addRows(eattestPath, nomen, {codeRow("R", "301000", "texte", 12.5), codeRow("X", "302000", "texte", 1.0)});
-    t.bindForImport();
-    anciens(t.f);
-
-    const QList<Row> rows = rowsOf(patPath);
-    ASSERT_EQ(rows.size(), 3); // anciens adds nothing
-    EXPECT_EQ(rows[0][3], Value(12.5));
-    EXPECT_TRUE(rows[1][3].isNull() && rows[1][19].isNull() && rows[2][3].isNull() && rows[2][19].isNull());
-    EXPECT_EQ(std::pair(t.f.window.progressValue, t.f.window.progressMaximum), std::pair(2, 2));
-}
-
-// A row the table refuses stops the refresh; without data sources, the same message.
-TEST(Anciens, AFailureStopsAtTheRowItRefuses)
-{
-    const QString failed = "Erreur dans les modifications de la nomenclature ! ";
-    NomenFixture t;
-    anciens(t.f);
-    EXPECT_EQ(t.ui.messages, QStringList{failed + standardDescription(err::ObjectNotSet)});
-    t.ui.messages.clear();
-    t.uniqueIndex("HONORAIRE");
-    addRows(patPath, nomenclature, {codeRow("A", "301000"), codeRow("B", "301001"), codeRow("C", "301002")});
-    // The second is refused by the index.
-    addRows(eattestPath, nomen,
-            {codeRow("A", "301000", "texte", 5.0), codeRow("B", "301001", "texte", 5.0),
-             codeRow("C", "301002", "texte", 7.0)});
-    t.bindForImport();
-    anciens(t.f);
-    t.f.data.Data1.release();
-
-    EXPECT_EQ(t.ui.messages, QStringList{failed + standardDescription(err::DuplicateKey)});
-    const QList<Row> rows = rowsOf(patPath);
-    EXPECT_EQ(rows[0][3], Value(5.0));
-    EXPECT_TRUE(rows[1][3].isNull() && rows[2][3].isNull()); // the third not examined
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -431,24 +386,22 @@ TEST(Synchrotrajet, UpdatesOrAddsEachUserCode)
     EXPECT_EQ(t.f.data.Data2.databaseName(), patPath);
 }
 
-TEST(Synchrotrajet, AMissingReducedRateDatabaseShowsBothMessages)
+// Without the reduced-rate database, the engine's description of the missing file, then the step's
+// message; a row refused keeps the rows saved before.
+TEST(Synchrotrajet, AFailureShowsBothMessagesAndKeepsTheRowsSavedBefore)
 {
     NomenFixture t;
     QFile::remove(fs::hostPath(trajPath));
-    addRows(patPath, nomenclature, {codeRow("A", "301000")});
+    addRows(patPath, nomenclature, {codeRow("A", "301000"), codeRow("A", "301001"), codeRow("C", "301002")});
     synchrotrajet(t.f);
-    // The engine's description of the missing file, then the step's message.
     ASSERT_EQ(t.ui.messages.size(), 2);
     EXPECT_TRUE(t.ui.messages[0].contains("traj.mdb")) << t.ui.messages[0].toStdString();
     EXPECT_EQ(t.ui.messages[1], synchroFailed);
     EXPECT_FALSE(t.f.data.Data2.isOpen()); // pat.mdb was never bound
-}
 
-TEST(Synchrotrajet, AFailureKeepsTheRowsSavedBefore)
-{
-    NomenFixture t;
+    t.ui.messages.clear();
+    createDatabase(fs::hostPath(trajPath), "traj");
     t.uniqueIndex("ABREVIATION", trajPath);
-    addRows(patPath, nomenclature, {codeRow("A", "301000"), codeRow("A", "301001"), codeRow("C", "301002")});
     synchrotrajet(t.f);
     t.f.data.Data1.release();
     EXPECT_EQ(t.ui.messages, QStringList({standardDescription(err::DuplicateKey), synchroFailed}));

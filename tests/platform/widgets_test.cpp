@@ -13,8 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 using namespace maj;
 
 namespace {
@@ -27,13 +25,6 @@ struct Printing : ::testing::Test
         if (QStandardPaths::findExecutable("pdftotext").isEmpty() ||
             QStandardPaths::findExecutable("pdfinfo").isEmpty())
             GTEST_SKIP() << "poppler-utils (pdftotext, pdfinfo) is not installed: scripts/setup installs it";
-    }
-    void print(const QString& text)
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(path);
-        printing::printText(printer, text);
     }
     QTemporaryDir dir;
     QString path = dir.filePath("printout.pdf");
@@ -51,7 +42,10 @@ TEST_F(Printing, LinesOnLandscapePagesWrapAndRunOn)
     for (int i = 1; i <= 120; ++i)
         longLine.append(QStringLiteral("mot%1").arg(i));
     lines.insert(10, "  " + longLine.join(' '));
-    print(lines.join("\r\n"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printing::printText(printer, lines.join("\r\n"));
 
     EXPECT_GE(test::pdfPages(path), 2);
     const auto size =
@@ -126,19 +120,6 @@ TEST(QtUiServices, MessageBoxHasNoIconAndOnlyOk)
     ui.message("Mise à jour effectuée!");
     ui.message("Vérification terminée !", "Doublons");
     EXPECT_EQ(seen, QStringList({"Mise à jour|Mise à jour effectuée!|0|1", "Doublons|Vérification terminée !|0|1"}));
-}
-
-// The end of the program leaves at once, with code zero.
-TEST(QtUiServicesDeathTest, EndProgramThroughTheHandlerBoundary)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            QtUiServices ui;
-            runHandler(ui, [&ui] { ui.endProgram(); });
-            std::exit(3);
-        },
-        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

@@ -84,39 +84,32 @@ TEST(Cadastre, ReportAndSummary)
     {
         const char* what;
         QStringList treatments;
-        QDate today;
-        const char* workstations;
         QByteArray reportEnd; // after the locality
         QString summaryEnd;
+        QDate today = QDate(2026, 3, 5);
+        const char* workstations = "3";
         bool client = false;
     } cases[] = {
         {"server",
          {"2024-06 2", "2025-01 1", "2025-05 1", "2025-12 1", "2025-02 2", "2025-03 9", "2025-04 9", "2026-01 4",
           "2026-03 4", "2027-01 1"},
-         QDate(2026, 3, 5),
-         "3",
          " 3 \r\n2025; 3 \r\n" + a + b + "FIN\r\n2026; 1 \r\n" + c4 + "FIN\r\n",
          "3\r\n NOMBRE DE DENTISTES 2025 = 3" + sa + sb + "\r\n NOMBRE DE DENTISTES 2026 = 1" + sc},
         {"a year without treatment",
          {"2026-02 1"},
-         QDate(2026, 3, 5),
-         "3",
          " 3 \r\n2025; 0 \r\nFIN\r\n2026; 1 \r\n" + a + "FIN\r\n",
          "3\r\n NOMBRE DE DENTISTES 2025 = 0\r\n NOMBRE DE DENTISTES 2026 = 1" + sa},
         {"January",
          {"2025-06 1", "2026-07 2", "2027-01 4"},
-         QDate(2027, 1, 4),
-         "3",
          " 3 \r\n2026; 1 \r\n" + b + "FIN\r\n2027; 1 \r\n" + c4 + "FIN\r\n",
-         "3\r\n NOMBRE DE DENTISTES 2026 = 1" + sb + "\r\n NOMBRE DE DENTISTES 2027 = 1" + sc},
+         "3\r\n NOMBRE DE DENTISTES 2026 = 1" + sb + "\r\n NOMBRE DE DENTISTES 2027 = 1" + sc,
+         QDate(2027, 1, 4)},
         {"without a dentist",
          {"2025-01 NULL", "2025-02 2", "2026-01 NULL"},
-         QDate(2026, 3, 5),
-         "3",
          " 3 \r\n2025; 2 \r\n" + b + "FIN\r\n2026; 1 \r\nFIN\r\n",
          "3\r\n NOMBRE DE DENTISTES 2025 = 2" + sb + "\r\n NOMBRE DE DENTISTES 2026 = 1"},
-        {"client", {"2025-01 1", "2026-01 4"}, QDate(2026, 3, 5), "12", " 12 \r\n", "12", true},
-        {"client without a count", {"2025-01 1"}, QDate(2026, 3, 5), "NULL", "Null\r\n", "", true},
+        {"client", {"2025-01 1", "2026-01 4"}, " 12 \r\n", "12", QDate(2026, 3, 5), "12", true},
+        {"client without a count", {"2025-01 1"}, "Null\r\n", "", QDate(2026, 3, 5), "NULL", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -134,18 +127,10 @@ TEST(Cadastre, ReportAndSummary)
                   kIntro + "\r\nDATE: " + date + " 08:05:09\r\nVERSION PLURI 8.6.8 NL\r\n" + station + ' ' +
                       nomordinateur() + "\r\nCabinet Élise Müller\r\nRue de l'Église 3\r\nLiège\r\n" + c.summaryEnd);
         EXPECT_TRUE(t.ui.messages.isEmpty());
-        if (c.client)
-            continue;
         // The four data sources stay bound to the patient database.
-        const std::pair<DataSource*, QString> bound[] = {{&t.f.data.Data1, census::yearQuery(c.today.year())},
-                                                         {&t.f.data.Data2, "select * from dentiste"},
-                                                         {&t.f.data.Data3, census::yearQuery(c.today.year() - 1)},
-                                                         {&t.f.data.Data4, "select * from parapat"}};
-        for (const auto& [source, recordSource] : bound) {
-            EXPECT_TRUE(source->isOpen());
-            EXPECT_EQ(source->databaseName(), "c:\\praxidome\\pat.mdb");
-            EXPECT_EQ(source->recordSource(), recordSource);
-        }
+        for (const DataSource* source : {&t.f.data.Data1, &t.f.data.Data2, &t.f.data.Data3, &t.f.data.Data4})
+            EXPECT_TRUE(source->isOpen() && source->databaseName() == "c:\\praxidome\\pat.mdb")
+                << qPrintable(source->name());
     }
 }
 
@@ -206,12 +191,10 @@ TEST(ReportNames, PlainFileNamesRefuseWhatAFileNameCannotHold)
 
 TEST(ReportAnsi, WritesWindows1252AndAQuestionMarkForTheRest)
 {
+    // Octal escapes: a hex escape would take the letters after it.
     const std::pair<const char*, QByteArray> cases[] = {
-        {"Cœur 10 € – Œuvre", "C\x9C"
-                              "ur 10 \x80 \x96 \x8C"
-                              "uvre"},
-        {"Łódź", "?\xF3"
-                 "d?"},
+        {"Cœur 10 € – Œuvre", "C\234ur 10 \200 \226 \214uvre"},
+        {"Łódź", "?\363d?"},
         {"a\xF0\x9F\x98\x80z", "a?z"},
     };
     for (const auto& [in, out] : cases)

@@ -20,13 +20,8 @@ namespace {
 const QString Password = "s3cret12";
 
 // The upload step after the census: the four data sources bound, a report name and a caption.
-struct Upload
+struct Upload : StepFixture
 {
-    test::TempDrive drive;
-    test::RecordingUi ui;
-    test::FixedClock clock{QDateTime(QDate(2026, 3, 5), QTime(14, 2, 31))};
-    Form1Core f{ui, clock};
-
     Upload()
     {
         test::createDatabase(drive.host("praxidome/pat.mdb"), "pat");
@@ -36,17 +31,6 @@ struct Upload
         f.data.Data2.bind("c:\\praxidome\\pat.mdb", "select * from dentiste");
         f.data.Data3.bind("c:\\praxidome\\pat.mdb", "soins");
         f.data.Data4.bind("c:\\praxidome\\pat.mdb", "select * from parapat");
-    }
-
-    void useServers(quint16 webPort, quint16 ftpPort, int timeout = 10)
-    {
-        TransferSettings s;
-        s.webBaseUrl = QString("http://127.0.0.1:%1/").arg(webPort);
-        s.ftpHost = QString("127.0.0.1:%1").arg(ftpPort);
-        s.userName = "norvix";
-        s.password = Password;
-        s.requestTimeout = timeout;
-        f.Inet1 = std::make_unique<CurlTransfer>(s);
     }
 
     // The step ends silently, the data sources released, the transfer at rest.
@@ -67,21 +51,12 @@ const bool noProxy = [] {
     return true;
 }();
 
-// What the FTP account holds: the files of SIGN, then those of its home.
-QStringList stored(const FixtureServer& ftp)
-{
-    QStringList names;
-    for (const QString& name : QDir(ftp.home() + "/SIGN").entryList(QDir::Files | QDir::Hidden, QDir::Name))
-        names.append("SIGN/" + name);
-    return names + QDir(ftp.home()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
-
 TEST(ReportUpload, NotifiesThenStoresTheFirstReportInSign)
 {
     Upload u;
     FixtureServer web("httpserver.py");
     FixtureServer ftp("ftpserver.py", {"--password", Password, "--home", "%HOME%"});
-    u.useServers(web.port, ftp.port);
+    u.f.Inet1 = loopbackTransfer(web.port, ftp.port, Password);
     // Every byte value, line ends of both kinds included: a text-mode transfer would change it.
     QByteArray content;
     for (int b = 0; b < 256 * 40; ++b)
@@ -99,7 +74,7 @@ TEST(ReportUpload, NotifiesThenStoresTheFirstReportInSign)
               QStringList{"GET /maj.php?Login=Dupont_%26_Fils&Maj=Mise%20%E0%20jour%203%2F2026%20%3A%20version%208.6.8 "
                           "HTTP/1.1"});
     // One report, under its own name, byte for byte, on one connection.
-    EXPECT_EQ(stored(ftp), QStringList{"SIGN/" + first});
+    EXPECT_EQ(QDir(ftp.home() + "/SIGN").entryList(QDir::Files | QDir::Hidden), QStringList{first});
     QFile copy(ftp.home() + "/SIGN/" + first);
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), content);
@@ -109,40 +84,33 @@ TEST(ReportUpload, NotifiesThenStoresTheFirstReportInSign)
     EXPECT_EQ(commands.filter("STOR"), QStringList{"STOR " + first});
 }
 
-TEST(ReportUpload, TheStoredNameHasTheLoginsWindows1252Bytes)
-{
-    Upload u;
-    FixtureServer web("httpserver.py");
-    FixtureServer ftp("ftpserver.py", {"--password", Password, "--home", "%HOME%"});
-    u.useServers(web.port, ftp.port);
-    u.f.settings.ReportName = QString::fromUtf8("Cœur");
-    u.drive.write(QString::fromUtf8("praxidome/MAJ/Cœur_PC_20260305.pxd"), "report");
-
-    envoyer(u.f);
-    EXPECT_EQ(ftp.logLines().filter("STOR"), QStringList{QString::fromLatin1("STOR C\x9Cur_PC_20260305.pxd")});
-}
-
 // Without a report the notification still goes; a refused "cd" changes nothing and "put" stores
-// where the login is, as on an FTP session; a refused login stores nothing.
+// where the login is, as on an FTP session; a refused login stores nothing. A name is stored with
+// its Windows-1252 bytes.
 TEST(ReportUpload, FtpSessionsThatStoreLessOrElsewhere)
 {
-    // The server's arguments, the report in c:\praxidome\MAJ, the files stored, the "CWD SIGN" commands.
-    const std::tuple<const char*, QStringList, const char*, QStringList, int> cases[] = {
+    // The server's arguments, the report in c:\praxidome\MAJ, the STOR commands, the "CWD SIGN" commands.
+    const std::tuple<const char*, QStringList, QString, QStringList, int> cases[] = {
         {"no report", {"--password", Password}, "notes.txt", {}, 1},
-        {"no SIGN folder", {"--password", Password, "--no-sign"}, "A_PC_20260305.pxd", {"A_PC_20260305.pxd"}, 1},
+        {"no SIGN folder", {"--password", Password, "--no-sign"}, "A_PC_20260305.pxd", {"STOR A_PC_20260305.pxd"}, 1},
         {"wrong password", {"--password", "another1"}, "A_PC_20260305.pxd", {}, 0},
+        {"Windows-1252",
+         {"--password", Password},
+         "Cœur_PC_20260305.pxd",
+         {QString::fromLatin1("STOR C\x9Cur_PC_20260305.pxd")},
+         1},
     };
-    for (const auto& [what, serverArguments, report, storedFiles, cwds] : cases) {
+    for (const auto& [what, serverArguments, report, stores, cwds] : cases) {
         SCOPED_TRACE(what);
         Upload u;
         FixtureServer web("httpserver.py");
         FixtureServer ftp("ftpserver.py", serverArguments + QStringList{"--home", "%HOME%"});
-        u.useServers(web.port, ftp.port);
-        u.drive.write(QStringLiteral("praxidome/MAJ/") + report, "report");
+        u.f.Inet1 = loopbackTransfer(web.port, ftp.port, Password);
+        u.drive.write("praxidome/MAJ/" + report, "report");
         envoyer(u.f);
         u.expectQuietEnd();
         EXPECT_EQ(web.logLines().size(), 1);
-        EXPECT_EQ(stored(ftp), storedFiles);
+        EXPECT_EQ(ftp.logLines().filter("STOR"), stores);
         EXPECT_EQ(ftp.logLines().count("CONNECT"), 1);
         EXPECT_EQ(ftp.logLines().count("CWD SIGN"), cwds);
     }
@@ -156,7 +124,8 @@ TEST(ReportUploadUnanswered, ClosedOrSilentServersEndTheStepSilently)
     for (const bool closed : {true, false}) {
         SCOPED_TRACE(closed ? "closed" : "silent");
         Upload u;
-        u.useServers(closed ? test::closedPort() : silent.port, closed ? test::closedPort() : silent.port, 1);
+        const quint16 port = closed ? test::closedPort() : silent.port;
+        u.f.Inet1 = loopbackTransfer(port, port, Password, 1);
         u.drive.write("praxidome/MAJ/A_PC_20260305.pxd", "report");
         QElapsedTimer timer;
         timer.start();

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "platform/CurlTransfer.h"
 #include "platform/MajError.h"
 #include "platform/jet/Sqlite.h"
 
@@ -138,6 +139,16 @@ int closedPort()
     quint16 port = 0;
     ::close(loopbackSocket(port, false));
     return port;
+}
+
+std::unique_ptr<Transfer> loopbackTransfer(quint16 webPort, quint16 ftpPort, const QString& password, int timeout)
+{
+    return std::make_unique<CurlTransfer>(
+        TransferSettings{.webBaseUrl = QStringLiteral("http://127.0.0.1:%1/").arg(webPort),
+                         .ftpHost = QStringLiteral("127.0.0.1:%1").arg(ftpPort),
+                         .userName = "norvix",
+                         .password = password,
+                         .requestTimeout = timeout});
 }
 
 void createDatabase(const QString& hostPath, const QString& schemaName)

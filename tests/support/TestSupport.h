@@ -114,6 +114,11 @@ QVariant scalar(const QString& hostPath, const QString& sql);
 // A loopback port where nothing listens: a connection to it is refused at once.
 int closedPort();
 
+// The transfer control on loopback servers: the notification page at webPort, the FTP account
+// "norvix" at ftpPort.
+std::unique_ptr<Transfer> loopbackTransfer(quint16 webPort, quint16 ftpPort, const QString& password = "abcd1234",
+                                           int timeout = 10);
+
 // Creates (or completes) an SQLite database file at a host path from schema/<schemaName>.sql
 // ("pat", "parametres", "eattest", "pannexe", "traj", "rappels", "etarification").
 void createDatabase(const QString& hostPath, const QString& schemaName);
