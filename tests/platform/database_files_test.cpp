@@ -1,29 +1,16 @@
 #include "TestSupport.h"
 #include "platform/FileSystem.h"
-#include "platform/MajError.h"
 #include "platform/jet/Database.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 using namespace maj;
-using maj::test::TempDrive;
 
 namespace {
-
-void create(const QString& hostPath, const QString& label)
-{
-    test::createDatabaseFromSql(hostPath, QStringLiteral("CREATE TABLE nomen (\"code inami\" TEXT(15), LIBELLE "
-                                                         "TEXT(50)); INSERT INTO nomen VALUES ('1', '%1');")
-                                              .arg(label));
-}
-
-QString libelle(const QString& hostPath)
-{
-    return test::scalar(hostPath, "SELECT group_concat(LIBELLE, ' ') FROM nomen").toString();
-}
 
 // A release file copied over the one a data source still holds is a new file: binding it again
 // reads and writes the new one, and what was written to the old one before is not lost. The
@@ -31,19 +18,19 @@ QString libelle(const QString& hostPath)
 // program's copy is seen once they are committed.
 TEST(DatabaseFilesTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
 {
-    enum class Copy
-    {
-        ByTheProgram,
-        ByAnotherProgram
-    };
-    for (const Copy copy : {Copy::ByTheProgram, Copy::ByAnotherProgram}) {
-        SCOPED_TRACE(copy == Copy::ByTheProgram ? "by the program" : "by another program");
-        TempDrive drive;
+    for (const bool byTheProgram : {true, false}) {
+        SCOPED_TRACE(byTheProgram ? "by the program" : "by another program");
+        test::TempDrive drive;
         Engine engine;
         const QString target = drive.host("praxidome/eattest.mdb");
         const QString release = drive.host("medium/eattest.mdb");
-        create(target, "ancien");
-        create(release, "nouveau");
+        for (const auto& [file, label] : {std::pair{target, "ancien"}, std::pair{release, "nouveau"}}) {
+            test::createDatabaseFromSql(
+                file, QStringLiteral("CREATE TABLE nomen (\"code inami\" TEXT(15), LIBELLE TEXT(50)); INSERT INTO "
+                                     "nomen VALUES ('1', '%1');")
+                          .arg(label));
+        }
+        const auto libelle = [&] { return test::scalar(target, "SELECT group_concat(LIBELLE) FROM nomen"); };
 
         DataSource held(engine, "Data2");
         DataSource other(engine, "Data1");
@@ -52,18 +39,12 @@ TEST(DatabaseFilesTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
         held.recordset().edit();
         held.recordset().setField(1, "ancien modifié");
         held.recordset().update();
-        switch (copy) {
-        case Copy::ByTheProgram:
-            engine.commit();
+        engine.commit();
+        if (byTheProgram) {
             fs::copyFile("c:\\medium\\eattest.mdb", "c:\\praxidome\\eattest.mdb");
-            break;
-        case Copy::ByAnotherProgram: {
-            engine.commit();
-            const QString copied = target + ".tmp";
-            ASSERT_TRUE(QFile::copy(release, copied));
-            ASSERT_EQ(::rename(QFile::encodeName(copied).constData(), QFile::encodeName(target).constData()), 0);
-            break;
-        }
+        } else {
+            ASSERT_TRUE(QFile::copy(release, target + ".tmp"));
+            ASSERT_EQ(std::rename(QFile::encodeName(target + ".tmp"), QFile::encodeName(target)), 0);
         }
 
         held.bind("c:\\praxidome\\eattest.mdb", "nomen");
@@ -72,12 +53,12 @@ TEST(DatabaseFilesTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
         held.recordset().setField(1, "nouveau modifié");
         held.recordset().update();
         engine.commit();
-        EXPECT_EQ(libelle(target), "nouveau modifié");
+        EXPECT_EQ(libelle(), "nouveau modifié");
         // The data source still on the replaced file goes on with it until it is bound again.
         EXPECT_EQ(other.recordset().field(1).toString(), "ancien modifié");
         other.release();
         held.release();
-        EXPECT_EQ(libelle(target), "nouveau modifié");
+        EXPECT_EQ(libelle(), "nouveau modifié");
     }
 }
 
