@@ -525,8 +525,12 @@ void Connection::onPreUpdate(void* self, sqlite3* db, int op, const char*, const
 {
     auto* connection = static_cast<Connection*>(self);
     ++connection->m_changes;
+    const RowUpdate& update = connection->m_rowUpdate;
     for (const auto& lookup : connection->m_lookups) {
         if (qstricmp(table, lookup->m_table.constData()) != 0)
+            continue;
+        if (op == SQLITE_UPDATE && update.columns && before == update.rowid && after == before &&
+            !(*update.columns)[size_t(lookup->m_position)] && lookup->m_tableName == update.table)
             continue;
         sqlite3_value* old = nullptr;
         sqlite3_value* now = nullptr;

@@ -148,6 +148,16 @@ public:
         begin();
         m_wrote = true;
     }
+    // The row a recordset's UPDATE is about to write and the columns it sets, until it is written
+    // (columns null): the look-ups of the other columns are left alone without reading the row's
+    // old values, which would cost each update an unpacking of its row.
+    struct RowUpdate
+    {
+        QString table;
+        qint64 rowid = 0;
+        const std::vector<bool>* columns = nullptr;
+    };
+    RowUpdate& rowUpdate() { return m_rowUpdate; }
     // A write statement failed: SQLite may have rolled the whole transaction back with it (a full
     // disk, an I/O error), and then the next commit tells that the earlier writes are lost.
     [[noreturn]] void raiseWrite(const sqlite::SqliteError& error, Context context);
@@ -231,6 +241,7 @@ private:
     std::vector<std::weak_ptr<sqlite::Statement>> m_heldCursors;
     DateMemo m_dates;
     ProbeMemo m_lastProbe;
+    RowUpdate m_rowUpdate;
     bool m_wrote = false;           // the transaction holds writes
     std::optional<MajError> m_lost; // why SQLite rolled them back
 };

@@ -589,9 +589,12 @@ private:
                     bindStored(change, index++, m_stored[i], m_bindBuffers[i]);
             }
             sqlite3_bind_int64(change.handle(), index, rowid);
+            m_connection->rowUpdate() = {m_info->name, rowid, &m_set};
             change.step();
+            m_connection->rowUpdate().columns = nullptr;
             sqlite3_reset(change.handle());
         } catch (const sqlite::SqliteError& e) {
+            m_connection->rowUpdate().columns = nullptr;
             m_connection->raiseWrite(e, Context::Write);
         }
         if (m_connection->db().changes() == 0)
