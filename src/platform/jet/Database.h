@@ -13,7 +13,7 @@
 // floating number double; yes/no bool; date/time QDateTime. Every failure throws MajError with
 // the old engine's numbers (3021, 3022, 3024, 3075, 3077, 3078, 3163, 3265...).
 //
-// Every data source on the same file shares one connection. A step's reads and writes run in one
+// Every data source of one engine on the same file shares one connection. A step's reads and writes run in one
 // transaction per file, which the step's Transaction commits at its end (or when a data source
 // lets the file go): a failed commit is a failure of the step, never a silent loss. Until then the
 // file is locked for reading (other programs cannot commit to it).
