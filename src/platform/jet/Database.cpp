@@ -18,7 +18,6 @@ namespace maj {
 void Engine::commit()
 {
     std::optional<MajError> failure;
-    std::erase_if(m_open, [](const auto& open) { return open.expired(); });
     for (const auto& open : m_open) {
         try {
             if (const auto connection = open.lock())

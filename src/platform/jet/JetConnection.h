@@ -134,7 +134,6 @@ public:
         begin();
         return m_db;
     }
-    const QString& hostPath() const { return m_hostPath; }
     // Whether the path still names the file the connection opened. Inside a transaction it does:
     // the program replaces a database only after committing (the copies of the deployment), and
     // another program's copy is seen when the next transaction begins. A probe opened once per row
