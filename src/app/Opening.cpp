@@ -2,12 +2,15 @@
 
 #include "app/core/Step.h"
 #include "db/DbSteps.h"
+#include "deploy/BackupSet.h"
 #include "deploy/Deploy.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/MajError.h"
 #include "platform/widgets/Printing.h"
 #include "report/Report.h"
+
+#include <QSysInfo>
 
 namespace maj {
 
@@ -47,9 +50,29 @@ void setRunSettings(Form1Core& f)
 
 namespace {
 
+// Starts this run's lines in the log; older runs that never ended are recorded as interrupted.
+void beginLog(Form1Core& f)
+{
+    f.log.onFailure = [&f](const QString& text) { f.ui.message(text); };
+    f.log.open(QStringLiteral("c:\\praxidome\\maj.log"));
+    QString station = QStringLiteral("poste inconnu");
+    try {
+        station = readStationRole(f) ? QStringLiteral("POSTE CLIENT") : QStringLiteral("SERVEUR");
+    } catch (const MajError&) {
+        // The opening reads it again below and reports its failure.
+    }
+    const RunSettings& s = f.settings;
+    f.log.beginRun(logHeader({QStringLiteral("maj " MAJ_VERSION),
+                              QStringLiteral("version ") + s.ReleaseNumber + QStringLiteral(" du ") + s.ReleaseDate,
+                              QStringLiteral("ordinateur ") + QSysInfo::machineHostName(), station}));
+    runStep(
+        f, "manifestes", [] { deploy::markInterrupted(); }, [&](const MajError& e) { f.ui.message(e.description()); });
+}
+
 void openingWork(Form1Core& f)
 {
     setRunSettings(f);
+    beginLog(f);
     convention(f);
     f.window.notify();
 

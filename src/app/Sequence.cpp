@@ -2,6 +2,7 @@
 
 #include "app/core/Step.h"
 #include "db/DbSteps.h"
+#include "deploy/BackupSet.h"
 #include "deploy/Deploy.h"
 #include "nomenclature/Nomenclature.h"
 #include "platform/FileSystem.h"
@@ -9,6 +10,7 @@
 #include "platform/MajError.h"
 #include "report/Report.h"
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -31,15 +33,29 @@ void attempt(Form1Core& f, const std::function<void()>& statement)
         f.ui.message(QString::number(e.number()) + QStringLiteral(": ") + e.description() +
                      QStringLiteral(" pendant ") + QStringLiteral(" source: ") + QStringLiteral(" cible: "));
         f.ui.message(QStringLiteral("La mise à jour n'a pas été réalisée jusqu'au bout!"));
-        f.ui.endProgram(ExitStatus::UpdateIncomplete);
+        f.ui.endProgram(deploy::offerUndo(f, &e));
     }
 }
+
+const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
 
 struct Step
 {
     QString text; // what the window shows while the step runs
     std::function<void(Form1Core&)> run;
+    QStringList writes = {}; // the files of the backup set it changes
 };
+
+// The first of `files` that the backup set does not hold, or an empty text.
+QString unsaved(const BackupSet& backup, const QStringList& files)
+{
+    for (const QString& file : files) {
+        if (std::none_of(backup.files.cbegin(), backup.files.cend(),
+                         [&](const SavedFile& saved) { return saved.path == file; }))
+            return file;
+    }
+    return {};
+}
 
 void releaseCensusSources(Form1Core& f)
 {
@@ -97,17 +113,28 @@ void btnoui_Click(Form1Core& f)
     steps.push_back({QStringLiteral("Création du dossier de sauvegarde..."), nouveaudirectory});
     steps.push_back({QStringLiteral("Sauvegarde des fichiers..."), verstempo});
     if (server) {
-        steps.push_back({QStringLiteral("Copie des nouveaux codes de nomenclature..."), copienomen});
+        steps.push_back({QStringLiteral("Copie des nouveaux codes de nomenclature..."),
+                         copienomen,
+                         {QStringLiteral("c:\\praxidome\\eattest.mdb")}});
         steps.push_back({QStringLiteral("Ouverture des bases de données..."), assignationdesbases});
-        steps.push_back({QStringLiteral("Ajout des nouveaux codes de nomenclature..."), nouv});
-        steps.push_back({QStringLiteral("Mise à jour de la nomenclature..."), anciens});
+        steps.push_back({QStringLiteral("Ajout des nouveaux codes de nomenclature..."), nouv, {kPatientDatabase}});
+        steps.push_back({QStringLiteral("Mise à jour de la nomenclature..."), anciens, {kPatientDatabase}});
     }
-    steps.push_back({QStringLiteral("Inscription de la mise à jour..."), inscritdate});
+    steps.push_back({QStringLiteral("Inscription de la mise à jour..."),
+                     inscritdate,
+                     {QStringLiteral("c:\\praxidome\\pannexe.mdb"), QStringLiteral("c:\\praxidome\\parametres.mdb")}});
     if (server)
         steps.push_back({QStringLiteral("Vérification de la nomenclature..."), btnbd_Click});
     const int count = int(steps.size());
     int index = 0;
     const auto runStep = [&](const Step& step) {
+        // A file the run could not save is never changed by it.
+        if (const QString file = unsaved(f.backup, step.writes); !file.isEmpty()) {
+            f.log.write(QStringLiteral("arrêt avant « ") + step.text + QStringLiteral(" » : ") + file +
+                        QStringLiteral(" n'a pas été sauvegardé"));
+            f.ui.message(QStringLiteral("La mise à jour n'a pas été réalisée jusqu'au bout!"));
+            f.ui.endProgram(deploy::offerUndo(f, nullptr));
+        }
         f.window.showStep(step.text, index++, count);
         attempt(f, [&] { step.run(f); });
     };
@@ -125,6 +152,7 @@ void btnoui_Click(Form1Core& f)
     const auto last = server ? steps.cend() - 1 : steps.cend();
     while (next != last)
         runStep(*next++);
+    attempt(f, [&] { deploy::recordRunEnd(f); });
     attempt(f, [&] { f.ui.setBusyCursor(false); });
     f.window.showStep(QStringLiteral("Mise à jour effectuée!"), index, count);
     attempt(f, [&] { f.ui.message(QStringLiteral("Mise à jour effectuée!")); });

@@ -1,6 +1,7 @@
 #include "deploy/Deploy.h"
 
 #include "app/core/Step.h"
+#include "deploy/BackupSet.h"
 #include "deploy/Files.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
@@ -14,23 +15,40 @@ const QString kHelpPage = QStringLiteral("c:\\praxidome\\aide\\aide.htm");
 const QString kSettingsDatabase = QStringLiteral("c:\\praxidome\\parametres.mdb");
 const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
 
-// Copies a file into the backup folder; it counts as saved only once it reads back identical.
-void save(Form1Core& f, const QString& source, const QString& name)
-{
-    const QString copy = f.settings.BackupFolder + QLatin1Char('\\') + name;
-    deploy::deployFile(f.engine, source, copy);
-    if (!deploy::sameContent(source, copy))
-        throw MajError(err::PathFileAccess, QStringLiteral("La copie diffère de l'original"));
-}
+const QString kAnnexDatabase = QStringLiteral("c:\\praxidome\\pannexe.mdb");
+const QString kCodesDatabase = QStringLiteral("c:\\praxidome\\eattest.mdb");
 
-void saveOrReport(Form1Core& f, const QString& source, const QString& name, const std::function<void()>& before = {})
+enum class IfMissing
+{
+    Report,
+    Record // a database some installations lack: nothing to save, and to put back is to remove it
+};
+
+// Saves one file of the set and records it in the manifest; a file that is not in the manifest
+// counts as not saved.
+void saveOrReport(Form1Core& f, const QString& source, const QString& name, IfMissing missing,
+                  const std::function<void()>& before = {})
 {
     runStep(
         f, "verstempo",
         [&] {
             if (before)
                 before();
-            save(f, source, name);
+            SavedFile saved;
+            if (missing == IfMissing::Record && !fs::fileExists(source)) {
+                saved.path = source;
+                saved.copy = name;
+                saved.existed = false;
+            } else {
+                saved = deploy::saveFile(f.engine, source, f.settings.BackupFolder, name);
+            }
+            f.backup.files.push_back(saved);
+            try {
+                deploy::writeManifest(deploy::runManifest(f));
+            } catch (const MajError&) {
+                f.backup.files.pop_back();
+                throw;
+            }
         },
         [&](const MajError&) {
             f.ui.message(source + QStringLiteral(" n'a pas été trouvé ou n'a pu être sauvegardé"));
@@ -52,12 +70,17 @@ void passagearchive(Form1Core& f)
 void verstempo(Form1Core& f)
 {
     // Each file on its own: a missing help page must not leave the databases without a copy.
-    saveOrReport(f, kExecutable, QStringLiteral("praxidome.exe"));
-    saveOrReport(f, kHelpPage, QStringLiteral("aide.htm"));
+    f.backup = {};
+    f.backup.started = f.clock.now();
+    saveOrReport(f, kExecutable, QStringLiteral("praxidome.exe"), IfMissing::Report);
+    saveOrReport(f, kHelpPage, QStringLiteral("aide.htm"), IfMissing::Report);
     // The settings database is let go before it is copied: a failed commit of what was written
     // through it counts against its copy.
-    saveOrReport(f, kSettingsDatabase, QStringLiteral("parametres.mdb"), [&] { f.data.Data7.release(); });
-    saveOrReport(f, kPatientDatabase, QStringLiteral("pat.mdb"));
+    saveOrReport(f, kSettingsDatabase, QStringLiteral("parametres.mdb"), IfMissing::Report,
+                 [&] { f.data.Data7.release(); });
+    saveOrReport(f, kPatientDatabase, QStringLiteral("pat.mdb"), IfMissing::Report);
+    saveOrReport(f, kAnnexDatabase, QStringLiteral("pannexe.mdb"), IfMissing::Record);
+    saveOrReport(f, kCodesDatabase, QStringLiteral("eattest.mdb"), IfMissing::Record);
 }
 
 void copieexeavantpremiereMAJ(Form1Core& f)

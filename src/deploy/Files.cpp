@@ -4,8 +4,6 @@
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
 
-#include <QFile>
-
 namespace maj::deploy {
 
 void deployFile(Engine& engine, const QString& source, const QString& target)
@@ -14,26 +12,6 @@ void deployFile(Engine& engine, const QString& source, const QString& target)
         engine.prepareCopy(source);
     fs::copyFile(source, target);
     fs::setArchiveOnly(target);
-}
-
-bool sameContent(const QString& first, const QString& second)
-{
-    QFile a(fs::hostPath(first));
-    QFile b(fs::hostPath(second));
-    if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly))
-        return false;
-    if (a.size() != b.size())
-        return false;
-    constexpr qint64 kChunk = 256 * 1024;
-    while (!a.atEnd()) {
-        const QByteArray left = a.read(kChunk);
-        const QByteArray right = b.read(kChunk);
-        if (left.isEmpty() && a.error() != QFileDevice::NoError)
-            return false;
-        if (left != right)
-            return false;
-    }
-    return b.atEnd();
 }
 
 } // namespace maj::deploy

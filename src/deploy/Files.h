@@ -13,7 +13,5 @@ namespace maj::deploy {
 // only, so that a read-only source still gives a writable copy. A database (.mdb) is made
 // consistent first (the engine's prepareCopy).
 void deployFile(Engine& engine, const QString& source, const QString& target);
-// True when both files hold the same bytes.
-bool sameContent(const QString& first, const QString& second);
 
 } // namespace maj::deploy

@@ -36,6 +36,7 @@ void nouveaudirectory(Form1Core& f)
         [&] {
             f.settings.BackupFolder = backupFolderName(f.clock.now());
             fs::createFolder(f.settings.BackupFolder);
+            f.log.write(QStringLiteral("dossier de sauvegarde : ") + f.settings.BackupFolder);
             QString payload = f.settings.MediaKind == QLatin1String("CD") ? fs::currentFolder()
                                                                           : QStringLiteral("c:\\praxidome\\maj\\");
             if (!payload.endsWith(QLatin1Char('\\')))

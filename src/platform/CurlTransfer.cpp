@@ -230,6 +230,11 @@ struct CurlTransfer::Impl
                                                                   : "put")
                                  << "ended:" << int(rc) << (errorText[0] ? errorText : curl_easy_strerror(rc))
                                  << "response" << response;
+        // For the log: libcurl's generic text, never the address, which holds the password.
+        outcome = rc == CURLE_OK ? QStringLiteral("réussi")
+                                 : QStringLiteral("échec : ") + QString::fromUtf8(curl_easy_strerror(rc));
+        if (response != 0)
+            outcome += QStringLiteral(" (réponse ") + QString::number(response) + u')';
 
         if (op.kind == Kind::FtpFolder) {
             // A refused folder change leaves the login and its folder as they were, as on an FTP
@@ -250,6 +255,7 @@ struct CurlTransfer::Impl
     std::atomic<bool> abort{false};
     QObject wakeTarget;
     char errorText[CURL_ERROR_SIZE] = {};
+    QString outcome; // of the last operation, written before `running` drops
 
     // State of the FTP session, touched by one operation at a time.
     QByteArray ftpAddress;
@@ -277,6 +283,11 @@ CurlTransfer::~CurlTransfer() = default;
 bool CurlTransfer::stillExecuting()
 {
     return m_impl->running;
+}
+
+QString CurlTransfer::lastOutcome() const
+{
+    return m_impl->running ? QString() : m_impl->outcome;
 }
 
 void CurlTransfer::execute(const QString& address, const QString& command)
@@ -318,6 +329,7 @@ void CurlTransfer::execute(const QString& address, const QString& command)
     } else if (!d.connected) {
         // No session to run the command on: it ends at once, as a failed operation does.
         qCDebug(lcNet).noquote() << "no FTP connection for:" << command;
+        d.outcome = QStringLiteral("non exécuté : pas de connexion FTP");
         return;
     }
 

@@ -23,6 +23,7 @@ public:
 
     void execute(const QString& address, const QString& command = {}) override;
     bool stillExecuting() override;
+    QString lastOutcome() const override;
 
     struct Impl;
 

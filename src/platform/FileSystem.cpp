@@ -2,6 +2,7 @@
 
 #include "platform/FsPosix.h"
 #include "platform/MajError.h"
+#include "platform/Sha256.h"
 
 #include <QDir>
 #include <QFile>
@@ -391,18 +392,23 @@ private:
     bool m_renamed = false;
 };
 
-void copyContent(int from, int to)
+// Returns the number of bytes copied.
+qint64 copyContent(int from, int to, Sha256* digest)
 {
-    static constexpr size_t kChunk = 256 * 1024;
+    static constexpr size_t kChunk = 1024 * 1024;
     std::vector<char> buffer(kChunk);
+    qint64 copied = 0;
     for (;;) {
         const ssize_t got = posix::retry([&] { return ::read(from, buffer.data(), buffer.size()); });
         if (got < 0)
             fail(posix::errorNumber(errno));
         if (got == 0)
-            return;
+            return copied;
+        if (digest)
+            digest->add(buffer.data(), size_t(got));
         if (!posix::writeAll(to, buffer.data(), static_cast<size_t>(got)))
             fail(posix::errorNumber(errno));
+        copied += got;
     }
 }
 
@@ -490,12 +496,22 @@ void setAttributes(const QString& windowsPath, unsigned attributes)
         changeMode();
 }
 
-void copyFile(const QString& source, const QString& target)
+struct StagedCopy::Data
+{
+    QString to;
+    QString folder;
+    posix::UniqueFd in; // holds the shared lock on the source until the copy is in place
+    std::optional<TempFile> temp;
+};
+
+StagedCopy::StagedCopy(const QString& source, const QString& target, Sha256* digest) : m_data(std::make_unique<Data>())
 {
     const QString from = hostPath(source);
     const QString to = hostPath(target);
+    m_data->to = to;
 
-    posix::UniqueFd in(::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC));
+    posix::UniqueFd& in = m_data->in;
+    in.reset(::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC));
     if (!in)
         failErrno(errno, from);
     struct stat sourceStat;
@@ -513,6 +529,7 @@ void copyFile(const QString& source, const QString& target)
         fail(err::PermissionDenied);
 
     const QString folder = parentOf(to);
+    m_data->folder = folder;
     if (!posix::isDirectory(folder))
         fail(err::PathNotFound);
     struct stat targetStat;
@@ -527,8 +544,13 @@ void copyFile(const QString& source, const QString& target)
     }
 
     removeLeftoverCopies(folder);
-    TempFile temp(folder);
-    copyContent(in.get(), temp.fd());
+    TempFile& temp = m_data->temp.emplace(folder);
+    const qint64 copied = copyContent(in.get(), temp.fd(), digest);
+    // A source that changed while it was read gives a copy of no state it ever had.
+    struct stat after;
+    if (::fstat(in.get(), &after) != 0 || copied != after.st_size || after.st_size != sourceStat.st_size ||
+        after.st_mtim.tv_sec != sourceStat.st_mtim.tv_sec || after.st_mtim.tv_nsec != sourceStat.st_mtim.tv_nsec)
+        fail(err::PathFileAccess);
     // The copy carries the source's attributes and the archive bit of a file just written.
     const std::optional<unsigned> stored = readDosAttrib(in.get(), from);
     const unsigned bits = (stored ? *stored & (Hidden | System) : 0u) | Archive;
@@ -541,9 +563,48 @@ void copyFile(const QString& source, const QString& target)
         fail(posix::errorNumber(errno));
     if (::fsync(temp.fd()) != 0)
         fail(posix::errorNumber(errno));
-    if (!temp.renameOver(QFile::encodeName(to)))
-        failErrno(errno, to);
-    posix::syncFolder(folder);
+}
+
+StagedCopy::~StagedCopy() = default;
+
+void StagedCopy::replaceTarget()
+{
+    if (!m_data->temp->renameOver(QFile::encodeName(m_data->to)))
+        failErrno(errno, m_data->to);
+    posix::syncFolder(m_data->folder);
+}
+
+void copyFile(const QString& source, const QString& target, Sha256* digest)
+{
+    StagedCopy(source, target, digest).replaceTarget();
+}
+
+QByteArray sha256(const QString& windowsPath)
+{
+    const QString host = hostPath(windowsPath);
+    posix::UniqueFd in(::open(QFile::encodeName(host).constData(), O_RDONLY | O_CLOEXEC));
+    if (!in)
+        failErrno(errno, host);
+    Sha256 digest;
+    std::vector<char> buffer(1024 * 1024);
+    for (;;) {
+        const ssize_t got = posix::retry([&] { return ::read(in.get(), buffer.data(), buffer.size()); });
+        if (got < 0)
+            fail(posix::errorNumber(errno));
+        if (got == 0)
+            return digest.hex();
+        digest.add(buffer.data(), size_t(got));
+    }
+}
+
+bool isInUseElsewhere(const QString& windowsPath)
+{
+    const QString host = hostPath(windowsPath);
+    posix::UniqueFd fd(::open(QFile::encodeName(host).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    if (!fd || ::fstat(fd.get(), &st) != 0)
+        return false;
+    return !posix::isFreeOfLocks(fd.get()) || posix::isOpenForWritingElsewhere(st.st_dev, st.st_ino);
 }
 
 void createFolder(const QString& windowsPath)

@@ -4,6 +4,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+namespace maj {
+class Sha256;
+}
+
 // The file system as the program speaks of it: Windows paths ("c:\praxidome\pat.mdb") mapped onto
 // this machine. Drive c: is $MAJ_DRIVE_C, else ${WINEPREFIX:-$HOME/.wine}/drive_c; drive z: is /.
 // Names match without regard to letter case, component by component. Every failure throws
@@ -56,7 +62,29 @@ inline void setArchiveOnly(const QString& windowsPath)
 // machines across a share): the copy holds a shared lock on it throughout. A target locked by
 // another process is refused (70) too, rather than replaced under it. The copy gets the source's
 // read-only, hidden and system attributes, plus archive. Missing source 53, missing folder 76.
-void copyFile(const QString& source, const QString& target);
+// `digest`, when given, receives the bytes copied.
+void copyFile(const QString& source, const QString& target, Sha256* digest = nullptr);
+// The checks and the copy of copyFile, the copy left beside its target until replaceTarget()
+// renames it over the target in one step; destroyed before, it leaves nothing behind.
+class StagedCopy
+{
+public:
+    StagedCopy(const QString& source, const QString& target, Sha256* digest = nullptr);
+    ~StagedCopy();
+    StagedCopy(const StagedCopy&) = delete;
+    StagedCopy& operator=(const StagedCopy&) = delete;
+    void replaceTarget();
+
+private:
+    struct Data;
+    std::unique_ptr<Data> m_data;
+};
+// The SHA-256 of a file's content, in hexadecimal.
+QByteArray sha256(const QString& windowsPath);
+// Whether another process holds a lock on the file, or another process of this machine has it
+// open for writing: the application is using it. A missing file is not in use.
+bool isInUseElsewhere(const QString& windowsPath);
+
 // Creates one folder level: an existing folder is an error (75), a missing parent too (76).
 void createFolder(const QString& windowsPath);
 // Names (no folder part) of the files matching a pattern ("c:\x\*.*", "c:\x\*.pxd", an exact

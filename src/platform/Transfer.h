@@ -46,6 +46,8 @@ public:
     virtual void execute(const QString& address, const QString& command = {}) = 0;
     // True while the operation runs; false once it ended, well or badly (time-out included).
     virtual bool stillExecuting() = 0;
+    // How the last operation ended, in French, without its address ("réussi", "échec : ...").
+    virtual QString lastOutcome() const = 0;
 
     const TransferSettings& settings() const { return m_settings; }
 

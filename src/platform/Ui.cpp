@@ -2,19 +2,37 @@
 
 #include "platform/Logging.h"
 #include "platform/MajError.h"
+#include "platform/RunLog.h"
 
 namespace maj {
 
 void UiServices::message(const QString& text, const QString& title)
 {
     qCDebug(lcUi).noquote() << "message:" << text;
+    log(QStringLiteral("message : ") + text);
     showMessage(text, title);
+}
+
+bool UiServices::ask(const QString& text, const QString& title)
+{
+    qCDebug(lcUi).noquote() << "question:" << text;
+    log(QStringLiteral("question : ") + text);
+    const bool yes = showQuestion(text, title);
+    log(yes ? QStringLiteral("réponse : Oui") : QStringLiteral("réponse : Non"));
+    return yes;
+}
+
+void UiServices::log(const QString& text)
+{
+    if (m_log)
+        m_log->write(text);
 }
 
 void UiServices::endProgram(ExitStatus status)
 {
     m_exitStatus = status;
     qCDebug(lcUi) << "fin du programme" << int(status);
+    log(QStringLiteral("fin du programme, statut ") + QString::number(int(status)));
     throw ProgramEnded{};
 }
 

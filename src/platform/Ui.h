@@ -16,7 +16,10 @@ enum class ExitStatus : int
     BackupFolder = 3,       // the backup folder could not be created
     UpdateIncomplete = 4,   // the sequence's own handler stopped the run
     EarlierUpdates = 5,     // the folders of earlier updates are missing
+    Restored = 6,           // the run stopped on a failure and the files were put back as before it
 };
+
+class RunLog;
 
 // What the steps ask of the window system. The real implementation (platform widgets) uses
 // QMessageBox, the override cursor and QCoreApplication::processEvents; tests record instead.
@@ -29,6 +32,10 @@ public:
 
     // A modal box with an OK button and no icon.
     void message(const QString& text, const QString& title = defaultTitle());
+    // A modal question with the buttons "Oui" (the default) and "Non"; true for Oui.
+    bool ask(const QString& text, const QString& title = defaultTitle());
+    // Where the messages, the questions and the end of the program are logged (none: nowhere).
+    void setLog(RunLog* log) { m_log = log; }
     // Hourglass (true) or default pointer (false), screen-wide.
     virtual void setBusyCursor(bool busy) = 0;
     // Lets the window process its pending events once.
@@ -49,9 +56,13 @@ public:
 
 protected:
     virtual void showMessage(const QString& text, const QString& title) = 0;
+    virtual bool showQuestion(const QString& text, const QString& title) = 0;
 
 private:
+    void log(const QString& text);
+
     ExitStatus m_exitStatus = ExitStatus::Completed;
+    RunLog* m_log = nullptr;
 };
 
 // The last boundary before Qt's event loop: runs an event handler, turns ProgramEnded into

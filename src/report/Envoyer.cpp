@@ -42,10 +42,11 @@ namespace {
 // Sleeps in the event loop between two polls; the component wakes it when the operation ends.
 constexpr int PollMilliseconds = 100;
 
-void waitForTransfer(Form1Core& f, Transfer& inet)
+void waitForTransfer(Form1Core& f, Transfer& inet, const QString& what)
 {
     while (inet.stillExecuting())
         f.ui.waitForEvents(PollMilliseconds);
+    f.log.write(what + QStringLiteral(" : ") + inet.lastOutcome());
 }
 
 } // namespace
@@ -66,20 +67,21 @@ void envoyer(Form1Core& f)
 
             inet.execute(
                 upload::notificationAddress(inet.settings().webBaseUrl, f.settings.ReportName, f.window.caption));
-            waitForTransfer(f, inet);
+            waitForTransfer(f, inet, QStringLiteral("notification HTTP"));
 
             inet.URL = upload::ftpAddress(inet.settings());
             inet.protocol = Transfer::Ftp;
             inet.execute(inet.URL, QStringLiteral("cd ./SIGN/"));
-            waitForTransfer(f, inet);
+            waitForTransfer(f, inet, QStringLiteral("connexion FTP"));
 
             const QStringList reports = fs::listFiles(QStringLiteral("c:\\praxidome\\MAJ\\*.pxd"));
             if (reports.isEmpty()) {
                 qCDebug(lcNet) << "envoyer: no report to store";
+                f.log.write(QStringLiteral("envoi FTP : aucun rapport à envoyer"));
                 return;
             }
             inet.execute(QString(), upload::putCommand(reports.first()));
-            waitForTransfer(f, inet);
+            waitForTransfer(f, inet, QStringLiteral("envoi FTP de ") + reports.first());
         },
         silently);
 }

@@ -2,6 +2,7 @@
 #include "app/Opening.h"
 #include "app/Sequence.h"
 #include "db/DbSteps.h"
+#include "deploy/BackupSet.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
 
@@ -143,32 +144,90 @@ TEST(Sequence, NoSecondRunInsideTheFirstAndQuitterStillEnds)
     EXPECT_FALSE(QFileInfo::exists(t.drive.host("MAJ20265122037")));
 }
 
-// A failure no step handles ends the run at once, the pointer left busy, the update not registered.
-TEST(Sequence, FailuresEndTheRunAtTheFailingStep)
+// A failure no step handles ends the run at once, the pointer left busy, the update not registered;
+// a file that could not be saved stops the run before the first step that would change it. When the
+// run changed a file of its set, the user is asked whether to put it back.
+TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
 {
+    const QString incomplete = "La mise à jour n'a pas été réalisée jusqu'au bout!";
+    const QString question = "? Voulez-vous remettre praxidome dans l'état où il était avant cette mise à jour ?";
+    const QString restored = "praxidome a été remis dans l'état où il était avant la mise à jour.";
+    const QString noRows = "3021: " + standardDescription(err::NoCurrentRecord) + " pendant  source:  cible: ";
+    const auto emptyRelease = [](const Installed& t) { exec(t.drive.host("CD/eattest.mdb"), "DELETE FROM nomen"); };
+    const auto backupExists = [](const Installed& t) { QDir().mkpath(t.drive.host("MAJ20265122037")); };
+    const auto none = [](const Installed&) {};
     const struct
     {
+        bool client;
         void (*prepare)(const Installed&);
+        const char* unsavable; // a folder stands where the copy of this file should go
+        bool answer;
         const char* lastStep;
         QStringList messages;
         ExitStatus status;
+        const char* outcome; // in the manifest
     } cases[] = {
-        {[](const Installed& t) { QDir().mkpath(t.drive.host("MAJ20265122037")); },
+        {false,
+         backupExists,
+         "",
+         true,
          "Création du dossier de sauvegarde...",
          {"Le nouveau directory ne peut être créé ! Mise à jour impossible !"},
-         ExitStatus::BackupFolder},
+         ExitStatus::BackupFolder,
+         ""},
         // An empty release table: the new codes step cannot even name the row that failed.
-        {[](const Installed& t) { exec(t.drive.host("CD/eattest.mdb"), "DELETE FROM nomen"); },
+        {false,
+         emptyRelease,
+         "",
+         true,
          "Ajout des nouveaux codes de nomenclature...",
-         {"3021: " + standardDescription(err::NoCurrentRecord) + " pendant  source:  cible: ",
-          "La mise à jour n'a pas été réalisée jusqu'au bout!"},
-         ExitStatus::UpdateIncomplete},
+         {noRows, incomplete, question, restored},
+         ExitStatus::Restored,
+         "restored"},
+        {false,
+         emptyRelease,
+         "",
+         false,
+         "Ajout des nouveaux codes de nomenclature...",
+         {noRows, incomplete, question},
+         ExitStatus::UpdateIncomplete,
+         "failed"},
+        {false,
+         none,
+         "pat.mdb",
+         true,
+         "Ouverture des bases de données...",
+         {"c:\\praxidome\\pat.mdb n'a pas été trouvé ou n'a pu être sauvegardé", incomplete, question, restored},
+         ExitStatus::Restored,
+         "restored"},
+        {false,
+         none,
+         "parametres.mdb",
+         true,
+         "Mise à jour de la nomenclature...",
+         {"c:\\praxidome\\parametres.mdb n'a pas été trouvé ou n'a pu être sauvegardé", incomplete, question, restored},
+         ExitStatus::Restored,
+         "restored"},
+        {true,
+         none,
+         "pannexe.mdb",
+         true,
+         "Sauvegarde des fichiers...",
+         {"c:\\praxidome\\pannexe.mdb n'a pas été trouvé ou n'a pu être sauvegardé", incomplete},
+         ExitStatus::UpdateIncomplete,
+         "failed"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.lastStep);
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         Installed t;
-        t.install(false);
+        t.install(c.client);
         c.prepare(t);
+        const QByteArray eattestBefore = t.drive.read("praxidome/eattest.mdb");
+        QObject::connect(&t.f.window, &WindowModel::progressChanged, [&] {
+            if (t.f.window.stepText == "Sauvegarde des fichiers..." && *c.unsavable)
+                QDir().mkpath(t.drive.host(QString("MAJ20265122037/") + c.unsavable + "/x"));
+        });
+        t.ui.answer = c.answer;
         CurrentFolder medium(t.drive.host("CD"));
         t.runStep(Command1_Click);
         EXPECT_EQ(t.ui.messages, c.messages);
@@ -176,6 +235,16 @@ TEST(Sequence, FailuresEndTheRunAtTheFailingStep)
         EXPECT_EQ(t.ui.cursors, QList<bool>{true});
         EXPECT_EQ(t.steps.value(t.steps.size() - 1), c.lastStep);
         EXPECT_EQ(scalar(t.drive.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "37");
+        // Put back, or left as the run left it.
+        const bool unchanged = c.status != ExitStatus::UpdateIncomplete || c.client;
+        EXPECT_EQ(t.drive.read("praxidome/eattest.mdb") == eattestBefore, unchanged);
+        EXPECT_TRUE(!unchanged || t.drive.read("praxidome/pat.mdb") == t.patBeforeRun);
+        EXPECT_FALSE(QFile::exists(t.drive.host("praxidome/pat.mdb-journal")));
+        if (*c.outcome) {
+            const deploy::Manifest m = deploy::readManifest("c:\\MAJ20265122037");
+            EXPECT_EQ(m.outcome, c.outcome);
+            EXPECT_EQ(m.files.size(), 6u - (*c.unsavable != 0));
+        }
     }
 }
 

@@ -75,8 +75,8 @@ TEST_F(FoldersTest, VerstempoSavesPendingWritesAndClearsTheReadOnlyMark)
 }
 
 // Each of the four files missing: passagearchive tells it and clears the others' read-only mark,
-// verstempo tells it and saves the others. A file that changes between its copy and the check of
-// the copy is told as not saved too. Data7 is released either way.
+// verstempo tells it and saves the others. A file that changes while it is copied is told as not
+// saved too. Data7 is released either way.
 TEST_F(FoldersTest, EachMissingFileIsToldAndTheOthersHandled)
 {
     const QString files[] = {kHelp, kExe, kSettings, kPat};
@@ -100,7 +100,7 @@ TEST_F(FoldersTest, EachMissingFileIsToldAndTheOthersHandled)
             expected.prepend(file + " était manquant");
             for (const QString& other : files)
                 EXPECT_TRUE(other == file || fs::attributes(other) == fs::Archive) << other.toStdString();
-        } else { // every read of it gives new content: its copy never reads back identical
+        } else { // every read of it gives new content, of another size than the file's
             QFile::remove(drive.host("praxidome/aide/aide.htm"));
             ASSERT_TRUE(QFile::link("/proc/sys/kernel/random/uuid", drive.host("praxidome/aide/aide.htm")));
         }
@@ -110,7 +110,7 @@ TEST_F(FoldersTest, EachMissingFileIsToldAndTheOthersHandled)
         EXPECT_EQ(ui.messages, expected);
         EXPECT_FALSE(f.data.Data7.isOpen());
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(QFile::exists(drive.host(copies[i])), i != failing) << copies[i];
+            EXPECT_EQ(QFile::exists(drive.host(copies[i])), i != failing % 4) << copies[i];
     }
     EXPECT_FALSE(ui.ended);
 }

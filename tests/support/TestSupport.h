@@ -18,8 +18,9 @@ namespace maj::test {
 class RecordingUi : public UiServices
 {
 public:
-    QStringList messages;
+    QStringList messages; // questions too, after "? "
     QStringList titles;
+    bool answer = true;  // to every question
     QList<bool> cursors; // each setBusyCursor call
     int processed = 0;
     bool ended = false;
@@ -35,6 +36,11 @@ public:
 
 protected:
     void showMessage(const QString& text, const QString& title) override;
+    bool showQuestion(const QString& text, const QString& title) override
+    {
+        showMessage(QStringLiteral("? ") + text, title);
+        return answer;
+    }
 };
 
 struct FixedClock : Clock

@@ -1,15 +1,18 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/RunLog.h"
 #include "platform/Transfer.h"
 #include "platform/Ui.h"
 #include "platform/jet/Database.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 namespace maj {
 
@@ -31,6 +34,28 @@ struct RunSettings
     QString ReleaseDate;
     QString MediaKind;
     QString ReportName;
+};
+
+// A file of the run's backup set: the original's Windows path, its copy's name in the backup
+// folder, and the SHA-256 (hex) of the copy; a file that did not exist is recorded as such, so
+// that putting the set back removes it.
+struct SavedFile
+{
+    QString path;
+    QString copy;
+    bool existed = true;
+    qint64 size = 0;
+    QByteArray sha256;
+    QByteArray sha256AtEnd; // as the run left the original; empty until the run ended
+};
+
+// The run's backup set as verstempo saved it, in the backup folder (RunSettings::BackupFolder).
+struct BackupSet
+{
+    QDateTime started;
+    std::vector<SavedFile> files;
+    // The run's end is in the manifest: a failure after it no longer offers to put the set back.
+    bool ended = false;
 };
 
 // The state of the main window's controls that the steps read and write. The widgets of Form1
@@ -108,13 +133,16 @@ struct DataSources
 // function taking it (`void nouv(Form1Core&)`).
 struct Form1Core
 {
-    Form1Core(UiServices& uiServices, Clock& systemClock) : ui(uiServices), clock(systemClock) {}
+    Form1Core(UiServices& uiServices, Clock& systemClock) : ui(uiServices), clock(systemClock) { ui.setLog(&log); }
+    ~Form1Core() { ui.setLog(nullptr); }
     Form1Core(const Form1Core&) = delete;
     Form1Core& operator=(const Form1Core&) = delete;
 
     UiServices& ui;
     Clock& clock;
+    RunLog log; // opened by the opening work
     RunSettings settings;
+    BackupSet backup;
     WindowModel window;
     Engine engine; // before the data sources, which it outlives
     DataSources data{engine};

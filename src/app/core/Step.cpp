@@ -4,6 +4,8 @@
 #include "platform/Logging.h"
 #include "platform/jet/Database.h"
 
+#include <QElapsedTimer>
+
 #include <optional>
 
 namespace maj {
@@ -19,6 +21,9 @@ void runStep(Form1Core& f, const char* name, const std::function<void()>& body, 
              LostWrites lost)
 {
     qCDebug(lcStep) << "début" << name;
+    f.log.write(QStringLiteral("début ") + QLatin1String(name));
+    QElapsedTimer duration;
+    duration.start();
     Transaction writes(f.engine);
     std::optional<MajError> failure;
     try {
@@ -36,6 +41,9 @@ void runStep(Form1Core& f, const char* name, const std::function<void()>& body, 
         writesLost = true;
     }
     qCDebug(lcStep) << "fin" << name;
+    f.log.write(QStringLiteral("fin ") + QLatin1String(name) + QStringLiteral(" (") +
+                QString::number(duration.elapsed()) + QStringLiteral(" ms)") +
+                (failure ? QStringLiteral(" : échec ") + failure->numberAndDescription() : QString()));
     if (!failure)
         return;
     const bool dataLost = writesLost || failure->number() == err::DiskFull || failure->number() == err::DiskOrNetwork;

@@ -22,6 +22,7 @@ public:
 protected:
     // Modal, no icon, OK only.
     void showMessage(const QString& text, const QString& title) override;
+    bool showQuestion(const QString& text, const QString& title) override;
 
 private:
     bool m_busy = false;

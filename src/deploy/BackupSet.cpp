@@ -1,0 +1,364 @@
+#include "deploy/BackupSet.h"
+
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
+#include "platform/Sha256.h"
+#include "platform/jet/Database.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSysInfo>
+
+#include <algorithm>
+
+namespace maj::deploy {
+
+namespace {
+
+// What a file's SHA-256 "as the run left it" says when there is no content to hash.
+const QByteArray kAbsent = "absent";
+const QByteArray kUnreadable = "illisible";
+
+QString join(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('\\')) ? folder + name : folder + QLatin1Char('\\') + name;
+}
+
+bool isDatabase(const QString& path)
+{
+    return path.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive);
+}
+
+QString journalOf(const QString& path)
+{
+    return path + QStringLiteral("-journal");
+}
+
+// The state a file had before the run, in the terms of sha256AtEnd.
+const QByteArray& before(const SavedFile& file)
+{
+    return file.existed ? file.sha256 : kAbsent;
+}
+
+} // namespace
+
+QString manifestPath(const QString& folder)
+{
+    return join(folder, QStringLiteral("manifeste.ini"));
+}
+
+void writeManifest(const Manifest& m)
+{
+    const QString path = manifestPath(m.folder);
+    QSettings ini(fs::hostPath(path), QSettings::IniFormat);
+    ini.clear();
+    ini.beginGroup(QStringLiteral("run"));
+    ini.setValue(QStringLiteral("started"), m.started.toString(Qt::ISODate));
+    ini.setValue(QStringLiteral("kind"), m.kind);
+    ini.setValue(QStringLiteral("release"), m.release);
+    ini.setValue(QStringLiteral("releaseDate"), m.releaseDate);
+    ini.setValue(QStringLiteral("station"), m.station);
+    ini.setValue(QStringLiteral("computer"), m.computer);
+    ini.setValue(QStringLiteral("program"), m.program);
+    ini.endGroup();
+    ini.beginWriteArray(QStringLiteral("files"), int(m.files.size()));
+    for (int i = 0; i < int(m.files.size()); ++i) {
+        const SavedFile& file = m.files[size_t(i)];
+        ini.setArrayIndex(i);
+        ini.setValue(QStringLiteral("path"), file.path);
+        ini.setValue(QStringLiteral("copy"), file.copy);
+        ini.setValue(QStringLiteral("existed"), file.existed);
+        ini.setValue(QStringLiteral("size"), file.size);
+        ini.setValue(QStringLiteral("sha256"), QString::fromLatin1(file.sha256));
+    }
+    ini.endArray();
+    if (!m.outcome.isEmpty()) {
+        ini.beginGroup(QStringLiteral("end"));
+        ini.setValue(QStringLiteral("outcome"), m.outcome);
+        if (m.finished.isValid())
+            ini.setValue(QStringLiteral("finished"), m.finished.toString(Qt::ISODate));
+        if (m.errorNumber != 0) {
+            ini.setValue(QStringLiteral("error"), m.errorNumber);
+            ini.setValue(QStringLiteral("text"), m.errorText);
+        }
+        ini.beginWriteArray(QStringLiteral("files"), int(m.files.size()));
+        for (int i = 0; i < int(m.files.size()); ++i) {
+            ini.setArrayIndex(i);
+            ini.setValue(QStringLiteral("sha256"), QString::fromLatin1(m.files[size_t(i)].sha256AtEnd));
+        }
+        ini.endArray();
+        ini.endGroup();
+    }
+    ini.sync();
+    if (ini.status() != QSettings::NoError)
+        throw MajError(err::PathFileAccess,
+                       QStringLiteral("Le manifeste ") + path + QStringLiteral(" n'a pu être écrit"));
+}
+
+Manifest readManifest(const QString& folder)
+{
+    const QString host = fs::hostPath(manifestPath(folder));
+    if (!QFileInfo(host).isFile())
+        throw MajError(err::FileNotFound,
+                       QStringLiteral("Le dossier ") + folder + QStringLiteral(" ne contient pas de manifeste"));
+    QSettings ini(host, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError)
+        throw MajError(err::PathFileAccess,
+                       QStringLiteral("Le manifeste ") + manifestPath(folder) + QStringLiteral(" est illisible"));
+    Manifest m;
+    m.folder = folder;
+    ini.beginGroup(QStringLiteral("run"));
+    m.started = QDateTime::fromString(ini.value(QStringLiteral("started")).toString(), Qt::ISODate);
+    m.kind = ini.value(QStringLiteral("kind")).toString();
+    m.release = ini.value(QStringLiteral("release")).toString();
+    m.releaseDate = ini.value(QStringLiteral("releaseDate")).toString();
+    m.station = ini.value(QStringLiteral("station")).toString();
+    m.computer = ini.value(QStringLiteral("computer")).toString();
+    m.program = ini.value(QStringLiteral("program")).toString();
+    ini.endGroup();
+    const int count = ini.beginReadArray(QStringLiteral("files"));
+    for (int i = 0; i < count; ++i) {
+        ini.setArrayIndex(i);
+        SavedFile file;
+        file.path = ini.value(QStringLiteral("path")).toString();
+        file.copy = ini.value(QStringLiteral("copy")).toString();
+        file.existed = ini.value(QStringLiteral("existed"), true).toBool();
+        file.size = ini.value(QStringLiteral("size")).toLongLong();
+        file.sha256 = ini.value(QStringLiteral("sha256")).toString().toLatin1();
+        m.files.push_back(file);
+    }
+    ini.endArray();
+    ini.beginGroup(QStringLiteral("end"));
+    m.outcome = ini.value(QStringLiteral("outcome")).toString();
+    m.finished = QDateTime::fromString(ini.value(QStringLiteral("finished")).toString(), Qt::ISODate);
+    m.errorNumber = ini.value(QStringLiteral("error"), 0).toInt();
+    m.errorText = ini.value(QStringLiteral("text")).toString();
+    const int ends = std::min(ini.beginReadArray(QStringLiteral("files")), count);
+    for (int i = 0; i < ends; ++i) {
+        ini.setArrayIndex(i);
+        m.files[size_t(i)].sha256AtEnd = ini.value(QStringLiteral("sha256")).toString().toLatin1();
+    }
+    ini.endArray();
+    ini.endGroup();
+    return m;
+}
+
+std::vector<Manifest> listBackups()
+{
+    std::vector<Manifest> found;
+    const QDir root(fs::hostPath(QStringLiteral("c:\\")));
+    for (const QString& name : root.entryList({QStringLiteral("MAJ*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (!QFileInfo(root.filePath(name + QStringLiteral("/manifeste.ini"))).isFile())
+            continue;
+        try {
+            found.push_back(readManifest(QStringLiteral("c:\\") + name));
+        } catch (const MajError&) {
+            // An unreadable manifest is no backup to offer.
+        }
+    }
+    std::sort(found.begin(), found.end(), [](const Manifest& a, const Manifest& b) {
+        return a.started != b.started ? a.started > b.started : a.folder > b.folder;
+    });
+    return found;
+}
+
+void markInterrupted()
+{
+    for (Manifest& m : listBackups()) {
+        if (!m.outcome.isEmpty())
+            continue;
+        m.outcome = QStringLiteral("interrupted");
+        writeManifest(m);
+    }
+}
+
+SavedFile saveFile(Engine& engine, const QString& path, const QString& folder, const QString& copyName)
+{
+    if (isDatabase(path))
+        engine.prepareCopy(path);
+    SavedFile saved;
+    saved.path = path;
+    saved.copy = copyName;
+    const QString copy = join(folder, copyName);
+    Sha256 digest;
+    fs::copyFile(path, copy, &digest);
+    fs::setArchiveOnly(copy);
+    saved.sha256 = digest.hex();
+    saved.size = QFileInfo(fs::hostPath(copy)).size();
+    if (fs::sha256(copy) != saved.sha256)
+        throw MajError(err::PathFileAccess, QStringLiteral("La copie diffère de l'original"));
+    return saved;
+}
+
+QByteArray currentSha256(Engine& engine, const QString& path)
+{
+    if (!fs::fileExists(path))
+        return kAbsent;
+    if (isDatabase(path))
+        engine.prepareCopy(path);
+    return fs::sha256(path);
+}
+
+void putBack(Engine& engine, const QString& folder, const std::vector<SavedFile>& files)
+{
+    PutBackFailure failure;
+    for (const SavedFile& file : files)
+        failure.notPutBack.append(file.path);
+
+    std::vector<std::unique_ptr<fs::StagedCopy>> staged;
+    try {
+        for (const SavedFile& file : files) {
+            if (!file.existed) {
+                staged.emplace_back();
+                continue;
+            }
+            // A journal a failure left is rolled back while it still sits beside its own database;
+            // where that cannot be done it is removed just before the rename below.
+            if (isDatabase(file.path) && fs::fileExists(journalOf(file.path))) {
+                try {
+                    engine.prepareCopy(file.path);
+                } catch (const MajError&) {
+                }
+            }
+            const QString copy = join(folder, file.copy);
+            Sha256 digest;
+            staged.push_back(std::make_unique<fs::StagedCopy>(copy, file.path, &digest));
+            if (digest.hex() != file.sha256)
+                throw MajError(err::PathFileAccess,
+                               QStringLiteral("La copie ") + copy + QStringLiteral(" a changé depuis la sauvegarde"));
+        }
+    } catch (const MajError& e) {
+        failure.reason = e.description();
+        throw failure;
+    }
+
+    try {
+        for (size_t i = 0; i < files.size(); ++i) {
+            const QString& path = files[i].path;
+            if (fs::isInUseElsewhere(path))
+                throw MajError(err::PermissionDenied, path + QStringLiteral(" est ouvert par un autre programme"));
+            // SQLite would play a journal left beside the database into the copy put back.
+            if (isDatabase(path) && fs::fileExists(journalOf(path)))
+                fs::deleteFile(journalOf(path));
+            if (staged[i])
+                staged[i]->replaceTarget();
+            else if (fs::fileExists(path))
+                fs::deleteFile(path);
+            failure.putBack.append(path);
+            failure.notPutBack.removeFirst();
+        }
+    } catch (const MajError& e) {
+        failure.reason = e.description();
+        throw failure;
+    }
+}
+
+Manifest runManifest(const Form1Core& f)
+{
+    Manifest m;
+    m.folder = f.settings.BackupFolder;
+    m.started = f.backup.started;
+    m.kind = QStringLiteral("update");
+    m.release = f.settings.ReleaseNumber;
+    m.releaseDate = f.settings.ReleaseDate;
+    m.station = f.window.LBLSERVEURCLIENT;
+    m.computer = QSysInfo::machineHostName();
+    m.program = QStringLiteral(MAJ_VERSION);
+    m.files = f.backup.files;
+    return m;
+}
+
+namespace {
+
+void releaseDatabases(Form1Core& f)
+{
+    for (DataSource* source : {&f.data.Data1, &f.data.Data2, &f.data.Data3, &f.data.Data4, &f.data.Data5, &f.data.Data6,
+                               &f.data.Data7, &f.data.Data8, &f.data.Data9, &f.data.Data10, &f.data.Data11,
+                               &f.data.Data12, &f.data.Data13, &f.data.Data22, &f.data.Data33}) {
+        try {
+            source->release();
+        } catch (const MajError&) {
+            // Every step committed at its end: nothing is pending here to lose.
+        }
+    }
+}
+
+void recordEnd(Form1Core& f, const QString& outcome, const MajError* failure)
+{
+    Manifest m = runManifest(f);
+    m.outcome = outcome;
+    m.finished = f.clock.now();
+    if (failure) {
+        m.errorNumber = failure->number();
+        m.errorText = failure->description();
+    }
+    f.log.write(QStringLiteral("fin de la mise à jour : ") + outcome);
+    try {
+        writeManifest(m);
+    } catch (const MajError& e) {
+        f.ui.message(e.description());
+    }
+}
+
+} // namespace
+
+namespace {
+
+void recordRunEnd(Form1Core& f, bool failed, const MajError* failure)
+{
+    if (f.backup.ended || f.settings.BackupFolder.isEmpty())
+        return;
+    f.backup.ended = true;
+    releaseDatabases(f);
+    for (SavedFile& file : f.backup.files) {
+        try {
+            file.sha256AtEnd = currentSha256(f.engine, file.path);
+        } catch (const MajError&) {
+            file.sha256AtEnd = kUnreadable;
+        }
+    }
+    recordEnd(f, failed ? QStringLiteral("failed") : QStringLiteral("completed"), failure);
+}
+
+} // namespace
+
+void recordRunEnd(Form1Core& f)
+{
+    recordRunEnd(f, false, nullptr);
+}
+
+ExitStatus offerUndo(Form1Core& f, const MajError* failure)
+{
+    if (f.backup.ended)
+        return ExitStatus::UpdateIncomplete;
+    recordRunEnd(f, true, failure);
+    std::vector<SavedFile> changed;
+    for (const SavedFile& file : f.backup.files) {
+        if (file.sha256AtEnd != before(file))
+            changed.push_back(file);
+    }
+    if (changed.empty() ||
+        !f.ui.ask(QStringLiteral("Voulez-vous remettre praxidome dans l'état où il était avant cette mise à jour ?")))
+        return ExitStatus::UpdateIncomplete;
+    try {
+        putBack(f.engine, f.settings.BackupFolder, changed);
+    } catch (const PutBackFailure& e) {
+        f.ui.message(
+            QStringLiteral("Le fichier ") + e.notPutBack.value(0) + QStringLiteral(" n'a pu être remis en place (") +
+            e.reason + QStringLiteral("). Les copies d'avant la mise à jour sont dans le dossier ") +
+            f.settings.BackupFolder + QStringLiteral(".") +
+            (e.putBack.isEmpty()
+                 ? QString()
+                 : QStringLiteral(" Remis en place : ") + e.putBack.join(QStringLiteral(", ")) + QStringLiteral(".")) +
+            QStringLiteral(" Pas remis en place : ") + e.notPutBack.join(QStringLiteral(", ")) + QStringLiteral("."));
+        return ExitStatus::UpdateIncomplete;
+    }
+    for (SavedFile& file : f.backup.files)
+        file.sha256AtEnd = before(file);
+    recordEnd(f, QStringLiteral("restored"), failure);
+    f.ui.message(QStringLiteral("praxidome a été remis dans l'état où il était avant la mise à jour."));
+    return ExitStatus::Restored;
+}
+
+} // namespace maj::deploy

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/core/Form1Core.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace maj {
+class Engine;
+class MajError;
+} // namespace maj
+
+// The backup set of a run: verified copies of the files it changes, the manifest that records
+// them and how the run ended, and putting them back. Windows paths; failures throw MajError.
+namespace maj::deploy {
+
+// What a backup folder's manifest (manifeste.ini) records.
+struct Manifest
+{
+    QString folder; // "c:\MAJ2026712153022"
+    QDateTime started;
+    QString kind; // "update", or "restore" for the files a restore replaced
+    QString release;
+    QString releaseDate;
+    QString station;
+    QString computer;
+    QString program;
+    std::vector<SavedFile> files;
+    // Empty while the run goes on: "completed", "failed", "restored" (failed, then put back) or
+    // "interrupted" (found without an end by a later start).
+    QString outcome;
+    QDateTime finished;
+    int errorNumber = 0;
+    QString errorText;
+};
+
+QString manifestPath(const QString& folder);
+// Writes the whole manifest at once (an interruption leaves the previous one); 75 when it cannot.
+void writeManifest(const Manifest& manifest);
+// 53 when the folder holds no manifest.
+Manifest readManifest(const QString& folder);
+// The backup folders (c:\MAJ...) that hold a manifest, newest first.
+std::vector<Manifest> listBackups();
+// Records as interrupted every run whose manifest has no end. Unreadable ones are left as they are.
+void markInterrupted();
+
+// Copies a file into a folder under `copyName`, a database made consistent first. One read of the
+// original serves the copy and its SHA-256; the copy counts only once it reads back to the same
+// SHA-256 (75 otherwise).
+SavedFile saveFile(Engine& engine, const QString& path, const QString& folder, const QString& copyName);
+// The SHA-256 of a file as it is now, a database made consistent first; empty when it does not
+// exist.
+QByteArray currentSha256(Engine& engine, const QString& path);
+
+// Putting files back failed part way.
+struct PutBackFailure
+{
+    QStringList putBack;    // Windows paths put back before the failure
+    QStringList notPutBack; // the others
+    QString reason;
+};
+// Puts files back from a folder: each copy is written beside its original and checked against its
+// recorded SHA-256, all of them before any original is replaced (a damaged copy replaces nothing);
+// then each is renamed over its original, a database's journal removed just before. A file that
+// did not exist is removed. Throws PutBackFailure. The program must hold none of the files.
+void putBack(Engine& engine, const QString& folder, const std::vector<SavedFile>& files);
+
+// The run's manifest as the context knows it (the set saved so far, no end).
+Manifest runManifest(const Form1Core& f);
+// Records that the run completed, with every file's SHA-256 as the run left it. The program lets go
+// of every database first. Shows its own message when the manifest cannot be written.
+void recordRunEnd(Form1Core& f);
+// After a failure that stopped the run (null: a file that could not be saved stopped it): records
+// the run's end as failed; when the run changed a file of its set, asks whether to put praxidome
+// back as it was, and does so. The exit status the program ends with.
+ExitStatus offerUndo(Form1Core& f, const MajError* failure);
+
+} // namespace maj::deploy

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <memory>
+
+namespace maj {
+
+// SHA-256 of a stream of bytes. OpenSSL's rather than QCryptographicHash: Qt's runs without the
+// processor's SHA instructions, which would make hashing a large database slower than copying it.
+class Sha256
+{
+public:
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+
+    void add(const char* data, size_t size);
+    // The digest in lower-case hexadecimal, as sha256sum prints it; ends the stream.
+    QByteArray hex();
+
+private:
+    struct Context;
+    std::unique_ptr<Context> m_context;
+};
+
+} // namespace maj
