@@ -7,6 +7,7 @@
 #include "platform/MajError.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,15 @@ TEST(Sequence, CompleteRuns)
         EXPECT_EQ(t.drive.read("MAJ20265122037/pat.mdb"), t.patBeforeRun);
         EXPECT_EQ(scalar(t.drive.host("MAJ20265122037/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "37");
         EXPECT_EQ(t.openAtBackup, (QList<bool>{false, false, false, false, true}));
+        EXPECT_EQ(deploy::readManifest("c:\\MAJ20265122037").outcome, "completed");
+        // The run's log, without the FTP account's password.
+        const QString log = QString::fromUtf8(t.drive.read("praxidome/maj.log"));
+        EXPECT_TRUE(log.startsWith("==== ")) << log.left(200).toStdString();
+        for (const QString line : {"début verstempo", "message : Mise à jour effectuée!",
+                                   "dossier de sauvegarde : c:\\MAJ20265122037", "fin du programme, statut 0",
+                                   c.missingControl ? "fin passagearchive" : "connexion FTP : échec"})
+            EXPECT_TRUE(log.contains(line)) << line.toStdString();
+        EXPECT_FALSE(log.contains("abcd1234"));
         EXPECT_EQ(scalar(t.drive.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "38");
         EXPECT_EQ(
             scalar(t.drive.host("praxidome/pannexe.mdb"),
@@ -208,6 +218,12 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
          {"c:\\praxidome\\parametres.mdb n'a pas été trouvé ou n'a pu être sauvegardé", incomplete, question, restored},
          ExitStatus::Restored,
          "restored"},
+        {true, none, "manifeste.ini", true, "Sauvegarde des fichiers...",
+         QStringList{"praxidome.exe", "aide\\aide.htm", "parametres.mdb", "pat.mdb", "pannexe.mdb", "eattest.mdb"}
+                 .replaceInStrings(QRegularExpression("^(.*)$"),
+                                   "c:\\praxidome\\\\1 n'a pas été trouvé ou n'a pu être sauvegardé") +
+             QStringList{incomplete, "Le manifeste c:\\MAJ20265122037\\manifeste.ini n'a pu être écrit"},
+         ExitStatus::UpdateIncomplete, ""},
         {true,
          none,
          "pannexe.mdb",
