@@ -2,16 +2,34 @@
 
 // What the benchmarks share: the application's schema files and the timing of their runs.
 
+#include "platform/Ui.h"
 #include "platform/jet/Sqlite.h"
 
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
 #include <chrono>
 #include <vector>
 
 namespace maj::bench {
+
+// Message boxes that nobody sees; every question answered Non.
+class QuietUi : public UiServices
+{
+public:
+    QStringList messages;
+    bool ended = false;
+    void setBusyCursor(bool) override {}
+    void processEvents() override {}
+    void waitForEvents(int) override {}
+    void programEnded() override { ended = true; }
+
+protected:
+    void showMessage(const QString& text, const QString&) override { messages.append(text); }
+    bool showQuestion(const QString&, const QString&) override { return false; }
+};
 
 // The text of schema/<name>.sql.
 inline QString schemaText(const char* name)

@@ -36,18 +36,6 @@ constexpr int Years = 20;
 constexpr int Dentists = 60;
 constexpr int ListedDentists = 50;
 
-class QuietUi : public UiServices
-{
-public:
-    void setBusyCursor(bool) override {}
-    void processEvents() override {}
-    void waitForEvents(int) override {}
-    void programEnded() override {}
-
-protected:
-    void showMessage(const QString&, const QString&) override {}
-};
-
 class Clock2026 : public Clock
 {
 public:

@@ -40,20 +40,6 @@ constexpr int Shared = 90000;
 constexpr int DuplicatePairs = 200; // user rows given the abbreviation of another, letter case changed
 constexpr int Runs = 5;             // of the check and of the GROUP BY, in turn
 
-class QuietUi : public UiServices
-{
-public:
-    QStringList messages;
-    bool ended = false;
-    void setBusyCursor(bool) override {}
-    void processEvents() override {}
-    void waitForEvents(int) override {}
-    void programEnded() override { ended = true; }
-
-protected:
-    void showMessage(const QString& text, const QString&) override { messages.append(text); }
-};
-
 // Fills a nomenclature table: `codes` in the given order, `variant` making the release's values
 // differ from the user's.
 void fill(const QString& path, const QString& table, const std::vector<int>& codes, int variant,

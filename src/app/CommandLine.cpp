@@ -173,7 +173,7 @@ int Restore::run(QString folder, bool force)
             return stop(Refused,
                         file.path + QStringLiteral(" a changé depuis la fin de la mise à jour de ") + folder +
                             QStringLiteral(" : rien n'a été remis en place (--force le remet en place malgré tout)."));
-        if (current != (file.existed ? file.sha256 : QByteArrayLiteral("absent")))
+        if (current != deploy::sha256Before(file))
             toPutBack.push_back(file);
     }
     for (const SavedFile& file : toPutBack) {
@@ -214,7 +214,7 @@ int Restore::run(QString folder, bool force)
     for (SavedFile& file : saved.files) {
         const auto restored = std::find_if(toPutBack.cbegin(), toPutBack.cend(),
                                            [&](const SavedFile& put) { return put.path == file.path; });
-        file.sha256AtEnd = restored->existed ? restored->sha256 : QByteArrayLiteral("absent");
+        file.sha256AtEnd = deploy::sha256Before(*restored);
     }
     try {
         deploy::writeManifest(saved);

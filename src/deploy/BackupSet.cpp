@@ -35,13 +35,12 @@ QString journalOf(const QString& path)
     return path + QStringLiteral("-journal");
 }
 
-// The state a file had before the run, in the terms of sha256AtEnd.
-const QByteArray& before(const SavedFile& file)
+} // namespace
+
+QByteArray sha256Before(const SavedFile& file)
 {
     return file.existed ? file.sha256 : kAbsent;
 }
-
-} // namespace
 
 QString manifestPath(const QString& folder)
 {
@@ -335,7 +334,7 @@ ExitStatus offerUndo(Form1Core& f, const MajError* failure)
     recordRunEnd(f, true, failure);
     std::vector<SavedFile> changed;
     for (const SavedFile& file : f.backup.files) {
-        if (file.sha256AtEnd != before(file))
+        if (file.sha256AtEnd != sha256Before(file))
             changed.push_back(file);
     }
     if (changed.empty() ||
@@ -355,7 +354,7 @@ ExitStatus offerUndo(Form1Core& f, const MajError* failure)
         return ExitStatus::UpdateIncomplete;
     }
     for (SavedFile& file : f.backup.files)
-        file.sha256AtEnd = before(file);
+        file.sha256AtEnd = sha256Before(file);
     recordEnd(f, QStringLiteral("restored"), failure);
     f.ui.message(QStringLiteral("praxidome a été remis dans l'état où il était avant la mise à jour."));
     return ExitStatus::Restored;

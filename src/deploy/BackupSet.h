@@ -5,7 +5,6 @@
 #include <QDateTime>
 #include <QStringList>
 
-#include <optional>
 #include <vector>
 
 namespace maj {
@@ -51,9 +50,11 @@ void markInterrupted();
 // original serves the copy and its SHA-256; the copy counts only once it reads back to the same
 // SHA-256 (75 otherwise).
 SavedFile saveFile(Engine& engine, const QString& path, const QString& folder, const QString& copyName);
-// The SHA-256 of a file as it is now, a database made consistent first; empty when it does not
-// exist.
+// The SHA-256 of a file as it is now, a database made consistent first; "absent" when it does
+// not exist.
 QByteArray currentSha256(Engine& engine, const QString& path);
+// What currentSha256() gave before the run: the copy's SHA-256, or "absent".
+QByteArray sha256Before(const SavedFile& file);
 
 // Putting files back failed part way.
 struct PutBackFailure
