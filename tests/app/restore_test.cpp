@@ -139,8 +139,8 @@ TEST(Restore, AKillLeavesEachDatabaseAsItWasOrAsInTheBackup)
     const QString maj = qEnvironmentVariable("MAJ_BINARY_DIR") + "/src/app/maj";
     QSet<QString> seen;
     qint64 whole = -1; // the first restore runs to its end and gives the kills their range
-    for (int i = 0; i <= 12; ++i) {
-        FailedRun r(20000);
+    for (int i = 0; i <= 8; ++i) {
+        FailedRun r(8000);
         // A writer killed in the middle of a transaction that spilled into the file.
         QProcess crash;
         crash.start("/usr/bin/python3", {"-c",
@@ -163,7 +163,7 @@ TEST(Restore, AKillLeavesEachDatabaseAsItWasOrAsInTheBackup)
             whole = timer.elapsed();
             ASSERT_EQ(restore.exitCode(), 0) << restore.readAllStandardError().toStdString();
         } else {
-            QThread::msleep(whole * i / 10);
+            QThread::msleep(whole * i / 6);
             restore.kill();
             restore.waitForFinished();
         }
