@@ -79,7 +79,8 @@ bool sameBytes(const QString& first, const QString& second)
 
 int main()
 {
-    const int megabytes = qEnvironmentVariableIsSet("MAJ_BENCH_MB") ? qEnvironmentVariableIntValue("MAJ_BENCH_MB") : 1024;
+    const int megabytes =
+        qEnvironmentVariableIsSet("MAJ_BENCH_MB") ? qEnvironmentVariableIntValue("MAJ_BENCH_MB") : 1024;
     QTemporaryDir dir(QDir::currentPath() + "/bench-backup-XXXXXX");
     const QDir drive(dir.path());
     qputenv("MAJ_DRIVE_C", dir.path().toUtf8());
@@ -96,12 +97,10 @@ int main()
         QDir().mkpath(fs::hostPath(folder));
         auto start = std::chrono::steady_clock::now();
         saved.clear();
-        for (const QString& windowsPath : {QStringLiteral("c:\\praxidome\\praxidome.exe"),
-                                           QStringLiteral("c:\\praxidome\\aide\\aide.htm"),
-                                           QStringLiteral("c:\\praxidome\\parametres.mdb"),
-                                           QStringLiteral("c:\\praxidome\\pat.mdb"),
-                                           QStringLiteral("c:\\praxidome\\pannexe.mdb"),
-                                           QStringLiteral("c:\\praxidome\\eattest.mdb")})
+        for (const QString& windowsPath :
+             {QStringLiteral("c:\\praxidome\\praxidome.exe"), QStringLiteral("c:\\praxidome\\aide\\aide.htm"),
+              QStringLiteral("c:\\praxidome\\parametres.mdb"), QStringLiteral("c:\\praxidome\\pat.mdb"),
+              QStringLiteral("c:\\praxidome\\pannexe.mdb"), QStringLiteral("c:\\praxidome\\eattest.mdb")})
             saved.push_back(deploy::saveFile(engine, windowsPath, folder, windowsPath.section('\\', -1)));
         ours = std::min(ours, seconds(start));
 
@@ -147,8 +146,7 @@ int main()
     std::printf("backup set saved and checked (SHA-256):  %.2f s\n", ours);
     std::printf("cp + sync + sha256sum:                   %.2f s\n", tools);
     std::printf("copy + byte comparison (before):         %.2f s\n", before);
-    std::printf("ratio saved / shell: %.2f (target at most 1.5); before / shell: %.2f\n", ours / tools,
-                before / tools);
+    std::printf("ratio saved / shell: %.2f (target at most 1.5); before / shell: %.2f\n", ours / tools, before / tools);
     std::printf("set put back:                            %.2f s\n", putBack);
     std::printf("cp over the originals + sync:            %.2f s\n", cpBack);
     std::printf("ratio put back / shell: %.2f (target at most 1.5)\n", putBack / cpBack);
