@@ -392,7 +392,7 @@ private:
     bool m_renamed = false;
 };
 
-// Returns the number of bytes copied.
+// Returns the number of bytes read; `to` < 0 only hashes them.
 qint64 copyContent(int from, int to, Sha256* digest)
 {
     static constexpr size_t kChunk = 1024 * 1024;
@@ -406,7 +406,7 @@ qint64 copyContent(int from, int to, Sha256* digest)
             return copied;
         if (digest)
             digest->add(buffer.data(), size_t(got));
-        if (!posix::writeAll(to, buffer.data(), static_cast<size_t>(got)))
+        if (to >= 0 && !posix::writeAll(to, buffer.data(), static_cast<size_t>(got)))
             fail(posix::errorNumber(errno));
         copied += got;
     }
@@ -586,15 +586,8 @@ QByteArray sha256(const QString& windowsPath)
     if (!in)
         failErrno(errno, host);
     Sha256 digest;
-    std::vector<char> buffer(1024 * 1024);
-    for (;;) {
-        const ssize_t got = posix::retry([&] { return ::read(in.get(), buffer.data(), buffer.size()); });
-        if (got < 0)
-            fail(posix::errorNumber(errno));
-        if (got == 0)
-            return digest.hex();
-        digest.add(buffer.data(), size_t(got));
-    }
+    copyContent(in.get(), -1, &digest);
+    return digest.hex();
 }
 
 bool isInUseElsewhere(const QString& windowsPath)
