@@ -308,7 +308,7 @@ void Connection::commit()
             throw;
         }
     }
-    // Writes that went to a file another program put another one in the place of are lost with it.
+    // Writes committed to a file that another program has since replaced at the path are lost.
     const bool replaced = m_wrote && !isFile(m_hostPath, m_device, m_inode);
     m_wrote = false;
     if (m_lost) {
