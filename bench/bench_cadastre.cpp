@@ -45,7 +45,7 @@ public:
 void fillPatients(const QString& path)
 {
     sqlite::Connection db(path, sqlite::Connection::Mode::ReadWrite);
-    sqlite::Transaction tx(db);
+    db.exec(QStringLiteral("BEGIN"));
     db.exec(QStringLiteral("INSERT INTO parapat (ID, NOM_CABINET, VERSION_BASE) VALUES (1, 'Cabinet', '8.6.8')"));
     sqlite::Statement dentist =
         db.prepare(QStringLiteral("INSERT INTO dentiste (numdentiste, NOM, INAMI, EMAIL) VALUES (?, ?, ?, ?)"));
@@ -73,7 +73,7 @@ void fillPatients(const QString& path)
         soin.step();
         soin.reset();
     }
-    tx.commit();
+    db.exec(QStringLiteral("COMMIT"));
 }
 
 void fillSettings(const QString& path)

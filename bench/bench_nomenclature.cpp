@@ -46,7 +46,7 @@ void fill(const QString& path, const QString& table, const std::vector<int>& cod
           const QHash<int, QString>& abbreviationOverride)
 {
     sqlite::Connection db(path, sqlite::Connection::Mode::ReadWrite);
-    sqlite::Transaction tx(db);
+    db.exec(QStringLiteral("BEGIN"));
     sqlite::Statement insert =
         db.prepare(QStringLiteral("INSERT INTO %1 VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)").arg(table));
     for (int code : codes) {
@@ -66,7 +66,7 @@ void fill(const QString& path, const QString& table, const std::vector<int>& cod
         insert.step();
         insert.reset();
     }
-    tx.commit();
+    db.exec(QStringLiteral("COMMIT"));
 }
 
 void copyFile(const QString& from, const QString& to)
@@ -218,10 +218,10 @@ int main(int argc, char** argv)
         start = std::chrono::steady_clock::now();
         sqlite::Connection db(baseline + QStringLiteral("/pat.mdb"), sqlite::Connection::Mode::ReadWrite);
         db.exec(QStringLiteral("ATTACH DATABASE '%1/eattest.mdb' AS rel").arg(baseline));
-        sqlite::Transaction tx(db);
+        db.exec(QStringLiteral("BEGIN"));
         db.exec(QString::fromUtf8(insertNew));
         db.exec(QString::fromUtf8(updateExisting));
-        tx.commit();
+        db.exec(QStringLiteral("COMMIT"));
         setSeconds = seconds(start);
         printPlan(db, insertNew);
         printPlan(db, updateExisting);

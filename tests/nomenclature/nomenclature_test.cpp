@@ -409,9 +409,10 @@ TEST(Synchrotrajet, AFailureShowsBothMessagesAndKeepsTheRowsSavedBefore)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Every step that writes, with the k-th write, sync or truncate of its files failing, for each k
-// up to the number of I/Os the step makes: the files stay sound, each row and definition is the one
-// before or the one after the step, and a run that shows no failure has lost nothing.
+// Every step that writes, with the k-th write, sync or truncate of its files failing, then the k-th
+// read, open, lock or size query, for each k up to the number of such calls the step makes: only
+// numbered failures come out, the files stay sound, each row and definition is the one before or
+// the one after the step, and a run that shows no failure has lost nothing.
 
 using Snapshot = QMap<QString, QString>; // "file table:rowid" or "file schema:name" -> its content
 
@@ -481,14 +482,20 @@ const struct WritingStep
     {"creertpauto", creertpauto, [](NomenFixture&) {}},
 };
 
-// Runs the step on a fresh installation with the k-th I/O failing (0: none); *ios gets the count.
-// told: a message, or a failure passed on to the sequence's handler, which shows it.
-Snapshot runWithFault(FaultVfs& vfs, const WritingStep& step, int k, bool& told, int* ios = nullptr)
+// The kinds of calls that fail in turn; writes fail with a full disk and an I/O error by turns.
+const FaultVfs::Fault kFaults[] = {FaultVfs::Fault::DiskFull, FaultVfs::Fault::Read, FaultVfs::Fault::Open,
+                                   FaultVfs::Fault::Lock, FaultVfs::Fault::Size};
+
+// Runs the step on a fresh installation with the k-th call of the fault's kind failing (0: none);
+// *ios gets the count. told: a message, or a failure passed on to the sequence's handler, which
+// shows it.
+Snapshot runWithFault(FaultVfs& vfs, const WritingStep& step, FaultVfs::Fault fault, int k, bool& told,
+                      int* ios = nullptr)
 {
     NomenFixture t;
     createInstallation(t);
     step.bind(t);
-    vfs.arm(k, k % 2 ? FaultVfs::Fault::DiskFull : FaultVfs::Fault::IoError);
+    vfs.arm(k, fault == FaultVfs::Fault::DiskFull && k % 2 == 0 ? FaultVfs::Fault::IoError : fault);
     told = errorOf([&] { step.run(t.f); }) != 0;
     if (ios)
         *ios = vfs.count();
@@ -500,30 +507,37 @@ Snapshot runWithFault(FaultVfs& vfs, const WritingStep& step, int k, bool& told,
 TEST(Faults, NoWriteIsLostInSilence)
 {
     FaultVfs vfs;
+    int calls[std::size(kFaults)] = {}; // of each kind, over every step
     for (const WritingStep& step : kSteps) {
         SCOPED_TRACE(step.name);
         NomenFixture pristine;
         createInstallation(pristine);
         const Snapshot before = snapshot(pristine.drive.host("praxidome"));
-        int ios = 0;
         bool told = false;
-        const Snapshot after = runWithFault(vfs, step, 0, told, &ios);
+        const Snapshot after = runWithFault(vfs, step, FaultVfs::Fault::DiskFull, 0, told);
         ASSERT_FALSE(told);
         ASSERT_NE(after, before);
-        ASSERT_GT(ios, 0);
-        for (int k = 1; k <= ios; ++k) {
-            SCOPED_TRACE(k);
-            const Snapshot run = runWithFault(vfs, step, k, told);
-            EXPECT_TRUE(told || run == after) << "a write was lost without a word";
-            QStringList keys = before.keys() + after.keys() + run.keys();
-            keys.removeDuplicates();
-            for (const QString& key : keys) {
-                const QString now = run.value(key, "absent");
-                EXPECT_TRUE(now == before.value(key, "absent") || now == after.value(key, "absent"))
-                    << key.toStdString() << " = " << now.toStdString();
+        for (size_t f = 0; f < std::size(kFaults); ++f) {
+            const FaultVfs::Fault fault = kFaults[f];
+            int ios = 0;
+            runWithFault(vfs, step, fault, 0, told, &ios);
+            calls[f] += ios;
+            for (int k = 1; k <= ios; ++k) {
+                SCOPED_TRACE(QStringLiteral("fault %1, call %2").arg(int(fault)).arg(k).toStdString());
+                const Snapshot run = runWithFault(vfs, step, fault, k, told);
+                EXPECT_TRUE(told || run == after) << "a write was lost without a word";
+                QStringList keys = before.keys() + after.keys() + run.keys();
+                keys.removeDuplicates();
+                for (const QString& key : keys) {
+                    const QString now = run.value(key, "absent");
+                    EXPECT_TRUE(now == before.value(key, "absent") || now == after.value(key, "absent"))
+                        << key.toStdString() << " = " << now.toStdString();
+                }
             }
         }
     }
+    for (const int n : calls)
+        EXPECT_GT(n, 0);
 }
 
 } // namespace

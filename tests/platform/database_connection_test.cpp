@@ -1,5 +1,4 @@
 #include "EngineTest.h"
-#include "platform/Logging.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
 #include "platform/jet/Sqlite.h"
@@ -10,11 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace maj;
 using maj::test::errorOf;
-using maj::test::TempDrive;
 
 namespace {
 

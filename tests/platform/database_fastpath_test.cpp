@@ -10,7 +10,6 @@
 #include <algorithm>
 
 using namespace maj;
-using maj::test::TempDrive;
 
 namespace {
 

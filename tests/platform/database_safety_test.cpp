@@ -1,14 +1,18 @@
 // What keeps a practice's data whole: text stays text whatever Jet type name declares its column,
-// rebuilt tables keep the triggers and views of other tables working, and a commit that fails is
-// a failure the caller sees, with the writes rolled back.
+// rebuilt tables keep the triggers and views of other tables working, and writes that cannot be
+// committed are a failure the caller sees, with the writes rolled back.
 
 #include "EngineTest.h"
 #include "FaultVfs.h"
+#include "app/core/Step.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
-#include "platform/jet/Sqlite.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace maj;
 using namespace maj::test;
@@ -19,7 +23,15 @@ const QString kFile = QStringLiteral("c:\\praxidome\\pat.mdb");
 
 struct SafetyTest : EngineTest
 {
-    void SetUp() override { create("CREATE TABLE base (ID INTEGER);"); }
+    void SetUp() override { create("CREATE TABLE base (ID INTEGER); CREATE TABLE other (x INTEGER);"); }
+    // Binds the data source to a table and adds a row to it, pending until a commit.
+    static void addRow(DataSource& data, const QString& file = kFile, const QString& table = "base")
+    {
+        data.bind(file, table);
+        data.recordset().addNew();
+        data.recordset().setField(0, 7);
+        data.recordset().update();
+    }
 };
 
 } // namespace
@@ -66,8 +78,11 @@ TEST_F(SafetyTest, RebuildsKeepTheTriggersAndViewsOfOtherTables)
     EXPECT_EQ(scalar(host(), "SELECT name FROM pragma_table_info('x') WHERE cid = 1").toString(), "TPAUTORISE");
 }
 
+// Each file is committed on its own: the first one's commit fails, the second one's is done.
 TEST_F(SafetyTest, AFailedCommitIsThrownAndRollsBack)
 {
+    const QString other = QStringLiteral("c:\\praxidome\\autre.mdb");
+    createDatabaseFromSql(host("autre.mdb"), "CREATE TABLE base (ID INTEGER);");
     FaultVfs vfs;
     const struct
     {
@@ -75,14 +90,14 @@ TEST_F(SafetyTest, AFailedCommitIsThrownAndRollsBack)
         const char* text;
     } faults[] = {{FaultVfs::Fault::DiskFull, "61: Disque plein"},
                   {FaultVfs::Fault::IoError, "3043: Erreur de disque ou de réseau."}};
+    int committed = 0;
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.text);
         DataSource data(engine, QStringLiteral("Data1"));
-        data.bind(kFile, QStringLiteral("base"));
-        data.recordset().addNew();
-        data.recordset().setField(0, 7);
-        data.recordset().update();
-        vfs.arm(1, fault.fault); // the commit's first I/O
+        DataSource second(engine, QStringLiteral("Data2"));
+        addRow(data);
+        addRow(second, other);
+        vfs.arm(1, fault.fault); // the first commit's first I/O
         try {
             engine.commit();
             ADD_FAILURE() << "the commit did not fail";
@@ -93,22 +108,60 @@ TEST_F(SafetyTest, AFailedCommitIsThrownAndRollsBack)
         vfs.arm(0);
         data.release();
         EXPECT_EQ(scalar(host(), "SELECT count(*) FROM base").toInt(), 0);
+        EXPECT_EQ(scalar(host("autre.mdb"), "SELECT count(*) FROM base").toInt(), ++committed);
     }
 }
 
-TEST_F(SafetyTest, AReaderHoldingTheFileIsWaitedForThenTheCommitFails)
+// A write that makes SQLite roll the whole transaction back, caught by a caller that writes on:
+// the next commit still tells that the earlier writes are lost.
+TEST_F(SafetyTest, WritesSqliteRolledBackFailTheNextCommit)
+{
+    FaultVfs vfs;
+    DataSource data(engine, QStringLiteral("Data1"));
+    DataSource other(engine, QStringLiteral("Data2"));
+    addRow(data);
+    vfs.arm(1, FaultVfs::Fault::DiskFull); // the other table's page, into the journal
+    EXPECT_EQ(errorOf([&] { addRow(other, kFile, "other"); }), err::DiskFull);
+    vfs.arm(0);
+    addRow(other, kFile, "other");
+    EXPECT_EQ(errorOf([&] { engine.commit(); }), err::DiskFull);
+    EXPECT_EQ(stored("SELECT count(*) FROM base").toInt(), 0);
+}
+
+TEST_F(SafetyTest, ACopyPreparedWhileAWriteIsPendingHoldsIt)
 {
     DataSource data(engine, QStringLiteral("Data1"));
-    data.bind(kFile, QStringLiteral("base"));
-    data.recordset().addNew();
-    data.recordset().setField(0, 7);
-    data.recordset().update();
-    // Another program reads the file and never lets it go.
-    sqlite::Connection reader(host(), sqlite::Connection::Mode::ReadOnly);
-    reader.exec("BEGIN");
-    reader.exec("SELECT count(*) FROM base");
-    EXPECT_EQ(errorOf([&] { engine.commit(); }), err::CannotOpenFile);
-    reader.exec("COMMIT");
-    data.release();
-    EXPECT_EQ(scalar(host(), "SELECT count(*) FROM base").toInt(), 0);
+    addRow(data);
+    engine.prepareCopy(kFile);
+    ASSERT_TRUE(QFile::copy(host(), host("copie.mdb")));
+    EXPECT_EQ(scalar(host("copie.mdb"), "SELECT count(*) FROM base").toInt(), 1);
+}
+
+// Writes a silent step cannot commit reach its caller: a reader of another program holds the file
+// past the wait, or another program put another file in its place (the writes went to the one
+// taken away, and the failure names it).
+TEST(StepCommit, WritesThatCannotBeCommittedReachTheCallerOfASilentStep)
+{
+    for (const bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "replaced" : "read by another program");
+        StepFixture t;
+        const QString pat = t.drive.host("praxidome/pat.mdb");
+        createDatabaseFromSql(pat, "CREATE TABLE base (ID INTEGER);");
+        std::optional<OtherProcess> reader;
+        const auto body = [&] {
+            SafetyTest::addRow(t.f.data.Data1);
+            if (replaced)
+                EXPECT_EQ(QProcess::execute("/bin/sh", {"-c", "cp \"$0\" \"$0.new\" && mv \"$0.new\" \"$0\"", pat}), 0);
+            else
+                reader.emplace(pat, OtherProcess::Hold::SqliteReader);
+        };
+        try {
+            runStep(t.f, "detruitcodesinami", body, silently, LostWrites::ToCaller);
+            ADD_FAILURE() << "the step kept the failure to itself";
+        } catch (const MajError& e) {
+            EXPECT_EQ(e.number(), replaced ? err::DiskOrNetwork : err::CannotOpenFile);
+            EXPECT_EQ(e.description().contains(kFile), replaced) << e.what();
+        }
+        EXPECT_EQ(scalar(pat, "SELECT count(*) FROM base").toInt(), 0);
+    }
 }

@@ -1,17 +1,11 @@
 #include "EngineTest.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
-#include "platform/jet/Sqlite.h"
-
-#include <QDir>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace maj;
 using maj::test::errorOf;
-using maj::test::TempDrive;
 
 namespace {
 

@@ -15,7 +15,7 @@ struct State
     sqlite3_vfs* real = nullptr;
     int seen = 0;
     int failAt = 0;
-    int code = SQLITE_FULL;
+    FaultVfs::Fault fault = FaultVfs::Fault::DiskFull;
     bool fired = false;
 };
 State* g_state = nullptr;
@@ -31,9 +31,13 @@ sqlite3_file* real(sqlite3_file* file)
     return reinterpret_cast<File*>(file)->real;
 }
 
-// True when this I/O is the one to fail.
-bool strike()
+using Fault = FaultVfs::Fault;
+
+// True when this call is the one to fail; `kind` is the fault that counts it.
+bool strike(Fault kind)
 {
+    if (kind != g_state->fault && !(kind == Fault::DiskFull && g_state->fault == Fault::IoError))
+        return false;
     ++g_state->seen;
     if (g_state->failAt == 0 || g_state->seen != g_state->failAt)
         return false;
@@ -43,7 +47,7 @@ bool strike()
 
 int faultCode(int ioErr)
 {
-    return g_state->code == SQLITE_FULL ? SQLITE_FULL : ioErr;
+    return g_state->fault == Fault::DiskFull ? SQLITE_FULL : ioErr;
 }
 
 int xClose(sqlite3_file* f)
@@ -52,27 +56,27 @@ int xClose(sqlite3_file* f)
 }
 int xRead(sqlite3_file* f, void* p, int n, sqlite3_int64 o)
 {
-    return real(f)->pMethods->xRead(real(f), p, n, o);
+    return strike(Fault::Read) ? SQLITE_IOERR_READ : real(f)->pMethods->xRead(real(f), p, n, o);
 }
 int xWrite(sqlite3_file* f, const void* p, int n, sqlite3_int64 o)
 {
-    return strike() ? faultCode(SQLITE_IOERR_WRITE) : real(f)->pMethods->xWrite(real(f), p, n, o);
+    return strike(Fault::DiskFull) ? faultCode(SQLITE_IOERR_WRITE) : real(f)->pMethods->xWrite(real(f), p, n, o);
 }
 int xTruncate(sqlite3_file* f, sqlite3_int64 size)
 {
-    return strike() ? faultCode(SQLITE_IOERR_TRUNCATE) : real(f)->pMethods->xTruncate(real(f), size);
+    return strike(Fault::DiskFull) ? faultCode(SQLITE_IOERR_TRUNCATE) : real(f)->pMethods->xTruncate(real(f), size);
 }
 int xSync(sqlite3_file* f, int flags)
 {
-    return strike() ? faultCode(SQLITE_IOERR_FSYNC) : real(f)->pMethods->xSync(real(f), flags);
+    return strike(Fault::DiskFull) ? faultCode(SQLITE_IOERR_FSYNC) : real(f)->pMethods->xSync(real(f), flags);
 }
 int xFileSize(sqlite3_file* f, sqlite3_int64* size)
 {
-    return real(f)->pMethods->xFileSize(real(f), size);
+    return strike(Fault::Size) ? SQLITE_IOERR_FSTAT : real(f)->pMethods->xFileSize(real(f), size);
 }
 int xLock(sqlite3_file* f, int level)
 {
-    return real(f)->pMethods->xLock(real(f), level);
+    return strike(Fault::Lock) ? SQLITE_IOERR_LOCK : real(f)->pMethods->xLock(real(f), level);
 }
 int xUnlock(sqlite3_file* f, int level)
 {
@@ -122,6 +126,8 @@ int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, in
     auto* wrapper = reinterpret_cast<File*>(file);
     wrapper->real = reinterpret_cast<sqlite3_file*>(wrapper + 1);
     wrapper->base.pMethods = nullptr;
+    if (strike(Fault::Open))
+        return SQLITE_CANTOPEN;
     const int rc = g_state->real->xOpen(g_state->real, name, wrapper->real, flags, outFlags);
     if (wrapper->real->pMethods)
         wrapper->base.pMethods = &kMethods;
@@ -155,7 +161,7 @@ void FaultVfs::arm(int k, Fault fault)
     g_state->seen = 0;
     g_state->failAt = k;
     g_state->fired = false;
-    g_state->code = fault == Fault::DiskFull ? SQLITE_FULL : SQLITE_IOERR;
+    g_state->fault = fault;
 }
 
 int FaultVfs::count() const

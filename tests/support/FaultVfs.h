@@ -1,18 +1,23 @@
 #pragma once
 
 // A fault injector in the way SQLite tests itself: a VFS over the default one that fails the k-th
-// write, sync or truncate of any file SQLite opens (databases and journals), once, with
-// SQLITE_FULL or SQLITE_IOERR. While it lives it is the default VFS, so every connection opened
-// meanwhile goes through it.
+// call of one kind on any file SQLite opens (databases and journals), once. While it lives it is
+// the default VFS, so every connection opened meanwhile goes through it.
 namespace maj::test {
 
 class FaultVfs
 {
 public:
+    // What fails, and how: a write, sync or truncate with a full disk or an I/O error; a read, an
+    // open, a lock or a file-size query with an I/O error (an open: cannot open).
     enum class Fault
     {
         DiskFull,
-        IoError
+        IoError,
+        Read,
+        Open,
+        Lock,
+        Size
     };
 
     FaultVfs();
@@ -20,9 +25,9 @@ public:
     FaultVfs(const FaultVfs&) = delete;
     FaultVfs& operator=(const FaultVfs&) = delete;
 
-    // Counts I/O from now on and fails the k-th one (1-based); 0 only counts.
+    // Counts calls of the fault's kind from now on and fails the k-th one (1-based); 0 only counts.
     void arm(int k, Fault fault = Fault::DiskFull);
-    // Writes, syncs and truncates seen since arm().
+    // Calls of the armed kind seen since arm().
     int count() const;
     bool fired() const;
 };

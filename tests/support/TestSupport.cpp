@@ -94,6 +94,9 @@ int errorOf(const std::function<void()>& call)
     } catch (const MajError& e) {
         EXPECT_FALSE(e.description().isEmpty());
         return e.number();
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "a failure without a number: " << e.what();
+        return -1;
     }
     return 0;
 }

@@ -110,7 +110,8 @@ private:
     QString m_previous;
 };
 
-// The error number a call throws as MajError (expecting a description with it), 0 when it succeeds.
+// The error number a call throws as MajError (expecting a description with it), 0 when it succeeds;
+// any other failure fails the test: only numbered failures may come out.
 int errorOf(const std::function<void()>& call);
 
 // Runs SQL on a database file / reads the first column of its first row (invalid when no row).

@@ -471,11 +471,11 @@ void writeRows(const QString& hostPath, const QString& table, const QList<Row>& 
     if (width > columns.size())
         throw SampleError(
             QStringLiteral("rows of %1 values for the %2 columns of %3").arg(width).arg(columns.size()).arg(table));
-    sqlite::Transaction transaction(db);
+    db.exec(QStringLiteral("BEGIN"));
     TableWriter writer(db, table, columns.mid(0, width));
     for (const Row& row : rows)
         writer.add(row);
-    transaction.commit();
+    db.exec(QStringLiteral("COMMIT"));
 }
 
 void writeNomenclature(const QString& hostPath, const QString& table, const QList<Row>& rows)

@@ -378,7 +378,7 @@ private:
     void writeDentists(sqlite::Connection& db)
     {
         Rng rng(m_options.seed, PatientStream + 100);
-        sqlite::Transaction transaction(db);
+        db.exec(QStringLiteral("BEGIN"));
         NamedWriter writer(db, QStringLiteral("dentiste"));
         for (const Dentist& d : dentists) {
             writer.add({{"numdentiste", d.number},
@@ -392,7 +392,7 @@ private:
                         {"EMAIL", QString::fromUtf8(d.email)},
                         {"CONVENTIONNE", d.conventionne}});
         }
-        transaction.commit();
+        db.exec(QStringLiteral("COMMIT"));
     }
 
     int dentistFor(const Patient& p, const QDate& day, Rng& rng) const
@@ -451,7 +451,7 @@ private:
         }
         std::sort(moments.begin(), moments.end());
 
-        sqlite::Transaction transaction(db);
+        db.exec(QStringLiteral("BEGIN"));
         TableWriter writer(db, QStringLiteral("soins"),
                            {QStringLiteral("NUMSOIN"), QStringLiteral("NUMPAT"), QStringLiteral("numdentiste"),
                             QStringLiteral("date"), QStringLiteral("code inami"), QStringLiteral("DENT"),
@@ -511,13 +511,13 @@ private:
                 p.first = moment;
             p.last = moment;
         }
-        transaction.commit();
+        db.exec(QStringLiteral("COMMIT"));
     }
 
     void writePatients(sqlite::Connection& db)
     {
         Rng rng(m_options.seed, PatientStream + 1);
-        sqlite::Transaction transaction(db);
+        db.exec(QStringLiteral("BEGIN"));
         NamedWriter writer(db, QStringLiteral("patients"));
         for (const Patient& p : m_patients) {
             const Place& place = places[p.place];
@@ -616,12 +616,12 @@ private:
                 v.insert(QStringLiteral("NOTES_ACCUEIL"), QStringLiteral("Accompagné d'un parent"));
             writer.add(v);
         }
-        transaction.commit();
+        db.exec(QStringLiteral("COMMIT"));
     }
 
     void writePatientSettings(sqlite::Connection& db)
     {
-        sqlite::Transaction transaction(db);
+        db.exec(QStringLiteral("BEGIN"));
         NamedWriter writer(db, QStringLiteral("parapat"));
         writer.add({{"ID", 1},
                     {"NOM_CABINET", QString::fromUtf8(practiceName)},
@@ -629,14 +629,14 @@ private:
                     {"VERSION_BASE", QStringLiteral("8.6.7")},
                     {"DERNIER_NUMPAT", m_options.patients},
                     {"DERNIER_NUMSOIN", m_options.treatments}});
-        transaction.commit();
+        db.exec(QStringLiteral("COMMIT"));
     }
 
     void writeSettings()
     {
         Rng rng(m_options.seed, PatientStream + 200);
         sqlite::Connection db = openDatabase(path("parametres.mdb"), QStringLiteral("parametres"));
-        sqlite::Transaction transaction(db);
+        db.exec(QStringLiteral("BEGIN"));
         NamedWriter writer(db, QStringLiteral("parapat"));
         writer.add({
             {"ID", 1},
@@ -700,14 +700,14 @@ private:
             {"FDI", true},
             {"NUMERO_MAJ", QStringLiteral("37")},
         });
-        transaction.commit();
+        db.exec(QStringLiteral("COMMIT"));
     }
 
     void writeOrtho()
     {
         Rng rng(m_options.seed, OrthoStream);
         sqlite::Connection db = openDatabase(path("pannexe.mdb"), QStringLiteral("pannexe"));
-        sqlite::Transaction transaction(db);
+        db.exec(QStringLiteral("BEGIN"));
         NamedWriter writer(db, QStringLiteral("ortho"));
         if (m_options.instaMarker) {
             writer.add({{"numpat", QStringLiteral("Insta")},
@@ -764,14 +764,14 @@ private:
             }
             writer.add(v);
         }
-        transaction.commit();
+        db.exec(QStringLiteral("COMMIT"));
     }
 
     void writeReminders()
     {
         Rng rng(m_options.seed, ReminderStream);
         sqlite::Connection db = openDatabase(path("rappels.mdb"), QStringLiteral("rappels"));
-        sqlite::Transaction transaction(db);
+        db.exec(QStringLiteral("BEGIN"));
         if (!m_patients.empty()) {
             NamedWriter certificates(db, QStringLiteral("Attestationsdifferees"));
             const int count = std::max(3, m_options.patients / 15);
@@ -808,17 +808,17 @@ private:
                         {"DATE_RAPPEL", at(due)},
                         {"ENVOYE", due <= m_today && rng.chance(0.7)}});
         }
-        transaction.commit();
+        db.exec(QStringLiteral("COMMIT"));
     }
 
     void writeRejections()
     {
         sqlite::Connection db = openDatabase(path("etarification.mdb"), QStringLiteral("etarification"));
-        sqlite::Transaction transaction(db);
+        db.exec(QStringLiteral("BEGIN"));
         NamedWriter writer(db, QStringLiteral("REJETS"));
         for (const Rejection& r : rejections)
             writer.add({{"CODE", QString::fromUtf8(r.code)}, {"DESIGNATION", QString::fromUtf8(r.text)}});
-        transaction.commit();
+        db.exec(QStringLiteral("COMMIT"));
     }
 
     QString m_folder;

@@ -33,7 +33,7 @@ int main(int argc, char** argv)
         return 0;
     } catch (const SampleError& e) {
         std::fprintf(stderr, "maj-mkinstall: %s\n", e.what());
-    } catch (const maj::sqlite::SqliteError& e) {
+    } catch (const maj::MajError& e) {
         std::fprintf(stderr, "maj-mkinstall: database error: %s\n", e.what());
     }
     return 1;

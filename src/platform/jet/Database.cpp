@@ -84,15 +84,11 @@ void Engine::prepareCopy(const QString& windowsPath)
     const QString host = fs::hostPath(windowsPath);
     if (!QFileInfo::exists(host + QStringLiteral("-journal")))
         return;
-    try {
-        // SQLite rolls a journal left by a crash back at the first read, and leaves alone one that a
-        // live writer holds (the copy then fails on its lock).
-        sqlite::Connection db(host, sqlite::Connection::Mode::ReadWrite);
-        sqlite3_busy_timeout(db.handle(), 5000);
-        db.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    } catch (const sqlite::SqliteError& e) {
-        jet::raise(e, jet::Context::Open);
-    }
+    // SQLite rolls a journal left by a crash back at the first read, and leaves alone one that a live
+    // writer holds (the copy then fails on its lock).
+    sqlite::Connection db(host, sqlite::Connection::Mode::ReadWrite);
+    sqlite3_busy_timeout(db.handle(), 5000);
+    db.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"), sqlite::Context::Open);
 }
 
 DataSource::DataSource(Engine& engine, QString name) : m_engine(engine), m_name(std::move(name)) {}

@@ -13,10 +13,19 @@
 // floating number double; yes/no bool; date/time QDateTime. Every failure throws MajError with
 // the old engine's numbers (3021, 3022, 3024, 3075, 3077, 3078, 3163, 3265...).
 //
-// Every data source of one engine on the same file shares one connection. A step's reads and writes run in one
-// transaction per file, which the step's Transaction commits at its end (or when a data source
-// lets the file go): a failed commit is a failure of the step, never a silent loss. Until then the
-// file is locked for reading (other programs cannot commit to it).
+// Every data source of one engine on the same file shares one connection. A step's reads and
+// writes run in one transaction per file; until it ends the file is locked for reading (other
+// programs cannot commit to it). A failed commit throws MajError (61 disk full, 3043 disk or
+// network error or a file replaced meanwhile, 3051 a reader held the file past the wait) after
+// rolling that file's writes back: a failure, never a silent loss. Writes become durable in these
+// places only:
+// - Transaction::commit(), at the end of each step (runStep), also after its failure, so that what
+//   the step saved before it stays saved; a step run inside another commits the outer one's writes
+//   so far as well (one transaction per file).
+// - DataSource::release(), and refresh() onto another file: a connection nobody holds any longer
+//   rolls back, and a released file must be free for a copy or for another program.
+// - Engine::prepareCopy(): a byte-for-byte copy holds only what is committed.
+// - DirectDatabase::close(): a schema change ends with its database.
 //
 // Dates are stored as ISO 8601 text, "yyyy-MM-dd HH:mm:ss" (midnight for a pure date), yes/no as
 // 1 and 0, so that other SQLite tools read the files.
@@ -39,14 +48,13 @@ public:
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    // Commits every file's pending writes. Throws MajError when one cannot be committed (61 disk
-    // full, 3043 disk or network error, 3051 a reader held the file past the wait); that file's
-    // writes are then rolled back, the others committed.
+    // Commits every file's pending writes, each on its own: a file that cannot be committed is
+    // rolled back and the others are committed all the same; the first failure is thrown.
     void commit();
     void rollback() noexcept;
-    // Before a database file is copied byte for byte: commits the pending writes, and rolls back
+    // Before a database file is copied byte for byte: commits every pending write, and rolls back
     // the journal a crash may have left beside the file, so that the copy is a consistent
-    // database. Throws MajError.
+    // database.
     void prepareCopy(const QString& windowsPath);
     // Opens a file shared, for reading and writing, for schema changes (3024 when missing).
     std::unique_ptr<DirectDatabase> openDirect(const QString& windowsPath);
@@ -61,8 +69,8 @@ private:
     std::vector<std::weak_ptr<jet::Connection>> m_open;
 };
 
-// The guard of a step's writes: rolls back whatever is still pending in its destructor unless
-// commit() ran.
+// The guard of a step's writes, the one transaction class: commit() commits every file's pending
+// writes; the destructor rolls them back unless commit() ran.
 class Transaction
 {
 public:

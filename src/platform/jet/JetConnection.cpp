@@ -23,18 +23,6 @@ namespace maj::jet {
 
 namespace {
 
-bool contains(const QString& message, const char* what)
-{
-    return message.contains(QLatin1String(what), Qt::CaseInsensitive);
-}
-
-// The name after "no such table: " / "no such column: ".
-QString subject(const QString& message)
-{
-    const qsizetype colon = message.lastIndexOf(QLatin1String(": "));
-    return colon < 0 ? QString() : message.mid(colon + 2);
-}
-
 QString argText(sqlite3_value* value)
 {
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value));
@@ -103,93 +91,9 @@ int compareNoCase(void*, int lengthA, const void* a, int lengthB, const void* b)
 
 } // namespace
 
-MajError translate(const sqlite::SqliteError& error, Context context)
-{
-    const QString& message = error.message();
-    switch (error.code()) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return MajError(err::CannotOpenFile);
-    case SQLITE_CONSTRAINT:
-        switch (error.extendedCode()) {
-        case SQLITE_CONSTRAINT_UNIQUE:
-        case SQLITE_CONSTRAINT_PRIMARYKEY:
-            return MajError(err::DuplicateKey);
-        case SQLITE_CONSTRAINT_NOTNULL:
-            return MajError(
-                3314, QStringLiteral("Le champ '%1' ne peut pas contenir une valeur Null.").arg(subject(message)));
-        default:
-            return MajError(3317, QStringLiteral("Une ou plusieurs valeurs sont interdites par la règle de "
-                                                 "validation définie pour ce champ."));
-        }
-    case SQLITE_READONLY:
-        return MajError(3027,
-                        QStringLiteral("Impossible de mettre à jour. Base de données ou objet en lecture seule."));
-    case SQLITE_NOTADB:
-        return MajError(3343, QStringLiteral("Format de base de données non reconnu."));
-    case SQLITE_CORRUPT:
-        return MajError(3049, QStringLiteral("Impossible d'ouvrir la base de données : elle est peut-être "
-                                             "endommagée."));
-    case SQLITE_CANTOPEN:
-    case SQLITE_PERM:
-    case SQLITE_AUTH:
-        return MajError(err::CannotOpenFile);
-    case SQLITE_FULL:
-        return MajError(err::DiskFull);
-    case SQLITE_IOERR:
-        return MajError(err::DiskOrNetwork, QStringLiteral("Erreur de disque ou de réseau."));
-    case SQLITE_TOOBIG:
-        return MajError(err::FieldTooSmall);
-    case SQLITE_MISMATCH:
-        return MajError(err::ConversionError);
-    default:
-        break;
-    }
-    if (contains(message, "no such table"))
-        return MajError(err::TableNotFound);
-    if (contains(message, "no such column")) {
-        if (context == Context::Criteria)
-            return MajError(3070,
-                            QStringLiteral("Le moteur de base de données ne reconnaît pas '%1' comme nom de champ "
-                                           "ou expression correct.")
-                                .arg(subject(message)));
-        return MajError(err::TooFewParameters);
-    }
-    if (contains(message, "no such function"))
-        return MajError(3085, QStringLiteral("Fonction '%1' non définie dans l'expression.").arg(subject(message)));
-    if (contains(message, "duplicate column name"))
-        return MajError(3191, QStringLiteral("Impossible de définir le champ plus d'une fois."));
-    if (contains(message, "already exists"))
-        return MajError(3010,
-                        QStringLiteral("La table '%1' existe déjà.").arg(message.section(QLatin1Char(' '), 1, 1)));
-    switch (context) {
-    case Context::Criteria:
-        return MajError(err::ExpressionSyntax);
-    case Context::Query:
-    case Context::Definition:
-        return MajError(err::QuerySyntax);
-    case Context::Open:
-        return MajError(err::CannotOpenFile);
-    case Context::Write:
-        break;
-    }
-    return MajError(3000, QStringLiteral("Erreur réservée (%1).").arg(message));
-}
-
-void raise(const MajError& error)
-{
-    throw error;
-}
-
 void raise(int number, const QString& description)
 {
-    raise(MajError(number, description));
-}
-
-void raise(const sqlite::SqliteError& error, Context context)
-{
-    qCDebug(lcDb).noquote() << "SQLite:" << error.message();
-    raise(translate(error, context));
+    throw MajError(number, description);
 }
 
 void Connection::registerFunctions()
@@ -301,21 +205,17 @@ void Lookup::changed(qint64 rowid, const QString& key)
 
 std::shared_ptr<Connection> Connection::open(const QString& hostPath)
 {
-    try {
-        sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWrite);
-        // Never a write-ahead log: nothing but the database file may be left beside it, and a
-        // byte copy of a committed file is the whole database.
-        db.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-        // A commit is on the disk when it returns, whatever the library's build default.
-        db.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-        // Room for a step's changes to a large table without spilling to the file (and syncing
-        // the journal) before the commit.
-        db.exec(QStringLiteral("PRAGMA cache_size=-65536"));
-        db.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-        return std::shared_ptr<Connection>(new Connection(hostPath, std::move(db)));
-    } catch (const sqlite::SqliteError& e) {
-        raise(e, Context::Open);
-    }
+    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWrite);
+    // Never a write-ahead log: nothing but the database file may be left beside it, and a byte
+    // copy of a committed file is the whole database.
+    db.exec(QStringLiteral("PRAGMA journal_mode=DELETE"), Context::Open);
+    // A commit is on the disk when it returns, whatever the library's build default.
+    db.exec(QStringLiteral("PRAGMA synchronous=FULL"), Context::Open);
+    // Room for a step's changes to a large table without spilling to the file (and syncing the
+    // journal) before the commit.
+    db.exec(QStringLiteral("PRAGMA cache_size=-65536"), Context::Open);
+    db.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"), Context::Open);
+    return std::shared_ptr<Connection>(new Connection(hostPath, std::move(db)));
 }
 
 Connection::Connection(QString hostPath, sqlite::Connection db) : m_hostPath(std::move(hostPath)), m_db(std::move(db))
@@ -329,7 +229,8 @@ Connection::Connection(QString hostPath, sqlite::Connection db) : m_hostPath(std
     // "name" is a name, never a text: an unknown column must not pass for a literal.
     sqlite3_db_config(m_db.handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     registerFunctions();
-    m_dataVersion = std::make_unique<sqlite::Statement>(m_db.prepare(QStringLiteral("PRAGMA data_version")));
+    m_dataVersion =
+        std::make_unique<sqlite::Statement>(m_db.prepare(QStringLiteral("PRAGMA data_version"), Context::Open));
 }
 
 Connection::~Connection()
@@ -341,22 +242,41 @@ Connection::~Connection()
     sqlite3_preupdate_hook(m_db.handle(), nullptr, nullptr);
 }
 
+namespace {
+
+bool isFile(const QString& hostPath, quint64 device, quint64 inode)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(hostPath).constData(), &st) == 0 && quint64(st.st_dev) == device &&
+           quint64(st.st_ino) == inode;
+}
+
+} // namespace
+
 bool Connection::sameFile() const
 {
-    if (m_db.inTransaction())
-        return true;
-    struct stat st;
-    return ::stat(QFile::encodeName(m_hostPath).constData(), &st) == 0 && quint64(st.st_dev) == m_device &&
-           quint64(st.st_ino) == m_inode;
+    return m_db.inTransaction() || isFile(m_hostPath, m_device, m_inode);
+}
+
+void Connection::noteLostWrites()
+{
+    // Writes pending with no transaction open: a statement that failed (a full disk, an I/O error,
+    // also while reading) made SQLite roll them back. The next commit tells it.
+    if (m_wrote && !m_db.inTransaction()) {
+        m_wrote = false;
+        if (!m_lost)
+            m_lost = m_db.lastFailure();
+        forget();
+    }
 }
 
 void Connection::begin()
 {
     if (m_db.inTransaction())
         return;
+    noteLostWrites();
+    m_db.exec(QStringLiteral("BEGIN"), Context::Open);
     try {
-        m_db.exec(QStringLiteral("BEGIN"));
-        m_dataVersion->reset();
         if (m_dataVersion->step()) {
             const qint64 v = sqlite3_column_int64(m_dataVersion->handle(), 0);
             // Another connection committed: rows and definitions may all have changed.
@@ -365,39 +285,41 @@ void Connection::begin()
             m_lastDataVersion = v;
         }
         m_dataVersion->reset();
-    } catch (const sqlite::SqliteError& e) {
-        m_dataVersion->reset();
-        try {
-            m_db.exec(QStringLiteral("ROLLBACK"));
-        } catch (const sqlite::SqliteError&) {
-            // Nothing was begun.
-        }
-        raise(e, Context::Open);
+    } catch (const MajError&) {
+        m_db.tryExec(QStringLiteral("ROLLBACK")); // nothing was read or written
+        throw;
     }
 }
 
 void Connection::commit()
 {
     releaseCursors();
+    noteLostWrites();
     if (m_db.inTransaction()) {
+        // A reader of another process may hold the file a moment: wait for it, within bounds.
+        sqlite3_busy_timeout(m_db.handle(), 5000);
+        const int rc = m_db.tryExec(QStringLiteral("COMMIT"));
+        sqlite3_busy_timeout(m_db.handle(), 0);
         try {
-            // A reader of another process may hold the file a moment: wait for it, within bounds.
-            sqlite3_busy_timeout(m_db.handle(), 5000);
-            m_db.exec(QStringLiteral("COMMIT"));
-            sqlite3_busy_timeout(m_db.handle(), 0);
-        } catch (const sqlite::SqliteError& e) {
-            sqlite3_busy_timeout(m_db.handle(), 0);
-            qCWarning(lcDb).noquote() << "validation impossible de" << m_hostPath << ":" << e.message();
+            m_db.check(rc, Context::Write);
+        } catch (const MajError& e) {
+            qCWarning(lcDb).noquote() << "validation impossible de" << m_hostPath << ":" << e.description();
             rollback();
-            throw translate(e, Context::Write);
+            throw;
         }
     }
+    // Writes committed to a file that another program has since replaced at the path are lost.
+    const bool replaced = m_wrote && !isFile(m_hostPath, m_device, m_inode);
     m_wrote = false;
     if (m_lost) {
         const MajError lost = *m_lost;
         m_lost.reset();
         throw lost;
     }
+    if (replaced)
+        raise(err::DiskOrNetwork, QStringLiteral("Erreur de disque ou de réseau : le fichier '%1' a été remplacé "
+                                                 "pendant la mise à jour, les modifications ne l'ont pas atteint.")
+                                      .arg(fs::windowsPath(m_hostPath)));
 }
 
 void Connection::rollback() noexcept
@@ -407,30 +329,9 @@ void Connection::rollback() noexcept
     m_lost.reset();
     if (!m_db.inTransaction())
         return;
-    try {
-        m_db.exec(QStringLiteral("ROLLBACK"));
-    } catch (const sqlite::SqliteError& e) {
-        // Closing the connection rolls back whatever is left.
-        qCWarning(lcDb).noquote() << "annulation impossible de" << m_hostPath << ":" << e.message();
-    }
+    if (m_db.tryExec(QStringLiteral("ROLLBACK")) != SQLITE_OK) // closing the connection rolls back the rest
+        qCWarning(lcDb).noquote() << "annulation impossible de" << m_hostPath << ":" << sqlite3_errmsg(m_db.handle());
     forget();
-}
-
-void Connection::raiseWrite(const sqlite::SqliteError& error, Context context)
-{
-    qCDebug(lcDb).noquote() << "SQLite:" << error.message();
-    // A constraint or a lock refuses a write before it changes a row; anything else may have
-    // undone what the look-ups were told.
-    if (error.code() != SQLITE_CONSTRAINT && error.code() != SQLITE_BUSY)
-        forget();
-    raiseWrite(translate(error, context));
-}
-
-void Connection::raiseWrite(const MajError& error)
-{
-    if (m_wrote && !m_db.inTransaction())
-        m_lost = error;
-    throw error;
 }
 
 void sqlite3_reset_statement(sqlite::Statement& statement)
@@ -438,12 +339,12 @@ void sqlite3_reset_statement(sqlite::Statement& statement)
     sqlite3_reset(statement.handle());
 }
 
-std::shared_ptr<sqlite::Statement> Connection::sharedStatement(const QString& sql)
+std::shared_ptr<sqlite::Statement> Connection::sharedStatement(const QString& sql, Context context)
 {
     begin();
     auto it = m_statements.find(sql);
     if (it == m_statements.end())
-        it = m_statements.insert(sql, std::make_shared<sqlite::Statement>(m_db.prepare(sql)));
+        it = m_statements.insert(sql, std::make_shared<sqlite::Statement>(m_db.prepare(sql, context)));
     else
         sqlite3_reset((*it)->handle()); // every parameter is bound anew by the caller
     return *it;
@@ -483,6 +384,7 @@ void Connection::releaseCursors() noexcept
 void Connection::forget()
 {
     releaseCursors();
+    m_rowUpdate.columns = nullptr;
     m_pool.clear();
     m_statements.clear();
     m_tableInfos.clear();
@@ -558,40 +460,35 @@ std::shared_ptr<const TableInfo> Connection::table(const QString& name)
     if (const auto it = m_tableInfos.constFind(key); it != m_tableInfos.constEnd())
         return *it;
     auto info = std::make_shared<TableInfo>();
-    try {
-        {
-            auto& find = statement(
-                QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"));
-            find.bind(1, name);
-            if (find.step())
-                info->name = find.column(0).toString();
-            find.reset();
+    {
+        auto& find = statement(
+            QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"));
+        find.bind(1, name);
+        if (find.step())
+            info->name = find.column(0).toString();
+        find.reset();
+    }
+    if (info->name.isEmpty())
+        return nullptr;
+    info->quotedName = quoteIdentifier(info->name);
+    sqlite::Statement pragma = m_db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(info->quotedName));
+    QStringList defaults;
+    while (pragma.step()) {
+        TableInfo::Column c;
+        c.name = pragma.column(1).toString();
+        c.type = parseDeclaredType(pragma.column(2).toString());
+        const QVariant dflt = pragma.column(4);
+        defaults.append(dflt.isValid() ? dflt.toString() : QStringLiteral("NULL"));
+        info->byName.insert(c.name, int(info->columns.size()));
+        info->byName.insert(foldKey(c.name), int(info->columns.size()));
+        info->columns.push_back(std::move(c));
+    }
+    if (std::any_of(defaults.begin(), defaults.end(), [](const QString& d) { return d != QLatin1String("NULL"); })) {
+        sqlite::Statement values = m_db.prepare(QStringLiteral("SELECT ") + defaults.join(QLatin1Char(',')));
+        if (values.step()) {
+            for (size_t i = 0; i < info->columns.size(); ++i)
+                info->columns[i].defaultValue = readColumn(values.handle(), int(i), info->columns[i].type);
         }
-        if (info->name.isEmpty())
-            return nullptr;
-        info->quotedName = quoteIdentifier(info->name);
-        sqlite::Statement pragma = m_db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(info->quotedName));
-        QStringList defaults;
-        while (pragma.step()) {
-            TableInfo::Column c;
-            c.name = pragma.column(1).toString();
-            c.type = parseDeclaredType(pragma.column(2).toString());
-            const QVariant dflt = pragma.column(4);
-            defaults.append(dflt.isValid() ? dflt.toString() : QStringLiteral("NULL"));
-            info->byName.insert(c.name, int(info->columns.size()));
-            info->byName.insert(foldKey(c.name), int(info->columns.size()));
-            info->columns.push_back(std::move(c));
-        }
-        if (std::any_of(defaults.begin(), defaults.end(),
-                        [](const QString& d) { return d != QLatin1String("NULL"); })) {
-            sqlite::Statement values = m_db.prepare(QStringLiteral("SELECT ") + defaults.join(QLatin1Char(',')));
-            if (values.step()) {
-                for (size_t i = 0; i < info->columns.size(); ++i)
-                    info->columns[i].defaultValue = readColumn(values.handle(), int(i), info->columns[i].type);
-            }
-        }
-    } catch (const sqlite::SqliteError& e) {
-        raise(e, Context::Query);
     }
     m_tableInfos.insert(key, info);
     m_tableInfos.insert(name, info);
@@ -606,37 +503,33 @@ std::shared_ptr<Lookup> Connection::lookup(const TableInfo& table, int column)
             return lookup;
     }
     auto fresh = std::make_shared<Lookup>(table.name, table.columns[size_t(column)].name, column);
-    try {
-        const QString& quotedTable = table.quotedName;
-        {
-            // Room for every row at once rather than growing through rehashes.
-            sqlite::Statement last = m_db.prepare(QStringLiteral("SELECT max(rowid) FROM %1").arg(quotedTable));
-            if (last.step())
-                fresh->m_scanned.reserve(size_t(std::clamp<qint64>(last.column(0).toLongLong(), 0, 4000000)));
-        }
-        sqlite::Statement scan = m_db.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid")
-                                                  .arg(quoteIdentifier(fresh->m_column), quotedTable));
-        sqlite3_stmt* s = scan.handle();
-        while (scan.step()) {
-            const qint64 rowid = sqlite3_column_int64(s, 0);
-            switch (sqlite3_column_type(s, 1)) {
-            case SQLITE_NULL:
-                fresh->m_nulls.push_back(rowid);
-                break;
-            case SQLITE_TEXT:
-                // The scan ascends by rowid: each value's ids stay in order.
-                fresh->scanned(rowid, QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
-                                                     sqlite3_column_bytes(s, 1)));
-                break;
-            default:
-                // Numbers and blobs never equal a text.
-                break;
-            }
-        }
-        fresh->index();
-    } catch (const sqlite::SqliteError& e) {
-        raise(e, Context::Query);
+    const QString& quotedTable = table.quotedName;
+    {
+        // Room for every row at once rather than growing through rehashes.
+        sqlite::Statement last = m_db.prepare(QStringLiteral("SELECT max(rowid) FROM %1").arg(quotedTable));
+        if (last.step())
+            fresh->m_scanned.reserve(size_t(std::clamp<qint64>(last.column(0).toLongLong(), 0, 4000000)));
     }
+    sqlite::Statement scan = m_db.prepare(
+        QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid").arg(quoteIdentifier(fresh->m_column), quotedTable));
+    sqlite3_stmt* s = scan.handle();
+    while (scan.step()) {
+        const qint64 rowid = sqlite3_column_int64(s, 0);
+        switch (sqlite3_column_type(s, 1)) {
+        case SQLITE_NULL:
+            fresh->m_nulls.push_back(rowid);
+            break;
+        case SQLITE_TEXT:
+            // The scan ascends by rowid: each value's ids stay in order.
+            fresh->scanned(rowid, QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
+                                                 sqlite3_column_bytes(s, 1)));
+            break;
+        default:
+            // Numbers and blobs never equal a text.
+            break;
+        }
+    }
+    fresh->index();
     m_lookups.push_back(fresh);
     return fresh;
 }

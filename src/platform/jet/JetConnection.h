@@ -83,21 +83,9 @@ private:
     QHash<QString, std::vector<qint64>> m_changedByKey;
 };
 
-// What an SQLite failure meant to the caller: it decides the error number of a syntax error or
-// of an unknown column.
-enum class Context
-{
-    Open,
-    Query,
-    Criteria,
-    Write,
-    Definition
-};
+using sqlite::Context;
 
-MajError translate(const sqlite::SqliteError& error, Context context);
-[[noreturn]] void raise(const MajError& error);
 [[noreturn]] void raise(int number, const QString& description = {});
-[[noreturn]] void raise(const sqlite::SqliteError& error, Context context);
 
 // A table's definition as PRAGMA table_info gives it, with what a recordset needs to read it.
 struct TableInfo
@@ -134,18 +122,24 @@ public:
         begin();
         return m_db;
     }
-    // Whether the path still names the file the connection opened. Inside a transaction it does:
-    // the program replaces a database only after committing (the copies of the deployment), and
-    // another program's copy is seen when the next transaction begins. A probe opened once per row
-    // must not cost a look at the path each time.
+    // Whether the path still names the file the connection opened. Inside a transaction it does
+    // (a probe opened once per row must not cost a look at the path each time): a file replaced
+    // meanwhile fails the commit.
     bool sameFile() const;
 
-    // Before a write. The transaction takes the file for writing at the first write statement,
-    // which fails (3051) while another connection writes it.
-    void beginWrite()
+    // Runs a write. The transaction takes the file for writing at the first write statement,
+    // which fails (3051) while another connection writes it. A write that fails may have changed
+    // rows the look-ups were told of: they are forgotten.
+    template <class Write> void write(const Write& statement)
     {
         begin();
         m_wrote = true;
+        try {
+            statement();
+        } catch (const MajError&) {
+            forget();
+            throw;
+        }
     }
     // The row a recordset's UPDATE is about to write and the columns it sets, until it is written
     // (columns null): the look-ups of the other columns are left alone without reading the row's
@@ -157,20 +151,20 @@ public:
         const std::vector<bool>* columns = nullptr;
     };
     RowUpdate& rowUpdate() { return m_rowUpdate; }
-    // A write statement failed: SQLite may have rolled the whole transaction back with it (a full
-    // disk, an I/O error), and then the next commit tells that the earlier writes are lost.
-    [[noreturn]] void raiseWrite(const sqlite::SqliteError& error, Context context);
-    [[noreturn]] void raiseWrite(const MajError& error);
     // Ends the transaction, if any: what the step wrote is on disk and the file is unlocked. A
     // reader of another process is waited for a bounded time. Throws MajError (61 disk full, 3043
-    // I/O error, 3051 busy) after rolling back, also when SQLite had already rolled back writes.
+    // I/O error, 3051 busy) after rolling back, also when SQLite had already rolled back writes,
+    // and 3043 when the writes went to a file no longer at the path (replaced by another program).
     void commit();
     void rollback() noexcept;
 
     // A cached prepared statement, reset before it is handed out.
-    sqlite::Statement& statement(const QString& sql) { return *sharedStatement(sql); }
+    sqlite::Statement& statement(const QString& sql, Context context = Context::Query)
+    {
+        return *sharedStatement(sql, context);
+    }
     // The same, for a caller that keeps it: it calls rewind() before each use.
-    std::shared_ptr<sqlite::Statement> sharedStatement(const QString& sql);
+    std::shared_ptr<sqlite::Statement> sharedStatement(const QString& sql, Context context = Context::Query);
     void rewind(sqlite::Statement& statement)
     {
         begin();
@@ -221,6 +215,7 @@ public:
 private:
     Connection(QString hostPath, sqlite::Connection db);
     void begin();
+    void noteLostWrites();
     void registerFunctions();
     static void onPreUpdate(void* self, sqlite3* db, int op, const char* database, const char* table, qint64 before,
                             qint64 after);
@@ -242,7 +237,7 @@ private:
     ProbeMemo m_lastProbe;
     RowUpdate m_rowUpdate;
     bool m_wrote = false;           // the transaction holds writes
-    std::optional<MajError> m_lost; // why SQLite rolled them back
+    std::optional<MajError> m_lost; // why SQLite rolled them back behind the connection's back
 };
 
 } // namespace maj::jet

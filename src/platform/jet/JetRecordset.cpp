@@ -119,8 +119,7 @@ void bindStored(sqlite::Statement& statement, int index, const QVariant& value, 
             statement.bind(index, value);
         break;
     }
-    if (rc != SQLITE_OK)
-        throw sqlite::SqliteError(rc & 0xff, rc, QString::fromUtf8(sqlite3_errstr(rc)));
+    statement.check(rc);
 }
 
 int fieldIndex(const QHash<QString, int>& byName, const QString& name)
@@ -163,14 +162,10 @@ public:
     void loadAllKeys()
     {
         std::vector<qint64> keys;
-        try {
-            sqlite::Statement scan =
-                m_connection->db().prepare(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(m_quotedTable));
-            while (scan.step())
-                keys.push_back(sqlite3_column_int64(scan.handle(), 0));
-        } catch (const sqlite::SqliteError& e) {
-            raise(e, Context::Query);
-        }
+        sqlite::Statement scan =
+            m_connection->db().prepare(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(m_quotedTable));
+        while (scan.step())
+            keys.push_back(sqlite3_column_int64(scan.handle(), 0));
         setKeys(std::move(keys));
     }
 
@@ -250,15 +245,13 @@ public:
         requireCurrent();
         dropPending();
         const qint64 rowid = m_keys[size_t(m_pos)];
-        m_connection->beginWrite();
-        try {
-            auto& remove = m_connection->statement(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(m_quotedTable));
+        m_connection->write([&] {
+            auto& remove = m_connection->statement(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(m_quotedTable),
+                                                   Context::Write);
             sqlite3_bind_int64(remove.handle(), 1, rowid);
             remove.step();
             sqlite3_reset(remove.handle());
-        } catch (const sqlite::SqliteError& e) {
-            m_connection->raiseWrite(e, Context::Write);
-        }
+        });
         m_keys.erase(m_keys.begin() + m_pos);
         m_seen = std::max<qsizetype>(0, m_seen - 1);
         m_deleted = true;
@@ -306,18 +299,14 @@ public:
         }
         const QString sql = QStringLiteral("SELECT rowid FROM %1 WHERE (%2) ORDER BY rowid")
                                 .arg(m_quotedTable, translateCriterion(criterion));
-        try {
-            sqlite::Statement search = m_connection->db().prepare(sql);
-            while (search.step()) {
-                const qsizetype pos = positionOf(sqlite3_column_int64(search.handle(), 0));
-                if (pos >= 0) {
-                    search.reset();
-                    moveTo(pos);
-                    return;
-                }
+        sqlite::Statement search = m_connection->db().prepare(sql, Context::Criteria);
+        while (search.step()) {
+            const qsizetype pos = positionOf(sqlite3_column_int64(search.handle(), 0));
+            if (pos >= 0) {
+                search.reset();
+                moveTo(pos);
+                return;
             }
-        } catch (const sqlite::SqliteError& e) {
-            raise(e, Context::Criteria);
         }
         m_noMatch = true;
     }
@@ -418,48 +407,38 @@ private:
         auto* self = const_cast<KeysetRecordset*>(this);
         const qint64 rowid = m_keys[size_t(m_pos)];
         const bool valid = m_cursorOn && m_cursorChanges == m_connection->changes();
-        try {
-            if (valid) {
-                sqlite3_stmt* s = m_cursor->handle();
-                if (m_cursorRowid == rowid)
-                    return s;
-                for (int steps = 0; rowid > m_cursorRowid && steps < 4; ++steps) {
-                    self->m_isConverted.assign(m_info->columns.size(), false);
-                    if (!m_cursor->step()) {
-                        self->m_cursorOn = false;
-                        raise(err::NoCurrentRecord);
-                    }
-                    self->m_cursorRowid = sqlite3_column_int64(s, 0);
-                    if (m_cursorRowid == rowid)
-                        return s;
-                    if (m_cursorRowid > rowid) {
-                        // Deleted behind the keyset's back.
-                        self->m_cursorOn = false;
-                        raise(err::NoCurrentRecord);
-                    }
-                }
-            }
-            self->m_connection->epoch();
-            if (!m_cursor)
-                self->m_cursor = self->m_connection->borrowStatement(m_cursorSql);
+        self->m_cursorOn = false; // until it is on the row again
+        if (valid) {
             sqlite3_stmt* s = m_cursor->handle();
-            sqlite3_reset(s);
-            sqlite3_bind_int64(s, 1, rowid);
-            self->m_isConverted.assign(m_info->columns.size(), false);
-            self->m_cursorOn = false;
-            if (!m_cursor->step() || sqlite3_column_int64(s, 0) != rowid) {
-                sqlite3_reset(s);
-                raise(err::NoCurrentRecord);
+            for (int steps = 0; rowid > m_cursorRowid && steps < 4; ++steps) {
+                self->m_isConverted.assign(m_info->columns.size(), false);
+                if (!m_cursor->step())
+                    raise(err::NoCurrentRecord);
+                self->m_cursorRowid = sqlite3_column_int64(s, 0);
+                if (m_cursorRowid > rowid)
+                    raise(err::NoCurrentRecord); // deleted behind the keyset's back
             }
-            self->m_connection->holdCursor(m_cursor);
-            self->m_cursorOn = true;
-            self->m_cursorRowid = rowid;
-            self->m_cursorChanges = m_connection->changes();
-            return s;
-        } catch (const sqlite::SqliteError& e) {
-            self->m_cursorOn = false;
-            raise(e, Context::Query);
+            if (m_cursorRowid == rowid) {
+                self->m_cursorOn = true;
+                return s;
+            }
         }
+        self->m_connection->epoch();
+        if (!m_cursor)
+            self->m_cursor = self->m_connection->borrowStatement(m_cursorSql);
+        sqlite3_stmt* s = m_cursor->handle();
+        sqlite3_reset(s);
+        sqlite3_bind_int64(s, 1, rowid);
+        self->m_isConverted.assign(m_info->columns.size(), false);
+        if (!m_cursor->step() || sqlite3_column_int64(s, 0) != rowid) {
+            sqlite3_reset(s);
+            raise(err::NoCurrentRecord);
+        }
+        self->m_connection->holdCursor(m_cursor);
+        self->m_cursorOn = true;
+        self->m_cursorRowid = rowid;
+        self->m_cursorChanges = m_connection->changes();
+        return s;
     }
 
     // The cursor reads the columns read so far, rather than all of them: a walk that reads one
@@ -517,7 +496,7 @@ private:
             key.append(set ? '1' : '0');
         auto it = m_writeSql.find(key);
         if (it == m_writeSql.end())
-            it = m_writeSql.insert(key, m_connection->sharedStatement(build()));
+            it = m_writeSql.insert(key, m_connection->sharedStatement(build(), Context::Write));
         else
             m_connection->rewind(**it);
         m_lastWrite = *it;
@@ -542,8 +521,7 @@ private:
                        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                              .arg(m_quotedTable, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
         });
-        m_connection->beginWrite();
-        try {
+        m_connection->write([&] {
             int index = 1;
             for (size_t i = 0; i < m_info->columns.size(); ++i) {
                 if (m_set[i])
@@ -551,9 +529,7 @@ private:
             }
             insert.step();
             sqlite3_reset(insert.handle());
-        } catch (const sqlite::SqliteError& e) {
-            m_connection->raiseWrite(e, Context::Write);
-        }
+        });
         const qint64 rowid = m_connection->db().lastInsertRowId();
         m_pending = Pending::None;
         // The new record joins the end (its rowid is the largest); the current one stays current.
@@ -581,8 +557,7 @@ private:
             return QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
                 .arg(m_quotedTable, assignments.join(QLatin1Char(',')));
         });
-        m_connection->beginWrite();
-        try {
+        m_connection->write([&] {
             int index = 1;
             for (size_t i = 0; i < m_info->columns.size(); ++i) {
                 if (m_set[i])
@@ -590,13 +565,10 @@ private:
             }
             sqlite3_bind_int64(change.handle(), index, rowid);
             m_connection->rowUpdate() = {m_info->name, rowid, &m_set};
-            change.step();
+            change.step(); // a failure forgets the row update with the look-ups
             m_connection->rowUpdate().columns = nullptr;
             sqlite3_reset(change.handle());
-        } catch (const sqlite::SqliteError& e) {
-            m_connection->rowUpdate().columns = nullptr;
-            m_connection->raiseWrite(e, Context::Write);
-        }
+        });
         if (m_connection->db().changes() == 0)
             raise(err::NoCurrentRecord);
         m_pending = Pending::None;
@@ -645,28 +617,24 @@ public:
     QueryRecordset(std::shared_ptr<Connection> connection, const QString& jet) : m_connection(std::move(connection))
     {
         const QString sql = translateQuery(jet);
-        try {
-            sqlite::Statement query = m_connection->db().prepare(sql);
-            if (!sqlite3_stmt_readonly(query.handle()))
-                raise(err::QuerySyntax);
-            sqlite3_stmt* s = query.handle();
-            const int count = query.columnCount();
-            for (int i = 0; i < count; ++i) {
-                const QString name = query.columnName(i);
-                m_names.append(name);
-                if (!m_byName.contains(foldKey(name)))
-                    m_byName.insert(foldKey(name), i);
-                const char* declared = sqlite3_column_decltype(s, i);
-                m_types.push_back(parseDeclaredType(declared ? QString::fromUtf8(declared) : QString()));
-            }
-            while (query.step()) {
-                std::vector<QVariant> row(static_cast<size_t>(count));
-                for (int i = 0; i < count; ++i)
-                    row[size_t(i)] = readColumn(s, i, m_types[size_t(i)], &m_connection->dates());
-                m_rows.push_back(std::move(row));
-            }
-        } catch (const sqlite::SqliteError& e) {
-            raise(e, Context::Query);
+        sqlite::Statement query = m_connection->db().prepare(sql);
+        if (!sqlite3_stmt_readonly(query.handle()))
+            raise(err::QuerySyntax);
+        sqlite3_stmt* s = query.handle();
+        const int count = query.columnCount();
+        for (int i = 0; i < count; ++i) {
+            const QString name = query.columnName(i);
+            m_names.append(name);
+            if (!m_byName.contains(foldKey(name)))
+                m_byName.insert(foldKey(name), i);
+            const char* declared = sqlite3_column_decltype(s, i);
+            m_types.push_back(parseDeclaredType(declared ? QString::fromUtf8(declared) : QString()));
+        }
+        while (query.step()) {
+            std::vector<QVariant> row(static_cast<size_t>(count));
+            for (int i = 0; i < count; ++i)
+                row[size_t(i)] = readColumn(s, i, m_types[size_t(i)], &m_connection->dates());
+            m_rows.push_back(std::move(row));
         }
         opened();
     }
@@ -707,21 +675,17 @@ public:
             bound.push_back(*it);
             return QStringLiteral("?%1").arg(bound.size());
         });
-        try {
-            sqlite::Statement test =
-                m_connection->db().prepare(QStringLiteral("SELECT CASE WHEN (%1) THEN 1 ELSE 0 END").arg(expression));
-            for (size_t r = 0; r < m_rows.size(); ++r) {
-                for (size_t p = 0; p < bound.size(); ++p)
-                    test.bind(int(p) + 1, m_rows[r][size_t(bound[p])]);
-                const bool match = test.step() && sqlite3_column_int(test.handle(), 0) != 0;
-                test.reset();
-                if (match) {
-                    moveTo(qsizetype(r));
-                    return;
-                }
+        sqlite::Statement test = m_connection->db().prepare(
+            QStringLiteral("SELECT CASE WHEN (%1) THEN 1 ELSE 0 END").arg(expression), Context::Criteria);
+        for (size_t r = 0; r < m_rows.size(); ++r) {
+            for (size_t p = 0; p < bound.size(); ++p)
+                test.bind(int(p) + 1, m_rows[r][size_t(bound[p])]);
+            const bool match = test.step() && sqlite3_column_int(test.handle(), 0) != 0;
+            test.reset();
+            if (match) {
+                moveTo(qsizetype(r));
+                return;
             }
-        } catch (const sqlite::SqliteError& e) {
-            raise(e, Context::Criteria);
         }
         m_noMatch = true;
     }

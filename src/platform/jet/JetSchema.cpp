@@ -4,6 +4,8 @@
 #include "platform/jet/JetSql.h"
 #include "platform/jet/JetTypes.h"
 
+#include <QScopeGuard>
+
 #include <sqlite3.h>
 
 #include <functional>
@@ -331,14 +333,10 @@ private:
 
     void run(const QString& sql)
     {
-        m_connection->beginWrite();
-        m_connection->releaseCursors(); // a statement stepped on a table would lock it
-        try {
+        m_connection->write([&] {
+            m_connection->releaseCursors(); // a statement stepped on a table would lock it
             m_connection->db().exec(sql);
-        } catch (const sqlite::SqliteError& e) {
-            m_connection->forget();
-            m_connection->raiseWrite(e, Context::Definition);
-        }
+        });
         m_connection->forget();
     }
 
@@ -418,114 +416,102 @@ private:
     void rebuild(const TableInfo& info, const std::function<void(QStringList&)>& change, int retyped,
                  const ColumnType& newType)
     {
-        m_connection->beginWrite();
-        m_connection->releaseCursors();
-        sqlite::Connection& db = m_connection->db();
         const QString temporary = quoteIdentifier(QStringLiteral("maj_rebuild_") + info.name);
-        try {
+        m_connection->write([&] {
+            m_connection->releaseCursors();
+            sqlite::Connection& db = m_connection->db();
             db.exec(QStringLiteral("SAVEPOINT maj_rebuild"));
-        } catch (const sqlite::SqliteError& e) {
-            raise(e, Context::Definition);
-        }
-        std::optional<MajError> failure;
-        {
+            // On failure nothing of the rebuild stays; the writes before it do.
+            auto undo = qScopeGuard([&] {
+                if (db.tryExec(QStringLiteral("ROLLBACK TO maj_rebuild")) != SQLITE_OK)
+                    qCWarning(lcDb).noquote() << "annulation impossible :" << sqlite3_errmsg(db.handle());
+                db.tryExec(QStringLiteral("RELEASE maj_rebuild"));
+            });
             // The rename must not look into triggers and views of other tables that name the
             // table: they are right again once it is back under its name.
+            const auto legacyOff = qScopeGuard([&] { db.tryExec(QStringLiteral("PRAGMA legacy_alter_table=OFF")); });
             db.exec(QStringLiteral("PRAGMA legacy_alter_table=ON"));
-            try {
-                QString createSql;
-                QStringList companions; // indexes and triggers of the table
-                QStringList views;
-                QStringList viewNames;
-                {
-                    sqlite::Statement s = db.prepare(QStringLiteral(
-                        "SELECT type, name, sql FROM sqlite_master WHERE (tbl_name = ?1 AND type IN ('table', 'index', "
-                        "'trigger')) OR type = 'view' ORDER BY rowid"));
-                    s.bind(1, info.name);
-                    while (s.step()) {
-                        const QString type = s.column(0).toString();
-                        const QVariant sql = s.column(2);
-                        if (!sql.isValid())
-                            continue; // indexes of the table's own constraints come back with it
-                        if (type == QLatin1String("table"))
-                            createSql = sql.toString();
-                        else if (type == QLatin1String("view")) {
-                            views.append(sql.toString());
-                            viewNames.append(s.column(1).toString());
-                        } else
-                            companions.append(sql.toString());
-                    }
+            QString createSql;
+            QStringList companions; // indexes and triggers of the table
+            QStringList views;
+            QStringList viewNames;
+            {
+                sqlite::Statement s = db.prepare(QStringLiteral(
+                    "SELECT type, name, sql FROM sqlite_master WHERE (tbl_name = ?1 AND type IN ('table', 'index', "
+                    "'trigger')) OR type = 'view' ORDER BY rowid"));
+                s.bind(1, info.name);
+                while (s.step()) {
+                    const QString type = s.column(0).toString();
+                    const QVariant sql = s.column(2);
+                    if (!sql.isValid())
+                        continue; // indexes of the table's own constraints come back with it
+                    if (type == QLatin1String("table"))
+                        createSql = sql.toString();
+                    else if (type == QLatin1String("view")) {
+                        views.append(sql.toString());
+                        viewNames.append(s.column(1).toString());
+                    } else
+                        companions.append(sql.toString());
                 }
-                CreateTable parts = splitCreateTable(createSql);
-                change(parts.definitions);
-                const bool withoutRowid = parts.tail.contains(QLatin1String("WITHOUT"), Qt::CaseInsensitive);
-                QStringList names;
-                for (const auto& c : info.columns)
-                    names.append(quoteIdentifier(c.name));
-                // The rowid goes along (the natural order and open recordsets rely on it), unless a
-                // column is the rowid already.
-                bool rowidAlias = false;
-                {
-                    sqlite::Statement pk = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(info.quotedName));
-                    int keys = 0;
-                    QString keyType;
-                    while (pk.step()) {
-                        if (pk.column(5).toLongLong() > 0) {
-                            ++keys;
-                            keyType = pk.column(2).toString();
-                        }
-                    }
-                    rowidAlias = keys == 1 && keyType.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
-                }
-                const QString copied =
-                    (withoutRowid || rowidAlias ? QString() : QStringLiteral("rowid, ")) + names.join(QLatin1Char(','));
-                qint64 sequence = -1;
-                {
-                    sqlite::Statement seq = db.prepare(QStringLiteral(
-                        "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'"));
-                    if (seq.step()) {
-                        sqlite::Statement value =
-                            db.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"));
-                        value.bind(1, info.name);
-                        if (value.step())
-                            sequence = value.column(0).toLongLong();
-                    }
-                }
-                for (const QString& view : viewNames)
-                    db.exec(QStringLiteral("DROP VIEW %1").arg(quoteIdentifier(view)));
-                db.exec(QStringLiteral("CREATE TABLE ") + temporary + QStringLiteral(" (\n    ") +
-                        parts.definitions.join(QStringLiteral(",\n    ")) + QStringLiteral("\n)") + parts.tail);
-                db.exec(
-                    QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(temporary, copied, info.quotedName));
-                if (retyped >= 0)
-                    convertColumn(temporary, info.columns[size_t(retyped)], newType, withoutRowid);
-                db.exec(QStringLiteral("DROP TABLE ") + info.quotedName);
-                db.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(temporary, info.quotedName));
-                for (const QString& sql : companions)
-                    db.exec(sql);
-                for (const QString& sql : views)
-                    db.exec(sql);
-                if (sequence >= 0) {
-                    sqlite::Statement fix =
-                        db.prepare(QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?1) WHERE name = ?2"));
-                    fix.bind(1, sequence);
-                    fix.bind(2, info.name);
-                    fix.step();
-                }
-                db.exec(QStringLiteral("RELEASE maj_rebuild"));
-            } catch (const sqlite::SqliteError& e) {
-                undo();
-                failure = translate(e, Context::Definition);
-            } catch (const MajError& e) {
-                undo();
-                failure = e;
             }
-            db.exec(QStringLiteral("PRAGMA legacy_alter_table=OFF"));
-        }
-        if (failure) {
-            m_connection->forget();
-            m_connection->raiseWrite(*failure);
-        }
+            CreateTable parts = splitCreateTable(createSql);
+            change(parts.definitions);
+            const bool withoutRowid = parts.tail.contains(QLatin1String("WITHOUT"), Qt::CaseInsensitive);
+            QStringList names;
+            for (const auto& c : info.columns)
+                names.append(quoteIdentifier(c.name));
+            // The rowid goes along (the natural order and open recordsets rely on it), unless a
+            // column is the rowid already.
+            bool rowidAlias = false;
+            {
+                sqlite::Statement pk = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(info.quotedName));
+                int keys = 0;
+                QString keyType;
+                while (pk.step()) {
+                    if (pk.column(5).toLongLong() > 0) {
+                        ++keys;
+                        keyType = pk.column(2).toString();
+                    }
+                }
+                rowidAlias = keys == 1 && keyType.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+            }
+            const QString copied =
+                (withoutRowid || rowidAlias ? QString() : QStringLiteral("rowid, ")) + names.join(QLatin1Char(','));
+            qint64 sequence = -1;
+            {
+                sqlite::Statement seq = db.prepare(
+                    QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'"));
+                if (seq.step()) {
+                    sqlite::Statement value =
+                        db.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"));
+                    value.bind(1, info.name);
+                    if (value.step())
+                        sequence = value.column(0).toLongLong();
+                }
+            }
+            for (const QString& view : viewNames)
+                db.exec(QStringLiteral("DROP VIEW %1").arg(quoteIdentifier(view)));
+            db.exec(QStringLiteral("CREATE TABLE ") + temporary + QStringLiteral(" (\n    ") +
+                    parts.definitions.join(QStringLiteral(",\n    ")) + QStringLiteral("\n)") + parts.tail);
+            db.exec(QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(temporary, copied, info.quotedName));
+            if (retyped >= 0)
+                convertColumn(temporary, info.columns[size_t(retyped)], newType, withoutRowid);
+            db.exec(QStringLiteral("DROP TABLE ") + info.quotedName);
+            db.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(temporary, info.quotedName));
+            for (const QString& sql : companions)
+                db.exec(sql);
+            for (const QString& sql : views)
+                db.exec(sql);
+            if (sequence >= 0) {
+                sqlite::Statement fix =
+                    db.prepare(QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?1) WHERE name = ?2"));
+                fix.bind(1, sequence);
+                fix.bind(2, info.name);
+                fix.step();
+            }
+            db.exec(QStringLiteral("RELEASE maj_rebuild"));
+            undo.dismiss();
+        });
         m_connection->forget();
     }
 
@@ -557,17 +543,6 @@ private:
             write.step();
             write.reset();
         }
-    }
-
-    void undo() noexcept
-    {
-        try {
-            m_connection->db().exec(QStringLiteral("ROLLBACK TO maj_rebuild"));
-            m_connection->db().exec(QStringLiteral("RELEASE maj_rebuild"));
-        } catch (const sqlite::SqliteError& e) {
-            qCWarning(lcDb).noquote() << "annulation impossible :" << e.message();
-        }
-        m_connection->forget();
     }
 
     std::shared_ptr<Connection> m_connection;

@@ -1,6 +1,7 @@
 #include "platform/jet/Sqlite.h"
 
 #include "platform/Format.h"
+#include "platform/Logging.h"
 
 #include <QDateTime>
 
@@ -8,16 +9,104 @@
 
 namespace maj::sqlite {
 
-SqliteError::SqliteError(int code, int extendedCode, QString message)
-    : m_code(code), m_extended(extendedCode), m_message(std::move(message)), m_what(m_message.toUtf8())
-{}
+namespace {
+
+const QString kDiskOrNetwork = QStringLiteral("Erreur de disque ou de réseau.");
+
+// The name after "no such table: " / "no such column: ".
+QString subject(const QString& message)
+{
+    const qsizetype colon = message.lastIndexOf(QLatin1String(": "));
+    return colon < 0 ? QString() : message.mid(colon + 2);
+}
+
+MajError translate(int code, const QString& message, Context context)
+{
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return MajError(err::CannotOpenFile);
+    case SQLITE_CONSTRAINT:
+        switch (code) {
+        case SQLITE_CONSTRAINT_UNIQUE:
+        case SQLITE_CONSTRAINT_PRIMARYKEY:
+            return MajError(err::DuplicateKey);
+        case SQLITE_CONSTRAINT_NOTNULL:
+            return MajError(
+                3314, QStringLiteral("Le champ '%1' ne peut pas contenir une valeur Null.").arg(subject(message)));
+        default:
+            return MajError(3317, QStringLiteral("Une ou plusieurs valeurs sont interdites par la règle de "
+                                                 "validation définie pour ce champ."));
+        }
+    case SQLITE_READONLY:
+        return MajError(3027,
+                        QStringLiteral("Impossible de mettre à jour. Base de données ou objet en lecture seule."));
+    case SQLITE_NOTADB:
+        return MajError(3343, QStringLiteral("Format de base de données non reconnu."));
+    case SQLITE_CORRUPT:
+        return MajError(3049, QStringLiteral("Impossible d'ouvrir la base de données : elle est peut-être "
+                                             "endommagée."));
+    case SQLITE_CANTOPEN:
+        // A write's file is open already: what it cannot open is its journal, which the disk refused
+        // (full, failing, read-only), so the write is lost as with any other disk failure.
+        if (context == Context::Write)
+            return MajError(err::DiskOrNetwork, kDiskOrNetwork);
+        [[fallthrough]];
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return MajError(err::CannotOpenFile);
+    case SQLITE_FULL:
+        return MajError(err::DiskFull);
+    case SQLITE_IOERR:
+        return MajError(err::DiskOrNetwork, kDiskOrNetwork);
+    case SQLITE_TOOBIG:
+        return MajError(err::FieldTooSmall);
+    case SQLITE_MISMATCH:
+        return MajError(err::ConversionError);
+    default:
+        break;
+    }
+    const auto says = [&message](const char* what) {
+        return message.contains(QLatin1String(what), Qt::CaseInsensitive);
+    };
+    if (says("no such table"))
+        return MajError(err::TableNotFound);
+    if (says("no such column")) {
+        if (context == Context::Criteria)
+            return MajError(3070,
+                            QStringLiteral("Le moteur de base de données ne reconnaît pas '%1' comme nom de champ "
+                                           "ou expression correct.")
+                                .arg(subject(message)));
+        return MajError(err::TooFewParameters);
+    }
+    if (says("no such function"))
+        return MajError(3085, QStringLiteral("Fonction '%1' non définie dans l'expression.").arg(subject(message)));
+    if (says("duplicate column name"))
+        return MajError(3191, QStringLiteral("Impossible de définir le champ plus d'une fois."));
+    if (says("already exists"))
+        return MajError(3010,
+                        QStringLiteral("La table '%1' existe déjà.").arg(message.section(QLatin1Char(' '), 1, 1)));
+    switch (context) {
+    case Context::Criteria:
+        return MajError(err::ExpressionSyntax);
+    case Context::Query:
+        return MajError(err::QuerySyntax);
+    case Context::Open:
+        return MajError(err::CannotOpenFile);
+    case Context::Write:
+        break;
+    }
+    return MajError(3000, QStringLiteral("Erreur réservée (%1).").arg(message));
+}
+
+} // namespace
 
 void Connection::Closer::operator()(sqlite3* db) const noexcept
 {
     sqlite3_close_v2(db);
 }
 
-Connection::Connection(const QString& hostPath, Mode mode)
+Connection::Connection(const QString& hostPath, Mode mode) : m_lastFailure(err::DiskOrNetwork, kDiskOrNetwork)
 {
     int flags = SQLITE_OPEN_NOMUTEX;
     switch (mode) {
@@ -34,11 +123,7 @@ Connection::Connection(const QString& hostPath, Mode mode)
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(hostPath.toUtf8().constData(), &db, flags, nullptr);
     m_db.reset(db);
-    if (rc != SQLITE_OK) {
-        const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
-        const int extended = db ? sqlite3_extended_errcode(db) : rc;
-        throw SqliteError(rc, extended, message);
-    }
+    check(rc, Context::Open);
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 0);
 }
@@ -47,30 +132,34 @@ Connection::~Connection() = default;
 Connection::Connection(Connection&&) noexcept = default;
 Connection& Connection::operator=(Connection&&) noexcept = default;
 
-void Connection::fail(int rc) const
+void Connection::check(int rc, Context context)
 {
-    throw SqliteError(rc & 0xff, rc, QString::fromUtf8(sqlite3_errmsg(m_db.get())));
+    if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE)
+        return;
+    const int code = m_db ? sqlite3_extended_errcode(m_db.get()) : rc;
+    const QString message = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db.get()) : sqlite3_errstr(rc));
+    qCDebug(lcDb).noquote() << "SQLite:" << message;
+    // The connection's own code carries the extended one; a code it does not hold (a bind's) is taken as given.
+    m_lastFailure = translate((code & 0xff) == (rc & 0xff) ? code : rc, message, context);
+    throw m_lastFailure;
 }
 
-void Connection::exec(const QString& sql)
+void Connection::exec(const QString& sql, Context context)
 {
-    char* error = nullptr;
-    const int rc = sqlite3_exec(m_db.get(), sql.toUtf8().constData(), nullptr, nullptr, &error);
-    if (rc != SQLITE_OK) {
-        const QString message = error ? QString::fromUtf8(error) : QString::fromUtf8(sqlite3_errstr(rc));
-        sqlite3_free(error);
-        throw SqliteError(rc & 0xff, sqlite3_extended_errcode(m_db.get()), message);
-    }
+    check(tryExec(sql), context);
 }
 
-Statement Connection::prepare(const QString& sql)
+int Connection::tryExec(const QString& sql) noexcept
+{
+    return sqlite3_exec(m_db.get(), sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+}
+
+Statement Connection::prepare(const QString& sql, Context context)
 {
     sqlite3_stmt* stmt = nullptr;
     const QByteArray utf8 = sql.toUtf8();
-    const int rc = sqlite3_prepare_v2(m_db.get(), utf8.constData(), int(utf8.size()), &stmt, nullptr);
-    if (rc != SQLITE_OK)
-        fail(rc);
-    return Statement(*this, stmt);
+    check(sqlite3_prepare_v2(m_db.get(), utf8.constData(), int(utf8.size()), &stmt, nullptr), context);
+    return Statement(*this, stmt, context);
 }
 
 qint64 Connection::lastInsertRowId() const
@@ -93,7 +182,9 @@ void Statement::Finalizer::operator()(sqlite3_stmt* stmt) const noexcept
     sqlite3_finalize(stmt);
 }
 
-Statement::Statement(const Connection& connection, sqlite3_stmt* stmt) : m_connection(&connection), m_stmt(stmt) {}
+Statement::Statement(Connection& connection, sqlite3_stmt* stmt, Context context)
+    : m_connection(&connection), m_stmt(stmt), m_context(context)
+{}
 Statement::~Statement() = default;
 Statement::Statement(Statement&&) noexcept = default;
 Statement& Statement::operator=(Statement&&) noexcept = default;
@@ -137,8 +228,7 @@ void Statement::bind(int index, const QVariant& value)
         }
         }
     }
-    if (rc != SQLITE_OK)
-        m_connection->fail(rc);
+    check(rc);
 }
 
 bool Statement::step()
@@ -149,7 +239,8 @@ bool Statement::step()
     if (rc == SQLITE_DONE)
         return false;
     sqlite3_reset(m_stmt.get());
-    m_connection->fail(rc);
+    check(rc);
+    return false;
 }
 
 void Statement::reset()
@@ -185,28 +276,6 @@ QVariant Statement::column(int column) const
     default:
         return QVariant();
     }
-}
-
-Transaction::Transaction(Connection& connection) : m_connection(connection)
-{
-    m_connection.exec(QStringLiteral("BEGIN"));
-}
-
-Transaction::~Transaction()
-{
-    if (!m_done) {
-        try {
-            m_connection.exec(QStringLiteral("ROLLBACK"));
-        } catch (...) {
-            // Nothing to do: a failed rollback leaves SQLite to roll back on close.
-        }
-    }
-}
-
-void Transaction::commit()
-{
-    m_connection.exec(QStringLiteral("COMMIT"));
-    m_done = true;
 }
 
 } // namespace maj::sqlite

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/MajError.h"
+
 #include <QString>
 #include <QVariant>
 
@@ -8,24 +10,19 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-// Thin RAII wrapper over the SQLite C API. Failures throw SqliteError with SQLite's code; the
-// database engine (Database.h) turns them into the program's own error numbers.
+// Thin RAII wrapper over the SQLite C API. Every result code is checked in one place, check(),
+// which throws the program's MajError with the old engine's number and French text: no SQLite
+// failure type leaves the engine.
 namespace maj::sqlite {
 
-class SqliteError : public std::exception
+// What a statement is for: it decides the number of a syntax error or of an unknown column (a
+// definition's are a query's).
+enum class Context
 {
-public:
-    SqliteError(int code, int extendedCode, QString message);
-    int code() const noexcept { return m_code; }
-    int extendedCode() const noexcept { return m_extended; }
-    const QString& message() const noexcept { return m_message; }
-    const char* what() const noexcept override { return m_what.constData(); }
-
-private:
-    int m_code;
-    int m_extended;
-    QString m_message;
-    QByteArray m_what;
+    Open,
+    Query,
+    Criteria,
+    Write
 };
 
 class Statement;
@@ -47,13 +44,19 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    void exec(const QString& sql);
-    Statement prepare(const QString& sql);
+    void exec(const QString& sql, Context context = Context::Query);
+    // The same, returning SQLite's result code rather than throwing (for undoing after a failure).
+    int tryExec(const QString& sql) noexcept;
+    Statement prepare(const QString& sql, Context context = Context::Query);
     qint64 lastInsertRowId() const;
     int changes() const;
     bool inTransaction() const;
     sqlite3* handle() const { return m_db.get(); }
-    [[noreturn]] void fail(int rc) const;
+
+    // The translation point: throws MajError for any result code but OK, ROW and DONE.
+    void check(int rc, Context context);
+    // The last failure check() threw.
+    const MajError& lastFailure() const { return m_lastFailure; }
 
 private:
     struct Closer
@@ -61,12 +64,13 @@ private:
         void operator()(sqlite3* db) const noexcept;
     };
     std::unique_ptr<sqlite3, Closer> m_db;
+    MajError m_lastFailure;
 };
 
 class Statement
 {
 public:
-    Statement(const Connection& connection, sqlite3_stmt* stmt);
+    Statement(Connection& connection, sqlite3_stmt* stmt, Context context);
     ~Statement();
     Statement(Statement&&) noexcept;
     Statement& operator=(Statement&&) noexcept;
@@ -84,30 +88,16 @@ public:
     // blobs as QByteArray.
     QVariant column(int column) const;
     sqlite3_stmt* handle() const { return m_stmt.get(); }
+    void check(int rc) { m_connection->check(rc, m_context); }
 
 private:
     struct Finalizer
     {
         void operator()(sqlite3_stmt* stmt) const noexcept;
     };
-    const Connection* m_connection;
+    Connection* m_connection;
     std::unique_ptr<sqlite3_stmt, Finalizer> m_stmt;
-};
-
-// Commits in its destructor only if commit() ran; otherwise rolls back. Never throws from the
-// destructor.
-class Transaction
-{
-public:
-    explicit Transaction(Connection& connection);
-    ~Transaction();
-    void commit();
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-
-private:
-    Connection& m_connection;
-    bool m_done = false;
+    Context m_context;
 };
 
 } // namespace maj::sqlite
