@@ -35,10 +35,10 @@ void makeInstallation(const QDir& drive, int megabytes)
         createFromSchema(drive.filePath(QStringLiteral("praxidome/%1.mdb").arg(QLatin1String(name))), name);
     sqlite::Connection db(drive.filePath("praxidome/pat.mdb"), sqlite::Connection::Mode::ReadWrite);
     db.exec("CREATE TABLE documents (id INTEGER PRIMARY KEY, content BLOB)");
-    sqlite::Transaction tx(db);
+    db.exec("BEGIN");
     for (int i = 0; i < megabytes; ++i)
         db.exec(QStringLiteral("INSERT INTO documents (content) VALUES (randomblob(1048576))"));
-    tx.commit();
+    db.exec("COMMIT");
     QFile exe(drive.filePath("praxidome/praxidome.exe"));
     exe.open(QIODevice::WriteOnly);
     exe.write(QByteArray(20 * 1024 * 1024, 'M'));
