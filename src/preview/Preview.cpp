@@ -100,9 +100,9 @@ QString column(const QString& table, const QString& name)
 // The practice's code table as it was before the steps, by rowid, in a file of its own.
 void keepCodesBefore(const QString& patHost, const QString& beforeHost)
 {
-    sqlite::Connection db(patHost, sqlite::Connection::Mode::ReadWrite);
-    db.exec(QStringLiteral("ATTACH DATABASE %1 AS b").arg(sqlQuoted(beforeHost)));
-    db.exec(QStringLiteral("CREATE TABLE b.codes AS SELECT rowid AS rid, * FROM main.nomenclature"));
+    sqlite::Connection db(beforeHost, sqlite::Connection::Mode::ReadWriteCreate);
+    db.exec(QStringLiteral("ATTACH DATABASE %1 AS p").arg(sqlQuoted(patHost)));
+    db.exec(QStringLiteral("CREATE TABLE main.codes AS SELECT rowid AS rid, * FROM p.nomenclature"));
 }
 
 // The rows the steps added and changed, compared with the table as it was.

@@ -1,5 +1,6 @@
 #include "platform/jet/Snapshot.h"
 
+#include "platform/MajError.h"
 #include "platform/jet/JetConnection.h"
 #include "platform/jet/Sqlite.h"
 
@@ -8,6 +9,25 @@
 #include <sqlite3.h>
 
 namespace maj {
+
+namespace {
+
+// A crash left a journal beside the source, which a read-only connection cannot roll back: the
+// copy, with the journal, is rolled back where it lies, as the application would do at its next
+// start. With no writer alive the two files do not change while they are copied.
+void rollBackCopy(const QString& sourceHostPath, const QString& targetHostPath)
+{
+    const QString journal = QStringLiteral("-journal");
+    QFile::remove(targetHostPath);
+    QFile::remove(targetHostPath + journal);
+    if (!QFile::copy(sourceHostPath, targetHostPath) ||
+        !QFile::copy(sourceHostPath + journal, targetHostPath + journal))
+        jet::raise(err::CannotOpenFile);
+    sqlite::Connection copy(targetHostPath, sqlite::Connection::Mode::ReadWrite);
+    copy.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+}
+
+} // namespace
 
 void snapshotDatabase(const QString& sourceHostPath, const QString& targetHostPath)
 {
@@ -31,7 +51,13 @@ void snapshotDatabase(const QString& sourceHostPath, const QString& targetHostPa
             target.fail(rc);
     } catch (const sqlite::SqliteError& e) {
         QFile::remove(targetHostPath);
-        jet::raise(e, jet::Context::Open);
+        if (e.code() != SQLITE_READONLY || !QFile::exists(sourceHostPath + QStringLiteral("-journal")))
+            jet::raise(e, jet::Context::Open);
+        try {
+            rollBackCopy(sourceHostPath, targetHostPath);
+        } catch (const sqlite::SqliteError& again) {
+            jet::raise(again, jet::Context::Open);
+        }
     }
 }
 
