@@ -46,6 +46,7 @@ public:
 
 protected:
     void showMessage(const QString&, const QString&) override {}
+    bool showQuestion(const QString&, const QString&) override { return false; }
 };
 
 class Clock2026 : public Clock

@@ -52,6 +52,7 @@ public:
 
 protected:
     void showMessage(const QString& text, const QString&) override { messages.append(text); }
+    bool showQuestion(const QString&, const QString&) override { return false; }
 };
 
 // Fills a nomenclature table: `codes` in the given order, `variant` making the release's values
