@@ -1,7 +1,7 @@
 // The preview against the merge steps of a run.
 //
 // A sample server installation whose code table holds 100,000 codes, and a release medium that
-// lists them all (20% with new prices or texts) plus 3,000 new ones. Taken in turn, three times
+// lists them all (20% with new prices or texts) plus 3,000 new ones. Taken in turn, five times
 // each, and their medians compared:
 //   the merge steps of a run (copienomen, assignationdesbases, nouv, anciens), on a fresh copy of
 //   the installation   against   the preview of the same installation (its snapshot, the steps on
@@ -34,7 +34,7 @@ using namespace maj::bench;
 namespace {
 
 constexpr int Codes = 100000;
-constexpr int Runs = 3;
+constexpr int Runs = 5;
 
 class QuietUi : public UiServices
 {

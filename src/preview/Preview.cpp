@@ -15,6 +15,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <future>
+#include <vector>
+
 namespace maj::preview {
 
 namespace {
@@ -23,8 +27,6 @@ const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
 const QString kSettingsDatabase = QStringLiteral("c:\\praxidome\\parametres.mdb");
 const QString kCodesDatabase = QStringLiteral("c:\\praxidome\\eattest.mdb");
 const QString kCodeColumn = QStringLiteral("code inami");
-// Where the snapshot keeps the release's code database, in its own drive c:.
-const QString kReleaseCopy = QStringLiteral("c:\\release\\");
 
 // The files the run's backup set holds, in its order; `optional`: missing, there is nothing to save.
 struct SetFile
@@ -86,69 +88,79 @@ FileAction describe(const QString& path, const QString& action)
     return {path, action, QFileInfo(host).size(), fs::lastModified(path), fs::sha256(path), {}};
 }
 
-QString sqlQuoted(const QString& text)
-{
-    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
-}
-
+// A column's quoted name, after its table's ("a.\"code inami\"").
 QString column(const QString& table, const QString& name)
 {
-    return table + QStringLiteral(".\"") + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
-           QLatin1Char('"');
+    const QString quoted =
+        QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+    return table.isEmpty() ? quoted : table + QLatin1Char('.') + quoted;
 }
 
-// The practice's code table as it was before the steps, by rowid, in a file of its own.
-void keepCodesBefore(const QString& patHost, const QString& beforeHost)
+struct Codes
 {
-    sqlite::Connection db(beforeHost, sqlite::Connection::Mode::ReadWriteCreate);
-    db.exec(QStringLiteral("ATTACH DATABASE %1 AS p").arg(sqlQuoted(patHost)));
-    db.exec(QStringLiteral("CREATE TABLE main.codes AS SELECT rowid AS rid, * FROM p.nomenclature"));
-}
+    QList<AddedCode> added;
+    QList<ChangedCode> changed;
+    qint64 unchanged = 0;
+};
 
-// The rows the steps added and changed, compared with the table as it was.
-void compareCodes(const QString& patHost, const QString& beforeHost, Result& r)
-{
+// The rows the steps added to the code table, and the columns of each row they changed (compared
+// with IS NOT), against a copy of the table as it was (`beforeHost`), row by row by rowid.
+Codes compareCodes(const QString& patHost, const QString& beforeHost)
+try {
+    Codes r;
     sqlite::Connection db(patHost, sqlite::Connection::Mode::ReadOnly);
-    db.exec(QStringLiteral("ATTACH DATABASE %1 AS b").arg(sqlQuoted(beforeHost)));
+    db.exec(QStringLiteral("ATTACH DATABASE '%1' AS b").arg(QString(beforeHost).replace(u'\'', QLatin1String("''"))));
     QStringList names;
     sqlite::Statement info = db.prepare(QStringLiteral("PRAGMA main.table_info(nomenclature)"));
     while (info.step())
         names.append(info.column(1).toString());
 
     sqlite::Statement added = db.prepare(
-        QStringLiteral("SELECT %1, a.ABREVIATION FROM main.nomenclature AS a LEFT JOIN b.codes AS o ON o.rid = "
-                       "a.rowid WHERE o.rid IS NULL ORDER BY a.rowid")
+        QStringLiteral("SELECT %1, a.ABREVIATION FROM main.nomenclature AS a LEFT JOIN b.nomenclature AS o ON "
+                       "o.rowid = a.rowid WHERE o.rowid IS NULL ORDER BY a.rowid")
             .arg(column(QStringLiteral("a"), kCodeColumn)));
     while (added.step())
         r.added.append({added.column(0), added.column(1)});
 
+    // Bit i of mask i / 60 tells whether column i differs: only those columns' values are read.
+    constexpr int kBits = 60;
+    QStringList masks;
     QStringList values;
-    QStringList differs;
-    for (const QString& name : names) {
-        const QString before = column(QStringLiteral("o"), name);
-        const QString after = column(QStringLiteral("a"), name);
+    for (int i = 0; i < names.size(); ++i) {
+        const QString before = column(QStringLiteral("o"), names[i]);
+        const QString after = column(QStringLiteral("a"), names[i]);
         values << before << after;
-        // The stored value: 1 and 1.0, or '1' and 1, differ too.
-        differs << QStringLiteral("%1 IS NOT %2 OR typeof(%1) <> typeof(%2)").arg(after, before);
+        if (i % kBits == 0)
+            masks.append(QString());
+        masks.last() +=
+            QStringLiteral("%1((%2 IS NOT %3) << %4)")
+                .arg(i % kBits ? QStringLiteral(" + ") : QString(), after, before, QString::number(i % kBits));
     }
+    const int first = int(masks.size()) + 1;
     sqlite::Statement changed =
-        db.prepare(QStringLiteral("SELECT %1, %2 FROM main.nomenclature AS a JOIN b.codes AS o ON o.rid = a.rowid "
-                                  "WHERE %3 ORDER BY a.rowid")
-                       .arg(column(QStringLiteral("a"), kCodeColumn), values.join(QStringLiteral(", ")),
-                            differs.join(QStringLiteral(" OR "))));
+        db.prepare(QStringLiteral("SELECT %1, %2, %3 FROM b.nomenclature AS o JOIN main.nomenclature AS a ON a.rowid "
+                                  "= o.rowid ORDER BY o.rowid")
+                       .arg(masks.join(QStringLiteral(", ")), column(QStringLiteral("a"), kCodeColumn),
+                            values.join(QStringLiteral(", "))));
+    std::vector<qint64> mask(size_t(masks.size()));
     while (changed.step()) {
-        ChangedCode code{changed.column(0), {}};
+        for (size_t m = 0; m < mask.size(); ++m)
+            mask[m] = changed.column(int(m)).toLongLong();
+        if (std::all_of(mask.cbegin(), mask.cend(), [](qint64 bits) { return bits == 0; }))
+            continue;
+        ChangedCode code{changed.column(first - 1), {}};
         for (int i = 0; i < names.size(); ++i) {
-            const Value before = changed.column(1 + 2 * i);
-            const Value after = changed.column(2 + 2 * i);
-            if (before.metaType() != after.metaType() || before != after)
-                code.columns.append({names[i], before, after});
+            if (mask[size_t(i / kBits)] & (qint64(1) << (i % kBits)))
+                code.columns.append({names[i], changed.column(first + 2 * i), changed.column(first + 1 + 2 * i)});
         }
         r.changed.append(code);
     }
-    sqlite::Statement count = db.prepare(QStringLiteral("SELECT count(*) FROM b.codes"));
+    sqlite::Statement count = db.prepare(QStringLiteral("SELECT count(*) FROM b.nomenclature"));
     count.step();
     r.unchanged = count.column(0).toLongLong() - r.changed.size();
+    return r;
+} catch (const sqlite::SqliteError& e) {
+    throw MajError(err::CannotOpenFile, QStringLiteral("La nomenclature n'a pu être comparée : ") + e.message());
 }
 
 // Runs a step as the sequence does; false when the run would end there. A failure the step passes
@@ -185,9 +197,10 @@ Report sentReport()
 
 // The window's opening and sequence on the snapshot (drive c: already switched to it): the census,
 // then on the server the code steps, the registration and the duplicate check; no upload, no
-// backup. A server needs the release (`missingRelease` names it when it is not there).
+// backup. A server needs the release (`missingRelease` names it when it is not there), in the host
+// folder `releaseFolder`.
 void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, const QString& missingRelease,
-              const QString& beforeHost, Result& r)
+              const QString& releaseFolder, const QString& installedCodes, const QString& beforeHost, Result& r)
 {
     KeptUi ui;
     Form1Core f(ui, clock);
@@ -218,15 +231,22 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
                 f.ui.message(file.path + verb);
         }
     }
-    f.settings.PayloadFolder = kReleaseCopy;
+    f.settings.PayloadFolder = fs::windowsPath(releaseFolder) + QLatin1Char('\\');
 
     bool goesOn = true;
+    std::future<Codes> codes;
     if (r.server) {
-        keepCodesBefore(fs::hostPath(kPatientDatabase), beforeHost);
+        snapshotDatabase(fs::hostPath(kPatientDatabase), beforeHost);
         for (void (*step)(Form1Core&) : {copienomen, assignationdesbases, nouv, anciens}) {
             if (goesOn)
                 goesOn = play(f, r, [&] { step(f); });
+            // The installed code database is read only when the release's could not replace it.
+            if (step == copienomen && !installedCodes.isEmpty() && !fs::fileExists(kCodesDatabase))
+                snapshotDatabase(installedCodes, fs::hostPath(kCodesDatabase));
         }
+        // Nothing writes pat.mdb from here on: the comparison reads it while the registration and the
+        // duplicate check run.
+        codes = std::async(std::launch::async, compareCodes, fs::hostPath(kPatientDatabase), beforeHost);
     }
     if (goesOn) {
         const qsizetype shown = ui.messages.size();
@@ -248,6 +268,12 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     r.release = f.settings.ReleaseNumber;
     r.releaseDate = f.settings.ReleaseDate;
     r.messages = ui.messages;
+    if (codes.valid()) {
+        Codes compared = codes.get();
+        r.added = std::move(compared.added);
+        r.changed = std::move(compared.changed);
+        r.unchanged = compared.unchanged;
+    }
 }
 
 } // namespace
@@ -297,14 +323,29 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
             throw MajError(e.number(), path + QStringLiteral(" n'a pu être lu : ") + e.description());
         }
     };
-    for (const QString& name : {QStringLiteral("pat.mdb"), QStringLiteral("parametres.mdb"),
-                                QStringLiteral("pannexe.mdb"), QStringLiteral("eattest.mdb")}) {
+    for (const QString& name :
+         {QStringLiteral("pat.mdb"), QStringLiteral("parametres.mdb"), QStringLiteral("pannexe.mdb")}) {
         const QString path = QStringLiteral("c:\\praxidome\\") + name;
         if (fs::fileExists(path))
             copy(path, QStringLiteral("praxidome/") + name);
     }
-    if (hasRelease)
+    // The installed code database only matters when copienomen cannot replace it: read-only, it
+    // is copied now, with its attribute; otherwise copienomen's failure has it copied then.
+    QString installedCodes;
+    if (fs::fileExists(kCodesDatabase)) {
+        installedCodes = fs::hostPath(kCodesDatabase);
+        if (fs::attributes(kCodesDatabase) & fs::ReadOnly) {
+            copy(kCodesDatabase, QStringLiteral("praxidome/eattest.mdb"));
+            QFile::setPermissions(snapshot.filePath(QStringLiteral("praxidome/eattest.mdb")),
+                                  QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        }
+    }
+    // The release is read where it is, as the run reads it, unless a crash left a journal beside it.
+    QString releaseFolder = QFileInfo(fs::hostPath(payload)).absolutePath();
+    if (hasRelease && fs::fileExists(payload + QStringLiteral("-journal"))) {
         copy(payload, QStringLiteral("release/eattest.mdb"));
+        releaseFolder = snapshot.filePath(QStringLiteral("release"));
+    }
     const QString log = QStringLiteral("c:\\praxidome\\st6unst.log");
     if (fs::fileExists(log)) {
         QFile installed(snapshot.filePath(QStringLiteral("praxidome/st6unst.log")));
@@ -315,9 +356,8 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
 
     {
         DriveC drive(snapshot.path());
-        runSteps(clock, settings, hasRelease ? QString() : payload, snapshot.filePath(QStringLiteral("before.db")), r);
-        if (r.server)
-            compareCodes(fs::hostPath(kPatientDatabase), snapshot.filePath(QStringLiteral("before.db")), r);
+        runSteps(clock, settings, hasRelease ? QString() : payload, releaseFolder, installedCodes,
+                 snapshot.filePath(QStringLiteral("before.mdb")), r);
     }
     if (r.server)
         r.files.append(replacement);

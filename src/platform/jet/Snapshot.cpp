@@ -35,6 +35,8 @@ void snapshotDatabase(const QString& sourceHostPath, const QString& targetHostPa
         sqlite::Connection source(sourceHostPath, sqlite::Connection::Mode::ReadOnly);
         sqlite3_busy_timeout(source.handle(), 5000);
         sqlite::Connection target(targetHostPath, sqlite::Connection::Mode::ReadWriteCreate);
+        // A scratch copy: no journal, no waiting for the disk.
+        target.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF"));
         sqlite3_backup* backup = sqlite3_backup_init(target.handle(), "main", source.handle(), "main");
         if (!backup)
             target.fail(sqlite3_errcode(target.handle()));
