@@ -79,11 +79,20 @@ TEST(Restore, PutsTheSetBackOrRefusesAndSaysWhy)
         {nullptr, {"--restore"}, 0, "Dupont", "praxidome a été remis dans l'état"},
         {nullptr, {"--restore", "MAJ20261271530"}, 0, "Dupont", "Les fichiers remplacés sont sauvegardés dans"},
         {[](FailedRun& r) { exec(r.pat, "UPDATE patients SET NOM = 'Later' WHERE NUMPAT = 2"); },
-         {"--restore"}, 7, "Run", "c:\\praxidome\\pat.mdb a changé depuis la fin"},
+         {"--restore"},
+         7,
+         "Run",
+         "c:\\praxidome\\pat.mdb a changé depuis la fin"},
         {[](FailedRun& r) { exec(r.pat, "UPDATE patients SET NOM = 'Later' WHERE NUMPAT = 2"); },
-         {"--restore", "--force", kRun}, 0, "Dupont", "praxidome a été remis"},
+         {"--restore", "--force", kRun},
+         0,
+         "Dupont",
+         "praxidome a été remis"},
         {[](FailedRun& r) { exec(r.drive.host("MAJ20261271530/pat.mdb"), "UPDATE patients SET NOM = 'X'"); },
-         {"--restore"}, 7, "Run", "ne correspond plus à celle qui a été sauvegardée"},
+         {"--restore"},
+         7,
+         "Run",
+         "ne correspond plus à celle qui a été sauvegardée"},
         {nullptr, {"--restore", "MAJ1"}, 1, "Run", "Le dossier c:\\MAJ1 ne contient pas de manifeste"},
         {nullptr, {"--restore", "--bogus"}, 64, "Run", "Option inconnue : --bogus"},
         {nullptr, {"--force"}, 64, "Run", "Usage : maj"},
@@ -159,7 +168,8 @@ TEST(Restore, AKillLeavesEachDatabaseAsItWasOrAsInTheBackup)
             restore.waitForFinished();
         }
         for (const QString& database : {r.pat, r.drive.host("praxidome/eattest.mdb")}) {
-            exec(database, "SELECT count(*) FROM sqlite_master"); // rolls back a journal left beside it, as the application would
+            exec(database,
+                 "SELECT count(*) FROM sqlite_master"); // rolls back a journal left beside it, as the application would
             EXPECT_EQ(scalar(database, "PRAGMA integrity_check"), "ok") << i;
         }
         const QString patient = r.patient().toString();

@@ -114,9 +114,9 @@ TEST(Sequence, CompleteRuns)
         // The run's log, without the FTP account's password.
         const QString log = QString::fromUtf8(t.drive.read("praxidome/maj.log"));
         EXPECT_TRUE(log.startsWith("==== ")) << log.left(200).toStdString();
-        for (const QString line : {"début verstempo", "message : Mise à jour effectuée!",
-                                   "dossier de sauvegarde : c:\\MAJ20265122037", "fin du programme, statut 0",
-                                   c.missingControl ? "fin passagearchive" : "connexion FTP : échec"})
+        for (const QString line :
+             {"début verstempo", "message : Mise à jour effectuée!", "dossier de sauvegarde : c:\\MAJ20265122037",
+              "fin du programme, statut 0", c.missingControl ? "fin passagearchive" : "connexion FTP : échec"})
             EXPECT_TRUE(log.contains(line)) << line.toStdString();
         EXPECT_FALSE(log.contains("abcd1234"));
         EXPECT_EQ(scalar(t.drive.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "38");
