@@ -119,8 +119,8 @@ QString frenchText(const Result& r)
     if (r.report.name.isEmpty()) {
         out << QStringLiteral("Rapport d'activité : aucun, rien ne serait envoyé à Norvix.");
     } else {
-        out << QStringLiteral("Rapport d'activité envoyé à Norvix : ") + r.report.name + QStringLiteral(" (") +
-                   plural(r.report.lines.size(), "ligne", "lignes") + QStringLiteral(") :");
+        out << QStringLiteral("Rapport d'activité que la mise à jour enverrait à Norvix : ") + r.report.name +
+                   QStringLiteral(" (") + plural(r.report.lines.size(), "ligne", "lignes") + QStringLiteral(") :");
         for (const QString& line : r.report.lines)
             out << QStringLiteral("  ") + line;
     }
