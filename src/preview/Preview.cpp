@@ -236,8 +236,13 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     bool goesOn = true;
     std::future<Codes> codes;
     if (r.server) {
-        snapshotDatabase(fs::hostPath(kPatientDatabase), beforeHost);
+        // The copy the comparison needs is taken while copienomen and assignationdesbases run, which
+        // only read pat.mdb; nouv waits for it.
+        std::future<void> before =
+            std::async(std::launch::async, snapshotDatabase, fs::hostPath(kPatientDatabase), beforeHost);
         for (void (*step)(Form1Core&) : {copienomen, assignationdesbases, nouv, anciens}) {
+            if (step == nouv)
+                before.get();
             if (goesOn)
                 goesOn = play(f, r, [&] { step(f); });
             // The installed code database is read only when the release's could not replace it.
