@@ -165,6 +165,15 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
             ASSERT_EQ(runCommandLine({"--preview", "--json"}, outStream, errStream), 0) << err.toStdString();
         }
         EXPECT_EQ(changes(before, hashes({o.drive, o.medium})), QStringList());
+        QString text;
+        {
+            EnvironmentValue drive("MAJ_DRIVE_C", o.drive);
+            QTextStream textStream(&text), errStream(&err);
+            EXPECT_EQ(runCommandLine({"--preview"}, textStream, errStream), 0);
+        }
+        EXPECT_TRUE(text.contains(c.client ? QString("Nomenclature : un poste client ne la modifie pas")
+                                           : QString("Nomenclature : %1 codes ajoutés, ").arg(c.added)))
+            << text.left(2000).toStdString();
         const QJsonObject preview = QJsonDocument::fromJson(out.toUtf8()).object();
         EXPECT_EQ(preview["running"].toBool(), !c.crash);
         EXPECT_EQ(preview["added"].toArray().size(), c.added);
