@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/Opening.h"
+
 #include "deploy/BackupSet.h"
 #include "deploy/Deploy.h"
 #include "platform/Clock.h"
@@ -7,6 +9,7 @@
 #include "platform/MajError.h"
 #include "platform/RunLog.h"
 #include "platform/jet/Database.h"
+#include "preview/Preview.h"
 
 #include <QLocale>
 #include <QSysInfo>
@@ -27,8 +30,11 @@ enum CommandStatus : int
 };
 
 const QString kUsage = QStringLiteral(
-    "Usage : maj [--list-backups | --restore [DOSSIER] [--force] | --help | --version]\n"
+    "Usage : maj [--preview [--json] | --list-backups | --restore [DOSSIER] [--force] | --help | --version]\n"
     "Sans option : la mise à jour de praxidome, dans sa fenêtre.\n"
+    "  --preview            montre ce que la mise à jour ferait sur cette installation, sans rien modifier\n"
+    "                       (à lancer depuis le dossier de la mise à jour)\n"
+    "  --json               le même aperçu en un document JSON\n"
     "  --list-backups       liste les dossiers de sauvegarde, du plus récent au plus ancien\n"
     "  --restore [DOSSIER]  remet en place les fichiers sauvegardés dans DOSSIER (c:\\MAJ... ou son nom ;\n"
     "                       le plus récent quand il n'est pas donné)\n"
@@ -226,12 +232,40 @@ int Restore::run(QString folder, bool force)
     return stop(Done, QStringLiteral("fichiers remis en place depuis ") + folder);
 }
 
+// What the update would do, told on `out`; the log notes that a preview ran.
+int showPreview(bool asJson, QTextStream& out, QTextStream& err)
+{
+    RunLog log;
+    log.onFailure = [&err](const QString& text) { err << text << '\n'; };
+    log.open(QStringLiteral("c:\\praxidome\\maj.log"));
+    log.beginRun(logHeader({QStringLiteral("maj " MAJ_VERSION), QStringLiteral("aperçu"),
+                            QStringLiteral("ordinateur ") + QSysInfo::machineHostName()}));
+    SystemClock clock;
+    int status = Done;
+    try {
+        const preview::Result r = preview::makePreview(clock, setRunSettings);
+        out << (asJson ? QString::fromUtf8(preview::json(r)) : preview::frenchText(r));
+        log.write(QStringLiteral("aperçu : %1 codes ajoutés, %2 modifiés, %3 inchangés ; rien n'a été modifié")
+                      .arg(r.added.size())
+                      .arg(r.changed.size())
+                      .arg(r.unchanged));
+    } catch (const MajError& e) {
+        err << "L'aperçu de la mise à jour n'a pu être fait : " << e.description() << '\n';
+        log.write(QStringLiteral("aperçu impossible : ") + e.description());
+        status = Failed;
+    }
+    log.write(QStringLiteral("fin du programme, statut ") + QString::number(status));
+    return status;
+}
+
 } // namespace
 
 int runCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
-    const QStringList options{QStringLiteral("--list-backups"), QStringLiteral("--restore"), QStringLiteral("--force"),
-                              QStringLiteral("--help"), QStringLiteral("--version")};
+    const QStringList options{QStringLiteral("--list-backups"), QStringLiteral("--restore"),
+                              QStringLiteral("--force"),        QStringLiteral("--help"),
+                              QStringLiteral("--version"),      QStringLiteral("--preview"),
+                              QStringLiteral("--json")};
     QStringList given;
     QStringList folders;
     for (const QString& argument : arguments) {
@@ -244,7 +278,9 @@ int runCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
     }
     const bool restore = given.contains(QStringLiteral("--restore"));
     const bool force = given.contains(QStringLiteral("--force"));
-    if (given.size() - int(force) != 1 || (force && !restore) || folders.size() > (restore ? 1 : 0))
+    const bool asJson = given.contains(QStringLiteral("--json"));
+    if (given.size() - int(force) - int(asJson) != 1 || (force && !restore) ||
+        (asJson && !given.contains(QStringLiteral("--preview"))) || folders.size() > (restore ? 1 : 0))
         return err << kUsage, Usage;
 
     if (given.contains(QStringLiteral("--help")))
@@ -252,6 +288,8 @@ int runCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
     if (given.contains(QStringLiteral("--version")))
         return out << "maj " MAJ_VERSION "\n", Done;
     try {
+        if (given.contains(QStringLiteral("--preview")))
+            return showPreview(asJson, out, err);
         if (given.contains(QStringLiteral("--list-backups"))) {
             listBackups(out);
             return Done;

@@ -53,4 +53,34 @@ QByteArray toAnsi(const QString& text)
     return out;
 }
 
+QString fromAnsi(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return {};
+    iconv_t cd = iconv_open("UTF-8", "WINDOWS-1252");
+    if (cd == iconv_t(-1))
+        qFatal("iconv has no WINDOWS-1252 converter");
+    QByteArray in = bytes;
+    // Each byte takes at most three bytes of UTF-8 (U+FFFD too).
+    QByteArray out(in.size() * 3, Qt::Uninitialized);
+    char* src = in.data();
+    size_t srcLeft = size_t(in.size());
+    char* dst = out.data();
+    size_t dstLeft = size_t(out.size());
+    while (srcLeft > 0) {
+        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != size_t(-1))
+            break;
+        if (errno != EILSEQ && errno != EINVAL)
+            break;
+        ++src;
+        --srcLeft;
+        for (const char c : {'\xEF', '\xBF', '\xBD'})
+            *dst++ = c;
+        dstLeft -= 3;
+    }
+    iconv_close(cd);
+    out.truncate(qsizetype(dst - out.data()));
+    return QString::fromUtf8(out);
+}
+
 } // namespace maj

@@ -1,0 +1,66 @@
+#include "platform/jet/Snapshot.h"
+
+#include "platform/MajError.h"
+#include "platform/jet/JetConnection.h"
+#include "platform/jet/Sqlite.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+namespace maj {
+
+namespace {
+
+// A crash left a journal beside the source, which a read-only connection cannot roll back: the
+// copy, with the journal, is rolled back where it lies, as the application would do at its next
+// start. With no writer alive the two files do not change while they are copied.
+void rollBackCopy(const QString& sourceHostPath, const QString& targetHostPath)
+{
+    const QString journal = QStringLiteral("-journal");
+    QFile::remove(targetHostPath);
+    QFile::remove(targetHostPath + journal);
+    if (!QFile::copy(sourceHostPath, targetHostPath) ||
+        !QFile::copy(sourceHostPath + journal, targetHostPath + journal))
+        jet::raise(err::CannotOpenFile);
+    sqlite::Connection copy(targetHostPath, sqlite::Connection::Mode::ReadWrite);
+    copy.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+}
+
+} // namespace
+
+void snapshotDatabase(const QString& sourceHostPath, const QString& targetHostPath)
+{
+    try {
+        sqlite::Connection source(sourceHostPath, sqlite::Connection::Mode::ReadOnly);
+        sqlite3_busy_timeout(source.handle(), 5000);
+        sqlite::Connection target(targetHostPath, sqlite::Connection::Mode::ReadWriteCreate);
+        // A scratch copy: no journal, no waiting for the disk.
+        target.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF"));
+        sqlite3_backup* backup = sqlite3_backup_init(target.handle(), "main", source.handle(), "main");
+        if (!backup)
+            target.fail(sqlite3_errcode(target.handle()));
+        // All pages in one step: the source is read under one lock, so the copy is one state of it.
+        int rc = SQLITE_OK;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            rc = sqlite3_backup_step(backup, -1);
+            if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
+                break;
+            sqlite3_sleep(50);
+        }
+        sqlite3_backup_finish(backup);
+        if (rc != SQLITE_DONE)
+            target.fail(rc);
+    } catch (const sqlite::SqliteError& e) {
+        QFile::remove(targetHostPath);
+        if (e.code() != SQLITE_READONLY || !QFile::exists(sourceHostPath + QStringLiteral("-journal")))
+            jet::raise(e, jet::Context::Open);
+        try {
+            rollBackCopy(sourceHostPath, targetHostPath);
+        } catch (const sqlite::SqliteError& again) {
+            jet::raise(again, jet::Context::Open);
+        }
+    }
+}
+
+} // namespace maj

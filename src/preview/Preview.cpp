@@ -1,0 +1,372 @@
+#include "preview/Preview.h"
+
+#include "db/DbSteps.h"
+#include "deploy/Deploy.h"
+#include "nomenclature/Nomenclature.h"
+#include "platform/Ansi.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
+#include "platform/jet/Snapshot.h"
+#include "platform/jet/Sqlite.h"
+#include "report/Report.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <future>
+#include <vector>
+
+namespace maj::preview {
+
+namespace {
+
+const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
+const QString kSettingsDatabase = QStringLiteral("c:\\praxidome\\parametres.mdb");
+const QString kCodesDatabase = QStringLiteral("c:\\praxidome\\eattest.mdb");
+const QString kCodeColumn = QStringLiteral("code inami");
+
+// The files the run's backup set holds, in its order; `optional`: missing, there is nothing to save.
+struct SetFile
+{
+    QString path;
+    bool optional;
+};
+const SetFile kSet[] = {
+    {QStringLiteral("c:\\praxidome\\praxidome.exe"), false},
+    {QStringLiteral("c:\\praxidome\\aide\\aide.htm"), false},
+    {kSettingsDatabase, false},
+    {kPatientDatabase, false},
+    {QStringLiteral("c:\\praxidome\\pannexe.mdb"), true},
+    {kCodesDatabase, true},
+};
+
+// What the steps show, kept instead of shown; questions are answered "Non".
+class KeptUi : public UiServices
+{
+public:
+    QStringList messages;
+    void setBusyCursor(bool) override {}
+    void processEvents() override {}
+    void waitForEvents(int) override {}
+    void programEnded() override {}
+
+protected:
+    void showMessage(const QString& text, const QString&) override { messages.append(text); }
+    bool showQuestion(const QString&, const QString&) override { return false; }
+};
+
+// Drive c: is another folder while the object lives.
+class DriveC
+{
+public:
+    explicit DriveC(const QString& hostFolder)
+        : m_had(qEnvironmentVariableIsSet("MAJ_DRIVE_C")), m_previous(qgetenv("MAJ_DRIVE_C"))
+    {
+        qputenv("MAJ_DRIVE_C", QFile::encodeName(hostFolder));
+    }
+    ~DriveC()
+    {
+        if (m_had)
+            qputenv("MAJ_DRIVE_C", m_previous);
+        else
+            qunsetenv("MAJ_DRIVE_C");
+    }
+    DriveC(const DriveC&) = delete;
+    DriveC& operator=(const DriveC&) = delete;
+
+private:
+    bool m_had;
+    QByteArray m_previous;
+};
+
+FileAction describe(const QString& path, const QString& action)
+{
+    const QString host = fs::hostPath(path);
+    return {path, action, QFileInfo(host).size(), fs::lastModified(path), fs::sha256(path), {}};
+}
+
+// A column's quoted name, after its table's ("a.\"code inami\"").
+QString column(const QString& table, const QString& name)
+{
+    const QString quoted =
+        QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+    return table.isEmpty() ? quoted : table + QLatin1Char('.') + quoted;
+}
+
+struct Codes
+{
+    QList<AddedCode> added;
+    QList<ChangedCode> changed;
+    qint64 unchanged = 0;
+};
+
+// The rows the steps added to the code table, and the columns of each row they changed (compared
+// with IS NOT), against a copy of the table as it was (`beforeHost`), row by row by rowid.
+Codes compareCodes(const QString& patHost, const QString& beforeHost)
+try {
+    Codes r;
+    sqlite::Connection db(patHost, sqlite::Connection::Mode::ReadOnly);
+    db.exec(QStringLiteral("ATTACH DATABASE '%1' AS b").arg(QString(beforeHost).replace(u'\'', QLatin1String("''"))));
+    QStringList names;
+    sqlite::Statement info = db.prepare(QStringLiteral("PRAGMA main.table_info(nomenclature)"));
+    while (info.step())
+        names.append(info.column(1).toString());
+
+    sqlite::Statement added = db.prepare(
+        QStringLiteral("SELECT %1, a.ABREVIATION FROM main.nomenclature AS a LEFT JOIN b.nomenclature AS o ON "
+                       "o.rowid = a.rowid WHERE o.rowid IS NULL ORDER BY a.rowid")
+            .arg(column(QStringLiteral("a"), kCodeColumn)));
+    while (added.step())
+        r.added.append({added.column(0), added.column(1)});
+
+    // Bit i of mask i / 60 tells whether column i differs: only those columns' values are read.
+    constexpr int kBits = 60;
+    QStringList masks;
+    QStringList values;
+    for (int i = 0; i < names.size(); ++i) {
+        const QString before = column(QStringLiteral("o"), names[i]);
+        const QString after = column(QStringLiteral("a"), names[i]);
+        values << before << after;
+        if (i % kBits == 0)
+            masks.append(QString());
+        masks.last() +=
+            QStringLiteral("%1((%2 IS NOT %3) << %4)")
+                .arg(i % kBits ? QStringLiteral(" + ") : QString(), after, before, QString::number(i % kBits));
+    }
+    const int first = int(masks.size()) + 1;
+    sqlite::Statement changed =
+        db.prepare(QStringLiteral("SELECT %1, %2, %3 FROM b.nomenclature AS o JOIN main.nomenclature AS a ON a.rowid "
+                                  "= o.rowid ORDER BY o.rowid")
+                       .arg(masks.join(QStringLiteral(", ")), column(QStringLiteral("a"), kCodeColumn),
+                            values.join(QStringLiteral(", "))));
+    std::vector<qint64> mask(size_t(masks.size()));
+    while (changed.step()) {
+        for (size_t m = 0; m < mask.size(); ++m)
+            mask[m] = changed.column(int(m)).toLongLong();
+        if (std::all_of(mask.cbegin(), mask.cend(), [](qint64 bits) { return bits == 0; }))
+            continue;
+        ChangedCode code{changed.column(first - 1), {}};
+        for (int i = 0; i < names.size(); ++i) {
+            if (mask[size_t(i / kBits)] & (qint64(1) << (i % kBits)))
+                code.columns.append({names[i], changed.column(first + 2 * i), changed.column(first + 1 + 2 * i)});
+        }
+        r.changed.append(code);
+    }
+    sqlite::Statement count = db.prepare(QStringLiteral("SELECT count(*) FROM b.nomenclature"));
+    count.step();
+    r.unchanged = count.column(0).toLongLong() - r.changed.size();
+    return r;
+} catch (const sqlite::SqliteError& e) {
+    throw MajError(err::CannotOpenFile, QStringLiteral("La nomenclature n'a pu être comparée : ") + e.message());
+}
+
+// Runs a step as the sequence does; false when the run would end there. A failure the step passes
+// on would stop the run.
+bool play(Form1Core& f, Result& r, const std::function<void()>& step)
+{
+    try {
+        step();
+        return true;
+    } catch (const MajError& e) {
+        if (e.number() == err::ItemNotFound)
+            return true;
+        r.stop = e.numberAndDescription();
+        f.ui.message(QStringLiteral("La mise à jour n'a pas été réalisée jusqu'au bout!"));
+    } catch (const ProgramEnded&) {
+    }
+    return false;
+}
+
+// The report envoyer would send: the first one of the work folder, with its lines.
+Report sentReport()
+{
+    const QStringList reports = fs::listFiles(QStringLiteral("c:\\praxidome\\MAJ\\*.pxd"));
+    if (reports.isEmpty())
+        return {};
+    QFile file(fs::hostPath(QStringLiteral("c:\\praxidome\\MAJ\\") + reports.first()));
+    if (!file.open(QIODevice::ReadOnly))
+        throw MajError(err::PathFileAccess, QStringLiteral("Le rapport d'activité n'a pu être relu"));
+    QStringList lines = fromAnsi(file.readAll()).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return {reports.first(), lines};
+}
+
+// The window's opening and sequence on the snapshot (drive c: already switched to it): the census,
+// then on the server the code steps, the registration and the duplicate check; no upload, no
+// backup. A server needs the release (`missingRelease` names it when it is not there), in the host
+// folder `releaseFolder`.
+void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, const QString& missingRelease,
+              const QString& releaseFolder, const QString& installedCodes, const QString& beforeHost, Result& r)
+{
+    KeptUi ui;
+    Form1Core f(ui, clock);
+    settings(f);
+    bindAtLoad(f);
+    try {
+        f.settings.StationRole = readStationRole(f);
+    } catch (const MajError& e) {
+        throw MajError(e.number(), kSettingsDatabase + QStringLiteral(" ne dit pas si ce poste est le serveur : ") +
+                                       e.description());
+    }
+    r.server = !f.settings.StationRole;
+    if (r.server && !missingRelease.isEmpty())
+        throw MajError(err::FileNotFound, QStringLiteral("Aucune mise à jour n'a été trouvée : ") + missingRelease +
+                                              QStringLiteral(" n'existe pas. L'aperçu se lance depuis le dossier d'où "
+                                                             "la mise à jour serait lancée."));
+    f.window.LBLSERVEURCLIENT = r.server ? QStringLiteral("SERVEUR") : QStringLiteral("POSTE CLIENT");
+    cadastre(f);
+    r.report = sentReport();
+    // The upload lets the census's data sources go.
+    for (DataSource* source : {&f.data.Data1, &f.data.Data2, &f.data.Data3, &f.data.Data4})
+        source->release();
+    // The files passagearchive and verstempo report missing, in their order.
+    for (const QString& verb :
+         {QStringLiteral(" était manquant"), QStringLiteral(" n'a pas été trouvé ou n'a pu être sauvegardé")}) {
+        for (const FileAction& file : std::as_const(r.files)) {
+            if (file.action == QLatin1String("missing"))
+                f.ui.message(file.path + verb);
+        }
+    }
+    f.settings.PayloadFolder = fs::windowsPath(releaseFolder) + QLatin1Char('\\');
+
+    bool goesOn = true;
+    std::future<Codes> codes;
+    if (r.server) {
+        // The copy the comparison needs is taken while copienomen and assignationdesbases run, which
+        // only read pat.mdb; nouv waits for it.
+        std::future<void> before =
+            std::async(std::launch::async, snapshotDatabase, fs::hostPath(kPatientDatabase), beforeHost);
+        for (void (*step)(Form1Core&) : {copienomen, assignationdesbases, nouv, anciens}) {
+            if (step == nouv)
+                before.get();
+            if (goesOn)
+                goesOn = play(f, r, [&] { step(f); });
+            // The installed code database is read only when the release's could not replace it.
+            if (step == copienomen && !installedCodes.isEmpty() && !fs::fileExists(kCodesDatabase))
+                snapshotDatabase(installedCodes, fs::hostPath(kCodesDatabase));
+        }
+        // Nothing writes pat.mdb from here on: the comparison reads it while the registration and the
+        // duplicate check run.
+        codes = std::async(std::launch::async, compareCodes, fs::hostPath(kPatientDatabase), beforeHost);
+    }
+    if (goesOn) {
+        const qsizetype shown = ui.messages.size();
+        goesOn = play(f, r, [&] { inscritdate(f); });
+        r.registration.written = goesOn && ui.messages.size() == shown;
+    }
+    if (goesOn) {
+        f.ui.message(QStringLiteral("Mise à jour effectuée!"));
+        if (r.server)
+            play(f, r, [&] { btnbd_Click(f); });
+    }
+    for (const QString& line : f.window.l.mid(1)) {
+        if (line != QLatin1String(" "))
+            r.duplicates.append(line);
+    }
+    r.registration.number = f.window.lblnumerodemaj;
+    r.registration.releaseDate = f.window.lbldate;
+    r.registration.date = clock.today();
+    r.release = f.settings.ReleaseNumber;
+    r.releaseDate = f.settings.ReleaseDate;
+    r.messages = ui.messages;
+    if (codes.valid()) {
+        Codes compared = codes.get();
+        r.added = std::move(compared.added);
+        r.changed = std::move(compared.changed);
+        r.unchanged = compared.unchanged;
+    }
+}
+
+} // namespace
+
+Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings)
+{
+    Result r;
+    QString payload;
+    {
+        KeptUi ui;
+        Form1Core f(ui, clock);
+        settings(f);
+        payload =
+            f.settings.MediaKind == QLatin1String("CD") ? fs::currentFolder() : QStringLiteral("c:\\praxidome\\maj");
+        if (!payload.endsWith(QLatin1Char('\\')))
+            payload += QLatin1Char('\\');
+        payload += QStringLiteral("eattest.mdb");
+    }
+    for (const SetFile& file : kSet) {
+        if (fs::fileExists(file.path))
+            r.files.append(describe(file.path, QStringLiteral("save")));
+        else if (file.path == kPatientDatabase || file.path == kSettingsDatabase)
+            throw MajError(err::FileNotFound, QStringLiteral("Le fichier ") + file.path +
+                                                  QStringLiteral(" est introuvable : ce n'est pas une installation "
+                                                                 "de praxidome, ou elle est incomplète."));
+        else if (!file.optional)
+            r.files.append({file.path, QStringLiteral("missing"), 0, {}, {}, {}});
+    }
+    r.running = fs::isInUseElsewhere(kPatientDatabase);
+    const bool hasRelease = fs::fileExists(payload);
+    FileAction replacement;
+    if (hasRelease) {
+        replacement = describe(payload, QStringLiteral("replace"));
+        replacement.source = payload;
+        replacement.path = kCodesDatabase;
+    }
+
+    // The databases as they are committed now, and the installation date inscritdate reads.
+    QTemporaryDir snapshot;
+    if (!snapshot.isValid() || !QDir().mkpath(snapshot.filePath(QStringLiteral("praxidome"))) ||
+        !QDir().mkpath(snapshot.filePath(QStringLiteral("release"))))
+        throw MajError(err::PathFileAccess, QStringLiteral("Le dossier temporaire de l'aperçu n'a pu être créé"));
+    const auto copy = [&](const QString& path, const QString& target) {
+        try {
+            snapshotDatabase(fs::hostPath(path), snapshot.filePath(target));
+        } catch (const MajError& e) {
+            throw MajError(e.number(), path + QStringLiteral(" n'a pu être lu : ") + e.description());
+        }
+    };
+    for (const QString& name :
+         {QStringLiteral("pat.mdb"), QStringLiteral("parametres.mdb"), QStringLiteral("pannexe.mdb")}) {
+        const QString path = QStringLiteral("c:\\praxidome\\") + name;
+        if (fs::fileExists(path))
+            copy(path, QStringLiteral("praxidome/") + name);
+    }
+    // The installed code database only matters when copienomen cannot replace it: read-only, it
+    // is copied now, with its attribute; otherwise copienomen's failure has it copied then.
+    QString installedCodes;
+    if (fs::fileExists(kCodesDatabase)) {
+        installedCodes = fs::hostPath(kCodesDatabase);
+        if (fs::attributes(kCodesDatabase) & fs::ReadOnly) {
+            copy(kCodesDatabase, QStringLiteral("praxidome/eattest.mdb"));
+            QFile::setPermissions(snapshot.filePath(QStringLiteral("praxidome/eattest.mdb")),
+                                  QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        }
+    }
+    // The release is read where it is, as the run reads it, unless a crash left a journal beside it.
+    QString releaseFolder = QFileInfo(fs::hostPath(payload)).absolutePath();
+    if (hasRelease && fs::fileExists(payload + QStringLiteral("-journal"))) {
+        copy(payload, QStringLiteral("release/eattest.mdb"));
+        releaseFolder = snapshot.filePath(QStringLiteral("release"));
+    }
+    const QString log = QStringLiteral("c:\\praxidome\\st6unst.log");
+    if (fs::fileExists(log)) {
+        QFile installed(snapshot.filePath(QStringLiteral("praxidome/st6unst.log")));
+        if (!installed.open(QIODevice::WriteOnly) ||
+            !installed.setFileTime(fs::lastModified(log), QFileDevice::FileModificationTime))
+            throw MajError(err::PathFileAccess, QStringLiteral("Le dossier temporaire de l'aperçu n'a pu être écrit"));
+    }
+
+    {
+        DriveC drive(snapshot.path());
+        runSteps(clock, settings, hasRelease ? QString() : payload, releaseFolder, installedCodes,
+                 snapshot.filePath(QStringLiteral("before.mdb")), r);
+    }
+    if (r.server)
+        r.files.append(replacement);
+    return r;
+}
+
+} // namespace maj::preview

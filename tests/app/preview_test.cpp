@@ -1,0 +1,245 @@
+#include "Sample.h"
+#include "TestSupport.h"
+#include "app/CommandLine.h"
+#include "app/Opening.h"
+#include "app/Sequence.h"
+#include "db/DbSteps.h"
+#include "platform/jet/Sqlite.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace maj;
+using namespace maj::test;
+
+namespace {
+
+// Every file and folder under host folders with its SHA-256, the log aside.
+QStringList hashes(const QStringList& roots)
+{
+    QStringList all;
+    for (const QString& root : roots) {
+        QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QFile file(path);
+            if (path.endsWith("praxidome/maj.log"))
+                continue;
+            if (!file.open(QIODevice::ReadOnly))
+                all.append(path);
+            else
+                all.append(path + ' ' + QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+        }
+    }
+    all.sort();
+    return all;
+}
+
+// What is in one list of hashes and not in the other.
+QStringList changes(const QStringList& before, const QStringList& after)
+{
+    QStringList changed;
+    for (const QString& line : before + after) {
+        if (before.contains(line) != after.contains(line))
+            changed.append(line);
+    }
+    return changed;
+}
+
+QString compact(const QJsonValue& value)
+{
+    return QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact);
+}
+
+// What a run did to the code table, told by SQLite's JSON functions: the rows it added, and the
+// columns of each row it changed.
+QJsonObject runChanges(const QString& before, const QString& after)
+{
+    QStringList unpivot;
+    const QString names =
+        scalar(after, "SELECT group_concat(name, '|') FROM pragma_table_info('nomenclature')").toString();
+    for (const QString& name : names.split('|'))
+        unpivot << QString("SELECT a.rowid AS r, a.\"code inami\" AS code, '%1' AS name, o.\"%1\" AS old, "
+                           "a.\"%1\" AS new FROM nomenclature AS a JOIN b.nomenclature AS o ON o.rowid = a.rowid "
+                           "WHERE a.\"%1\" IS NOT o.\"%1\"")
+                       .arg(name);
+    const QString added = "SELECT json_group_array(json_object('code', \"code inami\", 'abbreviation', ABREVIATION)) "
+                          "FROM (SELECT * FROM nomenclature WHERE rowid NOT IN (SELECT rowid FROM b.nomenclature) "
+                          "ORDER BY rowid)";
+    const QString changed = "SELECT json_group_array(json_object('code', code, 'columns', json(cols))) FROM (SELECT r, "
+                            "code, json_group_object(name, json_object('old', old, 'new', new)) AS cols FROM (" +
+                            unpivot.join(" UNION ALL ") + ") GROUP BY r ORDER BY r)";
+    sqlite::Connection db(after, sqlite::Connection::Mode::ReadOnly);
+    db.exec(QString("ATTACH DATABASE '%1' AS b").arg(before));
+    sqlite::Statement answer =
+        db.prepare("SELECT json_object('added', json((" + added + ")), 'changed', json((" + changed + ")))");
+    answer.step();
+    return QJsonDocument::fromJson(answer.column(0).toString().toUtf8()).object();
+}
+
+// The preview, then the real sequence on a copy of the same installation: the preview lists the
+// very rows the run adds and changes, with their columns, the duplicates the check lists and the
+// messages the run shows; it changes no file of the installation or of the medium, also while
+// another process holds pat.mdb in a write transaction.
+TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
+{
+    const struct
+    {
+        const char* name;
+        bool client;
+        unsigned faults;
+        bool clash; // a unique index stops nouv at the release's last new code
+        bool crash; // a writer killed in a transaction left its journal beside pat.mdb (else one writes)
+        int added;
+    } cases[] = {
+        {"server", false, 0, false, false, 3},
+        {"duplicates and quotes", false,
+         unsigned(sample::Fault::DuplicateAbbreviation) | unsigned(sample::Fault::Apostrophe) |
+             unsigned(sample::Fault::NullAbbreviation) | unsigned(sample::Fault::MissingHelp),
+         false, false, 3},
+        {"nouv stopped by a duplicate", false, 0, true, false, 2},
+        {"client", true, 0, false, false, 0},
+        {"a crash's journal", false, 0, false, true, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        sample::Options o;
+        o.drive = dir.filePath("preview");
+        o.medium = dir.filePath("medium");
+        o.codes = 60;
+        o.newCodes = 3;
+        o.patients = 10;
+        o.treatments = 50;
+        o.client = c.client;
+        o.faults = c.faults;
+        sample::layOut(o);
+        const QString pat = o.drive + "/praxidome/pat.mdb";
+        if (c.clash) {
+            exec(pat, "CREATE UNIQUE INDEX one_code ON nomenclature (ABREVIATION); "
+                      "UPDATE nomenclature SET ABREVIATION = 'TAKEN' WHERE rowid = 1");
+            exec(o.medium + "/eattest.mdb",
+                 QString("ATTACH DATABASE '%1' AS p; UPDATE nomen SET ABREVIATION = 'TAKEN' WHERE rowid = (SELECT "
+                         "max(rowid) FROM nomen WHERE \"code inami\" NOT IN (SELECT \"code inami\" FROM "
+                         "p.nomenclature))")
+                     .arg(pat));
+        }
+        ASSERT_EQ(QProcess::execute("cp", {"-a", o.drive, dir.filePath("run")}), 0);
+        QFile::copy(pat, dir.filePath("before.mdb"));
+        CurrentFolder medium(o.medium);
+
+        if (c.crash) {
+            QProcess crash;
+            crash.start("/usr/bin/python3", {"-c",
+                                             "import os, sqlite3, sys\n"
+                                             "db = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                                             "db.execute('PRAGMA cache_size=5')\n"
+                                             "db.execute('BEGIN')\n"
+                                             "db.execute('UPDATE nomenclature SET HONORAIRE = 0')\n"
+                                             "db.execute('CREATE TABLE crash AS WITH RECURSIVE n(i) AS (SELECT 1 "
+                                             "UNION ALL SELECT i + 1 FROM n WHERE i < 2000) SELECT randomblob(500) "
+                                             "FROM n')\n"
+                                             "os._exit(9)",
+                                             pat});
+            ASSERT_TRUE(crash.waitForFinished(30000));
+            ASSERT_TRUE(QFile::exists(pat + "-journal"));
+        }
+        const QStringList before = hashes({o.drive, o.medium});
+        QString out, err;
+        {
+            EnvironmentValue drive("MAJ_DRIVE_C", o.drive);
+            std::optional<OtherProcess> application;
+            if (!c.crash)
+                application.emplace(pat, OtherProcess::Hold::SqliteWriter);
+            ASSERT_TRUE(c.crash || application->held());
+            QTextStream outStream(&out), errStream(&err);
+            ASSERT_EQ(runCommandLine({"--preview", "--json"}, outStream, errStream), 0) << err.toStdString();
+        }
+        EXPECT_EQ(changes(before, hashes({o.drive, o.medium})), QStringList());
+        QString text;
+        {
+            EnvironmentValue drive("MAJ_DRIVE_C", o.drive);
+            QTextStream textStream(&text), errStream(&err);
+            EXPECT_EQ(runCommandLine({"--preview"}, textStream, errStream), 0);
+        }
+        EXPECT_TRUE(text.contains(c.client ? QString("Nomenclature : un poste client ne la modifie pas")
+                                           : QString("Nomenclature : %1 codes ajoutés, ").arg(c.added)))
+            << text.left(2000).toStdString();
+        const QJsonObject preview = QJsonDocument::fromJson(out.toUtf8()).object();
+        EXPECT_EQ(preview["running"].toBool(), !c.crash);
+        EXPECT_EQ(preview["added"].toArray().size(), c.added);
+        EXPECT_EQ(preview["changed"].toArray().isEmpty(), c.client);
+
+        EnvironmentValue drive("MAJ_DRIVE_C", dir.filePath("run"));
+        RecordingUi ui;
+        FixedClock clock;
+        Form1Core f(ui, clock);
+        bindAtLoad(f);
+        runHandler(ui, [&] { Form_Activate(f); });
+        f.window.chkXP = true; // nothing sent
+        runHandler(ui, [&] { Command1_Click(f); });
+
+        const QJsonObject run = runChanges(dir.filePath("before.mdb"), dir.filePath("run/praxidome/pat.mdb"));
+        EXPECT_EQ(compact(preview["added"]), compact(run["added"]));
+        EXPECT_EQ(compact(preview["changed"]), compact(run["changed"]));
+        QStringList listed = f.window.l.mid(1);
+        listed.removeAll(" ");
+        EXPECT_EQ(preview["duplicates"].toVariant().toStringList(), listed);
+        EXPECT_EQ(preview["duplicates"].toArray().isEmpty(), !c.faults);
+        EXPECT_EQ(preview["messages"].toVariant().toStringList(), ui.messages);
+        EXPECT_EQ(preview["registration"]["written"].toBool(), true);
+        EXPECT_EQ(preview["report"]["lines"].toArray().size(), c.client ? 1 : 5);
+        EXPECT_EQ(preview["files"].toArray().size(), c.client ? 6 : 7);
+    }
+}
+
+// A preview that cannot be made says why in French and changes nothing.
+TEST(Preview, FailuresAreToldInFrench)
+{
+    const struct
+    {
+        unsigned faults;
+        const char* removed; // from the installation
+        QStringList arguments;
+        int status;
+        const char* says;
+    } cases[] = {
+        {unsigned(sample::Fault::MissingEattest), nullptr, {"--preview"}, 1, "Aucune mise à jour n'a été trouvée"},
+        {0, "pat.mdb", {"--preview"}, 1, "c:\\praxidome\\pat.mdb est introuvable"},
+        {0, nullptr, {"--json"}, 64, "Usage : maj"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        QTemporaryDir dir;
+        sample::Options o;
+        o.drive = dir.filePath("c");
+        o.medium = dir.filePath("medium");
+        o.codes = 20;
+        o.patients = 5;
+        o.treatments = 10;
+        o.faults = c.faults;
+        sample::layOut(o);
+        if (c.removed)
+            QFile::remove(o.drive + "/praxidome/" + c.removed);
+        EnvironmentValue drive("MAJ_DRIVE_C", o.drive);
+        CurrentFolder medium(o.medium);
+        const QStringList before = hashes({dir.path()});
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        EXPECT_EQ(runCommandLine(c.arguments, outStream, errStream), c.status);
+        EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+        EXPECT_TRUE(out.isEmpty());
+        EXPECT_EQ(changes(before, hashes({dir.path()})), QStringList());
+    }
+}
+
+} // namespace
