@@ -159,8 +159,8 @@ try {
     count.step();
     r.unchanged = count.column(0).toLongLong() - r.changed.size();
     return r;
-} catch (const sqlite::SqliteError& e) {
-    throw MajError(err::CannotOpenFile, QStringLiteral("La nomenclature n'a pu être comparée : ") + e.message());
+} catch (const MajError& e) {
+    throw MajError(err::CannotOpenFile, QStringLiteral("La nomenclature n'a pu être comparée : ") + e.description());
 }
 
 // Runs a step as the sequence does; false when the run would end there. A failure the step passes

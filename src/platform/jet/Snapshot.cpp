@@ -31,6 +31,7 @@ void rollBackCopy(const QString& sourceHostPath, const QString& targetHostPath)
 
 void snapshotDatabase(const QString& sourceHostPath, const QString& targetHostPath)
 {
+    int rc = SQLITE_OK;
     try {
         sqlite::Connection source(sourceHostPath, sqlite::Connection::Mode::ReadOnly);
         sqlite3_busy_timeout(source.handle(), 5000);
@@ -39,9 +40,8 @@ void snapshotDatabase(const QString& sourceHostPath, const QString& targetHostPa
         target.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF"));
         sqlite3_backup* backup = sqlite3_backup_init(target.handle(), "main", source.handle(), "main");
         if (!backup)
-            target.fail(sqlite3_errcode(target.handle()));
+            target.check(sqlite3_errcode(target.handle()), sqlite::Context::Open);
         // All pages in one step: the source is read under one lock, so the copy is one state of it.
-        int rc = SQLITE_OK;
         for (int attempt = 0; attempt < 100; ++attempt) {
             rc = sqlite3_backup_step(backup, -1);
             if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
@@ -49,18 +49,17 @@ void snapshotDatabase(const QString& sourceHostPath, const QString& targetHostPa
             sqlite3_sleep(50);
         }
         sqlite3_backup_finish(backup);
-        if (rc != SQLITE_DONE)
-            target.fail(rc);
-    } catch (const sqlite::SqliteError& e) {
+        // A crash's journal, which a read-only connection cannot roll back, is handled below.
+        const bool hotJournal =
+            (rc & 0xff) == SQLITE_READONLY && QFile::exists(sourceHostPath + QStringLiteral("-journal"));
+        if (rc != SQLITE_DONE && !hotJournal)
+            target.check(rc, sqlite::Context::Open);
+    } catch (const MajError&) {
         QFile::remove(targetHostPath);
-        if (e.code() != SQLITE_READONLY || !QFile::exists(sourceHostPath + QStringLiteral("-journal")))
-            jet::raise(e, jet::Context::Open);
-        try {
-            rollBackCopy(sourceHostPath, targetHostPath);
-        } catch (const sqlite::SqliteError& again) {
-            jet::raise(again, jet::Context::Open);
-        }
+        throw;
     }
+    if (rc != SQLITE_DONE)
+        rollBackCopy(sourceHostPath, targetHostPath);
 }
 
 } // namespace maj
