@@ -138,20 +138,9 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
         CurrentFolder medium(o.medium);
 
         if (c.crash) {
-            QProcess crash;
-            crash.start("/usr/bin/python3", {"-c",
-                                             "import os, sqlite3, sys\n"
-                                             "db = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
-                                             "db.execute('PRAGMA cache_size=5')\n"
-                                             "db.execute('BEGIN')\n"
-                                             "db.execute('UPDATE nomenclature SET HONORAIRE = 0')\n"
-                                             "db.execute('CREATE TABLE crash AS WITH RECURSIVE n(i) AS (SELECT 1 "
-                                             "UNION ALL SELECT i + 1 FROM n WHERE i < 2000) SELECT randomblob(500) "
-                                             "FROM n')\n"
-                                             "os._exit(9)",
-                                             pat});
-            ASSERT_TRUE(crash.waitForFinished(30000));
-            ASSERT_TRUE(QFile::exists(pat + "-journal"));
+            ASSERT_TRUE(crashInTransaction(pat, "UPDATE nomenclature SET HONORAIRE = 0; CREATE TABLE crash AS WITH "
+                                                "RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+                                                "2000) SELECT randomblob(500) FROM n"));
         }
         const QStringList before = hashes({o.drive, o.medium});
         QString out, err;

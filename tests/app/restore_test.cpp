@@ -141,18 +141,7 @@ TEST(Restore, AKillLeavesEachDatabaseAsItWasOrAsInTheBackup)
     qint64 whole = -1; // the first restore runs to its end and gives the kills their range
     for (int i = 0; i <= 8; ++i) {
         FailedRun r(8000);
-        // A writer killed in the middle of a transaction that spilled into the file.
-        QProcess crash;
-        crash.start("/usr/bin/python3", {"-c",
-                                         "import os, sqlite3, sys\n"
-                                         "db = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
-                                         "db.execute('PRAGMA cache_size=5')\n"
-                                         "db.execute('BEGIN')\n"
-                                         "db.execute(\"UPDATE patients SET NOM = 'Crash'\")\n"
-                                         "os._exit(9)",
-                                         r.pat});
-        ASSERT_TRUE(crash.waitForFinished(30000));
-        ASSERT_TRUE(QFile::exists(r.pat + "-journal"));
+        ASSERT_TRUE(crashInTransaction(r.pat, "UPDATE patients SET NOM = 'Crash'"));
         QProcess restore;
         QElapsedTimer timer;
         timer.start();

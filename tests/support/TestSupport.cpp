@@ -194,6 +194,19 @@ void installPractice(const TempDrive& drive, bool client)
          "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('OLD', '399999')");
 }
 
+bool crashInTransaction(const QString& hostPath, const QString& sql)
+{
+    QProcess crash;
+    crash.start("/usr/bin/python3", {"-c",
+                                     "import os, sqlite3, sys\n"
+                                     "db = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                                     "db.execute('PRAGMA cache_size=5')\n"
+                                     "db.executescript('BEGIN; ' + sys.argv[2])\n"
+                                     "os._exit(9)",
+                                     hostPath, sql});
+    return crash.waitForFinished(30000) && QFile::exists(hostPath + "-journal");
+}
+
 // Says "y" once it holds the file (it ends with a traceback when it cannot) and keeps it until its
 // input ends.
 const char* const kHolder = R"py(

@@ -137,6 +137,10 @@ void createDatabaseFromSql(const QString& hostPath, const QString& sql);
 // codes and one settings record (the practice's name, update 37, a client workstation or the server).
 void installPractice(const TempDrive& drive, bool client = false);
 
+// A writer killed in the middle of a transaction that spilled into the file: runs `sql` after
+// BEGIN in another process, which dies at once; true when a journal is left beside the file.
+bool crashInTransaction(const QString& hostPath, const QString& sql);
+
 // A second process (Python) that holds a file as another program does, until release() or destruction.
 class OtherProcess
 {
