@@ -38,7 +38,8 @@ const QString kUsage = QStringLiteral(
     "  --list-backups       liste les dossiers de sauvegarde, du plus récent au plus ancien\n"
     "  --restore [DOSSIER]  remet en place les fichiers sauvegardés dans DOSSIER (c:\\MAJ... ou son nom ;\n"
     "                       le plus récent quand il n'est pas donné)\n"
-    "  --force              remet en place même les fichiers modifiés depuis la fin de cette mise à jour\n"
+    "  --force              remet en place même les fichiers modifiés depuis la fin de cette mise à jour,\n"
+    "                       ou ceux d'une mise à jour qui n'a pas enregistré sa fin\n"
     "  --help               affiche cette aide\n"
     "  --version            affiche la version du programme\n");
 
