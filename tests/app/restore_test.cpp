@@ -72,10 +72,9 @@ QStringList driveContents(const TempDrive& drive)
     QStringList entries;
     for (QDirIterator it(drive.host(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                          QDirIterator::Subdirectories);
-         it.hasNext();) {
+         it.hasNext();)
         if (const QString path = it.next().mid(drive.host().size() + 1); !path.endsWith("praxidome/maj.log"))
             entries << path + QCryptographicHash::hash(drive.read(path), QCryptographicHash::Sha256).toHex();
-    }
     entries.sort();
     return entries;
 }
