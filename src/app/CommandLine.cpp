@@ -25,7 +25,7 @@ enum CommandStatus : int
     Done = 0,
     Failed = 1,
     Running = 2,
-    Refused = 7, // a damaged copy, or a file changed since the run ended
+    Refused = 7, // a manifest refused, a damaged copy, or a file changed since the run ended
     Usage = 64,
 };
 
@@ -38,7 +38,8 @@ const QString kUsage = QStringLiteral(
     "  --list-backups       liste les dossiers de sauvegarde, du plus récent au plus ancien\n"
     "  --restore [DOSSIER]  remet en place les fichiers sauvegardés dans DOSSIER (c:\\MAJ... ou son nom ;\n"
     "                       le plus récent quand il n'est pas donné)\n"
-    "  --force              remet en place même les fichiers modifiés depuis la fin de cette mise à jour\n"
+    "  --force              remet en place même les fichiers modifiés depuis la fin de cette mise à jour,\n"
+    "                       ou ceux d'une mise à jour qui n'a pas enregistré sa fin\n"
     "  --help               affiche cette aide\n"
     "  --version            affiche la version du programme\n");
 
@@ -55,7 +56,7 @@ QString outcomeText(const deploy::Manifest& m)
                              : QStringLiteral("arrêtée avant de modifier un fichier non sauvegardé");
     if (m.outcome == QLatin1String("interrupted"))
         return QStringLiteral("interrompue");
-    return QStringLiteral("en cours");
+    return QStringLiteral("en cours ou interrompue");
 }
 
 void listBackups(QTextStream& out)
@@ -64,6 +65,11 @@ void listBackups(QTextStream& out)
     if (backups.empty())
         out << "Aucun dossier de sauvegarde avec un manifeste n'a été trouvé.\n";
     for (const deploy::Manifest& m : backups) {
+        const QString fault = deploy::manifestFault(m, false);
+        if (!fault.isEmpty()) {
+            out << m.folder << "  " << fault << ".\n";
+            continue;
+        }
         const QString what = m.kind == QLatin1String("restore") ? QStringLiteral("avant une restauration")
                                                                 : QStringLiteral("mise à jour ") + outcomeText(m);
         out << m.folder << "  " << QLocale().toString(m.started, QLocale::ShortFormat) << "  version " << m.release
@@ -139,11 +145,7 @@ deploy::Manifest Restore::saveCurrent(const deploy::Manifest& source, const std:
 
 int Restore::run(QString folder, bool force)
 {
-    try {
-        deploy::markInterrupted();
-    } catch (const MajError& e) {
-        m_err << e.description() << '\n';
-    }
+    // Nothing is written before the manifest passed: not even other runs' manifests.
     if (folder.isEmpty()) {
         const std::vector<deploy::Manifest> backups = deploy::listBackups();
         if (backups.empty())
@@ -154,12 +156,17 @@ int Restore::run(QString folder, bool force)
     }
     m_log.write(QStringLiteral("restauration de ") + folder + (force ? QStringLiteral(" (--force)") : QString()));
 
+    const QString nothingDone = QStringLiteral(" : rien n'a été remis en place.");
     deploy::Manifest source;
     try {
         source = deploy::readManifest(folder);
     } catch (const MajError& e) {
-        return stop(Failed, e.description());
+        return stop(e.number() == err::PermissionDenied ? Refused : Failed, e.description() + nothingDone);
     }
+    // Without --force each file is checked against its hash at the run's end.
+    const QString fault = deploy::manifestFault(source, !force);
+    if (!fault.isEmpty())
+        return stop(Refused, fault + nothingDone);
     for (const SavedFile& file : source.files) {
         if (fs::isInUseElsewhere(file.path))
             return stop(Running, QStringLiteral("Praxidome semble être en fonctionnement (") + file.path +

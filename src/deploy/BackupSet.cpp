@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSysInfo>
 
@@ -97,16 +98,22 @@ void writeManifest(const Manifest& m)
 
 Manifest readManifest(const QString& folder)
 {
-    const QString host = fs::hostPath(manifestPath(folder));
-    if (!QFileInfo(host).isFile())
+    if (!fs::folderExists(folder))
+        throw MajError(err::PathNotFound,
+                       QStringLiteral("Le dossier de sauvegarde ") + folder + QStringLiteral(" n'existe pas"));
+    const QFileInfo dir(fs::hostPath(folder));
+    if (!dir.isReadable() || !dir.isExecutable())
+        throw MajError(err::PermissionDenied,
+                       QStringLiteral("Le dossier de sauvegarde ") + folder + QStringLiteral(" n'a pu être lu"));
+    if (!fs::fileExists(manifestPath(folder)))
         throw MajError(err::FileNotFound,
                        QStringLiteral("Le dossier ") + folder + QStringLiteral(" ne contient pas de manifeste"));
-    QSettings ini(host, QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError)
-        throw MajError(err::PathFileAccess,
-                       QStringLiteral("Le manifeste ") + manifestPath(folder) + QStringLiteral(" est illisible"));
+    // QSettings reads most garbage without complaint: what it could not parse shows as missing
+    // keys, which manifestFault() refuses.
+    QSettings ini(fs::hostPath(manifestPath(folder)), QSettings::IniFormat);
     Manifest m;
     m.folder = folder;
+    m.readable = ini.status() == QSettings::NoError;
     ini.beginGroup(QStringLiteral("run"));
     m.started = QDateTime::fromString(ini.value(QStringLiteral("started")).toString(), Qt::ISODate);
     m.kind = ini.value(QStringLiteral("kind")).toString();
@@ -122,7 +129,9 @@ Manifest readManifest(const QString& folder)
         SavedFile file;
         file.path = ini.value(QStringLiteral("path")).toString();
         file.copy = ini.value(QStringLiteral("copy")).toString();
-        file.existed = ini.value(QStringLiteral("existed"), true).toBool();
+        const QString existed = ini.value(QStringLiteral("existed")).toString();
+        m.readable = m.readable && (existed == QLatin1String("true") || existed == QLatin1String("false"));
+        file.existed = existed == QLatin1String("true");
         file.size = ini.value(QStringLiteral("size")).toLongLong();
         file.sha256 = ini.value(QStringLiteral("sha256")).toString().toLatin1();
         m.files.push_back(file);
@@ -143,6 +152,54 @@ Manifest readManifest(const QString& folder)
     return m;
 }
 
+const QStringList& backupSetPaths()
+{
+    static const QStringList paths{
+        QStringLiteral("c:\\praxidome\\praxidome.exe"),  QStringLiteral("c:\\praxidome\\aide\\aide.htm"),
+        QStringLiteral("c:\\praxidome\\parametres.mdb"), QStringLiteral("c:\\praxidome\\pat.mdb"),
+        QStringLiteral("c:\\praxidome\\pannexe.mdb"),    QStringLiteral("c:\\praxidome\\eattest.mdb")};
+    return paths;
+}
+
+QString copyName(const QString& path)
+{
+    return path.section(QLatin1Char('\\'), -1);
+}
+
+QString manifestFault(const Manifest& m, bool needEnd)
+{
+    const QString incomplete =
+        QStringLiteral("Le manifeste ") + manifestPath(m.folder) + QStringLiteral(" est illisible ou incomplet");
+    static const QRegularExpression sha256(QStringLiteral("^[0-9a-f]{64}$"));
+    if (!m.readable || !m.started.isValid() || m.files.empty() ||
+        (m.kind != QLatin1String("update") && m.kind != QLatin1String("restore")))
+        return incomplete;
+    // Exact paths only: a manifest of this program never writes them otherwise, and another letter
+    // case would name a new file where the original is missing.
+    QStringList seen;
+    for (size_t i = 0; i < m.files.size(); ++i) {
+        const SavedFile& file = m.files[i];
+        const QString line = QStringLiteral("%1\\%2=%3").arg(i + 1);
+        QString why;
+        if (!backupSetPaths().contains(file.path))
+            why = line.arg(QStringLiteral("path"), file.path) +
+                  QStringLiteral(" » nomme un fichier que la mise à jour ne sauvegarde pas");
+        else if (seen.contains(file.path))
+            why = line.arg(QStringLiteral("path"), file.path) + QStringLiteral(" » nomme ce fichier une seconde fois");
+        else if (file.copy != copyName(file.path))
+            why = line.arg(QStringLiteral("copy"), file.copy) +
+                  QStringLiteral(" » nomme une copie qui n'est pas celle de ") + file.path;
+        if (!why.isEmpty())
+            return QStringLiteral("Le manifeste ") + manifestPath(m.folder) +
+                   QStringLiteral(" est refusé, sa ligne « [files] ") + why;
+        seen.append(file.path);
+        if ((file.existed && !sha256.match(QString::fromLatin1(file.sha256)).hasMatch()) ||
+            (needEnd && file.sha256AtEnd.isEmpty()))
+            return incomplete;
+    }
+    return {};
+}
+
 std::vector<Manifest> listBackups()
 {
     std::vector<Manifest> found;
@@ -153,11 +210,16 @@ std::vector<Manifest> listBackups()
         try {
             found.push_back(readManifest(QStringLiteral("c:\\") + name));
         } catch (const MajError&) {
-            // An unreadable manifest is no backup to offer.
+            // A folder that cannot be read is not one to list.
         }
     }
-    std::sort(found.begin(), found.end(), [](const Manifest& a, const Manifest& b) {
-        return a.started != b.started ? a.started > b.started : a.folder > b.folder;
+    const auto moment = [](const Manifest& m) {
+        return manifestFault(m, false).isEmpty() ? m.started
+                                                 : QFileInfo(fs::hostPath(manifestPath(m.folder))).lastModified();
+    };
+    std::sort(found.begin(), found.end(), [&](const Manifest& a, const Manifest& b) {
+        const QDateTime first = moment(a), second = moment(b);
+        return first != second ? first > second : a.folder > b.folder;
     });
     return found;
 }
@@ -165,7 +227,7 @@ std::vector<Manifest> listBackups()
 void markInterrupted()
 {
     for (Manifest& m : listBackups()) {
-        if (!m.outcome.isEmpty())
+        if (!m.outcome.isEmpty() || !manifestFault(m, false).isEmpty())
             continue;
         m.outcome = QStringLiteral("interrupted");
         writeManifest(m);

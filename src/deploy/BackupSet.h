@@ -16,10 +16,16 @@ class MajError;
 // them and how the run ended, and putting them back. Windows paths; failures throw MajError.
 namespace maj::deploy {
 
+// The files a backup set may hold, each at its own path. A copy in a backup folder bears the name
+// of its file (copyName).
+const QStringList& backupSetPaths();
+QString copyName(const QString& path);
+
 // What a backup folder's manifest (manifeste.ini) records.
 struct Manifest
 {
-    QString folder; // "c:\MAJ2026712153022"
+    QString folder;       // "c:\MAJ2026712153022"
+    bool readable = true; // false: not an INI file, or a value this program never writes
     QDateTime started;
     QString kind; // "update", or "restore" for the files a restore replaced
     QString release;
@@ -39,11 +45,17 @@ struct Manifest
 QString manifestPath(const QString& folder);
 // Writes the whole manifest at once (an interruption leaves the previous one); 75 when it cannot.
 void writeManifest(const Manifest& manifest);
-// 53 when the folder holds no manifest.
+// Throws, in French, for a folder that does not exist (76), that cannot be read (70) or that holds
+// no manifest (53). A manifest it cannot parse comes back not readable: see manifestFault().
 Manifest readManifest(const QString& folder);
-// The backup folders (c:\MAJ...) that hold a manifest, newest first.
+// Why a manifest cannot be acted on, in French and naming its line; empty when it can. A manifest
+// may name only files of the backup set, once each, each with the copy of its own name; it must
+// name at least one, with its hashes, and when `needEnd`, each one's hash at the run's end.
+QString manifestFault(const Manifest& manifest, bool needEnd);
+// The backup folders (c:\MAJ...) that hold a manifest, newest first; those that manifestFault()
+// refuses among them, placed by the manifest's date of change.
 std::vector<Manifest> listBackups();
-// Records as interrupted every run whose manifest has no end. Unreadable ones are left as they are.
+// Records as interrupted every run whose manifest has no end. Refused ones are never rewritten.
 void markInterrupted();
 
 // Copies a file into a folder under `copyName`, a database made consistent first. One read of the

@@ -24,16 +24,16 @@ enum class IfMissing
     Record // a database some installations lack: nothing to save, and to put back is to remove it
 };
 
-// Saves one file of the set and records it in the manifest; a file that is not in the manifest
-// counts as not saved.
-void saveOrReport(Form1Core& f, const QString& source, const QString& name, IfMissing missing,
-                  const std::function<void()>& before = {})
+// Saves one file of the set under its own name and records it in the manifest; a file that is not
+// in the manifest counts as not saved.
+void saveOrReport(Form1Core& f, const QString& source, IfMissing missing, const std::function<void()>& before = {})
 {
     runStep(
         f, "verstempo",
         [&] {
             if (before)
                 before();
+            const QString name = deploy::copyName(source);
             SavedFile saved;
             if (missing == IfMissing::Record && !fs::fileExists(source)) {
                 saved.path = source;
@@ -72,15 +72,14 @@ void verstempo(Form1Core& f)
     // Each file on its own: a missing help page must not leave the databases without a copy.
     f.backup = {};
     f.backup.started = f.clock.now();
-    saveOrReport(f, kExecutable, QStringLiteral("praxidome.exe"), IfMissing::Report);
-    saveOrReport(f, kHelpPage, QStringLiteral("aide.htm"), IfMissing::Report);
+    saveOrReport(f, kExecutable, IfMissing::Report);
+    saveOrReport(f, kHelpPage, IfMissing::Report);
     // The settings database is let go before it is copied: a failed commit of what was written
     // through it counts against its copy.
-    saveOrReport(f, kSettingsDatabase, QStringLiteral("parametres.mdb"), IfMissing::Report,
-                 [&] { f.data.Data7.release(); });
-    saveOrReport(f, kPatientDatabase, QStringLiteral("pat.mdb"), IfMissing::Report);
-    saveOrReport(f, kAnnexDatabase, QStringLiteral("pannexe.mdb"), IfMissing::Record);
-    saveOrReport(f, kCodesDatabase, QStringLiteral("eattest.mdb"), IfMissing::Record);
+    saveOrReport(f, kSettingsDatabase, IfMissing::Report, [&] { f.data.Data7.release(); });
+    saveOrReport(f, kPatientDatabase, IfMissing::Report);
+    saveOrReport(f, kAnnexDatabase, IfMissing::Record);
+    saveOrReport(f, kCodesDatabase, IfMissing::Record);
 }
 
 void copieexeavantpremiereMAJ(Form1Core& f)

@@ -4,7 +4,9 @@
 #include "platform/FileSystem.h"
 #include "platform/jet/Database.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QTextStream>
 #include <QThread>
@@ -34,6 +36,7 @@ struct FailedRun
         Engine engine;
         deploy::Manifest m;
         m.folder = kRun;
+        m.kind = "update";
         m.started = QDateTime(QDate(2020, 1, 1), QTime(15, 30));
         QDir().mkpath(drive.host("MAJ20261271530"));
         for (const char* name : {"pat.mdb", "eattest.mdb", "parametres.mdb"})
@@ -63,61 +66,89 @@ int command(const QStringList& arguments, QString* output = nullptr)
     return status;
 }
 
-// A restore puts the set back and keeps what it replaced, so that it can be undone; it refuses,
-// replacing nothing, while praxidome runs, when a copy is damaged, or when a file changed since the
-// run ended (unless forced).
+// Every entry of drive c: but the log, with the SHA-256 of its content.
+QStringList driveContents(const TempDrive& drive)
+{
+    QStringList entries;
+    for (QDirIterator it(drive.host(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        if (const QString path = it.next().mid(drive.host().size() + 1); !path.endsWith("praxidome/maj.log"))
+            entries << path + QCryptographicHash::hash(drive.read(path), QCryptographicHash::Sha256).toHex();
+    entries.sort();
+    return entries;
+}
+
+// A restore puts the set back and keeps what it replaced, so that it can be undone. It refuses,
+// writing nothing anywhere, while praxidome runs, when a copy is damaged, when a file changed since
+// the run ended (unless forced), and when the manifest names anything but the set's own files, each
+// once and from the copy of its own name, or lacks what the restore needs. A manifest refused is
+// listed for what it is, and a later start rewrites none but one without an end.
 TEST(Restore, PutsTheSetBackOrRefusesAndSaysWhy)
 {
-    const struct
-    {
-        void (*prepare)(FailedRun&);
-        QStringList arguments;
-        int status;
-        const char* patient;
-        const char* says;
-    } cases[] = {
-        {nullptr, {"--restore"}, 0, "Dupont", "praxidome a été remis dans l'état"},
-        {nullptr, {"--restore", "MAJ20261271530"}, 0, "Dupont", "Les fichiers remplacés sont sauvegardés dans"},
-        {[](FailedRun& r) { exec(r.pat, "UPDATE patients SET NOM = 'Later' WHERE NUMPAT = 2"); },
-         {"--restore"},
-         7,
-         "Run",
-         "c:\\praxidome\\pat.mdb a changé depuis la fin"},
-        {[](FailedRun& r) { exec(r.pat, "UPDATE patients SET NOM = 'Later' WHERE NUMPAT = 2"); },
-         {"--restore", "--force", kRun},
-         0,
-         "Dupont",
-         "praxidome a été remis"},
-        {[](FailedRun& r) { exec(r.drive.host("MAJ20261271530/pat.mdb"), "UPDATE patients SET NOM = 'X'"); },
-         {"--restore"},
-         7,
-         "Run",
-         "ne correspond plus à celle qui a été sauvegardée"},
-        {nullptr, {"--restore", "MAJ1"}, 1, "Run", "Le dossier c:\\MAJ1 ne contient pas de manifeste"},
-        {nullptr, {"--restore", "--bogus"}, 64, "Run", "Option inconnue : --bogus"},
-        {nullptr, {"--force"}, 64, "Run", "Usage : maj"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    using M = deploy::Manifest;
+    static const QString manifest = "MAJ20261271530/manifeste.ini";
+    const QString unreadable = "Le manifeste c:\\MAJ20261271530\\manifeste.ini est illisible ou incomplet : rien n";
+    const QString inProgress = "mise à jour en cours ou interrompue";
+    // `prepare` may change the manifest's record (written back) or its file.
+    const auto expect = [&](int status, const QStringList& arguments, const QString& says,
+                            void (*prepare)(FailedRun&, M&) = nullptr, const QString& listed = {}) {
+        SCOPED_TRACE(says.toStdString());
         FailedRun r;
-        if (c.prepare)
-            c.prepare(r);
-        QString said;
-        EXPECT_EQ(command(c.arguments, &said), c.status);
-        EXPECT_TRUE(said.contains(c.says)) << said.toStdString();
-        EXPECT_EQ(r.patient(), c.patient);
-        EXPECT_EQ(r.folders(), c.status == 0 ? 2 : 1);
-        EXPECT_EQ(scalar(r.drive.host("praxidome/eattest.mdb"), "SELECT count(*) FROM nomen"), c.status ? 0 : 1);
-        EXPECT_EQ(scalar(r.pat, "PRAGMA integrity_check"), "ok");
-        if (c.status != 0)
-            continue;
-        // The restore's own folder puts back what it replaced.
-        QString listing;
+        M m = deploy::readManifest(kRun);
+        const QByteArray written = r.drive.read(manifest);
+        if (prepare)
+            prepare(r, m);
+        if (r.drive.read(manifest) == written)
+            deploy::writeManifest(m);
+        const QStringList before = driveContents(r.drive);
+        QString said, listing;
+        EXPECT_EQ(command(arguments, &said), status);
+        EXPECT_TRUE(said.contains(says)) << said.toStdString();
         EXPECT_EQ(command({"--list-backups"}, &listing), 0);
+        // A manifest the restore refuses is listed as refused.
+        EXPECT_TRUE(listing.contains(listed.isNull() && said.startsWith("Le manifeste") ? said.section(" : rien", 0, 0)
+                                                                                        : listed))
+            << listing.toStdString();
+        if (status != 0) {
+            EXPECT_EQ(driveContents(r.drive), before);
+            deploy::markInterrupted(); // as the window's next start does
+            EXPECT_EQ(driveContents(r.drive) == before, listed != inProgress);
+            return;
+        }
+        EXPECT_EQ(r.patient(), "Dupont");
+        EXPECT_EQ(r.folders(), 2);
+        EXPECT_EQ(scalar(r.drive.host("praxidome/eattest.mdb"), "SELECT count(*) FROM nomen"), 1);
+        EXPECT_EQ(scalar(r.pat, "PRAGMA integrity_check"), "ok");
+        // The restore's own folder puts back what it replaced.
         EXPECT_LT(listing.indexOf("avant une restauration"), listing.indexOf("arrêtée par l'erreur"));
         EXPECT_EQ(command({"--restore"}), 0);
         EXPECT_EQ(r.patient(), "Run");
-    }
+    };
+    const auto later = [](FailedRun& r, M&) { exec(r.pat, "UPDATE patients SET NOM = 'Later' WHERE NUMPAT = 2"); };
+    expect(0, {"--restore"}, "praxidome a été remis dans l'état");
+    expect(0, {"--restore", "MAJ20261271530"}, "Les fichiers remplacés sont sauvegardés dans");
+    expect(7, {"--restore"}, "c:\\praxidome\\pat.mdb a changé depuis la fin", later);
+    expect(0, {"--restore", "--force", kRun}, "praxidome a été remis", later);
+    expect(7, {"--restore"}, "ne correspond plus à celle qui a été sauvegardée",
+           [](FailedRun& r, M&) { exec(r.drive.host("MAJ20261271530/pat.mdb"), "UPDATE patients SET NOM = 'X'"); });
+    expect(7, {"--restore", "--force"}, "refusé, sa ligne « [files] 1\\path=c:\\outside.mdb » nomme un fichier que",
+           [](FailedRun&, M& m) { m.files[0].path = "c:\\outside.mdb"; });
+    expect(7, {"--restore", kRun}, "3\\path=c:\\praxidome\\pat.mdb » nomme ce fichier une seconde fois",
+           [](FailedRun&, M& m) { m.files[2] = m.files[0]; });
+    expect(7, {"--restore", "--force"},
+           "1\\copy=parametres.mdb » nomme une copie qui n'est pas celle de c:\\praxidome\\pat.mdb",
+           [](FailedRun&, M& m) { std::swap(m.files[0], m.files[2]), std::swap(m.files[0].path, m.files[2].path); });
+    expect(7, {"--restore"}, unreadable, [](FailedRun& r, M&) { r.drive.write(manifest, ""); });
+    expect(7, {"--restore", kRun}, unreadable,
+           [](FailedRun& r, M&) { r.drive.write(manifest, "\x89PNG\r\n[run\n\xff=\x01[files]\n"); });
+    expect(
+        7, {"--restore"}, unreadable, [](FailedRun&, M& m) { m.outcome.clear(); }, inProgress);
+    expect(1, {"--restore", kRun}, "Le dossier c:\\MAJ20261271530 ne contient pas de manifeste : rien n",
+           [](FailedRun& r, M&) { QFile::remove(r.drive.host(manifest)); });
+    expect(1, {"--restore", "MAJ1"}, "Le dossier de sauvegarde c:\\MAJ1 n'existe pas : rien n'a été remis en place.");
+    expect(64, {"--restore", "--bogus"}, "Option inconnue : --bogus");
+    expect(64, {"--force"}, "Usage : maj");
 }
 
 TEST(Restore, RefusedWhileAnotherProcessHoldsThePatientDatabase)

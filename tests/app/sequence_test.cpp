@@ -259,6 +259,7 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
         if (*c.outcome) {
             const deploy::Manifest m = deploy::readManifest("c:\\MAJ20265122037");
             EXPECT_EQ(m.outcome, c.outcome);
+            EXPECT_EQ(deploy::manifestFault(m, true), ""); // a restore would act on it
             EXPECT_EQ(m.files.size(), 6u - (*c.unsavable != 0));
         }
     }
