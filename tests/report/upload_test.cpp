@@ -54,9 +54,10 @@ const bool noProxy = [] {
 TEST(ReportUpload, NotifiesThenStoresTheFirstReportInSign)
 {
     Upload u;
-    FixtureServer web("httpserver.py");
-    FixtureServer ftp("ftpserver.py", {"--password", Password, "--home", "%HOME%"});
-    u.f.Inet1 = loopbackTransfer(web.port, ftp.port, Password);
+    TestCertificate certificate;
+    FixtureServer web("httpserver.py", {"--tls", certificate.pem});
+    FixtureServer ftp("ftpserver.py", {"--password", Password, "--home", "%HOME%", "--tls", certificate.pem});
+    u.f.Inet1 = loopbackTransfer(web.port, ftp.port, Password, 10, &certificate);
     // Every byte value, line ends of both kinds included: a text-mode transfer would change it.
     QByteArray content;
     for (int b = 0; b < 256 * 40; ++b)
@@ -80,6 +81,9 @@ TEST(ReportUpload, NotifiesThenStoresTheFirstReportInSign)
     EXPECT_EQ(copy.readAll(), content);
     const QStringList commands = ftp.logLines();
     EXPECT_EQ(commands.count("CONNECT"), 1) << qPrintable(commands.join(" | "));
+    // Protected from before the login to the data, and never back to clear.
+    EXPECT_EQ(commands.mid(1, 2), (QStringList{"AUTH TLS", "USER norvix"})) << qPrintable(commands.join(" | "));
+    EXPECT_TRUE(commands.contains("PROT P") && !commands.contains("CCC")) << qPrintable(commands.join(" | "));
     EXPECT_TRUE(commands.contains("CWD SIGN") && commands.contains("TYPE I")) << qPrintable(commands.join(" | "));
     EXPECT_EQ(commands.filter("STOR"), QStringList{"STOR " + first});
 }
@@ -100,12 +104,13 @@ TEST(ReportUpload, FtpSessionsThatStoreLessOrElsewhere)
          {QString::fromLatin1("STOR C\x9Cur_PC_20260305.pxd")},
          1},
     };
+    TestCertificate certificate;
     for (const auto& [what, serverArguments, report, stores, cwds] : cases) {
         SCOPED_TRACE(what);
         Upload u;
-        FixtureServer web("httpserver.py");
-        FixtureServer ftp("ftpserver.py", serverArguments + QStringList{"--home", "%HOME%"});
-        u.f.Inet1 = loopbackTransfer(web.port, ftp.port, Password);
+        FixtureServer web("httpserver.py", {"--tls", certificate.pem});
+        FixtureServer ftp("ftpserver.py", serverArguments + QStringList{"--home", "%HOME%", "--tls", certificate.pem});
+        u.f.Inet1 = loopbackTransfer(web.port, ftp.port, Password, 10, &certificate);
         u.drive.write("praxidome/MAJ/" + report, "report");
         envoyer(u.f);
         u.expectQuietEnd();
@@ -145,7 +150,7 @@ TEST(ReportTransfer, TheEndOfAnOperationWakesASleepingEventLoop)
     CurlTransfer inet(s);
     QElapsedTimer timer;
     timer.start();
-    inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(test::closedPort()));
+    inet.execute(QString("https://127.0.0.1:%1/maj.php").arg(test::closedPort()));
     int waits = 0;
     while (inet.stillExecuting() && timer.elapsed() < 10000) {
         // Sleeps until an event comes, as the window's wait does; a guard timer bounds a test
@@ -184,9 +189,9 @@ TEST(ReportTransfer, OneOperationAtATimeAndOnlyKnownCommands)
         EXPECT_FALSE(inet.stillExecuting());
     }
     SilentServer silent;
-    inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(silent.port));
+    inet.execute(QString("https://127.0.0.1:%1/maj.php").arg(silent.port));
     EXPECT_TRUE(inet.stillExecuting());
-    EXPECT_EQ(test::errorOf([&] { inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(silent.port)); }), 35764);
+    EXPECT_EQ(test::errorOf([&] { inet.execute(QString("https://127.0.0.1:%1/maj.php").arg(silent.port)); }), 35764);
     EXPECT_EQ(inet.protocol, Transfer::Http);
     // Destroying the component stops the operation rather than waiting for the time-out.
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -144,14 +145,47 @@ int closedPort()
     return port;
 }
 
-std::unique_ptr<Transfer> loopbackTransfer(quint16 webPort, quint16 ftpPort, const QString& password, int timeout)
+TestCertificate::TestCertificate() : pem(dir.filePath("server.pem"))
 {
-    return std::make_unique<CurlTransfer>(
-        TransferSettings{.webBaseUrl = QStringLiteral("http://127.0.0.1:%1/").arg(webPort),
-                         .ftpHost = QStringLiteral("127.0.0.1:%1").arg(ftpPort),
-                         .userName = "norvix",
-                         .password = password,
-                         .requestTimeout = timeout});
+    const auto openssl = [](const QStringList& arguments, const QByteArray& input = {}) {
+        QProcess process;
+        process.start("openssl", arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(30000) || process.exitCode() != 0)
+            qFatal("openssl %s failed: %s", qPrintable(arguments.join(' ')), process.readAllStandardError().data());
+        return process.readAllStandardOutput();
+    };
+    const QString key = dir.filePath("key.pem");
+    certificate =
+        openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-subj",
+                 "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-days", "2", "-keyout", key});
+    QFile keyFile(key);
+    QFile out(pem);
+    if (!keyFile.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly) ||
+        out.write(certificate + keyFile.readAll()) < 0)
+        qFatal("cannot write %s", qPrintable(pem));
+    const QByteArray publicKey = openssl({"pkey", "-in", key, "-pubout", "-outform", "DER"});
+    pin = "sha256//" + QCryptographicHash::hash(publicKey, QCryptographicHash::Sha256).toBase64();
+}
+
+TransferSettings loopbackSettings(quint16 webPort, quint16 ftpPort, const QString& password, int timeout,
+                                  const TestCertificate* trust)
+{
+    return {.webBaseUrl = QStringLiteral("%1://127.0.0.1:%2/").arg(trust ? "https" : "http").arg(webPort),
+            .ftpHost = QStringLiteral("127.0.0.1:%1").arg(ftpPort),
+            .userName = "norvix",
+            .password = password,
+            .requestTimeout = timeout,
+            .tls = trust != nullptr,
+            .caCertificates = trust ? trust->certificate : QByteArray(),
+            .pinnedKey = {}};
+}
+
+std::unique_ptr<Transfer> loopbackTransfer(quint16 webPort, quint16 ftpPort, const QString& password, int timeout,
+                                           const TestCertificate* trust)
+{
+    return std::make_unique<CurlTransfer>(loopbackSettings(webPort, ftpPort, password, timeout, trust));
 }
 
 void createDatabase(const QString& hostPath, const QString& schemaName)
