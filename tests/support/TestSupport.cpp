@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -147,26 +146,17 @@ int closedPort()
 
 TestCertificate::TestCertificate() : pem(dir.filePath("server.pem"))
 {
-    const auto openssl = [](const QStringList& arguments, const QByteArray& input = {}) {
-        QProcess process;
-        process.start("openssl", arguments);
-        process.write(input);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(30000) || process.exitCode() != 0)
-            qFatal("openssl %s failed: %s", qPrintable(arguments.join(' ')), process.readAllStandardError().data());
-        return process.readAllStandardOutput();
-    };
-    const QString key = dir.filePath("key.pem");
-    certificate =
-        openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-subj",
-                 "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-days", "2", "-keyout", key});
-    QFile keyFile(key);
-    QFile out(pem);
-    if (!keyFile.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly) ||
-        out.write(certificate + keyFile.readAll()) < 0)
-        qFatal("cannot write %s", qPrintable(pem));
-    const QByteArray publicKey = openssl({"pkey", "-in", key, "-pubout", "-outform", "DER"});
-    pin = "sha256//" + QCryptographicHash::hash(publicKey, QCryptographicHash::Sha256).toBase64();
+    QProcess openssl;
+    openssl.setWorkingDirectory(dir.path());
+    openssl.start("sh", {"-c", "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+                               "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout key.pem -out cert.pem "
+                               "2>/dev/null && cat cert.pem key.pem >server.pem && openssl pkey -in key.pem -pubout "
+                               "-outform DER | openssl dgst -sha256 -binary | base64"});
+    QFile file(dir.filePath("cert.pem"));
+    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0 || !file.open(QIODevice::ReadOnly))
+        qFatal("openssl could not make a certificate");
+    certificate = file.readAll();
+    pin = "sha256//" + openssl.readAllStandardOutput().trimmed();
 }
 
 TransferSettings loopbackSettings(quint16 webPort, quint16 ftpPort, const QString& password, int timeout,
