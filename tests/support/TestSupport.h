@@ -132,13 +132,11 @@ struct TestCertificate
     QByteArray pin;
 };
 
-// The transfer control on loopback servers: the notification page at webPort, the FTP account
-// "norvix" at ftpPort; with `trust`, TLS required and that certificate the only authority,
-// otherwise plain HTTP and FTP.
+// The transfer control's settings for loopback servers: the notification page at webPort, the FTP account
+// "norvix" at ftpPort; with `trust`, TLS required and that certificate the only authority (and
+// `pin` the servers' key when given), otherwise plain HTTP and FTP.
 TransferSettings loopbackSettings(quint16 webPort, quint16 ftpPort, const QString& password = "abcd1234",
-                                  int timeout = 10, const TestCertificate* trust = nullptr);
-std::unique_ptr<Transfer> loopbackTransfer(quint16 webPort, quint16 ftpPort, const QString& password = "abcd1234",
-                                           int timeout = 10, const TestCertificate* trust = nullptr);
+                                  int timeout = 10, const TestCertificate* trust = nullptr, const QByteArray& pin = {});
 
 // Creates (or completes) an SQLite database file at a host path from schema/<schemaName>.sql
 // ("pat", "parametres", "eattest", "pannexe", "traj", "rappels", "etarification").
