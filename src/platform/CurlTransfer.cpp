@@ -179,24 +179,26 @@ struct CurlTransfer::Impl
     }
 
     // Every operation: HTTPS or FTP with AUTH TLS before the login, the data protected too (no CCC),
-    // the certificate and the host name checked against the settings' authorities and pin.
-    void requireTls(CURL* h) const
+    // the certificate and the host name checked against the settings' authorities and pin. False
+    // when this libcurl refuses one of them: the operation must not run without it.
+    bool requireTls(CURL* h) const
     {
-        curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "https,ftp");
-        curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
-        curl_easy_setopt(h, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
-        curl_easy_setopt(h, CURLOPT_FTP_SSL_CCC, long(CURLFTPSSL_CCC_NONE));
-        curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+        bool set = curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "https,ftp") == CURLE_OK &&
+                   curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_ALL)) == CURLE_OK &&
+                   curl_easy_setopt(h, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS)) == CURLE_OK &&
+                   curl_easy_setopt(h, CURLOPT_FTP_SSL_CCC, long(CURLFTPSSL_CCC_NONE)) == CURLE_OK &&
+                   curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
+                   curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
         if (!settings.caCertificates.isEmpty()) {
             // The build's authorities alone, not the system's beside them.
             curl_blob blob{const_cast<char*>(settings.caCertificates.constData()),
                            size_t(settings.caCertificates.size()), CURL_BLOB_COPY};
-            curl_easy_setopt(h, CURLOPT_CAINFO_BLOB, &blob);
-            curl_easy_setopt(h, CURLOPT_CAPATH, nullptr);
+            set = set && curl_easy_setopt(h, CURLOPT_CAINFO_BLOB, &blob) == CURLE_OK &&
+                  curl_easy_setopt(h, CURLOPT_CAPATH, nullptr) == CURLE_OK;
         }
         if (!settings.pinnedKey.isEmpty())
-            curl_easy_setopt(h, CURLOPT_PINNEDPUBLICKEY, settings.pinnedKey.constData());
+            set = set && curl_easy_setopt(h, CURLOPT_PINNEDPUBLICKEY, settings.pinnedKey.constData()) == CURLE_OK;
+        return set;
     }
 
     // Why a transfer failed: in French where the server's security is at stake, libcurl's generic
@@ -214,6 +216,8 @@ struct CurlTransfer::Impl
             return QStringLiteral("la connexion chiffrée (TLS) n'a pu être établie");
         case CURLE_UNSUPPORTED_PROTOCOL:
             return QStringLiteral("adresse refusée : seuls HTTPS et FTP chiffré sont permis");
+        case CURLE_NOT_BUILT_IN:
+            return QStringLiteral("cette version de libcurl ne sait pas exiger TLS, rien n'a été envoyé");
         default:
             return QString::fromUtf8(curl_easy_strerror(rc));
         }
@@ -249,9 +253,8 @@ struct CurlTransfer::Impl
         curl_easy_setopt(h, CURLOPT_URL, op.url.constData());
         curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L); // binary
         curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
-        if (settings.tls)
-            requireTls(h);
-        else
+        const bool secured = !settings.tls || requireTls(h);
+        if (!settings.tls)
             curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
 
         switch (op.kind) {
@@ -270,7 +273,7 @@ struct CurlTransfer::Impl
             break;
         }
 
-        const CURLcode rc = curl_easy_perform(h);
+        const CURLcode rc = secured ? curl_easy_perform(h) : CURLE_NOT_BUILT_IN;
         long response = 0;
         curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response);
         qCDebug(lcNet).noquote() << (op.kind == Kind::HttpGet     ? "GET"
