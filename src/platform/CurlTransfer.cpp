@@ -5,6 +5,8 @@
 #include "platform/Logging.h"
 #include "platform/MajError.h"
 
+#include "UploadTrust.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -176,6 +178,51 @@ struct CurlTransfer::Impl
         return result;
     }
 
+    // Every operation: HTTPS or FTP with AUTH TLS before the login, the data protected too (no CCC),
+    // the certificate and the host name checked against the settings' authorities and pin. False
+    // when this libcurl refuses one of them: the operation must not run without it.
+    bool requireTls(CURL* h) const
+    {
+        bool set = curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "https,ftp") == CURLE_OK &&
+                   curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_ALL)) == CURLE_OK &&
+                   curl_easy_setopt(h, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS)) == CURLE_OK &&
+                   curl_easy_setopt(h, CURLOPT_FTP_SSL_CCC, long(CURLFTPSSL_CCC_NONE)) == CURLE_OK &&
+                   curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
+                   curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
+        if (!settings.caCertificates.isEmpty()) {
+            // The build's authorities alone, not the system's beside them.
+            curl_blob blob{const_cast<char*>(settings.caCertificates.constData()),
+                           size_t(settings.caCertificates.size()), CURL_BLOB_COPY};
+            set = set && curl_easy_setopt(h, CURLOPT_CAINFO_BLOB, &blob) == CURLE_OK &&
+                  curl_easy_setopt(h, CURLOPT_CAPATH, nullptr) == CURLE_OK;
+        }
+        if (!settings.pinnedKey.isEmpty())
+            set = set && curl_easy_setopt(h, CURLOPT_PINNEDPUBLICKEY, settings.pinnedKey.constData()) == CURLE_OK;
+        return set;
+    }
+
+    // Why a transfer failed: in French where the server's security is at stake, libcurl's generic
+    // text otherwise.
+    static QString failureText(CURLcode rc)
+    {
+        switch (rc) {
+        case CURLE_USE_SSL_FAILED:
+            return QStringLiteral("le serveur ne propose pas de connexion chiffrée (TLS), rien ne lui a été envoyé");
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return QStringLiteral("le certificat du serveur n'a pu être vérifié, rien ne lui a été envoyé");
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+            return QStringLiteral("la clé publique du serveur n'est pas celle attendue, rien ne lui a été envoyé");
+        case CURLE_SSL_CONNECT_ERROR:
+            return QStringLiteral("la connexion chiffrée (TLS) n'a pu être établie");
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return QStringLiteral("adresse refusée : seuls HTTPS et FTP chiffré sont permis");
+        case CURLE_NOT_BUILT_IN:
+            return QStringLiteral("cette version de libcurl ne sait pas exiger TLS, rien n'a été envoyé");
+        default:
+            return QString::fromUtf8(curl_easy_strerror(rc));
+        }
+    }
+
     static size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
 
     static size_t readFile(char* buffer, size_t size, size_t count, void* file)
@@ -205,6 +252,10 @@ struct CurlTransfer::Impl
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Impl::discard);
         curl_easy_setopt(h, CURLOPT_URL, op.url.constData());
         curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L); // binary
+        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+        const bool secured = !settings.tls || requireTls(h);
+        if (!settings.tls)
+            curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
 
         switch (op.kind) {
         case Kind::HttpGet:
@@ -222,7 +273,7 @@ struct CurlTransfer::Impl
             break;
         }
 
-        const CURLcode rc = curl_easy_perform(h);
+        const CURLcode rc = secured ? curl_easy_perform(h) : CURLE_NOT_BUILT_IN;
         long response = 0;
         curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response);
         qCDebug(lcNet).noquote() << (op.kind == Kind::HttpGet     ? "GET"
@@ -231,8 +282,7 @@ struct CurlTransfer::Impl
                                  << "ended:" << int(rc) << (errorText[0] ? errorText : curl_easy_strerror(rc))
                                  << "response" << response;
         // For the log: libcurl's generic text, never the address, which holds the password.
-        outcome = rc == CURLE_OK ? QStringLiteral("réussi")
-                                 : QStringLiteral("échec : ") + QString::fromUtf8(curl_easy_strerror(rc));
+        outcome = rc == CURLE_OK ? QStringLiteral("réussi") : QStringLiteral("échec : ") + failureText(rc);
         if (response != 0)
             outcome += QStringLiteral(" (réponse ") + QString::number(response) + u')';
 
@@ -266,7 +316,10 @@ struct CurlTransfer::Impl
 TransferSettings TransferSettings::deployment()
 {
     TransferSettings s;
-    s.webBaseUrl = QStringLiteral("http://" MAJ_WEB_HOST "/");
+    s.tls = deployment::kUploadTls;
+    s.caCertificates = QByteArray(deployment::kUploadCa);
+    s.pinnedKey = QByteArray(deployment::kUploadPin);
+    s.webBaseUrl = (s.tls ? QStringLiteral("https://") : QStringLiteral("http://")) + QStringLiteral(MAJ_WEB_HOST "/");
     s.ftpHost = QStringLiteral(MAJ_FTP_HOST);
     s.userName = QStringLiteral(MAJ_FTP_USER);
     s.password = QStringLiteral(MAJ_FTP_PASSWORD);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <utility>
@@ -9,18 +10,24 @@
 // calling thread.
 namespace maj {
 
-// The component's preset properties: where the maker's servers are and how long an operation may
-// take. A deployment compiles its values in (deployment()); tests use loopback addresses.
+// The component's preset properties: where the maker's servers are, how far they are trusted and
+// how long an operation may take. A deployment compiles its values in (deployment()); tests use
+// loopback addresses and certificates of their own.
 struct TransferSettings
 {
-    QString webBaseUrl;      // "http://host[:port]/": the notification page is joined to it
+    QString webBaseUrl;      // "https://host[:port]/" ("http://" without TLS): the page is joined to it
     QString ftpHost;         // "host" or "host:port" (21 when no port is given)
     QString userName;        // FTP account
     QString password;        // FTP account's password
     int requestTimeout = 60; // seconds; bounds each operation, connecting included
+    // TLS required: only HTTPS and explicit FTPS (login, commands and data protected), the peer's
+    // certificate and name verified, no redirect; a server that cannot do it gets nothing.
+    bool tls = true;
+    QByteArray caCertificates; // PEM of the authorities trusted; empty: the system's
+    QByteArray pinnedKey;      // "sha256//<base64>" of the servers' public key; empty: no pin
 
     // The values set when the program was built (MAJ_WEB_HOST, MAJ_FTP_HOST, MAJ_FTP_USER,
-    // MAJ_FTP_PASSWORD), with the 60 s request time-out.
+    // MAJ_FTP_PASSWORD, MAJ_UPLOAD_TLS, MAJ_UPLOAD_CA, MAJ_UPLOAD_PIN), with the 60 s time-out.
     static TransferSettings deployment();
 };
 

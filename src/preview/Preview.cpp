@@ -6,6 +6,7 @@
 #include "platform/Ansi.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
+#include "platform/Transfer.h"
 #include "platform/jet/Snapshot.h"
 #include "platform/jet/Sqlite.h"
 #include "report/Report.h"
@@ -286,6 +287,7 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
 Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings)
 {
     Result r;
+    r.tls = TransferSettings::deployment().tls;
     QString payload;
     {
         KeptUi ui;

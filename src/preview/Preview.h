@@ -75,6 +75,7 @@ struct Result
     QStringList duplicates; // the lines the duplicate check lists, in its order
     Registration registration;
     Report report;
+    bool tls = true;      // the report and the FTP login would travel encrypted (the build's MAJ_UPLOAD_TLS)
     QStringList messages; // what the run would show, in order
     QString stop;         // the failure that would stop the run ("61: Disque plein"), empty when it completes
 };

@@ -124,6 +124,9 @@ QString frenchText(const Result& r)
         for (const QString& line : r.report.lines)
             out << QStringLiteral("  ") + line;
     }
+    out << (r.tls ? QStringLiteral("Transferts vers Norvix : chiffrés (HTTPS et FTP sur TLS, serveurs vérifiés).")
+                  : QStringLiteral("Transferts vers Norvix : en clair (MAJ_UPLOAD_TLS=off) : le rapport et le mot de "
+                                   "passe FTP passeraient en clair."));
 
     out << QString() << QStringLiteral("Messages que la mise à jour afficherait :");
     for (const QString& message : r.messages)
@@ -183,6 +186,7 @@ QByteArray json(const Result& r)
         {QStringLiteral("duplicates"), QJsonArray::fromStringList(r.duplicates)},
         {QStringLiteral("registration"), registration},
         {QStringLiteral("report"), report},
+        {QStringLiteral("transfer"), QJsonObject{{QStringLiteral("tls"), r.tls}}},
         {QStringLiteral("messages"), QJsonArray::fromStringList(r.messages)},
         {QStringLiteral("stop"), r.stop.isEmpty() ? QJsonValue() : QJsonValue(r.stop)},
     };

@@ -64,6 +64,9 @@ void envoyer(Form1Core& f)
             if (!f.Inet1)
                 f.Inet1 = std::make_unique<CurlTransfer>(TransferSettings::deployment());
             Transfer& inet = *f.Inet1;
+            if (!inet.settings().tls)
+                f.log.write(QStringLiteral("transferts sans TLS (MAJ_UPLOAD_TLS=off) : le rapport d'activité et le mot "
+                                           "de passe FTP passent en clair"));
 
             inet.execute(
                 upload::notificationAddress(inet.settings().webBaseUrl, f.settings.ReportName, f.window.caption));

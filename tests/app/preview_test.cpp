@@ -165,6 +165,7 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
             << text.left(2000).toStdString();
         const QJsonObject preview = QJsonDocument::fromJson(out.toUtf8()).object();
         EXPECT_EQ(preview["running"].toBool(), !c.crash);
+        EXPECT_TRUE(preview["transfer"]["tls"].toBool() && text.contains("Transferts vers Norvix : chiffrés"));
         EXPECT_EQ(preview["added"].toArray().size(), c.added);
         EXPECT_EQ(preview["changed"].toArray().isEmpty(), c.client);
 

@@ -3,11 +3,14 @@
 #include "app/Sequence.h"
 #include "db/DbSteps.h"
 #include "deploy/BackupSet.h"
+#include "platform/CurlTransfer.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -31,7 +34,8 @@ const QStringList kServerSteps =
 // as the opening work leaves it.
 struct Installed : StepFixture
 {
-    FixtureServer web{"httpserver.py"};
+    TestCertificate certificate;
+    FixtureServer web{"httpserver.py", {"--tls", certificate.pem}};
     QStringList steps;        // what the window showed, in order
     QList<bool> openAtBackup; // Data1 to Data4 and Data7 when the backup starts
     QByteArray patBeforeRun;
@@ -48,7 +52,8 @@ struct Installed : StepFixture
         runStep(Form_Activate);
         ASSERT_FALSE(ui.ended) << ui.messages.join('|').toStdString();
         patBeforeRun = drive.read("praxidome/pat.mdb");
-        f.Inet1 = loopbackTransfer(web.port, closedPort());
+        f.Inet1 =
+            std::make_unique<CurlTransfer>(loopbackSettings(web.port, closedPort(), "abcd1234", 10, &certificate));
         QObject::connect(&f.window, &WindowModel::progressChanged, [this] {
             if (!steps.isEmpty() && steps.last() == f.window.stepText)
                 return;
@@ -132,7 +137,7 @@ TEST(Sequence, NoSecondRunInsideTheFirstAndQuitterStillEnds)
     Installed t;
     t.install(false);
     SilentServer silent; // the notification waits for an answer
-    t.f.Inet1 = loopbackTransfer(silent.port, closedPort());
+    t.f.Inet1 = std::make_unique<CurlTransfer>(loopbackSettings(silent.port, closedPort()));
     CurrentFolder medium(t.drive.host("CD"));
     bool acted = false;
     t.ui.onEvents = [&] {
@@ -278,6 +283,63 @@ TEST(Sequence, Restore)
         EXPECT_EQ(t.ui.ended, !inUse);
         EXPECT_EQ(t.drive.read("praxidome/praxidome.exe"), inUse ? "MZ installed" : "MZ before the release");
         EXPECT_TRUE(inUse || fs::attributes("c:\\praxidome\\praxidome.exe") == fs::Archive);
+    }
+}
+
+// With TLS required the report reaches SIGN and nothing of it, nor the password, crosses the wire;
+// a server without TLS, an untrusted certificate or another key gets no login, and the run goes on
+// with the reason in its log. Without TLS the capture sees everything: it does capture.
+TEST(SequenceTransfers, NothingReadableCrossesTheWire)
+{
+    TestCertificate trusted, other;
+    const QString refused = "connexion FTP : échec : %1, rien ne lui a été envoyé";
+    const std::tuple<const char*, bool, bool, const TestCertificate*, QByteArray, QString> cases[] = {
+        {"off", false, false, nullptr, {}, "transferts sans TLS (MAJ_UPLOAD_TLS=off)"},
+        {"required", true, true, &trusted, {}, ".pxd : réussi"},
+        {"plain FTP", true, false, &trusted, {}, refused.arg("le serveur ne propose pas de connexion chiffrée (TLS)")},
+        {"untrusted", true, true, &other, {}, refused.arg("le certificat du serveur n'a pu être vérifié")},
+        {"wrong pin", true, true, &trusted, other.pin,
+         refused.arg("la clé publique du serveur n'est pas celle attendue")},
+    };
+    for (const auto& [what, tls, ftps, served, pin, logged] : cases) {
+        SCOPED_TRACE(what);
+        Installed t;
+        t.install(false);
+        const QString name = QDir(t.drive.host("praxidome/MAJ")).entryList({"*.pxd"}).value(0);
+        const QByteArray report = t.drive.read("praxidome/MAJ/" + name);
+        const QString dataPort = QString::number(closedPort());
+        FixtureServer web("httpserver.py", tls ? QStringList{"--tls", served->pem} : QStringList{});
+        const QStringList ftpArguments{"--password", "abcd1234", "--home", "%HOME%", "--passive-port", dataPort};
+        FixtureServer ftp("ftpserver.py", ftps ? ftpArguments + QStringList{"--tls", served->pem} : ftpArguments);
+        t.f.Inet1 = std::make_unique<CurlTransfer>(
+            loopbackSettings(web.port, ftp.port, "abcd1234", 10, tls ? &trusted : nullptr, pin));
+        // Every byte on the servers' ports, the FTP data connection's included (tcpdump: root only).
+        QProcess tcpdump;
+        tcpdump.setReadChannel(QProcess::StandardError);
+        tcpdump.start("tcpdump",
+                      {"-i", "lo", "--immediate-mode", "-U", "-Z", "root", "-w", t.drive.host("lo.pcap"),
+                       QString("tcp port %1 or tcp port %2 or tcp port %3").arg(web.port).arg(ftp.port).arg(dataPort)});
+        while (!tcpdump.canReadLine() && tcpdump.waitForReadyRead(10000)) {
+        }
+        if (const QByteArray said = tcpdump.readLine(); !said.contains("listening on"))
+            GTEST_SKIP() << "tcpdump cannot capture on lo: " << said.data() << qPrintable(tcpdump.errorString());
+        {
+            CurrentFolder medium(t.drive.host("CD"));
+            t.runStep(Command1_Click);
+        }
+        QThread::msleep(300); // the last packets' way through tcpdump
+        tcpdump.terminate();
+        tcpdump.waitForFinished(10000);
+        const QByteArray wire = t.drive.read("lo.pcap");
+
+        EXPECT_EQ(t.ui.messages.value(0), kDone);
+        EXPECT_TRUE(QString::fromUtf8(t.drive.read("praxidome/maj.log")).contains(logged));
+        const bool sent = !tls || logged.endsWith("réussi");
+        QFile stored(ftp.home() + "/SIGN/" + name);
+        EXPECT_EQ(stored.open(QIODevice::ReadOnly) && stored.readAll() == report && !name.isEmpty(), sent);
+        EXPECT_EQ(wire.contains("AUTH TLS"), tls) << wire.size() << " bytes captured";
+        for (const QByteArray& clear : report.trimmed().split('\n') + QList<QByteArray>{"PASS ", "abcd1234"})
+            EXPECT_EQ(wire.contains(clear.trimmed()), !tls) << clear.toStdString();
     }
 }
 

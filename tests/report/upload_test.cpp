@@ -51,68 +51,51 @@ const bool noProxy = [] {
     return true;
 }();
 
-TEST(ReportUpload, NotifiesThenStoresTheFirstReportInSign)
+// The notification, then the first report of the work folder stored byte for byte in SIGN over
+// FTPS, protected from before the login to the data, on one connection. Without a report the
+// notification still goes; a refused "cd" changes nothing and "put" stores where the login is, as on
+// an FTP session; a refused login stores nothing. A name is stored with its Windows-1252 bytes.
+TEST(ReportUpload, NotifiesThenStoresTheFirstReport)
 {
-    Upload u;
-    FixtureServer web("httpserver.py");
-    FixtureServer ftp("ftpserver.py", {"--password", Password, "--home", "%HOME%"});
-    u.f.Inet1 = loopbackTransfer(web.port, ftp.port, Password);
     // Every byte value, line ends of both kinds included: a text-mode transfer would change it.
     QByteArray content;
     for (int b = 0; b < 256 * 40; ++b)
         content.append(char(b));
     content += "\r\n\n\r";
-    const QString first = "Dupont_&_Fils_PC_20260305.pxd";
-    u.drive.write("praxidome/MAJ/" + first, content);
-    u.drive.write("praxidome/MAJ/Zeta_PC_20260305.pxd", "second");
-
-    envoyer(u.f);
-
-    u.expectQuietEnd();
-    // The Windows-1252 bytes of the caption.
-    EXPECT_EQ(web.logLines(),
-              QStringList{"GET /maj.php?Login=Dupont_%26_Fils&Maj=Mise%20%E0%20jour%203%2F2026%20%3A%20version%208.6.8 "
-                          "HTTP/1.1"});
-    // One report, under its own name, byte for byte, on one connection.
-    EXPECT_EQ(QDir(ftp.home() + "/SIGN").entryList(QDir::Files | QDir::Hidden), QStringList{first});
-    QFile copy(ftp.home() + "/SIGN/" + first);
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), content);
-    const QStringList commands = ftp.logLines();
-    EXPECT_EQ(commands.count("CONNECT"), 1) << qPrintable(commands.join(" | "));
-    EXPECT_TRUE(commands.contains("CWD SIGN") && commands.contains("TYPE I")) << qPrintable(commands.join(" | "));
-    EXPECT_EQ(commands.filter("STOR"), QStringList{"STOR " + first});
-}
-
-// Without a report the notification still goes; a refused "cd" changes nothing and "put" stores
-// where the login is, as on an FTP session; a refused login stores nothing. A name is stored with
-// its Windows-1252 bytes.
-TEST(ReportUpload, FtpSessionsThatStoreLessOrElsewhere)
-{
-    // The server's arguments, the report in c:\praxidome\MAJ, the STOR commands, the "CWD SIGN" commands.
-    const std::tuple<const char*, QStringList, QString, QStringList, int> cases[] = {
-        {"no report", {"--password", Password}, "notes.txt", {}, 1},
-        {"no SIGN folder", {"--password", Password, "--no-sign"}, "A_PC_20260305.pxd", {"STOR A_PC_20260305.pxd"}, 1},
-        {"wrong password", {"--password", "another1"}, "A_PC_20260305.pxd", {}, 0},
-        {"Windows-1252",
-         {"--password", Password},
-         "Cœur_PC_20260305.pxd",
-         {QString::fromLatin1("STOR C\x9Cur_PC_20260305.pxd")},
-         1},
+    // The server's further arguments, the files in c:\praxidome\MAJ, the STOR commands, the "CWD SIGN" commands.
+    const std::tuple<const char*, QStringList, QStringList, QStringList, int> cases[] = {
+        {"two reports", {}, {"D_&_F_PC_1.pxd", "Zeta_PC_1.pxd"}, {"STOR D_&_F_PC_1.pxd"}, 1},
+        {"no report", {}, {"notes.txt"}, {}, 1},
+        {"no SIGN folder", {"--no-sign"}, {"A_PC_1.pxd"}, {"STOR A_PC_1.pxd"}, 1},
+        {"wrong password", {"--password", "another1"}, {"A_PC_1.pxd"}, {}, 0},
+        {"Windows-1252", {}, {"Cœur_PC_1.pxd"}, {QString::fromLatin1("STOR C\x9Cur_PC_1.pxd")}, 1},
     };
-    for (const auto& [what, serverArguments, report, stores, cwds] : cases) {
+    TestCertificate certificate;
+    for (const auto& [what, arguments, files, stores, cwds] : cases) {
         SCOPED_TRACE(what);
         Upload u;
-        FixtureServer web("httpserver.py");
-        FixtureServer ftp("ftpserver.py", serverArguments + QStringList{"--home", "%HOME%"});
-        u.f.Inet1 = loopbackTransfer(web.port, ftp.port, Password);
-        u.drive.write("praxidome/MAJ/" + report, "report");
+        FixtureServer web("httpserver.py", {"--tls", certificate.pem});
+        FixtureServer ftp("ftpserver.py",
+                          QStringList{"--password", Password, "--home", "%HOME%", "--tls", certificate.pem} +
+                              arguments);
+        u.f.Inet1 = std::make_unique<CurlTransfer>(loopbackSettings(web.port, ftp.port, Password, 10, &certificate));
+        for (const QString& file : files)
+            u.drive.write("praxidome/MAJ/" + file, content);
         envoyer(u.f);
         u.expectQuietEnd();
-        EXPECT_EQ(web.logLines().size(), 1);
-        EXPECT_EQ(ftp.logLines().filter("STOR"), stores);
-        EXPECT_EQ(ftp.logLines().count("CONNECT"), 1);
-        EXPECT_EQ(ftp.logLines().count("CWD SIGN"), cwds);
+        // The Windows-1252 bytes of the caption.
+        EXPECT_EQ(web.logLines(),
+                  QStringList{"GET /maj.php?Login=Dupont_%26_Fils&Maj=Mise%20%E0%20jour%203%2F2026%20%3A%20"
+                              "version%208.6.8 HTTP/1.1"});
+        const QStringList commands = ftp.logLines();
+        EXPECT_EQ(commands.filter("STOR"), stores);
+        EXPECT_EQ(commands.count("CWD SIGN"), cwds);
+        EXPECT_EQ(commands.mid(0, 3), (QStringList{"CONNECT", "AUTH TLS", "USER norvix"}));
+        EXPECT_EQ(commands.count("CONNECT"), 1);
+        EXPECT_EQ(commands.contains("PROT P") && !commands.contains("CCC"), cwds == 1)
+            << qPrintable(commands.join('|'));
+        QFile copy(ftp.home() + "/SIGN/" + files[0]);
+        EXPECT_EQ(copy.open(QIODevice::ReadOnly) && copy.readAll() == content, what == QLatin1String("two reports"));
     }
 }
 
@@ -125,7 +108,7 @@ TEST(ReportUploadUnanswered, ClosedOrSilentServersEndTheStepSilently)
         SCOPED_TRACE(closed ? "closed" : "silent");
         Upload u;
         const quint16 port = closed ? test::closedPort() : silent.port;
-        u.f.Inet1 = loopbackTransfer(port, port, Password, 1);
+        u.f.Inet1 = std::make_unique<CurlTransfer>(loopbackSettings(port, port, Password, 1));
         u.drive.write("praxidome/MAJ/A_PC_20260305.pxd", "report");
         QElapsedTimer timer;
         timer.start();
@@ -137,15 +120,19 @@ TEST(ReportUploadUnanswered, ClosedOrSilentServersEndTheStepSilently)
     }
 }
 
-TEST(ReportTransfer, TheEndOfAnOperationWakesASleepingEventLoop)
+// The end of an operation wakes a sleeping event loop; one operation at a time; commands without a
+// connection, or unknown, are refused.
+TEST(ReportTransfer, WakesRunsOneOperationAtATimeAndOnlyKnownCommands)
 {
     ASSERT_TRUE(noProxy);
+    test::TempDrive drive;
+    drive.write("praxidome/MAJ/a.pxd", "x");
     TransferSettings s;
     s.requestTimeout = 30;
     CurlTransfer inet(s);
     QElapsedTimer timer;
     timer.start();
-    inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(test::closedPort()));
+    inet.execute(QString("https://127.0.0.1:%1/maj.php").arg(test::closedPort()));
     int waits = 0;
     while (inet.stillExecuting() && timer.elapsed() < 10000) {
         // Sleeps until an event comes, as the window's wait does; a guard timer bounds a test
@@ -159,16 +146,7 @@ TEST(ReportTransfer, TheEndOfAnOperationWakesASleepingEventLoop)
     EXPECT_FALSE(inet.stillExecuting());
     EXPECT_LT(timer.elapsed(), 5000);
     EXPECT_LE(waits, 3);
-}
 
-// One operation at a time; commands without a connection, or unknown, are refused.
-TEST(ReportTransfer, OneOperationAtATimeAndOnlyKnownCommands)
-{
-    test::TempDrive drive;
-    drive.write("praxidome/MAJ/a.pxd", "x");
-    TransferSettings s;
-    s.requestTimeout = 1;
-    CurlTransfer inet(s);
     // No FTP session: the store ends at once without touching the network.
     inet.execute(QString(), "put c:\\praxidome\\MAJ\\a.pxd ./a.pxd");
     EXPECT_FALSE(inet.stillExecuting());
@@ -184,9 +162,9 @@ TEST(ReportTransfer, OneOperationAtATimeAndOnlyKnownCommands)
         EXPECT_FALSE(inet.stillExecuting());
     }
     SilentServer silent;
-    inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(silent.port));
+    inet.execute(QString("https://127.0.0.1:%1/maj.php").arg(silent.port));
     EXPECT_TRUE(inet.stillExecuting());
-    EXPECT_EQ(test::errorOf([&] { inet.execute(QString("http://127.0.0.1:%1/maj.php").arg(silent.port)); }), 35764);
+    EXPECT_EQ(test::errorOf([&] { inet.execute(QString("https://127.0.0.1:%1/maj.php").arg(silent.port)); }), 35764);
     EXPECT_EQ(inet.protocol, Transfer::Http);
     // Destroying the component stops the operation rather than waiting for the time-out.
 }

@@ -1,6 +1,5 @@
 #include "TestSupport.h"
 
-#include "platform/CurlTransfer.h"
 #include "platform/MajError.h"
 #include "platform/jet/Sqlite.h"
 
@@ -144,14 +143,32 @@ int closedPort()
     return port;
 }
 
-std::unique_ptr<Transfer> loopbackTransfer(quint16 webPort, quint16 ftpPort, const QString& password, int timeout)
+TestCertificate::TestCertificate() : pem(dir.filePath("server.pem"))
 {
-    return std::make_unique<CurlTransfer>(
-        TransferSettings{.webBaseUrl = QStringLiteral("http://127.0.0.1:%1/").arg(webPort),
-                         .ftpHost = QStringLiteral("127.0.0.1:%1").arg(ftpPort),
-                         .userName = "norvix",
-                         .password = password,
-                         .requestTimeout = timeout});
+    const QString pinBase64 = runProgram(
+        "sh", {"-c", "cd '" + dir.path() +
+                         "' && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                         "-nodes -days 2 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout key.pem -out "
+                         "cert.pem 2>/dev/null && cat cert.pem key.pem >server.pem && openssl pkey -in key.pem -pubout "
+                         "-outform DER | openssl dgst -sha256 -binary | base64"});
+    QFile file(dir.filePath("cert.pem"));
+    if (pinBase64.isEmpty() || !file.open(QIODevice::ReadOnly))
+        qFatal("openssl could not make a certificate");
+    certificate = file.readAll();
+    pin = "sha256//" + pinBase64.trimmed().toLatin1();
+}
+
+TransferSettings loopbackSettings(quint16 webPort, quint16 ftpPort, const QString& password, int timeout,
+                                  const TestCertificate* trust, const QByteArray& pin)
+{
+    return {.webBaseUrl = QStringLiteral("%1://127.0.0.1:%2/").arg(trust ? "https" : "http").arg(webPort),
+            .ftpHost = QStringLiteral("127.0.0.1:%1").arg(ftpPort),
+            .userName = "norvix",
+            .password = password,
+            .requestTimeout = timeout,
+            .tls = trust != nullptr,
+            .caCertificates = trust ? trust->certificate : QByteArray(),
+            .pinnedKey = pin};
 }
 
 void createDatabase(const QString& hostPath, const QString& schemaName)

@@ -121,10 +121,22 @@ QVariant scalar(const QString& hostPath, const QString& sql);
 // A loopback port where nothing listens: a connection to it is refused at once.
 int closedPort();
 
-// The transfer control on loopback servers: the notification page at webPort, the FTP account
-// "norvix" at ftpPort.
-std::unique_ptr<Transfer> loopbackTransfer(quint16 webPort, quint16 ftpPort, const QString& password = "abcd1234",
-                                           int timeout = 10);
+// A key and a self-signed certificate for 127.0.0.1, made by openssl: `pem` (both) for the fixture
+// servers' --tls, `certificate` for a client to trust, `pin` its public key for libcurl.
+struct TestCertificate
+{
+    TestCertificate();
+    QTemporaryDir dir;
+    QString pem;
+    QByteArray certificate;
+    QByteArray pin;
+};
+
+// The transfer control's settings for loopback servers: the notification page at webPort, the FTP account
+// "norvix" at ftpPort; with `trust`, TLS required and that certificate the only authority (and
+// `pin` the servers' key when given), otherwise plain HTTP and FTP.
+TransferSettings loopbackSettings(quint16 webPort, quint16 ftpPort, const QString& password = "abcd1234",
+                                  int timeout = 10, const TestCertificate* trust = nullptr, const QByteArray& pin = {});
 
 // Creates (or completes) an SQLite database file at a host path from schema/<schemaName>.sql
 // ("pat", "parametres", "eattest", "pannexe", "traj", "rappels", "etarification").
