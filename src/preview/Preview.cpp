@@ -209,9 +209,6 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     settings(f);
     f.release = release;
     bindAtLoad(f);
-    r.refusal = deploy::olderReleaseRefusal(f);
-    if (!r.refusal.isEmpty())
-        return;
     try {
         f.settings.StationRole = readStationRole(f);
     } catch (const MajError& e) {
@@ -219,6 +216,9 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
                                        e.description());
     }
     r.server = !f.settings.StationRole;
+    r.refusal = deploy::olderReleaseRefusal(f);
+    if (!r.refusal.isEmpty())
+        return;
     if (r.server && !missingRelease.isEmpty())
         throw MajError(err::FileNotFound, QStringLiteral("Aucune mise à jour n'a été trouvée : ") + missingRelease +
                                               QStringLiteral(" n'existe pas. L'aperçu se lance depuis le dossier d'où "
