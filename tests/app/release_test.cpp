@@ -24,12 +24,14 @@ signify::PublicKey makeKey(const QString& dir, const QString& name)
 }
 
 // The maker's two commands: the list of the medium's files, then its signature with the list in it.
-void sign(const QString& medium, const QString& secret)
+void sign(const QString& medium, const QString& secret, const QString& leftOut)
 {
+    QStringList files = QDir(medium).entryList(QDir::Files);
+    files.removeAll(leftOut);
     QProcess list;
     list.setWorkingDirectory(medium);
     list.setStandardOutputFile(secret + ".list");
-    list.start("sha256sum", QStringList{"--tag"} + QDir(medium).entryList(QDir::Files));
+    list.start("sha256sum", QStringList{"--tag"} + files);
     ASSERT_TRUE(list.waitForFinished() && list.exitCode() == 0);
     ASSERT_EQ(QProcess::execute("signify-openbsd",
                                 {"-S", "-e", "-s", secret, "-m", secret + ".list", "-x", medium + "/SHA256.sig"}),
@@ -48,7 +50,7 @@ void flipLastByte(const QString& path)
 // Each release as the opening and the preview find it: signed by either key, it runs and installs
 // the signed eattest.mdb (its name matched in any letter case); not as signed, or older than the
 // installed update, it is refused with status 8 and nothing changes but the log. A file swapped
-// after the opening check is never installed.
+// after the opening check, or one the list leaves out, is never installed.
 TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
 {
     QTemporaryDir keys;
@@ -66,7 +68,8 @@ TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
         const char* recorded;
         void (*tamper)(const QString& medium); // after the signature
         QString refusal;
-        bool swapped = false; // the release's eattest.mdb replaced once the opening checked it
+        bool swapped = false;  // the release's eattest.mdb replaced once the opening checked it
+        bool unlisted = false; // eattest.mdb left out of the list
     } cases[] = {
         {"active key", "actif", "37", nullptr, {}},
         {"spare key, same update again", "secours", "38", nullptr, {}},
@@ -81,6 +84,13 @@ TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
              sig.write("SHA256 (x) = " + QByteArray(64, 'a') + "\n");
          },
          refused("la liste de SHA256.sig a été modifiée après sa signature")},
+        {"not a signature", "actif", "37",
+         [](const QString& m) {
+             QFile sig(m + "/SHA256.sig");
+             sig.open(QIODevice::WriteOnly);
+             sig.write("SHA256 (aide.htm) = " + QByteArray(64, 'a') + "\n");
+         },
+         refused("SHA256.sig est illisible")},
         {"foreign key", "autre", "37", nullptr, refused("SHA256.sig est signé par une clé inconnue")},
         {"no SHA256.sig", "actif", "37", [](const QString& m) { QFile::remove(m + "/SHA256.sig"); },
          refused("SHA256.sig est absent")},
@@ -88,6 +98,7 @@ TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
         {"older update, no keys", nullptr, "39", nullptr, older},
         {"no number recorded, no keys", nullptr, "39b", nullptr, {}},
         {"swapped after the check", "actif", "37", nullptr, {}, true},
+        {"eattest.mdb not listed", "actif", "37", nullptr, {}, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -100,7 +111,7 @@ TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
         exec(codes, "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('NEW', '300001')");
         drive.write("CD/aide.htm", "<html>nouvelle aide</html>");
         if (c.signer)
-            sign(medium, keys.filePath(QString(c.signer) + ".sec"));
+            sign(medium, keys.filePath(QString(c.signer) + ".sec"), c.unlisted ? "eattest.mdb" : "");
         if (c.tamper)
             c.tamper(medium);
         CurrentFolder current(medium);
@@ -140,8 +151,8 @@ TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
         }
         f.window.chkXP = true; // nothing sent
         runHandler(ui, [&] { Command1_Click(f); });
-        EXPECT_EQ(ui.messages.contains("eattest.mdb n'a pu être copié !"), c.swapped);
-        EXPECT_EQ(drive.read("praxidome/eattest.mdb"), c.swapped ? installed : release);
+        EXPECT_EQ(ui.messages.contains("eattest.mdb n'a pu être copié !"), c.swapped || c.unlisted);
+        EXPECT_EQ(drive.read("praxidome/eattest.mdb"), c.swapped || c.unlisted ? installed : release);
     }
 }
 
