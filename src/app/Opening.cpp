@@ -4,6 +4,7 @@
 #include "db/DbSteps.h"
 #include "deploy/BackupSet.h"
 #include "deploy/Deploy.h"
+#include "deploy/Release.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/MajError.h"
@@ -50,7 +51,7 @@ void setRunSettings(Form1Core& f)
 
 namespace {
 
-// Starts this run's lines in the log; older runs that never ended are recorded as interrupted.
+// Starts this run's lines in the log.
 void beginLog(Form1Core& f)
 {
     f.log.onFailure = [&f](const QString& text) { f.ui.message(text); };
@@ -65,14 +66,17 @@ void beginLog(Form1Core& f)
     f.log.beginRun(logHeader({QStringLiteral("maj " MAJ_VERSION),
                               QStringLiteral("version ") + s.ReleaseNumber + QStringLiteral(" du ") + s.ReleaseDate,
                               QStringLiteral("ordinateur ") + QSysInfo::machineHostName(), station}));
-    runStep(
-        f, "manifestes", [] { deploy::markInterrupted(); }, [&](const MajError& e) { f.ui.message(e.description()); });
 }
 
 void openingWork(Form1Core& f)
 {
     setRunSettings(f);
     beginLog(f);
+    // Before anything but the log is written: a release refused changes nothing.
+    deploy::verifiemaj(f);
+    // Older runs that never ended are recorded as interrupted.
+    runStep(
+        f, "manifestes", [] { deploy::markInterrupted(); }, [&](const MajError& e) { f.ui.message(e.description()); });
     convention(f);
     f.window.notify();
 

@@ -98,8 +98,7 @@ void copieexeavantpremiereMAJ(Form1Core& f)
 void copienouvelexe(Form1Core& f)
 {
     runStep(
-        f, "copienouvelexe",
-        [&] { deploy::deployFile(f.engine, f.settings.PayloadFolder + QStringLiteral("praxidome.exe"), kExecutable); },
+        f, "copienouvelexe", [&] { deploy::deployPayloadFile(f, QStringLiteral("praxidome.exe"), kExecutable); },
         [&](const MajError&) { f.ui.message(QStringLiteral("Le nouvel exe n'a pu être copié !")); });
 }
 

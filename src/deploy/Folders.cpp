@@ -1,6 +1,7 @@
 #include "deploy/Deploy.h"
 
 #include "app/core/Step.h"
+#include "deploy/Release.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
 
@@ -37,11 +38,7 @@ void nouveaudirectory(Form1Core& f)
             f.settings.BackupFolder = backupFolderName(f.clock.now());
             fs::createFolder(f.settings.BackupFolder);
             f.log.write(QStringLiteral("dossier de sauvegarde : ") + f.settings.BackupFolder);
-            QString payload = f.settings.MediaKind == QLatin1String("CD") ? fs::currentFolder()
-                                                                          : QStringLiteral("c:\\praxidome\\maj\\");
-            if (!payload.endsWith(QLatin1Char('\\')))
-                payload += QLatin1Char('\\');
-            f.settings.PayloadFolder = payload;
+            f.settings.PayloadFolder = deploy::payloadFolder(f.settings);
         },
         [&](const MajError&) {
             f.ui.message(QStringLiteral("Le nouveau directory ne peut être créé ! Mise à jour impossible !"));

@@ -21,7 +21,7 @@ struct PayloadFile
 void deployAll(Form1Core& f, std::initializer_list<PayloadFile> files)
 {
     for (const PayloadFile& file : files)
-        deploy::deployFile(f.engine, f.settings.PayloadFolder + file.name, file.target);
+        deploy::deployPayloadFile(f, file.name, file.target);
 }
 
 void createFolderQuietly(Form1Core& f, const char* step, const QString& folder)
@@ -76,7 +76,7 @@ void assurability(Form1Core& f)
         [&] {
             for (const PayloadFile& file : files) {
                 source = f.settings.PayloadFolder + file.name;
-                deploy::deployFile(f.engine, source, file.target);
+                deploy::deployPayloadFile(f, file.name, file.target);
             }
         },
         [&](const MajError& e) {
@@ -118,8 +118,8 @@ void copieraccourci(Form1Core& f)
             if (desktop.isEmpty())
                 throw MajError(err::PathNotFound);
             // Copied under another name and with its attributes as they come.
-            fs::copyFile(f.settings.PayloadFolder + QStringLiteral("Praxidome_ Assistance.lnk"),
-                         fs::windowsPath(desktop) + QStringLiteral("\\praxidome_Assistance.lnk"));
+            deploy::copyPayloadFile(f, QStringLiteral("Praxidome_ Assistance.lnk"),
+                                    fs::windowsPath(desktop) + QStringLiteral("\\praxidome_Assistance.lnk"));
         },
         [&](const MajError&) { f.ui.message(QStringLiteral("Le raccourci n'a pas été copié sur le bureau")); });
 }

@@ -17,6 +17,7 @@ enum class ExitStatus : int
     UpdateIncomplete = 4,   // the sequence's own handler stopped the run
     EarlierUpdates = 5,     // the folders of earlier updates are missing
     Restored = 6,           // the run stopped on a failure and the files were put back as before it
+    ReleaseRefused = 8,     // the release is not the maker's as signed, or older than the installed one
 };
 
 class RunLog;

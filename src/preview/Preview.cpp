@@ -2,6 +2,7 @@
 
 #include "db/DbSteps.h"
 #include "deploy/Deploy.h"
+#include "deploy/Release.h"
 #include "nomenclature/Nomenclature.h"
 #include "platform/Ansi.h"
 #include "platform/FileSystem.h"
@@ -200,12 +201,14 @@ Report sentReport()
 // then on the server the code steps, the registration and the duplicate check; no upload, no
 // backup. A server needs the release (`missingRelease` names it when it is not there), in the host
 // folder `releaseFolder`.
-void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, const QString& missingRelease,
-              const QString& releaseFolder, const QString& installedCodes, const QString& beforeHost, Result& r)
+void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, const ReleaseCheck& release,
+              const QString& missingRelease, const QString& releaseFolder, const QString& installedCodes,
+              const QString& beforeHost, Result& r)
 {
     KeptUi ui;
     Form1Core f(ui, clock);
     settings(f);
+    f.release = release;
     bindAtLoad(f);
     try {
         f.settings.StationRole = readStationRole(f);
@@ -214,6 +217,9 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
                                        e.description());
     }
     r.server = !f.settings.StationRole;
+    r.refusal = deploy::olderReleaseRefusal(f);
+    if (!r.refusal.isEmpty())
+        return;
     if (r.server && !missingRelease.isEmpty())
         throw MajError(err::FileNotFound, QStringLiteral("Aucune mise à jour n'a été trouvée : ") + missingRelease +
                                               QStringLiteral(" n'existe pas. L'aperçu se lance depuis le dossier d'où "
@@ -271,8 +277,6 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     r.registration.number = f.window.lblnumerodemaj;
     r.registration.releaseDate = f.window.lbldate;
     r.registration.date = clock.today();
-    r.release = f.settings.ReleaseNumber;
-    r.releaseDate = f.settings.ReleaseDate;
     r.messages = ui.messages;
     if (codes.valid()) {
         Codes compared = codes.get();
@@ -289,15 +293,22 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
     Result r;
     r.tls = TransferSettings::deployment().tls;
     QString payload;
+    ReleaseCheck release;
     {
         KeptUi ui;
         Form1Core f(ui, clock);
         settings(f);
-        payload =
-            f.settings.MediaKind == QLatin1String("CD") ? fs::currentFolder() : QStringLiteral("c:\\praxidome\\maj");
-        if (!payload.endsWith(QLatin1Char('\\')))
-            payload += QLatin1Char('\\');
-        payload += QStringLiteral("eattest.mdb");
+        const QString folder = deploy::payloadFolder(f.settings);
+        payload = folder + QStringLiteral("eattest.mdb");
+        if (!f.releaseKeys.empty())
+            release = deploy::checkSignedRelease(folder, f.releaseKeys);
+        r.release = f.settings.ReleaseNumber;
+        r.releaseDate = f.settings.ReleaseDate;
+        r.authenticated = release.authenticated;
+        r.key = release.key;
+        r.refusal = release.refusal;
+        if (!r.refusal.isEmpty())
+            return r;
     }
     for (const SetFile& file : kSet) {
         if (fs::fileExists(file.path))
@@ -347,9 +358,10 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
                                   QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
         }
     }
-    // The release is read where it is, as the run reads it, unless a crash left a journal beside it.
+    // The release is read where it is, as the run reads it, unless a crash left a journal beside it
+    // (a signed release is copied as signed, its journal left alone).
     QString releaseFolder = QFileInfo(fs::hostPath(payload)).absolutePath();
-    if (hasRelease && fs::fileExists(payload + QStringLiteral("-journal"))) {
+    if (hasRelease && !release.authenticated && fs::fileExists(payload + QStringLiteral("-journal"))) {
         copy(payload, QStringLiteral("release/eattest.mdb"));
         releaseFolder = snapshot.filePath(QStringLiteral("release"));
     }
@@ -363,10 +375,12 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
 
     {
         DriveC drive(snapshot.path());
-        runSteps(clock, settings, hasRelease ? QString() : payload, releaseFolder, installedCodes,
+        runSteps(clock, settings, release, hasRelease ? QString() : payload, releaseFolder, installedCodes,
                  snapshot.filePath(QStringLiteral("before.mdb")), r);
     }
-    if (r.server)
+    if (!r.refusal.isEmpty())
+        r.files.clear();
+    else if (r.server)
         r.files.append(replacement);
     return r;
 }

@@ -66,6 +66,9 @@ struct Result
 {
     QString release;
     QString releaseDate;
+    bool authenticated = false; // SHA256.sig holds for one of the program's keys, and its files too
+    QString key;                // the key that signed it
+    QString refusal;            // why the run would refuse the release and change nothing; empty: it would not
     bool server = true;
     bool running = false; // praxidome has pat.mdb open: the run would refuse to start
     QList<FileAction> files;

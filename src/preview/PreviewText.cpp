@@ -55,6 +55,15 @@ QString frenchText(const Result& r)
                QStringLiteral(" sur ce poste (") +
                (r.server ? QStringLiteral("serveur") : QStringLiteral("poste client")) +
                QStringLiteral(") : rien n'a été modifié.");
+    if (r.authenticated)
+        out << QStringLiteral("Mise à jour authentifiée : SHA256.sig signé par la clé ") + r.key +
+                   QStringLiteral(", chaque fichier tel que signé.");
+    else if (r.refusal.isEmpty())
+        out << QStringLiteral("Mise à jour non authentifiée : ce programme n'a pas de clé de Norvix.");
+    if (!r.refusal.isEmpty()) {
+        out << QStringLiteral("La mise à jour refuserait de démarrer et ne modifierait rien :") << r.refusal;
+        return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    }
     if (r.running)
         out << QStringLiteral("Attention : praxidome semble être en fonctionnement ; la mise à jour ne démarrera "
                               "qu'une fois le programme fermé sur tous les postes.");
@@ -175,7 +184,11 @@ QByteArray json(const Result& r)
                                   : QJsonObject{{QStringLiteral("name"), r.report.name},
                                                 {QStringLiteral("lines"), QJsonArray::fromStringList(r.report.lines)}};
     const QJsonObject document{
-        {QStringLiteral("release"), r.release},
+        {QStringLiteral("release"),
+         QJsonObject{{QStringLiteral("number"), r.release},
+                     {QStringLiteral("authenticated"), r.authenticated},
+                     {QStringLiteral("key"), r.key.isEmpty() ? QJsonValue() : QJsonValue(r.key)},
+                     {QStringLiteral("refusal"), r.refusal.isEmpty() ? QJsonValue() : QJsonValue(r.refusal)}}},
         {QStringLiteral("releaseDate"), r.releaseDate},
         {QStringLiteral("station"), r.server ? QStringLiteral("server") : QStringLiteral("client")},
         {QStringLiteral("running"), r.running},

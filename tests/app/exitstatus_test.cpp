@@ -37,6 +37,11 @@ TEST(ExitStatus, ZeroForAnEndAskedForOrACompletedRunElseTheFailures)
          ExitStatus::Failure, "3024: "},
         {nullptr, true, [](const test::TempDrive& d) { QFile::remove(d.host("praxidome/pat.mdb")); },
          ExitStatus::ApplicationRunning, "Praxidome semble être en fonctionnement."},
+        {nullptr, true,
+         [](const test::TempDrive& d) {
+             test::exec(d.host("praxidome/parametres.mdb"), "UPDATE parapat SET NUMERO_MAJ = '39'");
+         },
+         ExitStatus::ReleaseRefused, "Cette mise à jour (n° 38) est plus ancienne que la dernière installée (n° 39)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.button ? c.button : "opening");

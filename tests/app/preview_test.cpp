@@ -6,8 +6,6 @@
 #include "db/DbSteps.h"
 #include "platform/jet/Sqlite.h"
 
-#include <QCryptographicHash>
-#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,28 +19,6 @@ using namespace maj;
 using namespace maj::test;
 
 namespace {
-
-// Every file and folder under host folders with its SHA-256, the log aside.
-QStringList hashes(const QStringList& roots)
-{
-    QStringList all;
-    for (const QString& root : roots) {
-        QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            QFile file(path);
-            if (path.endsWith("praxidome/maj.log"))
-                continue;
-            if (!file.open(QIODevice::ReadOnly))
-                all.append(path);
-            else
-                all.append(path + ' ' + QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
-        }
-    }
-    all.sort();
-    return all;
-}
 
 // What is in one list of hashes and not in the other.
 QStringList changes(const QStringList& before, const QStringList& after)

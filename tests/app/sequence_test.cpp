@@ -121,7 +121,8 @@ TEST(Sequence, CompleteRuns)
         EXPECT_TRUE(log.startsWith("==== ")) << log.left(200).toStdString();
         for (const QString line :
              {"début verstempo", "message : Mise à jour effectuée!", "dossier de sauvegarde : c:\\MAJ20265122037",
-              "fin du programme, statut 0", c.missingControl ? "fin passagearchive" : "connexion FTP : échec"})
+              "fin du programme, statut 0", "mise à jour non authentifiée",
+              c.missingControl ? "fin passagearchive" : "connexion FTP : échec"})
             EXPECT_TRUE(log.contains(line)) << line.toStdString();
         EXPECT_FALSE(log.contains("abcd1234"));
         EXPECT_EQ(scalar(t.drive.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "38");

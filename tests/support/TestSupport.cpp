@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -103,6 +105,27 @@ int errorOf(const std::function<void()>& call)
 void exec(const QString& hostPath, const QString& sql)
 {
     sqlite::Connection(hostPath, sqlite::Connection::Mode::ReadWrite).exec(sql);
+}
+
+QStringList hashes(const QStringList& roots)
+{
+    QStringList all;
+    for (const QString& root : roots) {
+        QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QFile file(path);
+            if (path.endsWith("praxidome/maj.log"))
+                continue;
+            if (!file.open(QIODevice::ReadOnly))
+                all.append(path);
+            else
+                all.append(path + ' ' + QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+        }
+    }
+    all.sort();
+    return all;
 }
 
 QVariant scalar(const QString& hostPath, const QString& sql)

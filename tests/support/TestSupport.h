@@ -114,6 +114,9 @@ private:
 // any other failure fails the test: only numbered failures may come out.
 int errorOf(const std::function<void()>& call);
 
+// Every file and folder under host folders with its SHA-256, sorted, the log (maj.log) aside.
+QStringList hashes(const QStringList& roots);
+
 // Runs SQL on a database file / reads the first column of its first row (invalid when no row).
 void exec(const QString& hostPath, const QString& sql);
 QVariant scalar(const QString& hostPath, const QString& sql);

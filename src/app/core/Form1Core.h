@@ -2,12 +2,14 @@
 
 #include "platform/Clock.h"
 #include "platform/RunLog.h"
+#include "platform/Signature.h"
 #include "platform/Transfer.h"
 #include "platform/Ui.h"
 #include "platform/jet/Database.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 
@@ -56,6 +58,15 @@ struct BackupSet
     std::vector<SavedFile> files;
     // The run's end is in the manifest: a failure after it no longer offers to put the set back.
     bool ended = false;
+};
+
+// The release as the opening found it in the payload folder.
+struct ReleaseCheck
+{
+    bool authenticated = false;       // SHA256.sig holds for one of the keys, and every file it lists too
+    QString key;                      // the key that signed it
+    QString refusal;                  // why the release may not run (French), empty when it may
+    QHash<QString, QByteArray> files; // the signed list: case-folded name -> SHA-256 (hex)
 };
 
 // The state of the main window's controls that the steps read and write. The widgets of Form1
@@ -147,6 +158,9 @@ struct Form1Core
     Engine engine; // before the data sources, which it outlives
     DataSources data{engine};
     std::unique_ptr<Transfer> Inet1;
+    // Who may sign a release (the build's keys; tests set their own); none: releases go unchecked.
+    std::vector<signify::PublicKey> releaseKeys = signify::builtInKeys();
+    ReleaseCheck release;
 };
 
 } // namespace maj

@@ -1,0 +1,166 @@
+#include "deploy/Release.h"
+
+#include "app/core/Step.h"
+#include "platform/FileSystem.h"
+#include "platform/MajError.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace maj::deploy {
+
+namespace {
+
+const QString kSignature = QStringLiteral("SHA256.sig");
+
+ReleaseCheck refused(const QString& what)
+{
+    ReleaseCheck check;
+    check.refusal =
+        QStringLiteral("Le support de la mise à jour n'est pas authentique (%1) : rien n'a été modifié.").arg(what);
+    return check;
+}
+
+// The last update number the registration wrote into the settings record; empty when unreadable.
+QString recordedUpdate(Form1Core& f)
+{
+    try {
+        DataSource& settings = f.data.Data7;
+        if (!settings.isOpen())
+            settings.refresh();
+        Recordset& record = settings.recordset();
+        record.moveFirst();
+        return record.field(QStringLiteral("NUMERO_MAJ")).toString();
+    } catch (const MajError&) {
+        // The opening reads the record again and reports what is wrong with it.
+        return {};
+    }
+}
+
+} // namespace
+
+QString payloadFolder(const RunSettings& settings)
+{
+    QString folder =
+        settings.MediaKind == QLatin1String("CD") ? fs::currentFolder() : QStringLiteral("c:\\praxidome\\maj\\");
+    if (!folder.endsWith(QLatin1Char('\\')))
+        folder += QLatin1Char('\\');
+    return folder;
+}
+
+std::optional<std::vector<std::pair<QString, QByteArray>>> parseSha256List(const QByteArray& list)
+{
+    static const QRegularExpression line(QStringLiteral("^SHA256 \\((.+)\\) = ([0-9a-f]{64})$"));
+    std::vector<std::pair<QString, QByteArray>> files;
+    QSet<QString> names;
+    for (const QByteArray& text : list.split('\n')) {
+        if (text.isEmpty())
+            continue;
+        const QRegularExpressionMatch m = line.match(QString::fromUtf8(text));
+        if (!m.hasMatch() || names.contains(m.captured(1).toCaseFolded()))
+            return std::nullopt;
+        names.insert(m.captured(1).toCaseFolded());
+        files.emplace_back(m.captured(1), m.captured(2).toLatin1());
+    }
+    if (files.empty())
+        return std::nullopt;
+    return files;
+}
+
+ReleaseCheck checkSignedRelease(const QString& folder, const std::vector<signify::PublicKey>& keys)
+{
+    const QString signaturePath = folder + kSignature;
+    if (!fs::fileExists(signaturePath))
+        return refused(kSignature + QStringLiteral(" est absent"));
+    QFile file(fs::hostPath(signaturePath));
+    if (!file.open(QIODevice::ReadOnly))
+        return refused(kSignature + QStringLiteral(" n'a pu être lu"));
+    const signify::Verified verified = signify::verifyEmbedded(file.readAll(), keys);
+    switch (verified.outcome) {
+    case signify::Verified::Malformed:
+        return refused(kSignature + QStringLiteral(" est illisible"));
+    case signify::Verified::UnknownKey:
+        return refused(kSignature + QStringLiteral(" est signé par une clé inconnue"));
+    case signify::Verified::BadSignature:
+        return refused(QStringLiteral("la liste de ") + kSignature +
+                       QStringLiteral(" a été modifiée après sa signature"));
+    case signify::Verified::Good:
+        break;
+    }
+    const auto listed = parseSha256List(verified.message);
+    if (!listed)
+        return refused(kSignature + QStringLiteral(" est illisible"));
+    ReleaseCheck check;
+    for (const auto& [name, sha256] : *listed) {
+        const QString path = folder + QString(name).replace(QLatin1Char('/'), QLatin1Char('\\'));
+        try {
+            if (!fs::fileExists(path))
+                return refused(name + QStringLiteral(" est absent"));
+            if (fs::sha256(path) != sha256)
+                return refused(name + QStringLiteral(" a été modifié"));
+        } catch (const MajError&) {
+            return refused(name + QStringLiteral(" n'a pu être lu"));
+        }
+        check.files.insert(name.toCaseFolded(), sha256);
+    }
+    check.authenticated = true;
+    check.key = verified.keyName;
+    return check;
+}
+
+QString olderReleaseRefusal(const QString& update, const QString& recorded)
+{
+    bool updateIsNumber = false;
+    bool recordedIsNumber = false;
+    const qlonglong ours = update.toLongLong(&updateIsNumber);
+    const qlonglong last = recorded.trimmed().toLongLong(&recordedIsNumber);
+    if (!updateIsNumber || !recordedIsNumber || ours >= last)
+        return {};
+    return QStringLiteral("Cette mise à jour (n° %1) est plus ancienne que la dernière installée (n° %2) : rien "
+                          "n'a été modifié.")
+        .arg(update, QString::number(last));
+}
+
+QString olderReleaseRefusal(Form1Core& f)
+{
+    return olderReleaseRefusal(f.window.lblnumerodemaj, recordedUpdate(f));
+}
+
+void verifiemaj(Form1Core& f)
+{
+    runStep(
+        f, "verifiemaj",
+        [&] {
+            f.release = {};
+            if (f.releaseKeys.empty()) {
+                f.log.write(QStringLiteral("mise à jour non authentifiée : ce programme n'a pas de clé de Norvix"));
+            } else {
+                f.release = checkSignedRelease(payloadFolder(f.settings), f.releaseKeys);
+                if (f.release.authenticated)
+                    f.log.write(QStringLiteral("mise à jour authentifiée : %1 signé par la clé %2, %3 fichiers "
+                                               "vérifiés")
+                                    .arg(kSignature, f.release.key, QString::number(f.release.files.size())));
+            }
+            if (f.release.refusal.isEmpty())
+                f.release.refusal = olderReleaseRefusal(f);
+            if (!f.release.refusal.isEmpty())
+                throw MajError(err::PathFileAccess, f.release.refusal);
+        },
+        [&](const MajError& e) {
+            f.ui.message(e.description());
+            f.ui.endProgram(ExitStatus::ReleaseRefused);
+        });
+}
+
+QByteArray signedSha256(const Form1Core& f, const QString& name)
+{
+    if (f.releaseKeys.empty())
+        return {};
+    const QByteArray sha256 = f.release.files.value(name.toCaseFolded());
+    if (sha256.isEmpty())
+        throw MajError(err::FileNotFound, name + QStringLiteral(" n'est pas dans la liste signée de la mise à jour"));
+    return sha256;
+}
+
+} // namespace maj::deploy

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/core/Form1Core.h"
+
+#include <optional>
+#include <utility>
+
+// The release's files as the maker signed them: SHA256.sig in the payload folder, a signify
+// signature (signify -S -e) of the list sha256sum --tag writes.
+namespace maj::deploy {
+
+// Where the release's files are taken from: the current folder when the media kind is "CD", else
+// c:\praxidome\maj\; always with its final backslash.
+QString payloadFolder(const RunSettings& settings);
+
+// The names and SHA-256 (hex) of "SHA256 (NAME) = HEX" lines, in their order; nothing when a line
+// is not one, or when a name comes twice (letter case aside, as Windows names match).
+std::optional<std::vector<std::pair<QString, QByteArray>>> parseSha256List(const QByteArray& list);
+
+// SHA256.sig of `folder` checked against `keys`, then every file it lists, each read once: who
+// signed it, or the refusal naming what is wrong.
+ReleaseCheck checkSignedRelease(const QString& folder, const std::vector<signify::PublicKey>& keys);
+
+// The refusal of an update number lower than the one the registration recorded last (`recorded`,
+// read as a whole number; anything else refuses nothing); empty when the update may run.
+QString olderReleaseRefusal(const QString& update, const QString& recorded);
+// The same for this run's update number against the settings record (Data7).
+QString olderReleaseRefusal(Form1Core& f);
+
+// The opening's check, before anything is written: with keys, the signed release; with or without,
+// the update number against the settings record's. A refusal is shown and ends the program
+// (ReleaseRefused); without keys the log says that the release is not authenticated.
+void verifiemaj(Form1Core& f);
+
+// The SHA-256 the signed list gives a file of the payload folder; empty when the program has no
+// keys (the release goes unchecked). Throws when the file is not in the list.
+QByteArray signedSha256(const Form1Core& f, const QString& name);
+
+} // namespace maj::deploy

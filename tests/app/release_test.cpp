@@ -1,0 +1,159 @@
+#include "TestSupport.h"
+#include "app/Opening.h"
+#include "app/Sequence.h"
+#include "db/DbSteps.h"
+#include "preview/Preview.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+using namespace maj;
+using namespace maj::test;
+
+namespace {
+
+// A key pair made as the maker makes one; the public key as the program reads it.
+signify::PublicKey makeKey(const QString& dir, const QString& name)
+{
+    const QString base = dir + '/' + name;
+    EXPECT_EQ(QProcess::execute("signify-openbsd", {"-G", "-n", "-p", base + ".pub", "-s", base + ".sec"}), 0);
+    QFile pub(base + ".pub");
+    EXPECT_TRUE(pub.open(QIODevice::ReadOnly));
+    return signify::publicKey(name + ".pub", pub.readAll().split('\n').value(1)).value();
+}
+
+// The maker's two commands: the list of the medium's files, then its signature with the list in it.
+void sign(const QString& medium, const QString& secret, const QString& leftOut)
+{
+    QStringList files = QDir(medium).entryList(QDir::Files);
+    files.removeAll(leftOut);
+    QProcess list;
+    list.setWorkingDirectory(medium);
+    list.setStandardOutputFile(secret + ".list");
+    list.start("sha256sum", QStringList{"--tag"} + files);
+    ASSERT_TRUE(list.waitForFinished() && list.exitCode() == 0);
+    ASSERT_EQ(QProcess::execute("signify-openbsd",
+                                {"-S", "-e", "-s", secret, "-m", secret + ".list", "-x", medium + "/SHA256.sig"}),
+              0);
+}
+
+void flipLastByte(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray content = file.readAll();
+    file.seek(content.size() - 2);
+    file.write(QByteArray(1, char(content.at(content.size() - 2) ^ 1)));
+}
+
+// Each release as the opening and the preview find it: signed by either key, it runs and installs
+// the signed eattest.mdb (its name matched in any letter case); not as signed, or older than the
+// installed update, it is refused with status 8 and nothing changes but the log. A file swapped
+// after the opening check, or one the list leaves out, is never installed.
+TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
+{
+    QTemporaryDir keys;
+    const std::vector<signify::PublicKey> built = {makeKey(keys.path(), "actif"), makeKey(keys.path(), "secours")};
+    makeKey(keys.path(), "autre");
+    const auto refused = [](const char* what) {
+        return QString("Le support de la mise à jour n'est pas authentique (%1) : rien n'a été modifié.").arg(what);
+    };
+    const QString older = "Cette mise à jour (n° 38) est plus ancienne que la dernière installée (n° 39) : rien "
+                          "n'a été modifié.";
+    const struct
+    {
+        const char* name;
+        const char* signer; // nullptr: unsigned; the program has keys only when a signer is named
+        const char* recorded;
+        void (*tamper)(const QString& medium); // after the signature
+        QString refusal;
+        bool swapped = false;  // the release's eattest.mdb replaced once the opening checked it
+        bool unlisted = false; // eattest.mdb left out of the list
+    } cases[] = {
+        {"active key", "actif", "37", nullptr, {}},
+        {"spare key, same update again", "secours", "38", nullptr, {}},
+        {"one byte flipped", "actif", "37", [](const QString& m) { flipLastByte(m + "/eattest.mdb"); },
+         refused("eattest.mdb a été modifié")},
+        {"listed file missing", "actif", "37", [](const QString& m) { QFile::remove(m + "/aide.htm"); },
+         refused("aide.htm est absent")},
+        {"list edited", "actif", "37",
+         [](const QString& m) {
+             QFile sig(m + "/SHA256.sig");
+             sig.open(QIODevice::Append);
+             sig.write("SHA256 (x) = " + QByteArray(64, 'a') + "\n");
+         },
+         refused("la liste de SHA256.sig a été modifiée après sa signature")},
+        {"not a signature", "actif", "37",
+         [](const QString& m) {
+             QFile sig(m + "/SHA256.sig");
+             sig.open(QIODevice::WriteOnly);
+             sig.write("SHA256 (aide.htm) = " + QByteArray(64, 'a') + "\n");
+         },
+         refused("SHA256.sig est illisible")},
+        {"foreign key", "autre", "37", nullptr, refused("SHA256.sig est signé par une clé inconnue")},
+        {"no SHA256.sig", "actif", "37", [](const QString& m) { QFile::remove(m + "/SHA256.sig"); },
+         refused("SHA256.sig est absent")},
+        {"older update", "actif", " 39", nullptr, older},
+        {"older update, no keys", nullptr, "39", nullptr, older},
+        {"no number recorded, no keys", nullptr, "39b", nullptr, {}},
+        {"swapped after the check", "actif", "37", nullptr, {}, true},
+        {"eattest.mdb not listed", "actif", "37", nullptr, {}, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDrive drive;
+        installPractice(drive);
+        exec(drive.host("praxidome/parametres.mdb"), QString("UPDATE parapat SET NUMERO_MAJ = '%1'").arg(c.recorded));
+        const QString medium = drive.host("CD");
+        const QString codes = medium + (&c == cases ? "/EATTEST.MDB" : "/eattest.mdb");
+        createDatabase(codes, "eattest");
+        exec(codes, "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('NEW', '300001')");
+        drive.write("CD/aide.htm", "<html>nouvelle aide</html>");
+        if (c.signer)
+            sign(medium, keys.filePath(QString(c.signer) + ".sec"), c.unlisted ? "eattest.mdb" : "");
+        if (c.tamper)
+            c.tamper(medium);
+        CurrentFolder current(medium);
+        const auto settings = [&](Form1Core& f) {
+            setRunSettings(f);
+            f.releaseKeys = c.signer ? built : std::vector<signify::PublicKey>{};
+        };
+        const QStringList before = hashes({drive.host()});
+
+        FixedClock clock;
+        const preview::Result p = preview::makePreview(clock, settings);
+        EXPECT_EQ(p.refusal, c.refusal);
+        EXPECT_EQ(p.authenticated, c.signer && (c.refusal.isEmpty() || c.refusal == older));
+        EXPECT_EQ(p.key, p.authenticated ? QString(c.signer) + ".pub" : QString());
+        EXPECT_EQ(hashes({drive.host()}), before);
+
+        RecordingUi ui;
+        Form1Core f(ui, clock);
+        settings(f);
+        bindAtLoad(f);
+        runHandler(ui, [&] { Form_Activate(f); });
+        if (!c.refusal.isEmpty()) {
+            EXPECT_EQ(ui.exitStatus(), ExitStatus::ReleaseRefused);
+            EXPECT_EQ(ui.messages, QStringList{c.refusal});
+            EXPECT_EQ(hashes({drive.host()}), before);
+            continue;
+        }
+        ASSERT_FALSE(ui.ended) << ui.messages.join('|').toStdString();
+        EXPECT_EQ(f.release.key, p.key);
+        const QByteArray installed = drive.read("praxidome/eattest.mdb");
+        QFile signedCodes(codes);
+        ASSERT_TRUE(signedCodes.open(QIODevice::ReadOnly));
+        const QByteArray release = signedCodes.readAll();
+        if (c.swapped) {
+            signedCodes.close();
+            exec(codes, "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('EVIL', '300002')");
+        }
+        f.window.chkXP = true; // nothing sent
+        runHandler(ui, [&] { Command1_Click(f); });
+        EXPECT_EQ(ui.messages.contains("eattest.mdb n'a pu être copié !"), c.swapped || c.unlisted);
+        EXPECT_EQ(drive.read("praxidome/eattest.mdb"), c.swapped || c.unlisted ? installed : release);
+    }
+}
+
+} // namespace
