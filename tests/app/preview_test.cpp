@@ -157,6 +157,9 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
         const QJsonObject run = runChanges(dir.filePath("before.mdb"), dir.filePath("run/praxidome/pat.mdb"));
         EXPECT_EQ(compact(preview["added"]), compact(run["added"]));
         EXPECT_EQ(compact(preview["changed"]), compact(run["changed"]));
+        EXPECT_EQ(preview["unchanged"].toInteger(),
+                  scalar(dir.filePath("before.mdb"), "SELECT count(*) FROM nomenclature").toLongLong() -
+                      run["changed"].toArray().size());
         QStringList listed = f.window.l.mid(1);
         listed.removeAll(" ");
         EXPECT_EQ(preview["duplicates"].toVariant().toStringList(), listed);
