@@ -110,15 +110,6 @@ TEST_F(DatabaseConnectionTest, WritesWaitForTheCommitThenStayWritten)
         rs.update();
     }
     EXPECT_EQ(seen("SELECT LIBELLE FROM nomenclature WHERE rowid = 2"), "deux");
-
-    rs.addNew();
-    rs.setField(1, "5");
-    rs.update();
-    rs.addNew();
-    rs.setField(1, "5");
-    EXPECT_EQ(errorOf([&] { rs.update(); }), err::DuplicateKey);
-    engine.commit();
-    EXPECT_EQ(seen("SELECT count(*) FROM nomenclature WHERE \"code inami\" = '5'"), "1");
 }
 
 TEST_F(DatabaseConnectionTest, ReleaseLeavesNeitherJournalNorLogNorOpenFile)
