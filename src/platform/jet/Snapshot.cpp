@@ -2,7 +2,6 @@
 
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
-#include "platform/jet/JetConnection.h"
 #include "platform/jet/Sqlite.h"
 
 #include <QFile>
