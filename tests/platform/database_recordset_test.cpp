@@ -66,7 +66,7 @@ TEST_F(DatabaseRecordsetTest, ReleaseOrRefreshWithoutDatabaseOrRecordSourceLeave
     EXPECT_EQ(errorOf([&] { data.recordset(); }), err::ObjectNotSet);
 }
 
-TEST_F(DatabaseRecordsetTest, FindFirstComparesTextAsTheOldEngine)
+TEST_F(DatabaseRecordsetTest, FindFirstComparesTextAsTheOldEngineAndRefusesMalformedCriteria)
 {
     struct Case
     {
@@ -105,11 +105,7 @@ TEST_F(DatabaseRecordsetTest, FindFirstComparesTextAsTheOldEngine)
     rs.findFirst("LIBELLE = 'absent'");
     rs.moveFirst();
     EXPECT_TRUE(rs.noMatch());
-}
-
-TEST_F(DatabaseRecordsetTest, MalformedCriteriaAre3077)
-{
-    Recordset& rs = bind("codes");
+    // Malformed criteria are 3077, and run nothing.
     for (const char* criterion : {"ABREVIATION = 'O'Brien'", "ABREVIATION = ", "((AGE > 1)", "AGE > 1)",
                                   "[code inami = '1'", "AGE = 1; DELETE FROM codes", ""}) {
         EXPECT_EQ(errorOf([&] { rs.findFirst(QString::fromUtf8(criterion)); }), err::ExpressionSyntax) << criterion;
@@ -248,7 +244,7 @@ TEST_F(DatabaseRecordsetTest, AWalkThatDeletesVisitsEveryRowOnce)
     EXPECT_EQ(stored("SELECT group_concat(PETIT) FROM codes").toString(), "4");
 }
 
-TEST_F(DatabaseRecordsetTest, PendingChangesNeedAnEditAndAreDroppedByMoves)
+TEST_F(DatabaseRecordsetTest, PendingChangesNeedAnEditAreDroppedByMovesAndQueriesTakeNone)
 {
     Recordset& rs = bind("codes");
     EXPECT_EQ(errorOf([&] { rs.setField(0, "X"); }), err::NoAddOrEdit);
@@ -281,14 +277,13 @@ TEST_F(DatabaseRecordsetTest, PendingChangesNeedAnEditAndAreDroppedByMoves)
     rs.update();
     EXPECT_EQ(rs.field(2).toString(), "changé");
     EXPECT_EQ(rs.field(0).toString(), "ECLAT");
-}
 
-TEST_F(DatabaseRecordsetTest, QueriesAreReadOnly)
-{
-    Recordset& rs = bind("select * from codes");
-    EXPECT_FALSE(rs.isUpdatable());
-    for (const auto& call : std::vector<std::function<void()>>{[&] { rs.addNew(); }, [&] { rs.edit(); },
-                                                               [&] { rs.deleteCurrent(); }, [&] { rs.setField(0, 1); }})
+    // Queries are read-only.
+    Recordset& query = bind("select * from codes");
+    EXPECT_FALSE(query.isUpdatable());
+    for (const auto& call :
+         std::vector<std::function<void()>>{[&] { query.addNew(); }, [&] { query.edit(); },
+                                            [&] { query.deleteCurrent(); }, [&] { query.setField(0, 1); }})
         EXPECT_EQ(errorOf(call), err::ReadOnly);
     Recordset& probe = bind("select * from codes where ABREVIATION = 'ECLAT'");
     EXPECT_FALSE(probe.isUpdatable());

@@ -80,6 +80,12 @@ TEST_F(Fs, WindowsPathsFindHostFilesWhateverTheirCase)
         SCOPED_TRACE(windows);
         EXPECT_EQ(fs::hostPath(QString::fromUtf8(windows)), host);
     }
+    // Drive c: follows the environment at each call.
+    EXPECT_EQ(fs::hostPath(R"(c:\x)"), drive.host("x"));
+    EnvironmentValue noDrive("MAJ_DRIVE_C", ""), prefix("WINEPREFIX", "/opt/wine-cabinet");
+    EXPECT_EQ(fs::hostPath(R"(c:\x)"), "/opt/wine-cabinet/drive_c/x");
+    EnvironmentValue noPrefix("WINEPREFIX", ""), home("HOME", "/home/dentiste");
+    EXPECT_EQ(fs::hostPath(R"(c:\x)"), "/home/dentiste/.wine/drive_c/x");
 }
 
 // Host paths read as drive c: or z:; a file is no folder and a folder no file.
@@ -103,15 +109,6 @@ TEST_F(Fs, HostPathsReadAsDriveCOrZ)
             windows ? QString::fromUtf8(windows) : QStringLiteral("z:") + QString(host).replace('/', '\\');
         EXPECT_EQ(fs::windowsPath(host), expected);
     }
-}
-
-TEST_F(Fs, DriveCFollowsTheEnvironmentAtEachCall)
-{
-    EXPECT_EQ(fs::hostPath(R"(c:\x)"), drive.host("x"));
-    EnvironmentValue noDrive("MAJ_DRIVE_C", ""), prefix("WINEPREFIX", "/opt/wine-cabinet");
-    EXPECT_EQ(fs::hostPath(R"(c:\x)"), "/opt/wine-cabinet/drive_c/x");
-    EnvironmentValue noPrefix("WINEPREFIX", ""), home("HOME", "/home/dentiste");
-    EXPECT_EQ(fs::hostPath(R"(c:\x)"), "/home/dentiste/.wine/drive_c/x");
 }
 
 TEST_F(Fs, NamesThatWindowsCannotHoldAreRefused)
