@@ -115,10 +115,7 @@ TEST_F(DatabaseConnectionTest, WritesWaitForTheCommitThenStayWritten)
 
 TEST_F(DatabaseConnectionTest, ReleaseLeavesNeitherJournalNorLogNorOpenFile)
 {
-    {
-        sqlite::Connection wal(host(), sqlite::Connection::Mode::ReadWrite);
-        wal.exec("PRAGMA journal_mode=WAL");
-    }
+    test::exec(host(), "PRAGMA journal_mode=WAL");
     data1.bind(file, "nomenclature");
     data2.bind(file, "select * from nomenclature");
     data1.recordset().edit();
