@@ -107,7 +107,7 @@ TEST_F(DatabaseSqlTest, FailuresCarryTheOldEngineNumbers)
         {"c:\\praxidome\\pat.mdb", "absente", err::TableNotFound},
         {"c:\\praxidome\\eattest.mdb", "nomen", err::DatabaseNotFound},
         {"c:\\ailleurs\\eattest.mdb", "nomen", err::NotAValidPath},
-        {"c:\\praxidome\\pasunebase.mdb", "nomen", 3343},
+        {"c:\\praxidome\\pasunebase.mdb", "nomen", err::UnrecognizedFormat},
     };
     drive.write("praxidome/pasunebase.mdb", QByteArray(4096, 'x'));
     for (const Case& c : cases) {
@@ -159,10 +159,10 @@ TEST_F(DatabaseSqlTest, SchemaStatementFailures)
     const Case cases[] = {
         {"ALTER TABLE PATIENTSX ALTER COLUMN ADRESSE CHAR(40);", err::TableNotFound},
         {"ALTER TABLE Attestationsdifferees ALTER COLUMN ADRESSEX CHAR(40);", err::ItemNotFound},
-        {"ALTER TABLE Attestationsdifferees ALTER COLUMN;", 3293},
+        {"ALTER TABLE Attestationsdifferees ALTER COLUMN;", err::AlterSyntax},
         {"ALTER TABLE Attestationsdifferees ALTER COLUMN NOM CHAR(3);", err::FieldTooSmall},
         {"ALTER TABLE Attestationsdifferees ALTER COLUMN NOM LONG;", err::ConversionError},
-        {"ALTER TABLE Attestationsdifferees ADD COLUMN NOM TEXT(5);", 3191},
+        {"ALTER TABLE Attestationsdifferees ADD COLUMN NOM TEXT(5);", err::FieldDefinedTwice},
         {"ALTER TABEL x;", err::QuerySyntax},
     };
     for (const Case& c : cases)
@@ -184,7 +184,8 @@ TEST_F(DatabaseSqlTest, AppendFieldPlacesTheColumnAtItsOrdinalOnce)
 
     auto db = engine.openDirect(file);
     db->appendField("patients", "TPAUTORISE", DirectDatabase::FieldType::YesNo, 51);
-    EXPECT_EQ(errorOf([&] { db->appendField("PATIENTS", "tpautorise", DirectDatabase::FieldType::YesNo, 51); }), 3191);
+    EXPECT_EQ(errorOf([&] { db->appendField("PATIENTS", "tpautorise", DirectDatabase::FieldType::YesNo, 51); }),
+              err::FieldDefinedTwice);
     EXPECT_EQ(errorOf([&] { db->appendField("absente", "X", DirectDatabase::FieldType::Long, 1); }),
               err::TableNotFound);
     db->close();
