@@ -22,7 +22,7 @@ QString canonicalOfWindowsPath(const QString& windowsPath)
     try {
         return canonical(fs::hostPath(windowsPath));
     } catch (const MajError&) {
-        return {};
+        return {}; // a path that cannot be mapped names no folder: the program is not in it
     }
 }
 

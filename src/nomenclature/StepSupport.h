@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Logging.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
 
@@ -30,7 +31,8 @@ inline void dropPending(DataSource& source) noexcept
         return;
     try {
         source.recordset().cancelUpdate();
-    } catch (const MajError&) {
+    } catch (const MajError& e) {
+        qCWarning(lcDb) << "cancelUpdate:" << e.what();
     }
 }
 

@@ -458,7 +458,7 @@ bool folderExists(const QString& windowsPath)
     try {
         return posix::isDirectory(hostPath(windowsPath));
     } catch (const MajError&) {
-        return false;
+        return false; // a name that cannot exist
     }
 }
 

@@ -94,6 +94,7 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
         o.medium = dir.filePath("medium");
         o.codes = 60;
         o.newCodes = 3;
+        o.sharedPercent = 90; // codes the release dropped stay unchanged
         o.patients = 10;
         o.treatments = 50;
         o.client = c.client;
@@ -157,6 +158,11 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
         const QJsonObject run = runChanges(dir.filePath("before.mdb"), dir.filePath("run/praxidome/pat.mdb"));
         EXPECT_EQ(compact(preview["added"]), compact(run["added"]));
         EXPECT_EQ(compact(preview["changed"]), compact(run["changed"]));
+        // A client compares nothing.
+        EXPECT_EQ(preview["unchanged"].toInteger(),
+                  c.client ? 0
+                           : scalar(dir.filePath("before.mdb"), "SELECT count(*) FROM nomenclature").toLongLong() -
+                                 run["changed"].toArray().size());
         QStringList listed = f.window.l.mid(1);
         listed.removeAll(" ");
         EXPECT_EQ(preview["duplicates"].toVariant().toStringList(), listed);

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
+#include "db/DbSteps.h"
 #include "deploy/Deploy.h"
+#include "deploy/WorkFolder.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
@@ -129,6 +131,61 @@ TEST_F(FoldersTest, CopieexeavantpremiereMAJKeepsTheFirstExecutable)
     runStep(copieexeavantpremiereMAJ);
     EXPECT_EQ(drive.read("MAJJAN2021/praxidome.exe"), "MZ installed");
     EXPECT_TRUE(ui.messages.isEmpty());
+}
+
+// Copies of a database that a crash left with a hot journal beside it: the safety copy and the
+// backup hold the database as it was before the interrupted transaction, not a mix.
+TEST_F(FoldersTest, AHotJournalIsRolledBackBeforeTheSafetyCopyAndTheBackup)
+{
+    const QString pat = drive.host("praxidome/pat.mdb");
+    const auto patients = [](const QString& host) {
+        return scalar(host, "SELECT count(*) || ':' || group_concat(NOM) FROM patients").toString();
+    };
+    createDatabase(pat, "pat");
+    exec(pat, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
+              "INSERT INTO patients (NUMPAT, NOM) SELECT i, printf('patient %04d %.100c', i, 'x') FROM n");
+    const QString before = patients(pat);
+    // Changed pages already written into the database, their former content in the journal.
+    ASSERT_TRUE(
+        crashInTransaction(pat, "UPDATE patients SET NOM = upper(NOM); DELETE FROM patients WHERE NUMPAT > 200"));
+    QDir().mkpath(drive.host("MAJJAN2021"));
+    voitsiouvert(f);
+    f.settings.BackupFolder = "c:\\MAJ1";
+    QDir().mkpath(drive.host("MAJ1"));
+    verstempo(f);
+    for (const char* copy : {"MAJJAN2021/pat.mdb", "MAJ1/pat.mdb"}) {
+        SCOPED_TRACE(copy);
+        EXPECT_EQ(scalar(drive.host(copy), "PRAGMA integrity_check").toString(), "ok");
+        EXPECT_EQ(patients(drive.host(copy)), before);
+    }
+}
+
+// Emptying the work folder keeps the release's files when the release was put there (a media
+// kind other than "CD", or started from that folder), and the program being run, always.
+TEST_F(FoldersTest, EmptyingTheWorkFolderKeepsTheReleasePutThereAndTheRunningProgram)
+{
+    const QStringList listed{"aide.htm",  "DPSI_P1.jpg",   "EATTEST.MDB", "maj.exe",
+                             "notes.txt", "praxidome.exe", "r.pxd"};
+    for (const QString& name : listed)
+        drive.write("praxidome/MAJ/" + name);
+    const QStringList others{"notes.txt", "r.pxd"};
+    // The media kind, the folder started from, the running program's path on the drive ("": none), what goes.
+    const std::tuple<const char*, const char*, const char*, QStringList> cases[] = {
+        {"CD", "CD", "", listed},
+        {"CD", "praxidome/MAJ", "", QStringList{"maj.exe"} + others},
+        {"", "CD", "", QStringList{"maj.exe"} + others},
+        {"CD",
+         "CD",
+         "praxidome/MAJ/maj.exe",
+         {"aide.htm", "DPSI_P1.jpg", "EATTEST.MDB", "notes.txt", "praxidome.exe", "r.pxd"}},
+        {"CD", "praxidome/MAJ", "praxidome/MAJ/maj.exe", others},
+    };
+    for (const auto& [mediaKind, startedFrom, programPath, deleted] : cases) {
+        CurrentFolder started(drive.host(startedFrom));
+        const QString program = *programPath ? drive.host(programPath) : QString();
+        EXPECT_EQ(deploy::workFilesToDelete(listed, mediaKind, program), deleted)
+            << mediaKind << " " << startedFrom << " " << programPath;
+    }
 }
 
 } // namespace

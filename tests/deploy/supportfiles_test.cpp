@@ -147,7 +147,7 @@ TEST_F(SupportFilesTest, CreerformulairesThenCopierformulaires)
     EXPECT_EQ(drive.read("praxidome/FORMULAIRES/DPSI_P2.jpg"), "release DPSI_P2.jpg");
 }
 
-TEST_F(SupportFilesTest, CopieraccourciCopiesTheShortcutToTheDesktopAsItComes)
+TEST_F(SupportFilesTest, CopieraccourciCopiesTheShortcutAndSetsThePayloadFolder)
 {
     fs::setAttributes("c:\\CD\\" + kShortcut, fs::ReadOnly);
     CurrentFolder here(drive.host("CD"));
@@ -163,18 +163,15 @@ TEST_F(SupportFilesTest, CopieraccourciCopiesTheShortcutToTheDesktopAsItComes)
     runStep(copieraccourci);
     EXPECT_EQ(ui.messages, QStringList{"Le raccourci n'a pas été copié sur le bureau"});
     EXPECT_EQ(f.settings.PayloadFolder, "c:\\D\\MAJ\\");
-}
-
-TEST_F(SupportFilesTest, CopieraccourciAtADriveRootDoublesTheBackslash)
-{
+    // At a drive's root the backslash is doubled, and every later step takes its files from there.
+    QDir().mkpath(drive.host("home/Desktop"));
     drive.write(kShortcut, "root shortcut");
     drive.write("eattest.mdb", "root codes");
-    CurrentFolder here(drive.host());
+    CurrentFolder root(drive.host());
     runStep(copieraccourci);
+    runStep(copienomen);
     EXPECT_EQ(f.settings.PayloadFolder, "c:\\\\");
     EXPECT_EQ(drive.read("home/Desktop/praxidome_Assistance.lnk"), "root shortcut");
-    // Every later step takes its files from there.
-    runStep(copienomen);
     EXPECT_EQ(drive.read("praxidome/eattest.mdb"), "root codes");
 }
 

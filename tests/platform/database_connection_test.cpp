@@ -1,4 +1,5 @@
 #include "EngineTest.h"
+#include "platform/FileSystem.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
 #include "platform/jet/Sqlite.h"
@@ -110,23 +111,11 @@ TEST_F(DatabaseConnectionTest, WritesWaitForTheCommitThenStayWritten)
         rs.update();
     }
     EXPECT_EQ(seen("SELECT LIBELLE FROM nomenclature WHERE rowid = 2"), "deux");
-
-    rs.addNew();
-    rs.setField(1, "5");
-    rs.update();
-    rs.addNew();
-    rs.setField(1, "5");
-    EXPECT_EQ(errorOf([&] { rs.update(); }), err::DuplicateKey);
-    engine.commit();
-    EXPECT_EQ(seen("SELECT count(*) FROM nomenclature WHERE \"code inami\" = '5'"), "1");
 }
 
 TEST_F(DatabaseConnectionTest, ReleaseLeavesNeitherJournalNorLogNorOpenFile)
 {
-    {
-        sqlite::Connection wal(host(), sqlite::Connection::Mode::ReadWrite);
-        wal.exec("PRAGMA journal_mode=WAL");
-    }
+    test::exec(host(), "PRAGMA journal_mode=WAL");
     data1.bind(file, "nomenclature");
     data2.bind(file, "select * from nomenclature");
     data1.recordset().edit();
@@ -183,6 +172,38 @@ TEST_F(DatabaseConnectionTest, ChangesMadeBehindTheRecordsetsAreSeen)
     data1.release();
     EXPECT_EQ(seen("SELECT group_concat(ABREVIATION || ':' || LIBELLE) FROM nomenclature"),
               "A:un,B:en attente,R:trois");
+}
+
+// A release file copied over the one a data source still holds is a new file: binding it again
+// reads and writes the new one, and what was written to the old one before is not lost.
+TEST_F(DatabaseConnectionTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
+{
+    const QString target = drive.host("praxidome/eattest.mdb");
+    for (const auto& [path, label] : {std::pair{target, "ancien"}, std::pair{drive.host("CD/eattest.mdb"), "nouveau"}})
+        test::createDatabaseFromSql(path, QStringLiteral("CREATE TABLE nomen (\"code inami\" TEXT(15), LIBELLE "
+                                                         "TEXT(50)); INSERT INTO nomen VALUES ('1', '%1');")
+                                              .arg(label));
+    const auto libelle = [&] { return test::scalar(target, "SELECT group_concat(LIBELLE) FROM nomen"); };
+    data1.bind("c:\\praxidome\\eattest.mdb", "nomen");
+    data2.bind("c:\\praxidome\\eattest.mdb", "nomen");
+    data2.recordset().edit();
+    data2.recordset().setField(1, "ancien modifié");
+    data2.recordset().update();
+    engine.commit(); // as a deployment does before it copies
+    fs::copyFile("c:\\CD\\eattest.mdb", "c:\\praxidome\\eattest.mdb");
+
+    data2.bind("c:\\praxidome\\eattest.mdb", "nomen");
+    EXPECT_EQ(data2.recordset().field(1).toString(), "nouveau");
+    data2.recordset().edit();
+    data2.recordset().setField(1, "nouveau modifié");
+    data2.recordset().update();
+    engine.commit();
+    EXPECT_EQ(libelle(), "nouveau modifié");
+    // The data source still on the replaced file goes on with it until it is bound again.
+    EXPECT_EQ(data1.recordset().field(1).toString(), "ancien modifié");
+    data1.release();
+    data2.release();
+    EXPECT_EQ(libelle(), "nouveau modifié");
 }
 
 } // namespace

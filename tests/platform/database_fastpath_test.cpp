@@ -1,9 +1,6 @@
 #include "EngineTest.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
-#include "platform/jet/Sqlite.h"
-
-#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -31,19 +28,14 @@ struct DatabaseFastPathTest : test::EngineTest
 
     void SetUp() override
     {
-        QDir().mkpath(drive.host("praxidome"));
-        sqlite::Connection db(drive.host("praxidome/pat.mdb"), sqlite::Connection::Mode::ReadWriteCreate);
-        db.exec("CREATE TABLE nomenclature (ABREVIATION TEXT(20), \"code inami\" TEXT(15), AGE INTEGER)");
-        db.exec("BEGIN");
-        auto insert = db.prepare("INSERT INTO nomenclature VALUES (?, ?, ?)");
-        for (int i = 0; i < 240; ++i) {
-            insert.bind(1, i % 17 == 16 ? QVariant() : QVariant(kVariants[(i * 7) % kVariants.size()]));
-            insert.bind(2, QString::number(100000 + i));
-            insert.bind(3, i);
-            insert.step();
-            insert.reset();
-        }
-        db.exec("COMMIT");
+        QStringList rows;
+        for (int i = 0; i < 240; ++i)
+            rows.append(QStringLiteral("(%1, '%2', %3)")
+                            .arg(i % 17 == 16 ? QStringLiteral("NULL") : literal(kVariants[(i * 7) % kVariants.size()]),
+                                 QString::number(100000 + i), QString::number(i)));
+        create("CREATE TABLE nomenclature (ABREVIATION TEXT(20), \"code inami\" TEXT(15), AGE INTEGER);"
+               "INSERT INTO nomenclature VALUES " +
+               rows.join(',') + ';');
     }
     void TearDown() override
     {
@@ -137,11 +129,8 @@ TEST_F(DatabaseFastPathTest, LookUpsGiveExactlySqlsRowsAlsoAfterTheRecordsetsOwn
 
     // Changes by another connection are followed too.
     engine.commit();
-    {
-        sqlite::Connection other(drive.host("praxidome/pat.mdb"), sqlite::Connection::Mode::ReadWrite);
-        other.exec(QStringLiteral("UPDATE nomenclature SET ABREVIATION = 'NOUVEAU' WHERE AGE % 3 = 0;"
-                                  "INSERT INTO nomenclature VALUES ('abc', 'x', 5000), (NULL, 'y', 5001)"));
-    }
+    test::exec(host(), "UPDATE nomenclature SET ABREVIATION = 'NOUVEAU' WHERE AGE % 3 = 0;"
+                       "INSERT INTO nomenclature VALUES ('abc', 'x', 5000), (NULL, 'y', 5001)");
     expectSameAsSql("after another connection's changes");
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 using namespace maj;
 using maj::test::errorOf;
@@ -30,6 +31,8 @@ INSERT INTO codes VALUES ('éclat', '308335', 'Couronne', 20, 40, 0, NULL, 'n', 
 INSERT INTO codes VALUES ('O''Brien', '307274.', 'détartrage', NULL, 35, 0, NULL, NULL, 3);
 INSERT INTO codes VALUES (NULL, '305653,', 'Détartrage', 7, 50, 0, NULL, NULL, 4);
 INSERT INTO codes VALUES ('Eclat', '305616,', 'couronne', 8, 60, 0, NULL, NULL, 5);
+CREATE TABLE cles ("NUM" TEXT(5) PRIMARY KEY, "V" INTEGER NOT NULL);
+INSERT INTO cles VALUES ('A', 1);
 )";
 
 struct DatabaseRecordsetTest : test::EngineTest
@@ -63,7 +66,7 @@ TEST_F(DatabaseRecordsetTest, ReleaseOrRefreshWithoutDatabaseOrRecordSourceLeave
     EXPECT_EQ(errorOf([&] { data.recordset(); }), err::ObjectNotSet);
 }
 
-TEST_F(DatabaseRecordsetTest, FindFirstComparesTextAsTheOldEngine)
+TEST_F(DatabaseRecordsetTest, FindFirstComparesTextAsTheOldEngineAndRefusesMalformedCriteria)
 {
     struct Case
     {
@@ -102,11 +105,7 @@ TEST_F(DatabaseRecordsetTest, FindFirstComparesTextAsTheOldEngine)
     rs.findFirst("LIBELLE = 'absent'");
     rs.moveFirst();
     EXPECT_TRUE(rs.noMatch());
-}
-
-TEST_F(DatabaseRecordsetTest, MalformedCriteriaAre3077)
-{
-    Recordset& rs = bind("codes");
+    // Malformed criteria are 3077, and run nothing.
     for (const char* criterion : {"ABREVIATION = 'O'Brien'", "ABREVIATION = ", "((AGE > 1)", "AGE > 1)",
                                   "[code inami = '1'", "AGE = 1; DELETE FROM codes", ""}) {
         EXPECT_EQ(errorOf([&] { rs.findFirst(QString::fromUtf8(criterion)); }), err::ExpressionSyntax) << criterion;
@@ -211,11 +210,45 @@ TEST_F(DatabaseRecordsetTest, ValuesTheColumnCannotHoldAreRefused)
               "10/308335./2020-02-03 00:00:00");
 }
 
-TEST_F(DatabaseRecordsetTest, PendingChangesNeedAnEditAndAreDroppedByMoves)
+// Rows the table's own constraints refuse at the update, and nothing of them written.
+TEST_F(DatabaseRecordsetTest, RowsTheKeysRefuse)
+{
+    const std::tuple<QVariant, QVariant, int> cases[] = {
+        {"A", 2, err::DuplicateKey}, // the primary key, not only a unique index
+        {"B", QVariant(), err::NullNotAllowed},
+    };
+    Recordset& rs = bind("cles");
+    for (const auto& [key, value, error] : cases) {
+        rs.addNew();
+        rs.setField(0, key);
+        rs.setField(1, value);
+        EXPECT_EQ(errorOf([&] { rs.update(); }), error) << key.toString().toStdString();
+        rs.cancelUpdate();
+    }
+    engine.commit();
+    EXPECT_EQ(stored("SELECT group_concat(NUM || V) FROM cles").toString(), "A1");
+}
+
+// A walk that deletes rows on its way, the last one too, still visits each row once.
+TEST_F(DatabaseRecordsetTest, AWalkThatDeletesVisitsEveryRowOnce)
 {
     Recordset& rs = bind("codes");
-    EXPECT_EQ(errorOf([&] { rs.setField(0, "X"); }), 3020);
-    EXPECT_EQ(errorOf([&] { rs.update(); }), 3020);
+    QStringList seen;
+    for (rs.moveFirst(); !rs.isEof(); rs.moveNext()) {
+        seen.append(rs.field("PETIT").toString());
+        if (rs.field("AGE").toInt() != 50)
+            rs.deleteCurrent();
+    }
+    EXPECT_EQ(seen.join(','), "1,2,3,4,5");
+    engine.commit();
+    EXPECT_EQ(stored("SELECT group_concat(PETIT) FROM codes").toString(), "4");
+}
+
+TEST_F(DatabaseRecordsetTest, PendingChangesNeedAnEditAreDroppedByMovesAndQueriesTakeNone)
+{
+    Recordset& rs = bind("codes");
+    EXPECT_EQ(errorOf([&] { rs.setField(0, "X"); }), err::NoAddOrEdit);
+    EXPECT_EQ(errorOf([&] { rs.update(); }), err::NoAddOrEdit);
 
     rs.edit();
     rs.setField(0, "CHANGE");
@@ -244,18 +277,17 @@ TEST_F(DatabaseRecordsetTest, PendingChangesNeedAnEditAndAreDroppedByMoves)
     rs.update();
     EXPECT_EQ(rs.field(2).toString(), "changé");
     EXPECT_EQ(rs.field(0).toString(), "ECLAT");
-}
 
-TEST_F(DatabaseRecordsetTest, QueriesAreReadOnly)
-{
-    Recordset& rs = bind("select * from codes");
-    EXPECT_FALSE(rs.isUpdatable());
-    for (const auto& call : std::vector<std::function<void()>>{[&] { rs.addNew(); }, [&] { rs.edit(); },
-                                                               [&] { rs.deleteCurrent(); }, [&] { rs.setField(0, 1); }})
-        EXPECT_EQ(errorOf(call), 3027);
+    // Queries are read-only.
+    Recordset& query = bind("select * from codes");
+    EXPECT_FALSE(query.isUpdatable());
+    for (const auto& call :
+         std::vector<std::function<void()>>{[&] { query.addNew(); }, [&] { query.edit(); },
+                                            [&] { query.deleteCurrent(); }, [&] { query.setField(0, 1); }})
+        EXPECT_EQ(errorOf(call), err::ReadOnly);
     Recordset& probe = bind("select * from codes where ABREVIATION = 'ECLAT'");
     EXPECT_FALSE(probe.isUpdatable());
-    EXPECT_EQ(errorOf([&] { probe.edit(); }), 3027);
+    EXPECT_EQ(errorOf([&] { probe.edit(); }), err::ReadOnly);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "EngineTest.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
+#include "platform/jet/JetSql.h"
 
 #include <gtest/gtest.h>
 
@@ -106,7 +107,7 @@ TEST_F(DatabaseSqlTest, FailuresCarryTheOldEngineNumbers)
         {"c:\\praxidome\\pat.mdb", "absente", err::TableNotFound},
         {"c:\\praxidome\\eattest.mdb", "nomen", err::DatabaseNotFound},
         {"c:\\ailleurs\\eattest.mdb", "nomen", err::NotAValidPath},
-        {"c:\\praxidome\\pasunebase.mdb", "nomen", 3343},
+        {"c:\\praxidome\\pasunebase.mdb", "nomen", err::UnrecognizedFormat},
     };
     drive.write("praxidome/pasunebase.mdb", QByteArray(4096, 'x'));
     for (const Case& c : cases) {
@@ -158,10 +159,10 @@ TEST_F(DatabaseSqlTest, SchemaStatementFailures)
     const Case cases[] = {
         {"ALTER TABLE PATIENTSX ALTER COLUMN ADRESSE CHAR(40);", err::TableNotFound},
         {"ALTER TABLE Attestationsdifferees ALTER COLUMN ADRESSEX CHAR(40);", err::ItemNotFound},
-        {"ALTER TABLE Attestationsdifferees ALTER COLUMN;", 3293},
+        {"ALTER TABLE Attestationsdifferees ALTER COLUMN;", err::AlterSyntax},
         {"ALTER TABLE Attestationsdifferees ALTER COLUMN NOM CHAR(3);", err::FieldTooSmall},
         {"ALTER TABLE Attestationsdifferees ALTER COLUMN NOM LONG;", err::ConversionError},
-        {"ALTER TABLE Attestationsdifferees ADD COLUMN NOM TEXT(5);", 3191},
+        {"ALTER TABLE Attestationsdifferees ADD COLUMN NOM TEXT(5);", err::FieldDefinedTwice},
         {"ALTER TABEL x;", err::QuerySyntax},
     };
     for (const Case& c : cases)
@@ -183,7 +184,8 @@ TEST_F(DatabaseSqlTest, AppendFieldPlacesTheColumnAtItsOrdinalOnce)
 
     auto db = engine.openDirect(file);
     db->appendField("patients", "TPAUTORISE", DirectDatabase::FieldType::YesNo, 51);
-    EXPECT_EQ(errorOf([&] { db->appendField("PATIENTS", "tpautorise", DirectDatabase::FieldType::YesNo, 51); }), 3191);
+    EXPECT_EQ(errorOf([&] { db->appendField("PATIENTS", "tpautorise", DirectDatabase::FieldType::YesNo, 51); }),
+              err::FieldDefinedTwice);
     EXPECT_EQ(errorOf([&] { db->appendField("absente", "X", DirectDatabase::FieldType::Long, 1); }),
               err::TableNotFound);
     db->close();
@@ -206,6 +208,70 @@ TEST_F(DatabaseSqlTest, AppendFieldPlacesTheColumnAtItsOrdinalOnce)
     db->close();
     EXPECT_EQ(stored("SELECT cid || ' ' || type FROM pragma_table_info('patients') WHERE name = 'FIN'").toString(),
               "61 DATETIME");
+}
+
+// The forms served from a column's look-up; anything else must be left to SQLite, never misread.
+TEST(ProbeFormsTest, OnlyTheProbeFormsAreServedFromALookUp)
+{
+    struct Case
+    {
+        const char* query;
+        bool simple;
+        const char* table = "";
+        const char* column = "";
+        bool isNull = false;
+        const char* text = "";
+    };
+    const Case cases[] = {
+        {"select * from nomenclature where ABREVIATION = 'CAR'", true, "nomenclature", "ABREVIATION", false, "CAR"},
+        {"  SELECT*FROM [nomenclature] WHERE [code inami]='30''8'  ;  ", true, "nomenclature", "code inami", false,
+         "30'8"},
+        {"Select * From t Where c = \"a\"\"b\"", true, "t", "c", false, "a\"b"},
+        {"select * from t where c = 'x;'", true, "t", "c", false, "x;"},
+        {"select * from t where c IS NULL;", true, "t", "c", true, ""},
+        {"select * from t where (c = 'x')", false},
+        {"select * from t where c = 'x' and d = 'y'", false},
+        {"select * from t where c = 'x", false},
+        {"select * from t where c = x", false},
+        {"select * from t where c is not null", false},
+        {"select a from t where c = 'x'", false},
+        {"select * from t, u where c = 'x'", false},
+        {"select * from where where c = 'x'", false},
+        {"select * from t where null = 'x'", false},
+        {"select * from t where c = 'x';;", false},
+        {"selectx * from t where c = 'x'", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.query);
+        const auto simple = jet::simpleSelect(QString::fromUtf8(c.query));
+        ASSERT_EQ(simple.has_value(), c.simple);
+        if (!simple)
+            continue;
+        EXPECT_EQ(simple->table, QString::fromUtf8(c.table));
+        EXPECT_EQ(simple->where.column, QString::fromUtf8(c.column));
+        EXPECT_EQ(simple->where.isNull, c.isNull);
+        EXPECT_EQ(simple->where.text, QString::fromUtf8(c.text));
+    }
+    // What follows the column's name in a probe written as the last one up to there.
+    const std::pair<const char*, const char*> comparisons[] = {
+        {" = 'D''x' ", "D'x"}, {"='y';", "y"},    {" IS NULL", nullptr}, {" is  null ;", nullptr}, {"S = 'y'", "-"},
+        {"IS NULL", "-"},      {" = 'ab''", "-"}, {" = 'x' or 1", "-"},  {" = 'x';;", "-"},        {" = x", "-"},
+    };
+    for (const auto& [tail, text] : comparisons) {
+        SCOPED_TRACE(tail);
+        const auto comparison = jet::simpleComparison(QString::fromUtf8(tail));
+        ASSERT_EQ(comparison.has_value(), !text || QByteArray(text) != "-");
+        if (comparison) {
+            EXPECT_EQ(comparison->isNull ? "null" : comparison->text, text ? QString::fromUtf8(text) : "null");
+        }
+    }
+    EXPECT_TRUE(jet::simpleCriterion(" ABREVIATION = 'D''x' "));
+    EXPECT_FALSE(jet::simpleCriterion("ABREVIATION = 'x';")); // a criterion has no end mark
+    EXPECT_FALSE(jet::simpleCriterion("ABREVIATION = 'x' or 1"));
+
+    EXPECT_TRUE(jet::isSelectQuery("  (( SELECT a FROM t) UNION (SELECT b FROM u))"));
+    EXPECT_FALSE(jet::isSelectQuery("[select]"));
+    EXPECT_FALSE(jet::isSelectQuery("selection"));
 }
 
 } // namespace

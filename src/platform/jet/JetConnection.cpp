@@ -334,11 +334,6 @@ void Connection::rollback() noexcept
     forget();
 }
 
-void sqlite3_reset_statement(sqlite::Statement& statement)
-{
-    sqlite3_reset(statement.handle());
-}
-
 std::shared_ptr<sqlite::Statement> Connection::sharedStatement(const QString& sql, Context context)
 {
     begin();

@@ -24,9 +24,6 @@ QString foldKey(QString text);
 // written is tried first: most callers write it so, and it costs no folding.
 int columnIndex(const QHash<QString, int>& byName, const QString& name);
 
-// sqlite3_reset without the wrapper's clearing of the bindings: every parameter is bound anew.
-void sqlite3_reset_statement(sqlite::Statement& statement);
-
 // The rows of a table grouped by one column's value under the engine's text equality, for the
 // equality criteria that must not scan the table. Built from one scan; SQLite's pre-update hook
 // tells it each row written since, with the column's value before and after.
@@ -168,7 +165,7 @@ public:
     void rewind(sqlite::Statement& statement)
     {
         begin();
-        sqlite3_reset_statement(statement);
+        statement.rewind();
     }
 
     // Cursors: statements a recordset keeps stepped on its current row between calls, so that a

@@ -218,9 +218,9 @@ public:
         checkSchema();
         checkPosition(position);
         if (!m_updatable)
-            raise(3027, kReadOnly);
+            raise(err::ReadOnly, kReadOnly);
         if (m_pending == Pending::None)
-            raise(3020, kNoAddOrEdit);
+            raise(err::NoAddOrEdit, kNoAddOrEdit);
         const auto i = size_t(position);
         const QVariant stored = toStored(value, m_info->columns[i].type, &m_connection->dates());
         m_stored[i] = stored;
@@ -230,7 +230,7 @@ public:
     {
         checkSchema();
         if (m_pending == Pending::None)
-            raise(3020, kNoAddOrEdit);
+            raise(err::NoAddOrEdit, kNoAddOrEdit);
         if (m_pending == Pending::Add)
             insertPending();
         else
@@ -379,7 +379,7 @@ private:
     void requireUpdatable() const
     {
         if (!m_updatable)
-            raise(3027, kReadOnly);
+            raise(err::ReadOnly, kReadOnly);
     }
 
     void startPending(Pending kind)
@@ -654,13 +654,13 @@ public:
     Value field(const QString& name) const override { return field(fieldIndex(m_byName, name)); }
 
     bool isUpdatable() const override { return false; }
-    void addNew() override { raise(3027, kReadOnly); }
-    void edit() override { raise(3027, kReadOnly); }
-    void update() override { raise(3027, kReadOnly); }
+    void addNew() override { raise(err::ReadOnly, kReadOnly); }
+    void edit() override { raise(err::ReadOnly, kReadOnly); }
+    void update() override { raise(err::ReadOnly, kReadOnly); }
     void cancelUpdate() override {}
-    void deleteCurrent() override { raise(3027, kReadOnly); }
-    void setField(int, const Value&) override { raise(3027, kReadOnly); }
-    void setField(const QString&, const Value&) override { raise(3027, kReadOnly); }
+    void deleteCurrent() override { raise(err::ReadOnly, kReadOnly); }
+    void setField(int, const Value&) override { raise(err::ReadOnly, kReadOnly); }
+    void setField(const QString&, const Value&) override { raise(err::ReadOnly, kReadOnly); }
 
     // The criterion is evaluated by SQLite on each row in turn, the row's fields bound as
     // parameters, so it compares exactly as a WHERE clause would.

@@ -208,12 +208,12 @@ public:
         };
         if (word(0, "ALTER") && word(1, "TABLE")) {
             if (!name(2))
-                raise(3293, kAlterSyntax);
+                raise(err::AlterSyntax, kAlterSyntax);
             const QString table = words[2]->value;
             if (word(3, "ALTER")) {
                 const size_t column = word(4, "COLUMN") ? 5 : 4;
                 if (!name(column) || column + 1 >= words.size())
-                    raise(3293, kAlterSyntax);
+                    raise(err::AlterSyntax, kAlterSyntax);
                 alterColumn(table, words[column]->value, rest(all, words[column]));
                 return;
             }
@@ -221,19 +221,19 @@ public:
                 !word(4, "FOREIGN")) {
                 const size_t column = word(4, "COLUMN") ? 5 : 4;
                 if (!name(column) || column + 1 >= words.size())
-                    raise(3293, kAlterSyntax);
+                    raise(err::AlterSyntax, kAlterSyntax);
                 addColumn(table, words[column]->value, rest(all, words[column]), -1);
                 return;
             }
             if (word(3, "DROP")) {
                 const size_t column = word(4, "COLUMN") ? 5 : 4;
                 if (!name(column) || column + 1 != words.size())
-                    raise(3293, kAlterSyntax);
+                    raise(err::AlterSyntax, kAlterSyntax);
                 run(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2")
                         .arg(quoteIdentifier(requireTable(table)->name), quoteIdentifier(words[column]->value)));
                 return;
             }
-            raise(3293, kAlterSyntax);
+            raise(err::AlterSyntax, kAlterSyntax);
         }
         // Jet names the table of the index to drop; SQLite does not want it.
         if (word(0, "DROP") && word(1, "INDEX") && name(2) && word(3, "ON") && name(4) && words.size() == 5) {
@@ -386,7 +386,7 @@ private:
     {
         const auto info = requireTable(table);
         if (info->indexOf(column) >= 0)
-            raise(3191, kFieldTwice);
+            raise(err::FieldDefinedTwice, kFieldTwice);
         const QString added = quoteIdentifier(column) + QLatin1Char(' ') + textAffine(definition, 0);
         if (ordinal < 0 || size_t(ordinal) >= info->columns.size()) {
             run(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(info->quotedName, added));
@@ -423,9 +423,10 @@ private:
             db.exec(QStringLiteral("SAVEPOINT maj_rebuild"));
             // On failure nothing of the rebuild stays; the writes before it do.
             auto undo = qScopeGuard([&] {
-                if (db.tryExec(QStringLiteral("ROLLBACK TO maj_rebuild")) != SQLITE_OK)
-                    qCWarning(lcDb).noquote() << "annulation impossible :" << sqlite3_errmsg(db.handle());
-                db.tryExec(QStringLiteral("RELEASE maj_rebuild"));
+                for (const char* sql : {"ROLLBACK TO maj_rebuild", "RELEASE maj_rebuild"}) {
+                    if (db.tryExec(QString::fromLatin1(sql)) != SQLITE_OK)
+                        qCWarning(lcDb).noquote() << "annulation impossible :" << sqlite3_errmsg(db.handle());
+                }
             });
             // The rename must not look into triggers and views of other tables that name the
             // table: they are right again once it is back under its name.

@@ -1,7 +1,7 @@
 #include "platform/jet/Snapshot.h"
 
+#include "platform/FileSystem.h"
 #include "platform/MajError.h"
-#include "platform/jet/JetConnection.h"
 #include "platform/jet/Sqlite.h"
 
 #include <QFile>
@@ -18,11 +18,8 @@ namespace {
 void rollBackCopy(const QString& sourceHostPath, const QString& targetHostPath)
 {
     const QString journal = QStringLiteral("-journal");
-    QFile::remove(targetHostPath);
-    QFile::remove(targetHostPath + journal);
-    if (!QFile::copy(sourceHostPath, targetHostPath) ||
-        !QFile::copy(sourceHostPath + journal, targetHostPath + journal))
-        jet::raise(err::CannotOpenFile);
+    fs::copyFile(fs::windowsPath(sourceHostPath), fs::windowsPath(targetHostPath));
+    fs::copyFile(fs::windowsPath(sourceHostPath + journal), fs::windowsPath(targetHostPath + journal));
     sqlite::Connection copy(targetHostPath, sqlite::Connection::Mode::ReadWrite);
     copy.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
 }
@@ -48,7 +45,9 @@ void snapshotDatabase(const QString& sourceHostPath, const QString& targetHostPa
                 break;
             sqlite3_sleep(50);
         }
-        sqlite3_backup_finish(backup);
+        // An error of a step (out of memory, I/O) is told again by the finish.
+        if (const int finished = sqlite3_backup_finish(backup); rc == SQLITE_DONE && finished != SQLITE_OK)
+            rc = finished;
         // A crash's journal, which a read-only connection cannot roll back, is handled below.
         const bool hotJournal =
             (rc & 0xff) == SQLITE_READONLY && QFile::exists(sourceHostPath + QStringLiteral("-journal"));

@@ -33,19 +33,21 @@ MajError translate(int code, const QString& message, Context context)
             return MajError(err::DuplicateKey);
         case SQLITE_CONSTRAINT_NOTNULL:
             return MajError(
-                3314, QStringLiteral("Le champ '%1' ne peut pas contenir une valeur Null.").arg(subject(message)));
+                err::NullNotAllowed,
+                QStringLiteral("Le champ '%1' ne peut pas contenir une valeur Null.").arg(subject(message)));
         default:
-            return MajError(3317, QStringLiteral("Une ou plusieurs valeurs sont interdites par la règle de "
-                                                 "validation définie pour ce champ."));
+            return MajError(err::ValidationRule,
+                            QStringLiteral("Une ou plusieurs valeurs sont interdites par la règle de "
+                                           "validation définie pour ce champ."));
         }
     case SQLITE_READONLY:
-        return MajError(3027,
+        return MajError(err::ReadOnly,
                         QStringLiteral("Impossible de mettre à jour. Base de données ou objet en lecture seule."));
     case SQLITE_NOTADB:
-        return MajError(3343, QStringLiteral("Format de base de données non reconnu."));
+        return MajError(err::UnrecognizedFormat, QStringLiteral("Format de base de données non reconnu."));
     case SQLITE_CORRUPT:
-        return MajError(3049, QStringLiteral("Impossible d'ouvrir la base de données : elle est peut-être "
-                                             "endommagée."));
+        return MajError(err::Corrupt, QStringLiteral("Impossible d'ouvrir la base de données : elle est peut-être "
+                                                     "endommagée."));
     case SQLITE_CANTOPEN:
         // A write's file is open already: what it cannot open is its journal, which the disk refused
         // (full, failing, read-only), so the write is lost as with any other disk failure.
@@ -73,18 +75,19 @@ MajError translate(int code, const QString& message, Context context)
         return MajError(err::TableNotFound);
     if (says("no such column")) {
         if (context == Context::Criteria)
-            return MajError(3070,
+            return MajError(err::UnknownField,
                             QStringLiteral("Le moteur de base de données ne reconnaît pas '%1' comme nom de champ "
                                            "ou expression correct.")
                                 .arg(subject(message)));
         return MajError(err::TooFewParameters);
     }
     if (says("no such function"))
-        return MajError(3085, QStringLiteral("Fonction '%1' non définie dans l'expression.").arg(subject(message)));
+        return MajError(err::UndefinedFunction,
+                        QStringLiteral("Fonction '%1' non définie dans l'expression.").arg(subject(message)));
     if (says("duplicate column name"))
-        return MajError(3191, QStringLiteral("Impossible de définir le champ plus d'une fois."));
+        return MajError(err::FieldDefinedTwice, QStringLiteral("Impossible de définir le champ plus d'une fois."));
     if (says("already exists"))
-        return MajError(3010,
+        return MajError(err::TableExists,
                         QStringLiteral("La table '%1' existe déjà.").arg(message.section(QLatin1Char(' '), 1, 1)));
     switch (context) {
     case Context::Criteria:
@@ -96,7 +99,7 @@ MajError translate(int code, const QString& message, Context context)
     case Context::Write:
         break;
     }
-    return MajError(3000, QStringLiteral("Erreur réservée (%1).").arg(message));
+    return MajError(err::Reserved, QStringLiteral("Erreur réservée (%1).").arg(message));
 }
 
 } // namespace
@@ -241,6 +244,11 @@ bool Statement::step()
     sqlite3_reset(m_stmt.get());
     check(rc);
     return false;
+}
+
+void Statement::rewind()
+{
+    sqlite3_reset(m_stmt.get());
 }
 
 void Statement::reset()

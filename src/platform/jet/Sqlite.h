@@ -82,6 +82,8 @@ public:
     // Returns true while a row is available.
     bool step();
     void reset();
+    // reset() keeping the bindings, for a caller that binds every parameter anew.
+    void rewind();
     int columnCount() const;
     QString columnName(int column) const;
     // NULL reads as an invalid QVariant; integers as qlonglong, reals as double, text as QString,
