@@ -168,13 +168,21 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
     const QString question = "? Voulez-vous remettre praxidome dans l'état où il était avant cette mise à jour ?";
     const QString restored = "praxidome a été remis dans l'état où il était avant la mise à jour.";
     const QString noRows = "3021: " + standardDescription(err::NoCurrentRecord) + " pendant  source:  cible: ";
-    const auto emptyRelease = [](const Installed& t) { exec(t.drive.host("CD/eattest.mdb"), "DELETE FROM nomen"); };
-    const auto backupExists = [](const Installed& t) { QDir().mkpath(t.drive.host("MAJ20265122037")); };
-    const auto none = [](const Installed&) {};
+    const auto emptyRelease = [](Installed& t) { exec(t.drive.host("CD/eattest.mdb"), "DELETE FROM nomen"); };
+    const auto backupExists = [](Installed& t) { QDir().mkpath(t.drive.host("MAJ20265122037")); };
+    const auto none = [](Installed&) {};
+    // While the question is open, the run's manifest can no longer be written.
+    const auto unrecordable = [](Installed& t) {
+        exec(t.drive.host("CD/eattest.mdb"), "DELETE FROM nomen");
+        t.ui.onMessage = [&t](const QString& text) {
+            if (text.startsWith("? ") && QFile::remove(t.drive.host("MAJ20265122037/manifeste.ini")))
+                QDir().mkpath(t.drive.host("MAJ20265122037/manifeste.ini/x"));
+        };
+    };
     const struct
     {
         bool client;
-        void (*prepare)(const Installed&);
+        void (*prepare)(Installed&);
         const char* unsavable; // a folder stands where the copy of this file should go
         bool answer;
         const char* lastStep;
@@ -199,6 +207,14 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
          {noRows, incomplete, question, restored},
          ExitStatus::Restored,
          "restored"},
+        {false,
+         unrecordable,
+         "",
+         true,
+         "Ajout des nouveaux codes de nomenclature...",
+         {noRows, incomplete, question, "Le manifeste c:\\MAJ20265122037\\manifeste.ini n'a pu être écrit", restored},
+         ExitStatus::Restored,
+         ""},
         {false,
          emptyRelease,
          "",
@@ -266,7 +282,11 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
             EXPECT_EQ(m.outcome, c.outcome);
             EXPECT_EQ(deploy::manifestFault(m, true), ""); // a restore would act on it
             EXPECT_EQ(m.files.size(), 6u - (*c.unsavable != 0));
+            EXPECT_EQ(m.errorNumber, c.messages[0] == noRows ? err::NoCurrentRecord : 0);
+            EXPECT_EQ(m.errorText, m.errorNumber ? standardDescription(err::NoCurrentRecord) : "");
         }
+        EXPECT_TRUE(t.drive.read("praxidome/maj.log")
+                        .endsWith(QString("fin du programme, statut %1\n").arg(int(c.status)).toUtf8()));
     }
 }
 
