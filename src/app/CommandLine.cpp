@@ -3,9 +3,7 @@
 #include "app/Opening.h"
 
 #include "deploy/BackupSet.h"
-#include "deploy/Deploy.h"
 #include "platform/Clock.h"
-#include "platform/FileSystem.h"
 #include "platform/MajError.h"
 #include "platform/RunLog.h"
 #include "platform/jet/Database.h"
@@ -137,38 +135,28 @@ void listBackups(QTextStream& out)
     }
 }
 
+// The log of a command, its failures told on `err`.
+void startLog(RunLog& log, const QString& what, QTextStream& err)
+{
+    log.onFailure = [&err](const QString& text) { err << text << '\n'; };
+    log.open(QStringLiteral("c:\\praxidome\\maj.log"));
+    log.beginRun(logHeader(
+        {QStringLiteral("maj " MAJ_VERSION), what, QStringLiteral("ordinateur ") + QSysInfo::machineHostName()}));
+}
+
 // A restore from the command line, told to the log and, when it stops, to `err`.
-class Restore
+int restore(QString folder, bool force, QTextStream& out, QTextStream& err)
 {
-public:
-    Restore(QTextStream& out, QTextStream& err) : m_out(out), m_err(err)
-    {
-        m_log.onFailure = [this](const QString& text) { m_err << text << '\n'; };
-        m_log.open(QStringLiteral("c:\\praxidome\\maj.log"));
-        m_log.beginRun(logHeader({QStringLiteral("maj " MAJ_VERSION), QStringLiteral("restauration"),
-                                  QStringLiteral("ordinateur ") + QSysInfo::machineHostName()}));
-    }
-
-    int run(QString folder, bool force);
-
-private:
-    int stop(int status, const QString& text)
-    {
-        m_log.write(text);
-        m_log.write(QStringLiteral("fin du programme, statut ") + QString::number(status));
-        m_err << text << '\n';
+    RunLog log;
+    startLog(log, QStringLiteral("restauration"), err);
+    SystemClock clock;
+    Engine engine;
+    const auto stop = [&](int status, const QString& text) {
+        log.write(text);
+        log.write(QStringLiteral("fin du programme, statut ") + QString::number(status));
+        err << text << '\n';
         return status;
-    }
-
-    QTextStream& m_out;
-    QTextStream& m_err;
-    RunLog m_log;
-    SystemClock m_clock;
-    Engine m_engine;
-};
-
-int Restore::run(QString folder, bool force)
-{
+    };
     // Nothing is written before the manifest passed: not even other runs' manifests.
     if (folder.isEmpty()) {
         const std::vector<deploy::Manifest> backups = deploy::listBackups();
@@ -178,7 +166,7 @@ int Restore::run(QString folder, bool force)
     } else if (!folder.contains(QLatin1Char('\\')) && !folder.contains(QLatin1Char(':'))) {
         folder = QStringLiteral("c:\\") + folder;
     }
-    m_log.write(QStringLiteral("restauration de ") + folder + (force ? QStringLiteral(" (--force)") : QString()));
+    log.write(QStringLiteral("restauration de ") + folder + (force ? QStringLiteral(" (--force)") : QString()));
     const QString nothingDone = QStringLiteral(" : rien n'a été remis en place.");
     deploy::Manifest source;
     try {
@@ -191,17 +179,17 @@ int Restore::run(QString folder, bool force)
         return stop(Refused, fault + nothingDone);
 
     using R = deploy::Restoration;
-    const R r = deploy::restore(m_engine, m_clock, m_log, source, force, true);
+    const R r = deploy::restore(engine, clock, log, source, force, true);
     if (!r.notRecorded.isEmpty())
-        m_err << r.notRecorded << '\n';
+        err << r.notRecorded << '\n';
     if (r.outcome == R::NothingToDo) {
-        m_out << "praxidome est déjà dans l'état de " << folder << ".\n";
+        out << "praxidome est déjà dans l'état de " << folder << ".\n";
         return stop(Done, QStringLiteral("rien à remettre en place"));
     }
     if (r.outcome != R::PutBack)
         return stop(r.outcome == R::InUse ? Running : r.outcome == R::Refused ? Refused : Failed, r.why);
-    m_out << "praxidome a été remis dans l'état où il était avant la mise à jour de " << folder << ".\n"
-          << "Les fichiers remplacés sont sauvegardés dans " << r.savedIn << ".\n";
+    out << "praxidome a été remis dans l'état où il était avant la mise à jour de " << folder << ".\n"
+        << "Les fichiers remplacés sont sauvegardés dans " << r.savedIn << ".\n";
     return stop(Done, QStringLiteral("fichiers remis en place depuis ") + folder);
 }
 
@@ -209,10 +197,7 @@ int Restore::run(QString folder, bool force)
 int showPreview(bool asJson, QTextStream& out, QTextStream& err)
 {
     RunLog log;
-    log.onFailure = [&err](const QString& text) { err << text << '\n'; };
-    log.open(QStringLiteral("c:\\praxidome\\maj.log"));
-    log.beginRun(logHeader({QStringLiteral("maj " MAJ_VERSION), QStringLiteral("aperçu"),
-                            QStringLiteral("ordinateur ") + QSysInfo::machineHostName()}));
+    startLog(log, QStringLiteral("aperçu"), err);
     SystemClock clock;
     int status = Done;
     try {
@@ -256,7 +241,7 @@ int runCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
             listBackups(out);
             return Done;
         }
-        return Restore(out, err).run(o.positional().value(0), o.given(o.force));
+        return restore(o.positional().value(0), o.given(o.force), out, err);
     } catch (const MajError& e) {
         err << e.numberAndDescription() << '\n';
         return Failed;

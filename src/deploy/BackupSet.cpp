@@ -467,9 +467,12 @@ void releaseDatabases(Form1Core& f)
     }
 }
 
-// Records the run's end with every file's SHA-256 as the run left it; the manifest recorded.
+} // namespace
+
 Manifest recordRunEnd(Form1Core& f, bool failed, const MajError* failure)
 {
+    if (f.backup.ended || f.settings.BackupFolder.isEmpty())
+        return {};
     f.backup.ended = true;
     releaseDatabases(f);
     for (SavedFile& file : f.backup.files) {
@@ -493,14 +496,6 @@ Manifest recordRunEnd(Form1Core& f, bool failed, const MajError* failure)
         f.ui.message(e.description());
     }
     return m;
-}
-
-} // namespace
-
-void recordRunEnd(Form1Core& f)
-{
-    if (!f.backup.ended && !f.settings.BackupFolder.isEmpty())
-        recordRunEnd(f, false, nullptr);
 }
 
 ExitStatus offerUndo(Form1Core& f, const MajError* failure)

@@ -103,9 +103,10 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
 
 // The run's manifest as the context knows it (the set saved so far, no end).
 Manifest runManifest(const Form1Core& f);
-// Records that the run completed, with every file's SHA-256 as the run left it. The program lets go
-// of every database first. Shows its own message when the manifest cannot be written.
-void recordRunEnd(Form1Core& f);
+// Records how the run ended (once), with every file's SHA-256 as the run left it; the manifest
+// recorded. The program lets go of every database first. Shows its own message when the manifest
+// cannot be written.
+Manifest recordRunEnd(Form1Core& f, bool failed = false, const MajError* failure = nullptr);
 // After a failure that stopped the run (null: a file that could not be saved stopped it): records
 // the run's end as failed; when the run changed a file of its set, asks whether to put praxidome
 // back as it was, and does so. The exit status the program ends with.

@@ -70,6 +70,7 @@ struct Installed : StepFixture
 // sources are released all the same. Either way the files are saved and the update registered.
 TEST(Sequence, CompleteRuns)
 {
+    const QString kChecking = "Vérification de la validité de votre base de données de nomenclature !";
     QStringList withoutControl = kClientSteps;
     withoutControl[0] = "Libération des bases de données...";
     const struct
@@ -80,11 +81,7 @@ TEST(Sequence, CompleteRuns)
         QStringList messages;
         const char* codes; // the practice's codes after the run
     } cases[] = {
-        {false,
-         false,
-         kServerSteps,
-         {kDone, "Vérification de la validité de votre base de données de nomenclature !", "Vérification terminée !"},
-         "CONS:22.0 DETA:30.0 EXTR:45.0"},
+        {false, false, kServerSteps, {kDone, kChecking, "Vérification terminée !"}, "CONS:22.0 DETA:30.0 EXTR:45.0"},
         {true, false, kClientSteps, {kDone}, "CONS:20.5 DETA:30.0"},
         {true, true, withoutControl, {kDone}, "CONS:20.5 DETA:30.0"},
     };
@@ -179,80 +176,37 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
                 QDir().mkpath(t.drive.host("MAJ20265122037/manifeste.ini/x"));
         };
     };
+    const QString noFolder = "Le nouveau directory ne peut être créé ! Mise à jour impossible !";
+    const QString unwritable = "Le manifeste c:\\MAJ20265122037\\manifeste.ini n'a pu être écrit";
+    const auto unsaved = [](QStringList names) {
+        return names.replaceInStrings(QRegularExpression("^(.*)$"),
+                                      "c:\\praxidome\\\\1 n'a pas été trouvé ou n'a pu être sauvegardé");
+    };
+    using S = ExitStatus;
     const struct
     {
         bool client;
         void (*prepare)(Installed&);
         const char* unsavable; // a folder stands where the copy of this file should go
         bool answer;
-        const char* lastStep;
+        int lastStep; // of kServerSteps
         QStringList messages;
         ExitStatus status;
         const char* outcome; // in the manifest
     } cases[] = {
-        {false,
-         backupExists,
-         "",
-         true,
-         "Création du dossier de sauvegarde...",
-         {"Le nouveau directory ne peut être créé ! Mise à jour impossible !"},
-         ExitStatus::BackupFolder,
-         ""},
+        {0, backupExists, "", 1, 2, {noFolder}, S::BackupFolder, ""},
         // An empty release table: the new codes step cannot even name the row that failed.
-        {false,
-         emptyRelease,
-         "",
-         true,
-         "Ajout des nouveaux codes de nomenclature...",
-         {noRows, incomplete, question, restored},
-         ExitStatus::Restored,
-         "restored"},
-        {false,
-         unrecordable,
-         "",
-         true,
-         "Ajout des nouveaux codes de nomenclature...",
-         {noRows, incomplete, question, "Le manifeste c:\\MAJ20265122037\\manifeste.ini n'a pu être écrit", restored},
-         ExitStatus::Restored,
-         ""},
-        {false,
-         emptyRelease,
-         "",
-         false,
-         "Ajout des nouveaux codes de nomenclature...",
-         {noRows, incomplete, question},
-         ExitStatus::UpdateIncomplete,
-         "failed"},
-        {false,
-         none,
-         "pat.mdb",
-         true,
-         "Ouverture des bases de données...",
-         {"c:\\praxidome\\pat.mdb n'a pas été trouvé ou n'a pu être sauvegardé", incomplete, question, restored},
-         ExitStatus::Restored,
-         "restored"},
-        {false,
-         none,
-         "parametres.mdb",
-         true,
-         "Mise à jour de la nomenclature...",
-         {"c:\\praxidome\\parametres.mdb n'a pas été trouvé ou n'a pu être sauvegardé", incomplete, question, restored},
-         ExitStatus::Restored,
-         "restored"},
-        {true, none, "manifeste.ini", true, "Sauvegarde des fichiers...",
-         QStringList{"praxidome.exe", "aide\\aide.htm", "parametres.mdb", "pat.mdb", "pannexe.mdb", "eattest.mdb"}
-                 .replaceInStrings(QRegularExpression("^(.*)$"),
-                                   "c:\\praxidome\\\\1 n'a pas été trouvé ou n'a pu être sauvegardé") +
-             QStringList{incomplete, "Le manifeste c:\\MAJ20265122037\\manifeste.ini n'a pu être écrit"},
-         ExitStatus::UpdateIncomplete, ""},
-        {true,
-         none,
-         "pannexe.mdb",
-         true,
-         "Sauvegarde des fichiers...",
-         {"c:\\praxidome\\pannexe.mdb n'a pas été trouvé ou n'a pu être sauvegardé", incomplete},
-         ExitStatus::UpdateIncomplete,
-         "failed"},
+        {0, emptyRelease, "", 1, 6, {noRows, incomplete, question, restored}, S::Restored, "restored"},
+        {0, unrecordable, "", 1, 6, {noRows, incomplete, question, unwritable, restored}, S::Restored, ""},
+        {0, emptyRelease, "", 0, 6, {noRows, incomplete, question}, S::UpdateIncomplete, "failed"},
+        {0, none, "pat.mdb", 1, 5, unsaved({"pat.mdb"}) << incomplete << question << restored, S::Restored, "restored"},
+        {0, none, "parametres.mdb", 1, 7, unsaved({"parametres.mdb"}) << incomplete << question << restored,
+         S::Restored, "restored"},
+        {1, none, "manifeste.ini", 1, 3,
+         unsaved({"praxidome.exe", "aide\\aide.htm", "parametres.mdb", "pat.mdb", "pannexe.mdb", "eattest.mdb"})
+             << incomplete << unwritable,
+         S::UpdateIncomplete, ""},
+        {1, none, "pannexe.mdb", 1, 3, unsaved({"pannexe.mdb"}) << incomplete, S::UpdateIncomplete, "failed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -270,7 +224,7 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
         EXPECT_EQ(t.ui.messages, c.messages);
         EXPECT_EQ(t.ui.exitStatus(), c.status);
         EXPECT_EQ(t.ui.cursors, QList<bool>{true});
-        EXPECT_EQ(t.steps.value(t.steps.size() - 1), c.lastStep);
+        EXPECT_EQ(t.steps.value(t.steps.size() - 1), kServerSteps[c.lastStep]);
         EXPECT_EQ(scalar(t.drive.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "37");
         // Put back, or left as the run left it.
         const bool unchanged = c.status != ExitStatus::UpdateIncomplete || c.client;
