@@ -168,20 +168,27 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
     const auto emptyRelease = [](Installed& t) { exec(t.drive.host("CD/eattest.mdb"), "DELETE FROM nomen"); };
     const auto backupExists = [](Installed& t) { QDir().mkpath(t.drive.host("MAJ20265122037")); };
     const auto none = [](Installed&) {};
-    // While the question is open, the run's manifest can no longer be written.
-    const auto unrecordable = [](Installed& t) {
+    // While the question is open, the run's manifest can no longer be written, nor eattest.mdb put back.
+    static const auto hinder = [](Installed& t, bool eattest) {
         exec(t.drive.host("CD/eattest.mdb"), "DELETE FROM nomen");
-        t.ui.onMessage = [&t](const QString& text) {
-            if (text.startsWith("? ") && QFile::remove(t.drive.host("MAJ20265122037/manifeste.ini")))
-                QDir().mkpath(t.drive.host("MAJ20265122037/manifeste.ini/x"));
+        t.ui.onMessage = [&t, eattest](const QString& text) {
+            for (const char* file : {"MAJ20265122037/manifeste.ini", eattest ? "praxidome/eattest.mdb" : ""})
+                if (text.startsWith("? ") && *file && QFile::remove(t.drive.host(file)))
+                    QDir().mkpath(t.drive.host(file) + "/x");
         };
     };
+    const auto unrecordable = [](Installed& t) { hinder(t, false); };
+    const auto notPutBack = [](Installed& t) { hinder(t, true); };
     const QString noFolder = "Le nouveau directory ne peut être créé ! Mise à jour impossible !";
     const QString unwritable = "Le manifeste c:\\MAJ20265122037\\manifeste.ini n'a pu être écrit";
     const auto unsaved = [](QStringList names) {
         return names.replaceInStrings(QRegularExpression("^(.*)$"),
                                       "c:\\praxidome\\\\1 n'a pas été trouvé ou n'a pu être sauvegardé");
     };
+    const QString kept =
+        "Le fichier c:\\praxidome\\eattest.mdb n'a pu être remis en place (Erreur d'accès au chemin ou au "
+        "fichier). Remis en place : aucun. Pas remis en place : c:\\praxidome\\eattest.mdb. Les copies "
+        "sont dans c:\\MAJ20265122037.";
     using S = ExitStatus;
     const struct
     {
@@ -198,6 +205,7 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
         // An empty release table: the new codes step cannot even name the row that failed.
         {0, emptyRelease, "", 1, 6, {noRows, incomplete, question, restored}, S::Restored, "restored"},
         {0, unrecordable, "", 1, 6, {noRows, incomplete, question, unwritable, restored}, S::Restored, ""},
+        {0, notPutBack, "", 1, 6, {noRows, incomplete, question, unwritable, kept}, S::UpdateIncomplete, ""},
         {0, emptyRelease, "", 0, 6, {noRows, incomplete, question}, S::UpdateIncomplete, "failed"},
         {0, none, "pat.mdb", 1, 5, unsaved({"pat.mdb"}) << incomplete << question << restored, S::Restored, "restored"},
         {0, none, "parametres.mdb", 1, 7, unsaved({"parametres.mdb"}) << incomplete << question << restored,
