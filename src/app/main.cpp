@@ -13,10 +13,10 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
     if (!maj::isForTheWindow(arguments)) {
         QCoreApplication app(argc, argv);
-        QTextStream out(stdout);
-        QTextStream err(stderr);
         return maj::runCommandLine(arguments, out, err);
     }
     // Qt aborts when no platform can show the window (no display): said in French instead.
@@ -33,11 +33,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     qInstallMessageHandler(qtHandler);
     // What Qt did not take is not the window's.
-    if (argc > 1) {
-        QTextStream out(stdout);
-        QTextStream err(stderr);
+    if (argc > 1)
         return maj::runCommandLine(app.arguments().mid(1), out, err);
-    }
     maj::Main();
     return app.exec();
 }

@@ -343,31 +343,33 @@ Manifest saveCurrent(Engine& engine, const Clock& clock, RunLog& log, const Mani
 Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manifest& source, bool force,
                     bool saveCurrent)
 {
-    Restoration r;
-    const QString nothingDone = QStringLiteral(" : rien n'a été remis en place.");
-    const auto stop = [&r](Restoration::Outcome outcome, const QString& why) {
+    using R = Restoration;
+    const auto stop = [](R::Outcome outcome, const QString& why = {}) {
+        R r;
         r.outcome = outcome;
         r.why = why;
         return r;
     };
+    const QString nothingDone = QStringLiteral(" : rien n'a été remis en place.");
     for (const SavedFile& file : source.files) {
         if (fs::isInUseElsewhere(file.path))
-            return stop(Restoration::InUse, QStringLiteral("Praxidome semble être en fonctionnement (") + file.path +
-                                                QStringLiteral(" est ouvert) : fermez le programme sur tous les postes "
-                                                               "puis recommencez. Rien n'a été remis en place."));
+            return stop(R::InUse, QStringLiteral("Praxidome semble être en fonctionnement (") + file.path +
+                                      QStringLiteral(" est ouvert) : fermez le programme sur tous les postes puis "
+                                                     "recommencez. Rien n'a été remis en place."));
     }
+    Restoration r;
     std::vector<SavedFile> toPutBack;
     for (const SavedFile& file : source.files) {
         QByteArray current;
         try {
             current = currentSha256(engine, file.path);
         } catch (const MajError& e) {
-            return stop(Restoration::Failed, file.path + QStringLiteral(" n'a pu être lu : ") + e.description());
+            return stop(R::Failed, file.path + QStringLiteral(" n'a pu être lu : ") + e.description());
         }
         if (!force && current != file.sha256AtEnd)
-            return stop(Restoration::Refused,
-                        file.path + QStringLiteral(" a changé depuis la fin de la mise à jour de ") + source.folder +
-                            nothingDone.chopped(1) + QStringLiteral(" (--force le remet en place malgré tout)."));
+            return stop(R::Refused, file.path + QStringLiteral(" a changé depuis la fin de la mise à jour de ") +
+                                        source.folder + nothingDone.chopped(1) +
+                                        QStringLiteral(" (--force le remet en place malgré tout)."));
         if (current != sha256Before(file)) {
             toPutBack.push_back(file);
             r.notPutBack.append(file.path);
@@ -382,47 +384,46 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
             // A copy that cannot be read is refused as damaged, just below.
         }
         if (!whole)
-            return stop(Restoration::Refused, QStringLiteral("La copie ") + copy +
-                                                  QStringLiteral(" ne correspond plus à celle qui a été sauvegardée") +
-                                                  nothingDone);
+            return stop(R::Refused, QStringLiteral("La copie ") + copy +
+                                        QStringLiteral(" ne correspond plus à celle qui a été sauvegardée") +
+                                        nothingDone);
     }
     if (toPutBack.empty())
-        return stop(Restoration::NothingToDo, {});
+        return stop(R::NothingToDo);
 
     Manifest record = source;
     if (saveCurrent) {
         try {
             record = deploy::saveCurrent(engine, clock, log, source, toPutBack);
         } catch (const MajError& e) {
-            return stop(Restoration::Failed, QStringLiteral("Les fichiers actuels n'ont pu être sauvegardés (") +
-                                                 e.description() + QStringLiteral(")") + nothingDone);
+            return stop(R::Failed, QStringLiteral("Les fichiers actuels n'ont pu être sauvegardés (") +
+                                       e.description() + QStringLiteral(")") + nothingDone);
         }
         r.savedIn = record.folder;
     }
-    if (const QString failure = putBack(engine, source.folder, toPutBack, &r.putBack); !failure.isEmpty()) {
-        for (const QString& path : std::as_const(r.putBack))
-            r.notPutBack.removeOne(path);
-        stop(Restoration::Failed,
-             QStringLiteral("Le fichier ") + r.notPutBack.value(0) + QStringLiteral(" n'a pu être remis en place (") +
-                 failure + QStringLiteral("). Remis en place : ") +
-                 (r.putBack.isEmpty() ? QStringLiteral("aucun") : r.putBack.join(QStringLiteral(", "))) +
-                 QStringLiteral(". Pas remis en place : ") + r.notPutBack.join(QStringLiteral(", ")) +
-                 QStringLiteral(". Les copies sont dans ") + source.folder +
-                 (saveCurrent ? QStringLiteral(", les fichiers remplacés dans ") + record.folder : QString()) +
-                 QStringLiteral("."));
-    } else {
-        r.notPutBack.clear();
+    const QString failure = putBack(engine, source.folder, toPutBack, &r.putBack);
+    for (const QString& path : std::as_const(r.putBack))
+        r.notPutBack.removeOne(path);
+    if (!failure.isEmpty()) {
+        r.outcome = R::Failed;
+        r.why = QStringLiteral("Le fichier ") + r.notPutBack.value(0) +
+                QStringLiteral(" n'a pu être remis en place (") + failure + QStringLiteral("). Remis en place : ") +
+                (r.putBack.isEmpty() ? QStringLiteral("aucun") : r.putBack.join(QStringLiteral(", "))) +
+                QStringLiteral(". Pas remis en place : ") + r.notPutBack.join(QStringLiteral(", ")) +
+                QStringLiteral(". Les copies sont dans ") + source.folder +
+                (saveCurrent ? QStringLiteral(", les fichiers remplacés dans ") + record.folder : QString()) +
+                QStringLiteral(".");
     }
 
     // Each file as it is left: as before the set's run when put back, else as saved or as recorded.
     for (SavedFile& file : record.files) {
         if (r.putBack.contains(file.path))
-            file.sha256AtEnd = sha256Before(*std::find_if(source.files.cbegin(), source.files.cend(),
-                                                          [&](const SavedFile& s) { return s.path == file.path; }));
+            file.sha256AtEnd = sha256Before(*std::find_if(toPutBack.cbegin(), toPutBack.cend(),
+                                                          [&](const SavedFile& put) { return put.path == file.path; }));
         else if (saveCurrent)
             file.sha256AtEnd = sha256Before(file);
     }
-    if (r.outcome == Restoration::PutBack)
+    if (failure.isEmpty())
         record.outcome = saveCurrent ? QStringLiteral("completed") : QStringLiteral("restored");
     else if (saveCurrent)
         record.outcome = QStringLiteral("failed");
