@@ -19,37 +19,30 @@ TEST(Program, StartedFromTheWorkFolderKeepsTheReleaseAndTellsHowItEnded)
     ASSERT_TRUE(QDir().mkpath(work));
     ASSERT_TRUE(QFile::copy(qEnvironmentVariable("MAJ_BINARY_DIR") + "/src/app/maj", work + "/maj"));
     const QStringList release{"aide.htm", "eattest.mdb", "praxidome.exe", "Ancien_PC_20200101.pxd", "notes.txt"};
-    const struct
-    {
-        const char* pictures;
-        QStringList arguments;
-        bool display; // QT_QPA_PLATFORM as the tests have it
-        int status;
-    } cases[] = {
-        {"pictures", {}, true, 0},
-        {"/proc/maj-pictures", {}, true, 1},
-        {"pictures", {"-platform", "offscreen"}, false, 0},
-        {"pictures", {}, false, 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.pictures + c.arguments.join(' ').toStdString());
+    // Where the pictures go, the arguments, whether QT_QPA_PLATFORM is as the tests have it, the status.
+    const std::tuple<const char*, QStringList, bool, int> cases[] = {{"pictures", {}, true, 0},
+                                                                     {"/proc/maj-pictures", {}, true, 1},
+                                                                     {"pictures", {"-platform", "offscreen"}, false, 0},
+                                                                     {"pictures", {}, false, 1}};
+    for (const auto& [pictures, arguments, display, status] : cases) {
+        SCOPED_TRACE(pictures + arguments.join(' ').toStdString());
         for (const QString& name : release)
             drive.write("praxidome/MAJ/" + name);
         QProcess maj;
         maj.setWorkingDirectory(work);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("MAJ_SCREENSHOT_DIR", QDir(drive.host()).absoluteFilePath(c.pictures));
+        environment.insert("MAJ_SCREENSHOT_DIR", QDir(drive.host()).absoluteFilePath(pictures));
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-            if (!c.display)
+            if (!display)
                 environment.remove(name);
         maj.setProcessEnvironment(environment);
         const QStringList before = QDir(work).entryList(QDir::Files);
-        maj.start(work + "/maj", c.arguments);
+        maj.start(work + "/maj", arguments);
         ASSERT_TRUE(maj.waitForFinished(120000));
         EXPECT_EQ(maj.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(maj.exitCode(), c.status) << maj.readAllStandardError().toStdString();
+        EXPECT_EQ(maj.exitCode(), status) << maj.readAllStandardError().toStdString();
         QStringList left = QDir(work).entryList(QDir::Files);
-        if (!c.display && c.arguments.isEmpty()) {
+        if (!display && arguments.isEmpty()) {
             EXPECT_TRUE(QString::fromUtf8(maj.readAllStandardError())
                             .endsWith("La fenêtre de la mise à jour ne peut s'ouvrir : aucun écran n'est disponible. "
                                       "Les options qui n'en demandent pas : maj --help\n"));
