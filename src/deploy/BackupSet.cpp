@@ -22,6 +22,11 @@ namespace {
 const QByteArray kAbsent = "absent";
 const QByteArray kUnreadable = "illisible";
 
+// The texts of a manifest's [run], by key.
+const std::pair<const char*, QString Manifest::*> kRunTexts[] = {
+    {"kind", &Manifest::kind},       {"release", &Manifest::release},   {"releaseDate", &Manifest::releaseDate},
+    {"station", &Manifest::station}, {"computer", &Manifest::computer}, {"program", &Manifest::program}};
+
 QString join(const QString& folder, const QString& name)
 {
     return folder.endsWith(QLatin1Char('\\')) ? folder + name : folder + QLatin1Char('\\') + name;
@@ -56,12 +61,8 @@ void writeManifest(const Manifest& m)
     ini.clear();
     ini.beginGroup(QStringLiteral("run"));
     ini.setValue(QStringLiteral("started"), m.started.toString(Qt::ISODate));
-    ini.setValue(QStringLiteral("kind"), m.kind);
-    ini.setValue(QStringLiteral("release"), m.release);
-    ini.setValue(QStringLiteral("releaseDate"), m.releaseDate);
-    ini.setValue(QStringLiteral("station"), m.station);
-    ini.setValue(QStringLiteral("computer"), m.computer);
-    ini.setValue(QStringLiteral("program"), m.program);
+    for (const auto& [key, text] : kRunTexts)
+        ini.setValue(QLatin1String(key), m.*text);
     ini.endGroup();
     ini.beginWriteArray(QStringLiteral("files"), int(m.files.size()));
     for (int i = 0; i < int(m.files.size()); ++i) {
@@ -117,12 +118,8 @@ Manifest readManifest(const QString& folder)
     m.readable = ini.status() == QSettings::NoError;
     ini.beginGroup(QStringLiteral("run"));
     m.started = QDateTime::fromString(ini.value(QStringLiteral("started")).toString(), Qt::ISODate);
-    m.kind = ini.value(QStringLiteral("kind")).toString();
-    m.release = ini.value(QStringLiteral("release")).toString();
-    m.releaseDate = ini.value(QStringLiteral("releaseDate")).toString();
-    m.station = ini.value(QStringLiteral("station")).toString();
-    m.computer = ini.value(QStringLiteral("computer")).toString();
-    m.program = ini.value(QStringLiteral("program")).toString();
+    for (const auto& [key, text] : kRunTexts)
+        m.*text = ini.value(QLatin1String(key)).toString();
     ini.endGroup();
     const int count = ini.beginReadArray(QStringLiteral("files"));
     for (int i = 0; i < count; ++i) {
