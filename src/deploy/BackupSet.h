@@ -97,7 +97,7 @@ struct Restoration
 // files, when one changed since its run ended (unless `force`) or a copy no longer matches; with
 // `saveCurrent`, saves the files it replaces into a new backup folder first (kind "restore"); puts
 // back those that differ, then records its end, in the new folder's manifest or else in
-// `source`'s. Never throws: what it did comes back whole, also when its end could not be recorded.
+// `source`'s. Its failures come back in what it returns, whole, also when its end could not be recorded.
 Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manifest& source, bool force,
                     bool saveCurrent);
 
