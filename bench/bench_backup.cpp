@@ -131,7 +131,8 @@ int main()
         QDir(old).removeRecursively();
 
         start = std::chrono::steady_clock::now();
-        deploy::putBack(engine, folder, saved);
+        if (const QString failure = deploy::putBack(engine, folder, saved); !failure.isEmpty())
+            qFatal("%s", qPrintable(failure));
         putBack = std::min(putBack, seconds(start));
         start = std::chrono::steady_clock::now();
         QStringList backups;

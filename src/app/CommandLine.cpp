@@ -3,15 +3,15 @@
 #include "app/Opening.h"
 
 #include "deploy/BackupSet.h"
-#include "deploy/Deploy.h"
 #include "platform/Clock.h"
-#include "platform/FileSystem.h"
 #include "platform/MajError.h"
 #include "platform/RunLog.h"
 #include "platform/jet/Database.h"
 #include "preview/Preview.h"
 
+#include <QCommandLineParser>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSysInfo>
 #include <QTextStream>
 
@@ -40,8 +40,60 @@ const QString kUsage = QStringLiteral(
     "                       le plus récent quand il n'est pas donné)\n"
     "  --force              remet en place même les fichiers modifiés depuis la fin de cette mise à jour,\n"
     "                       ou ceux d'une mise à jour qui n'a pas enregistré sa fin\n"
-    "  --help               affiche cette aide\n"
-    "  --version            affiche la version du programme\n");
+    "  -h, --help           affiche cette aide\n"
+    "  -v, --version        affiche la version du programme\n");
+
+// The program's options, parsed by Qt; one dash or two alike ("-help", "--help").
+class Options
+{
+public:
+    const QCommandLineOption preview{QStringLiteral("preview")}, json{QStringLiteral("json")},
+        listBackups{QStringLiteral("list-backups")}, restore{QStringLiteral("restore")}, force{QStringLiteral("force")},
+        help{{QStringLiteral("h"), QStringLiteral("help")}}, version{{QStringLiteral("v"), QStringLiteral("version")}};
+
+    explicit Options(const QStringList& arguments)
+    {
+        m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        m_parser.addOptions({preview, json, listBackups, restore, force, help, version});
+        m_parsed = m_parser.parse(QStringList{QStringLiteral("maj")} + arguments);
+    }
+
+    bool given(const QCommandLineOption& option) const { return m_parser.isSet(option); }
+    bool givesAnOption() const { return !m_parser.optionNames().isEmpty(); }
+    QStringList positional() const { return m_parser.positionalArguments(); }
+
+    // What is wrong with the line, in French; empty when it asks for one thing the program does.
+    QString fault(const QStringList& arguments) const
+    {
+        QStringList names = m_parser.optionNames();
+        for (const QString& argument : arguments) {
+            const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+            if (!m_parsed && argument.startsWith(QLatin1Char('-')) && !names.contains(name))
+                return QStringLiteral("Option inconnue : ") + argument;
+        }
+        names.replaceInStrings(QRegularExpression(QStringLiteral("^h$")), QStringLiteral("help"))
+            .replaceInStrings(QRegularExpression(QStringLiteral("^v$")), QStringLiteral("version"));
+        for (const QString& name : names) {
+            if (names.count(name) > 1)
+                return QStringLiteral("Option répétée : --") + name;
+        }
+        const QStringList actions = names.filter(QRegularExpression(QStringLiteral("^(?!json$|force$)")));
+        if (actions.size() > 1)
+            return QStringLiteral("Les options --%1 et --%2 ne vont pas ensemble.").arg(actions[0], actions[1]);
+        if (given(force) && !given(restore))
+            return QStringLiteral("L'option --force ne va qu'avec --restore.");
+        if (given(json) && !given(preview))
+            return QStringLiteral("L'option --json ne va qu'avec --preview.");
+        const QStringList words = positional();
+        if (words.size() > (given(restore) ? 1 : 0) || actions.isEmpty())
+            return QStringLiteral("Argument inattendu : ") + words.value(given(restore) ? 1 : 0, arguments.value(0));
+        return {};
+    }
+
+private:
+    QCommandLineParser m_parser;
+    bool m_parsed = false;
+};
 
 QString outcomeText(const deploy::Manifest& m)
 {
@@ -83,68 +135,28 @@ void listBackups(QTextStream& out)
     }
 }
 
-// A restore from the command line, told to the log and, when it stops, to `err`.
-class Restore
+// The log of a command, its failures told on `err`.
+void startLog(RunLog& log, const QString& what, QTextStream& err)
 {
-public:
-    Restore(QTextStream& out, QTextStream& err) : m_out(out), m_err(err)
-    {
-        m_log.onFailure = [this](const QString& text) { m_err << text << '\n'; };
-        m_log.open(QStringLiteral("c:\\praxidome\\maj.log"));
-        m_log.beginRun(logHeader({QStringLiteral("maj " MAJ_VERSION), QStringLiteral("restauration"),
-                                  QStringLiteral("ordinateur ") + QSysInfo::machineHostName()}));
-    }
-
-    int run(QString folder, bool force);
-
-private:
-    int stop(int status, const QString& text)
-    {
-        m_log.write(text);
-        m_log.write(QStringLiteral("fin du programme, statut ") + QString::number(status));
-        m_err << text << '\n';
-        return status;
-    }
-    // The current files, before they are replaced, in a new backup folder of their own.
-    deploy::Manifest saveCurrent(const deploy::Manifest& source, const std::vector<SavedFile>& files);
-
-    QTextStream& m_out;
-    QTextStream& m_err;
-    RunLog m_log;
-    SystemClock m_clock;
-    Engine m_engine;
-};
-
-deploy::Manifest Restore::saveCurrent(const deploy::Manifest& source, const std::vector<SavedFile>& files)
-{
-    deploy::Manifest saved;
-    saved.kind = QStringLiteral("restore");
-    saved.started = m_clock.now();
-    saved.release = QStringLiteral(MAJ_VERSION);
-    saved.station = source.station;
-    saved.computer = QSysInfo::machineHostName();
-    saved.program = QStringLiteral(MAJ_VERSION);
-    // Two restores within a second: the next free name.
-    for (int second = 0; saved.folder.isEmpty(); ++second) {
-        const QString name = backupFolderName(saved.started.addSecs(second));
-        if (!fs::folderExists(name) && !fs::fileExists(name)) {
-            fs::createFolder(name);
-            saved.folder = name;
-        }
-    }
-    m_log.write(QStringLiteral("dossier de sauvegarde : ") + saved.folder);
-    for (const SavedFile& file : files) {
-        SavedFile current{file.path, file.copy, false, 0, {}, {}};
-        if (fs::fileExists(file.path))
-            current = deploy::saveFile(m_engine, file.path, saved.folder, file.copy);
-        saved.files.push_back(current);
-        deploy::writeManifest(saved);
-    }
-    return saved;
+    log.onFailure = [&err](const QString& text) { err << text << '\n'; };
+    log.open(QStringLiteral("c:\\praxidome\\maj.log"));
+    log.beginRun(logHeader(
+        {QStringLiteral("maj " MAJ_VERSION), what, QStringLiteral("ordinateur ") + QSysInfo::machineHostName()}));
 }
 
-int Restore::run(QString folder, bool force)
+// A restore from the command line, told to the log and, when it stops, to `err`.
+int restore(QString folder, bool force, QTextStream& out, QTextStream& err)
 {
+    RunLog log;
+    startLog(log, QStringLiteral("restauration"), err);
+    SystemClock clock;
+    Engine engine;
+    const auto stop = [&](int status, const QString& text) {
+        log.write(text);
+        log.write(QStringLiteral("fin du programme, statut ") + QString::number(status));
+        err << text << '\n';
+        return status;
+    };
     // Nothing is written before the manifest passed: not even other runs' manifests.
     if (folder.isEmpty()) {
         const std::vector<deploy::Manifest> backups = deploy::listBackups();
@@ -154,8 +166,7 @@ int Restore::run(QString folder, bool force)
     } else if (!folder.contains(QLatin1Char('\\')) && !folder.contains(QLatin1Char(':'))) {
         folder = QStringLiteral("c:\\") + folder;
     }
-    m_log.write(QStringLiteral("restauration de ") + folder + (force ? QStringLiteral(" (--force)") : QString()));
-
+    log.write(QStringLiteral("restauration de ") + folder + (force ? QStringLiteral(" (--force)") : QString()));
     const QString nothingDone = QStringLiteral(" : rien n'a été remis en place.");
     deploy::Manifest source;
     try {
@@ -164,78 +175,21 @@ int Restore::run(QString folder, bool force)
         return stop(e.number() == err::PermissionDenied ? Refused : Failed, e.description() + nothingDone);
     }
     // Without --force each file is checked against its hash at the run's end.
-    const QString fault = deploy::manifestFault(source, !force);
-    if (!fault.isEmpty())
+    if (const QString fault = deploy::manifestFault(source, !force); !fault.isEmpty())
         return stop(Refused, fault + nothingDone);
-    for (const SavedFile& file : source.files) {
-        if (fs::isInUseElsewhere(file.path))
-            return stop(Running, QStringLiteral("Praxidome semble être en fonctionnement (") + file.path +
-                                     QStringLiteral(" est ouvert) : fermez le programme sur tous les postes puis "
-                                                    "recommencez. Rien n'a été remis en place."));
-    }
 
-    std::vector<SavedFile> toPutBack;
-    for (const SavedFile& file : source.files) {
-        QByteArray current;
-        try {
-            current = deploy::currentSha256(m_engine, file.path);
-        } catch (const MajError& e) {
-            return stop(Failed, file.path + QStringLiteral(" n'a pu être lu : ") + e.description());
-        }
-        if (!force && current != file.sha256AtEnd)
-            return stop(Refused,
-                        file.path + QStringLiteral(" a changé depuis la fin de la mise à jour de ") + folder +
-                            QStringLiteral(" : rien n'a été remis en place (--force le remet en place malgré tout)."));
-        if (current != deploy::sha256Before(file))
-            toPutBack.push_back(file);
-    }
-    for (const SavedFile& file : toPutBack) {
-        const QString copy = folder + QLatin1Char('\\') + file.copy;
-        if (file.existed && (!fs::fileExists(copy) || fs::sha256(copy) != file.sha256))
-            return stop(Refused, QStringLiteral("La copie ") + copy +
-                                     QStringLiteral(" ne correspond plus à celle qui a été sauvegardée : rien n'a "
-                                                    "été remis en place."));
-    }
-    if (toPutBack.empty()) {
-        m_out << "praxidome est déjà dans l'état de " << folder << ".\n";
+    using R = deploy::Restoration;
+    const R r = deploy::restore(engine, clock, log, source, force, true);
+    if (!r.notRecorded.isEmpty())
+        err << r.notRecorded << '\n';
+    if (r.outcome == R::NothingToDo) {
+        out << "praxidome est déjà dans l'état de " << folder << ".\n";
         return stop(Done, QStringLiteral("rien à remettre en place"));
     }
-
-    deploy::Manifest saved;
-    try {
-        saved = saveCurrent(source, toPutBack);
-    } catch (const MajError& e) {
-        return stop(Failed, QStringLiteral("Les fichiers actuels n'ont pu être sauvegardés (") + e.description() +
-                                QStringLiteral(") : rien n'a été remis en place."));
-    }
-    try {
-        deploy::putBack(m_engine, folder, toPutBack);
-    } catch (const deploy::PutBackFailure& e) {
-        saved.outcome = QStringLiteral("failed");
-        saved.finished = m_clock.now();
-        deploy::writeManifest(saved);
-        return stop(Failed, QStringLiteral("Le fichier ") + e.notPutBack.value(0) +
-                                QStringLiteral(" n'a pu être remis en place (") + e.reason +
-                                QStringLiteral("). Remis en place : ") +
-                                (e.putBack.isEmpty() ? QStringLiteral("aucun") : e.putBack.join(QStringLiteral(", "))) +
-                                QStringLiteral(". Pas remis en place : ") + e.notPutBack.join(QStringLiteral(", ")) +
-                                QStringLiteral(". Les copies sont dans ") + folder +
-                                QStringLiteral(", les fichiers remplacés dans ") + saved.folder + QStringLiteral("."));
-    }
-    saved.outcome = QStringLiteral("completed");
-    saved.finished = m_clock.now();
-    for (SavedFile& file : saved.files) {
-        const auto restored = std::find_if(toPutBack.cbegin(), toPutBack.cend(),
-                                           [&](const SavedFile& put) { return put.path == file.path; });
-        file.sha256AtEnd = deploy::sha256Before(*restored);
-    }
-    try {
-        deploy::writeManifest(saved);
-    } catch (const MajError& e) {
-        m_err << e.description() << '\n';
-    }
-    m_out << "praxidome a été remis dans l'état où il était avant la mise à jour de " << folder << ".\n"
-          << "Les fichiers remplacés sont sauvegardés dans " << saved.folder << ".\n";
+    if (r.outcome != R::PutBack)
+        return stop(r.outcome == R::InUse ? Running : r.outcome == R::Refused ? Refused : Failed, r.why);
+    out << "praxidome a été remis dans l'état où il était avant la mise à jour de " << folder << ".\n"
+        << "Les fichiers remplacés sont sauvegardés dans " << r.savedIn << ".\n";
     return stop(Done, QStringLiteral("fichiers remis en place depuis ") + folder);
 }
 
@@ -243,10 +197,7 @@ int Restore::run(QString folder, bool force)
 int showPreview(bool asJson, QTextStream& out, QTextStream& err)
 {
     RunLog log;
-    log.onFailure = [&err](const QString& text) { err << text << '\n'; };
-    log.open(QStringLiteral("c:\\praxidome\\maj.log"));
-    log.beginRun(logHeader({QStringLiteral("maj " MAJ_VERSION), QStringLiteral("aperçu"),
-                            QStringLiteral("ordinateur ") + QSysInfo::machineHostName()}));
+    startLog(log, QStringLiteral("aperçu"), err);
     SystemClock clock;
     int status = Done;
     try {
@@ -267,41 +218,30 @@ int showPreview(bool asJson, QTextStream& out, QTextStream& err)
 
 } // namespace
 
+bool isForTheWindow(const QStringList& arguments)
+{
+    const Options o(arguments);
+    return arguments.isEmpty() || (!o.givesAnOption() && arguments.first().startsWith(QLatin1Char('-')) &&
+                                   !arguments.first().startsWith(QLatin1String("--")));
+}
+
 int runCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
-    const QStringList options{QStringLiteral("--list-backups"), QStringLiteral("--restore"),
-                              QStringLiteral("--force"),        QStringLiteral("--help"),
-                              QStringLiteral("--version"),      QStringLiteral("--preview"),
-                              QStringLiteral("--json")};
-    QStringList given;
-    QStringList folders;
-    for (const QString& argument : arguments) {
-        if (options.contains(argument) && !given.contains(argument))
-            given.append(argument);
-        else if (!argument.startsWith(QLatin1Char('-')))
-            folders.append(argument);
-        else
-            return err << "Option inconnue : " << argument << '\n' << kUsage, Usage;
-    }
-    const bool restore = given.contains(QStringLiteral("--restore"));
-    const bool force = given.contains(QStringLiteral("--force"));
-    const bool asJson = given.contains(QStringLiteral("--json"));
-    if (given.size() - int(force) - int(asJson) != 1 || (force && !restore) ||
-        (asJson && !given.contains(QStringLiteral("--preview"))) || folders.size() > (restore ? 1 : 0))
-        return err << kUsage, Usage;
-
-    if (given.contains(QStringLiteral("--help")))
+    const Options o(arguments);
+    if (const QString fault = o.fault(arguments); !fault.isEmpty())
+        return err << fault << '\n' << kUsage, Usage;
+    if (o.given(o.help))
         return out << kUsage, Done;
-    if (given.contains(QStringLiteral("--version")))
+    if (o.given(o.version))
         return out << "maj " MAJ_VERSION "\n", Done;
     try {
-        if (given.contains(QStringLiteral("--preview")))
-            return showPreview(asJson, out, err);
-        if (given.contains(QStringLiteral("--list-backups"))) {
+        if (o.given(o.preview))
+            return showPreview(o.given(o.json), out, err);
+        if (o.given(o.listBackups)) {
             listBackups(out);
             return Done;
         }
-        return Restore(out, err).run(folders.value(0), force);
+        return restore(o.positional().value(0), o.given(o.force), out, err);
     } catch (const MajError& e) {
         err << e.numberAndDescription() << '\n';
         return Failed;

@@ -1,5 +1,6 @@
 #include "deploy/BackupSet.h"
 
+#include "deploy/Deploy.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
 #include "platform/Sha256.h"
@@ -20,6 +21,11 @@ namespace {
 // What a file's SHA-256 "as the run left it" says when there is no content to hash.
 const QByteArray kAbsent = "absent";
 const QByteArray kUnreadable = "illisible";
+
+// The texts of a manifest's [run], by key.
+const std::pair<const char*, QString Manifest::*> kRunTexts[] = {
+    {"kind", &Manifest::kind},       {"release", &Manifest::release},   {"releaseDate", &Manifest::releaseDate},
+    {"station", &Manifest::station}, {"computer", &Manifest::computer}, {"program", &Manifest::program}};
 
 QString join(const QString& folder, const QString& name)
 {
@@ -55,12 +61,8 @@ void writeManifest(const Manifest& m)
     ini.clear();
     ini.beginGroup(QStringLiteral("run"));
     ini.setValue(QStringLiteral("started"), m.started.toString(Qt::ISODate));
-    ini.setValue(QStringLiteral("kind"), m.kind);
-    ini.setValue(QStringLiteral("release"), m.release);
-    ini.setValue(QStringLiteral("releaseDate"), m.releaseDate);
-    ini.setValue(QStringLiteral("station"), m.station);
-    ini.setValue(QStringLiteral("computer"), m.computer);
-    ini.setValue(QStringLiteral("program"), m.program);
+    for (const auto& [key, text] : kRunTexts)
+        ini.setValue(QLatin1String(key), m.*text);
     ini.endGroup();
     ini.beginWriteArray(QStringLiteral("files"), int(m.files.size()));
     for (int i = 0; i < int(m.files.size()); ++i) {
@@ -116,12 +118,8 @@ Manifest readManifest(const QString& folder)
     m.readable = ini.status() == QSettings::NoError;
     ini.beginGroup(QStringLiteral("run"));
     m.started = QDateTime::fromString(ini.value(QStringLiteral("started")).toString(), Qt::ISODate);
-    m.kind = ini.value(QStringLiteral("kind")).toString();
-    m.release = ini.value(QStringLiteral("release")).toString();
-    m.releaseDate = ini.value(QStringLiteral("releaseDate")).toString();
-    m.station = ini.value(QStringLiteral("station")).toString();
-    m.computer = ini.value(QStringLiteral("computer")).toString();
-    m.program = ini.value(QStringLiteral("program")).toString();
+    for (const auto& [key, text] : kRunTexts)
+        m.*text = ini.value(QLatin1String(key)).toString();
     ini.endGroup();
     const int count = ini.beginReadArray(QStringLiteral("files"));
     for (int i = 0; i < count; ++i) {
@@ -261,12 +259,8 @@ QByteArray currentSha256(Engine& engine, const QString& path)
     return fs::sha256(path);
 }
 
-void putBack(Engine& engine, const QString& folder, const std::vector<SavedFile>& files)
+QString putBack(Engine& engine, const QString& folder, const std::vector<SavedFile>& files, QStringList* done)
 {
-    PutBackFailure failure;
-    for (const SavedFile& file : files)
-        failure.notPutBack.append(file.path);
-
     std::vector<std::unique_ptr<fs::StagedCopy>> staged;
     try {
         for (const SavedFile& file : files) {
@@ -289,12 +283,6 @@ void putBack(Engine& engine, const QString& folder, const std::vector<SavedFile>
                 throw MajError(err::PathFileAccess,
                                QStringLiteral("La copie ") + copy + QStringLiteral(" a changé depuis la sauvegarde"));
         }
-    } catch (const MajError& e) {
-        failure.reason = e.description();
-        throw failure;
-    }
-
-    try {
         for (size_t i = 0; i < files.size(); ++i) {
             const QString& path = files[i].path;
             if (fs::isInUseElsewhere(path))
@@ -306,13 +294,145 @@ void putBack(Engine& engine, const QString& folder, const std::vector<SavedFile>
                 staged[i]->replaceTarget();
             else if (fs::fileExists(path))
                 fs::deleteFile(path);
-            failure.putBack.append(path);
-            failure.notPutBack.removeFirst();
+            if (done)
+                done->append(path);
         }
     } catch (const MajError& e) {
-        failure.reason = e.description();
-        throw failure;
+        return e.description();
     }
+    return {};
+}
+
+namespace {
+
+// The files `files` name as they are now, in a new backup folder of their own (kind "restore").
+Manifest saveCurrent(Engine& engine, const Clock& clock, RunLog& log, const Manifest& source,
+                     const std::vector<SavedFile>& files)
+{
+    Manifest saved;
+    saved.kind = QStringLiteral("restore");
+    saved.started = clock.now();
+    saved.release = QStringLiteral(MAJ_VERSION);
+    saved.station = source.station;
+    saved.computer = QSysInfo::machineHostName();
+    saved.program = QStringLiteral(MAJ_VERSION);
+    // Two restores within a second: the next free name.
+    for (int second = 0; saved.folder.isEmpty(); ++second) {
+        const QString name = backupFolderName(saved.started.addSecs(second));
+        if (!fs::folderExists(name) && !fs::fileExists(name)) {
+            fs::createFolder(name);
+            saved.folder = name;
+        }
+    }
+    log.write(QStringLiteral("dossier de sauvegarde : ") + saved.folder);
+    for (const SavedFile& file : files) {
+        SavedFile current{file.path, file.copy, false, 0, {}, {}};
+        if (fs::fileExists(file.path))
+            current = saveFile(engine, file.path, saved.folder, file.copy);
+        saved.files.push_back(current);
+        writeManifest(saved);
+    }
+    return saved;
+}
+
+} // namespace
+
+Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manifest& source, bool force,
+                    bool saveCurrent)
+{
+    using R = Restoration;
+    const auto stop = [](R::Outcome outcome, const QString& why = {}) {
+        R r;
+        r.outcome = outcome;
+        r.why = why;
+        return r;
+    };
+    const QString nothingDone = QStringLiteral(" : rien n'a été remis en place.");
+    for (const SavedFile& file : source.files) {
+        if (fs::isInUseElsewhere(file.path))
+            return stop(R::InUse, QStringLiteral("Praxidome semble être en fonctionnement (") + file.path +
+                                      QStringLiteral(" est ouvert) : fermez le programme sur tous les postes puis "
+                                                     "recommencez. Rien n'a été remis en place."));
+    }
+    Restoration r;
+    std::vector<SavedFile> toPutBack;
+    for (const SavedFile& file : source.files) {
+        QByteArray current;
+        try {
+            current = currentSha256(engine, file.path);
+        } catch (const MajError& e) {
+            return stop(R::Failed, file.path + QStringLiteral(" n'a pu être lu : ") + e.description());
+        }
+        if (!force && current != file.sha256AtEnd)
+            return stop(R::Refused, file.path + QStringLiteral(" a changé depuis la fin de la mise à jour de ") +
+                                        source.folder + nothingDone.chopped(1) +
+                                        QStringLiteral(" (--force le remet en place malgré tout)."));
+        if (current != sha256Before(file)) {
+            toPutBack.push_back(file);
+            r.notPutBack.append(file.path);
+        }
+    }
+    for (const SavedFile& file : toPutBack) {
+        const QString copy = join(source.folder, file.copy);
+        bool whole = !file.existed;
+        try {
+            whole = whole || (fs::fileExists(copy) && fs::sha256(copy) == file.sha256);
+        } catch (const MajError&) {
+            // A copy that cannot be read is refused as damaged, just below.
+        }
+        if (!whole)
+            return stop(R::Refused, QStringLiteral("La copie ") + copy +
+                                        QStringLiteral(" ne correspond plus à celle qui a été sauvegardée") +
+                                        nothingDone);
+    }
+    if (toPutBack.empty())
+        return stop(R::NothingToDo);
+
+    Manifest record = source;
+    if (saveCurrent) {
+        try {
+            record = deploy::saveCurrent(engine, clock, log, source, toPutBack);
+        } catch (const MajError& e) {
+            return stop(R::Failed, QStringLiteral("Les fichiers actuels n'ont pu être sauvegardés (") +
+                                       e.description() + QStringLiteral(")") + nothingDone);
+        }
+        r.savedIn = record.folder;
+    }
+    const QString failure = putBack(engine, source.folder, toPutBack, &r.putBack);
+    for (const QString& path : std::as_const(r.putBack))
+        r.notPutBack.removeOne(path);
+    if (!failure.isEmpty()) {
+        r.outcome = R::Failed;
+        r.why = QStringLiteral("Le fichier ") + r.notPutBack.value(0) +
+                QStringLiteral(" n'a pu être remis en place (") + failure + QStringLiteral("). Remis en place : ") +
+                (r.putBack.isEmpty() ? QStringLiteral("aucun") : r.putBack.join(QStringLiteral(", "))) +
+                QStringLiteral(". Pas remis en place : ") + r.notPutBack.join(QStringLiteral(", ")) +
+                QStringLiteral(". Les copies sont dans ") + source.folder +
+                (saveCurrent ? QStringLiteral(", les fichiers remplacés dans ") + record.folder : QString()) +
+                QStringLiteral(".");
+    }
+
+    // Each file as it is left: as before the set's run when put back, else as saved or as recorded.
+    for (SavedFile& file : record.files) {
+        if (r.putBack.contains(file.path))
+            file.sha256AtEnd = sha256Before(*std::find_if(toPutBack.cbegin(), toPutBack.cend(),
+                                                          [&](const SavedFile& put) { return put.path == file.path; }));
+        else if (saveCurrent)
+            file.sha256AtEnd = sha256Before(file);
+    }
+    if (failure.isEmpty())
+        record.outcome = saveCurrent ? QStringLiteral("completed") : QStringLiteral("restored");
+    else if (saveCurrent)
+        record.outcome = QStringLiteral("failed");
+    record.finished = clock.now();
+    log.write(QStringLiteral("fin de la remise en place : ") + record.outcome);
+    try {
+        writeManifest(record);
+    } catch (const MajError& e) {
+        r.notRecorded = e.description();
+        log.write(r.notRecorded);
+    }
+    return r;
 }
 
 Manifest runManifest(const Form1Core& f)
@@ -345,31 +465,12 @@ void releaseDatabases(Form1Core& f)
     }
 }
 
-void recordEnd(Form1Core& f, const QString& outcome, const MajError* failure)
-{
-    Manifest m = runManifest(f);
-    m.outcome = outcome;
-    m.finished = f.clock.now();
-    if (failure) {
-        m.errorNumber = failure->number();
-        m.errorText = failure->description();
-    }
-    f.log.write(QStringLiteral("fin de la mise à jour : ") + outcome);
-    try {
-        writeManifest(m);
-    } catch (const MajError& e) {
-        f.ui.message(e.description());
-    }
-}
-
 } // namespace
 
-namespace {
-
-void recordRunEnd(Form1Core& f, bool failed, const MajError* failure)
+Manifest recordRunEnd(Form1Core& f, bool failed, const MajError* failure)
 {
     if (f.backup.ended || f.settings.BackupFolder.isEmpty())
-        return;
+        return {};
     f.backup.ended = true;
     releaseDatabases(f);
     for (SavedFile& file : f.backup.files) {
@@ -379,45 +480,39 @@ void recordRunEnd(Form1Core& f, bool failed, const MajError* failure)
             file.sha256AtEnd = kUnreadable;
         }
     }
-    recordEnd(f, failed ? QStringLiteral("failed") : QStringLiteral("completed"), failure);
-}
-
-} // namespace
-
-void recordRunEnd(Form1Core& f)
-{
-    recordRunEnd(f, false, nullptr);
+    Manifest m = runManifest(f);
+    m.outcome = failed ? QStringLiteral("failed") : QStringLiteral("completed");
+    m.finished = f.clock.now();
+    if (failure) {
+        m.errorNumber = failure->number();
+        m.errorText = failure->description();
+    }
+    f.log.write(QStringLiteral("fin de la mise à jour : ") + m.outcome);
+    try {
+        writeManifest(m);
+    } catch (const MajError& e) {
+        f.ui.message(e.description());
+    }
+    return m;
 }
 
 ExitStatus offerUndo(Form1Core& f, const MajError* failure)
 {
-    if (f.backup.ended)
+    if (f.backup.ended || f.settings.BackupFolder.isEmpty())
         return ExitStatus::UpdateIncomplete;
-    recordRunEnd(f, true, failure);
-    std::vector<SavedFile> changed;
-    for (const SavedFile& file : f.backup.files) {
-        if (file.sha256AtEnd != sha256Before(file))
-            changed.push_back(file);
-    }
-    if (changed.empty() ||
+    const Manifest run = recordRunEnd(f, true, failure);
+    if (std::all_of(run.files.cbegin(), run.files.cend(),
+                    [](const SavedFile& file) { return file.sha256AtEnd == sha256Before(file); }) ||
         !f.ui.ask(QStringLiteral("Voulez-vous remettre praxidome dans l'état où il était avant cette mise à jour ?")))
         return ExitStatus::UpdateIncomplete;
-    try {
-        putBack(f.engine, f.settings.BackupFolder, changed);
-    } catch (const PutBackFailure& e) {
-        f.ui.message(
-            QStringLiteral("Le fichier ") + e.notPutBack.value(0) + QStringLiteral(" n'a pu être remis en place (") +
-            e.reason + QStringLiteral("). Les copies d'avant la mise à jour sont dans le dossier ") +
-            f.settings.BackupFolder + QStringLiteral(".") +
-            (e.putBack.isEmpty()
-                 ? QString()
-                 : QStringLiteral(" Remis en place : ") + e.putBack.join(QStringLiteral(", ")) + QStringLiteral(".")) +
-            QStringLiteral(" Pas remis en place : ") + e.notPutBack.join(QStringLiteral(", ")) + QStringLiteral("."));
+    // The run's end was just recorded: no need to check it again.
+    const Restoration r = restore(f.engine, f.clock, f.log, run, true, false);
+    if (!r.notRecorded.isEmpty())
+        f.ui.message(r.notRecorded);
+    if (r.outcome != Restoration::PutBack) {
+        f.ui.message(r.why);
         return ExitStatus::UpdateIncomplete;
     }
-    for (SavedFile& file : f.backup.files)
-        file.sha256AtEnd = sha256Before(file);
-    recordEnd(f, QStringLiteral("restored"), failure);
     f.ui.message(QStringLiteral("praxidome a été remis dans l'état où il était avant la mise à jour."));
     return ExitStatus::Restored;
 }

@@ -68,24 +68,45 @@ QByteArray currentSha256(Engine& engine, const QString& path);
 // What currentSha256() gave before the run: the copy's SHA-256, or "absent".
 QByteArray sha256Before(const SavedFile& file);
 
-// Putting files back failed part way.
-struct PutBackFailure
-{
-    QStringList putBack;    // Windows paths put back before the failure
-    QStringList notPutBack; // the others
-    QString reason;
-};
 // Puts files back from a folder: each copy is written beside its original and checked against its
 // recorded SHA-256, all of them before any original is replaced (a damaged copy replaces nothing);
 // then each is renamed over its original, a database's journal removed just before. A file that
-// did not exist is removed. Throws PutBackFailure. The program must hold none of the files.
-void putBack(Engine& engine, const QString& folder, const std::vector<SavedFile>& files);
+// did not exist is removed. Appends to `done` each file put back; returns why it stopped, in French
+// (empty: all put back). The program must hold none of the files.
+QString putBack(Engine& engine, const QString& folder, const std::vector<SavedFile>& files,
+                QStringList* done = nullptr);
+
+// What restore() did. Nothing was replaced unless `outcome` is PutBack or Failed with `putBack`.
+struct Restoration
+{
+    enum Outcome
+    {
+        PutBack,     // every file that differed from the set
+        NothingToDo, // every file is as in the set
+        InUse,       // another process holds a file: praxidome runs
+        Refused,     // a file changed since the set's run ended, or a copy no longer matches
+        Failed,      // a file could not be read, saved or put back
+    } outcome = PutBack;
+    QString why; // in French, naming the files put back and not
+    QStringList putBack;
+    QStringList notPutBack;
+    QString savedIn;     // the new backup folder of the files replaced
+    QString notRecorded; // why its end could not be recorded, in French
+};
+// Puts a backup set back as `source` records it: refuses while another process holds one of its
+// files, when one changed since its run ended (unless `force`) or a copy no longer matches; with
+// `saveCurrent`, saves the files it replaces into a new backup folder first (kind "restore"); puts
+// back those that differ, then records its end, in the new folder's manifest or else in
+// `source`'s. Its failures come back in what it returns, whole, also when its end could not be recorded.
+Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manifest& source, bool force,
+                    bool saveCurrent);
 
 // The run's manifest as the context knows it (the set saved so far, no end).
 Manifest runManifest(const Form1Core& f);
-// Records that the run completed, with every file's SHA-256 as the run left it. The program lets go
-// of every database first. Shows its own message when the manifest cannot be written.
-void recordRunEnd(Form1Core& f);
+// Records how the run ended (once), with every file's SHA-256 as the run left it; the manifest
+// recorded. The program lets go of every database first. Shows its own message when the manifest
+// cannot be written.
+Manifest recordRunEnd(Form1Core& f, bool failed = false, const MajError* failure = nullptr);
 // After a failure that stopped the run (null: a file that could not be saved stopped it): records
 // the run's end as failed; when the run changed a file of its set, asks whether to put praxidome
 // back as it was, and does so. The exit status the program ends with.

@@ -11,6 +11,8 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 using namespace maj;
@@ -21,11 +23,13 @@ namespace {
 const QString kRun = "c:\\MAJ20261271530";
 
 // An installation after a failed run: its set saved in c:\MAJ20261271530 before the run (patient
-// "Dupont"), then changed by it (patient "Run", a new eattest.mdb) and recorded as left so.
+// "Dupont", no pannexe.mdb), then changed by it (patient "Run", a new eattest.mdb, a pannexe.mdb) and
+// recorded as left so.
 struct FailedRun
 {
     TempDrive drive;
     QString pat = drive.host("praxidome/pat.mdb");
+    std::optional<OtherProcess> other; // holds a file of the set through a command
 
     explicit FailedRun(int extraRows = 0)
     {
@@ -41,6 +45,9 @@ struct FailedRun
         QDir().mkpath(drive.host("MAJ20261271530"));
         for (const char* name : {"pat.mdb", "eattest.mdb", "parametres.mdb"})
             m.files.push_back(deploy::saveFile(engine, "c:\\praxidome\\" + QString(name), kRun, name));
+        QFile::remove(drive.host("praxidome/pannexe.mdb"));
+        m.files.push_back({"c:\\praxidome\\pannexe.mdb", "pannexe.mdb", false, 0, {}, {}});
+        createDatabase(drive.host("praxidome/pannexe.mdb"), "pannexe");
         exec(pat, "UPDATE patients SET NOM = 'Run' WHERE NUMPAT = 1");
         createDatabase(drive.host("praxidome/eattest.mdb.new"), "eattest");
         QFile::remove(drive.host("praxidome/eattest.mdb"));
@@ -117,6 +124,7 @@ TEST(Restore, PutsTheSetBackOrRefusesAndSaysWhy)
             return;
         }
         EXPECT_EQ(r.patient(), "Dupont");
+        EXPECT_FALSE(QFile::exists(r.drive.host("praxidome/pannexe.mdb"))); // absent before the run
         EXPECT_EQ(r.folders(), 2);
         EXPECT_EQ(scalar(r.drive.host("praxidome/eattest.mdb"), "SELECT count(*) FROM nomen"), 1);
         EXPECT_EQ(scalar(r.pat, "PRAGMA integrity_check"), "ok");
@@ -124,10 +132,12 @@ TEST(Restore, PutsTheSetBackOrRefusesAndSaysWhy)
         EXPECT_LT(listing.indexOf("avant une restauration"), listing.indexOf("arrêtée par l'erreur"));
         EXPECT_EQ(command({"--restore"}), 0);
         EXPECT_EQ(r.patient(), "Run");
+        EXPECT_TRUE(QFile::exists(r.drive.host("praxidome/pannexe.mdb")));
     };
     const auto later = [](FailedRun& r, M&) { exec(r.pat, "UPDATE patients SET NOM = 'Later' WHERE NUMPAT = 2"); };
-    expect(0, {"--restore"}, "praxidome a été remis dans l'état");
-    expect(0, {"--restore", "MAJ20261271530"}, "Les fichiers remplacés sont sauvegardés dans");
+    expect(0, {"--restore"},
+           "praxidome a été remis dans l'état où il était avant la mise à jour de c:\\MAJ20261271530.\nLes fichiers "
+           "remplacés sont sauvegardés dans c:\\MAJ2");
     expect(7, {"--restore"}, "c:\\praxidome\\pat.mdb a changé depuis la fin", later);
     expect(0, {"--restore", "--force", kRun}, "praxidome a été remis", later);
     expect(7, {"--restore"}, "ne correspond plus à celle qui a été sauvegardée",
@@ -146,21 +156,61 @@ TEST(Restore, PutsTheSetBackOrRefusesAndSaysWhy)
         7, {"--restore"}, unreadable, [](FailedRun&, M& m) { m.outcome.clear(); }, inProgress);
     expect(1, {"--restore", kRun}, "Le dossier c:\\MAJ20261271530 ne contient pas de manifeste : rien n",
            [](FailedRun& r, M&) { QFile::remove(r.drive.host(manifest)); });
-    expect(1, {"--restore", "MAJ1"}, "Le dossier de sauvegarde c:\\MAJ1 n'existe pas : rien n'a été remis en place.");
-    expect(64, {"--restore", "--bogus"}, "Option inconnue : --bogus");
-    expect(64, {"--force"}, "Usage : maj");
+    // praxidome runs here (a reader of pat.mdb), or on another workstation of the share: only its lock shows.
+    expect(2, {"--restore"}, "Praxidome semble être en fonctionnement (c:\\praxidome\\pat.mdb est ouvert)",
+           [](FailedRun& r, M&) { r.other.emplace(r.pat, OtherProcess::Hold::SqliteReader); });
+    expect(
+        2, {"--force", "--restore"}, "Praxidome semble être en fonctionnement (c:\\praxidome\\eattest.mdb est",
+        [](FailedRun& r, M&) { r.other.emplace(r.drive.host("praxidome/eattest.mdb"), OtherProcess::Hold::ReadLock); });
 }
 
-TEST(Restore, RefusedWhileAnotherProcessHoldsThePatientDatabase)
+// The options in any order, each once; a line it does not understand is told, with the usage, before
+// anything is written. A line of Qt's own options (one dash) is the window's.
+TEST(CommandLine, TakesItsOptionsInAnyOrderAndRefusesTheRest)
 {
-    FailedRun r;
-    OtherProcess holder(r.pat, OtherProcess::Hold::SqliteReader);
-    ASSERT_TRUE(holder.held());
-    QString said;
-    EXPECT_EQ(command({"--restore"}, &said), 2);
-    EXPECT_TRUE(said.startsWith("Praxidome semble être en fonctionnement")) << said.toStdString();
-    EXPECT_EQ(r.patient(), "Run");
-    EXPECT_EQ(r.folders(), 1);
+    TempDrive drive;
+    installPractice(drive);
+    const QString usage = "Usage : maj [--preview";
+    const QString missing = "Le dossier de sauvegarde c:\\MAJ1 n'existe pas : rien n'a été remis en place.";
+    const struct
+    {
+        QStringList arguments;
+        int status;
+        QString says; // on the standard output when 0, else on the error
+    } cases[] = {
+        {{"-h"}, 0, usage},
+        {{"--help"}, 0, "  -v, --version"},
+        {{"-v"}, 0, "maj "},
+        {{"--version"}, 0, "maj "},
+        {{"--list-backups"}, 0, "Aucun dossier de sauvegarde avec un manifeste"},
+        {{"MAJ1", "--restore"}, 1, missing},
+        {{"--force", "c:\\MAJ1", "--restore"}, 1, missing},
+        {{"--restore", "--restore"}, 64, "Option répétée : --restore\n"},
+        {{"-h", "--help"}, 64, "Option répétée : --help\n"},
+        {{"--restore", "--bogus"}, 64, "Option inconnue : --bogus\n"},
+        {{"--preview", "--json=oui"}, 64, "Option inconnue : --json=oui\n"},
+        {{"foo"}, 64, "Argument inattendu : foo\n"},
+        {{"--list-backups", "MAJ1"}, 64, "Argument inattendu : MAJ1\n"},
+        {{"--restore", "MAJ1", "MAJ2"}, 64, "Argument inattendu : MAJ2\n"},
+        {{"--force"}, 64, "L'option --force ne va qu'avec --restore.\n"},
+        {{"--list-backups", "--force"}, 64, "L'option --force ne va qu'avec --restore.\n"},
+        {{"--json", "--list-backups"}, 64, "L'option --json ne va qu'avec --preview.\n"},
+        {{"--preview", "--restore"}, 64, "Les options --preview et --restore ne vont pas ensemble.\n"},
+    };
+    const QStringList before = driveContents(drive);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        EXPECT_EQ(runCommandLine(c.arguments, outStream, errStream), c.status);
+        EXPECT_TRUE((c.status ? err : out).contains(c.says)) << out.toStdString() << err.toStdString();
+        EXPECT_EQ(err.contains(usage), c.status == 64);
+        EXPECT_TRUE((c.status ? out : err).isEmpty());
+        EXPECT_FALSE(isForTheWindow(c.arguments));
+    }
+    EXPECT_EQ(driveContents(drive), before);
+    for (const QStringList& window : {QStringList{}, {"-platform", "offscreen"}, {"-reverse", "--bogus"}})
+        EXPECT_TRUE(isForTheWindow(window)) << window.join(' ').toStdString();
 }
 
 // The program killed at any moment of a restore, a crash's journal beside pat.mdb: the database is

@@ -70,6 +70,7 @@ struct Installed : StepFixture
 // sources are released all the same. Either way the files are saved and the update registered.
 TEST(Sequence, CompleteRuns)
 {
+    const QString kChecking = "Vérification de la validité de votre base de données de nomenclature !";
     QStringList withoutControl = kClientSteps;
     withoutControl[0] = "Libération des bases de données...";
     const struct
@@ -80,11 +81,7 @@ TEST(Sequence, CompleteRuns)
         QStringList messages;
         const char* codes; // the practice's codes after the run
     } cases[] = {
-        {false,
-         false,
-         kServerSteps,
-         {kDone, "Vérification de la validité de votre base de données de nomenclature !", "Vérification terminée !"},
-         "CONS:22.0 DETA:30.0 EXTR:45.0"},
+        {false, false, kServerSteps, {kDone, kChecking, "Vérification terminée !"}, "CONS:22.0 DETA:30.0 EXTR:45.0"},
         {true, false, kClientSteps, {kDone}, "CONS:20.5 DETA:30.0"},
         {true, true, withoutControl, {kDone}, "CONS:20.5 DETA:30.0"},
     };
@@ -169,75 +166,56 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
     const QString question = "? Voulez-vous remettre praxidome dans l'état où il était avant cette mise à jour ?";
     const QString restored = "praxidome a été remis dans l'état où il était avant la mise à jour.";
     const QString noRows = "3021: " + standardDescription(err::NoCurrentRecord) + " pendant  source:  cible: ";
-    const auto emptyRelease = [](const Installed& t) { exec(t.drive.host("CD/eattest.mdb"), "DELETE FROM nomen"); };
-    const auto backupExists = [](const Installed& t) { QDir().mkpath(t.drive.host("MAJ20265122037")); };
-    const auto none = [](const Installed&) {};
+    const auto emptyRelease = [](Installed& t) { exec(t.drive.host("CD/eattest.mdb"), "DELETE FROM nomen"); };
+    const auto backupExists = [](Installed& t) { QDir().mkpath(t.drive.host("MAJ20265122037")); };
+    const auto none = [](Installed&) {};
+    // While the question is open, the run's manifest can no longer be written, nor eattest.mdb put back.
+    static const auto hinder = [](Installed& t, bool eattest) {
+        exec(t.drive.host("CD/eattest.mdb"), "DELETE FROM nomen");
+        t.ui.onMessage = [&t, eattest](const QString& text) {
+            for (const char* file : {"MAJ20265122037/manifeste.ini", eattest ? "praxidome/eattest.mdb" : ""})
+                if (text.startsWith("? ") && *file && QFile::remove(t.drive.host(file)))
+                    QDir().mkpath(t.drive.host(file) + "/x");
+        };
+    };
+    const auto unrecordable = [](Installed& t) { hinder(t, false); };
+    const auto notPutBack = [](Installed& t) { hinder(t, true); };
+    const QString noFolder = "Le nouveau directory ne peut être créé ! Mise à jour impossible !";
+    const QString unwritable = "Le manifeste c:\\MAJ20265122037\\manifeste.ini n'a pu être écrit";
+    const auto unsaved = [](QStringList names) {
+        return names.replaceInStrings(QRegularExpression("^(.*)$"),
+                                      "c:\\praxidome\\\\1 n'a pas été trouvé ou n'a pu être sauvegardé");
+    };
+    const QString kept =
+        "Le fichier c:\\praxidome\\eattest.mdb n'a pu être remis en place (Erreur d'accès au chemin ou au "
+        "fichier). Remis en place : aucun. Pas remis en place : c:\\praxidome\\eattest.mdb. Les copies "
+        "sont dans c:\\MAJ20265122037.";
+    using S = ExitStatus;
     const struct
     {
         bool client;
-        void (*prepare)(const Installed&);
+        void (*prepare)(Installed&);
         const char* unsavable; // a folder stands where the copy of this file should go
         bool answer;
-        const char* lastStep;
+        int lastStep; // of kServerSteps
         QStringList messages;
         ExitStatus status;
         const char* outcome; // in the manifest
     } cases[] = {
-        {false,
-         backupExists,
-         "",
-         true,
-         "Création du dossier de sauvegarde...",
-         {"Le nouveau directory ne peut être créé ! Mise à jour impossible !"},
-         ExitStatus::BackupFolder,
-         ""},
+        {0, backupExists, "", 1, 2, {noFolder}, S::BackupFolder, ""},
         // An empty release table: the new codes step cannot even name the row that failed.
-        {false,
-         emptyRelease,
-         "",
-         true,
-         "Ajout des nouveaux codes de nomenclature...",
-         {noRows, incomplete, question, restored},
-         ExitStatus::Restored,
-         "restored"},
-        {false,
-         emptyRelease,
-         "",
-         false,
-         "Ajout des nouveaux codes de nomenclature...",
-         {noRows, incomplete, question},
-         ExitStatus::UpdateIncomplete,
-         "failed"},
-        {false,
-         none,
-         "pat.mdb",
-         true,
-         "Ouverture des bases de données...",
-         {"c:\\praxidome\\pat.mdb n'a pas été trouvé ou n'a pu être sauvegardé", incomplete, question, restored},
-         ExitStatus::Restored,
-         "restored"},
-        {false,
-         none,
-         "parametres.mdb",
-         true,
-         "Mise à jour de la nomenclature...",
-         {"c:\\praxidome\\parametres.mdb n'a pas été trouvé ou n'a pu être sauvegardé", incomplete, question, restored},
-         ExitStatus::Restored,
-         "restored"},
-        {true, none, "manifeste.ini", true, "Sauvegarde des fichiers...",
-         QStringList{"praxidome.exe", "aide\\aide.htm", "parametres.mdb", "pat.mdb", "pannexe.mdb", "eattest.mdb"}
-                 .replaceInStrings(QRegularExpression("^(.*)$"),
-                                   "c:\\praxidome\\\\1 n'a pas été trouvé ou n'a pu être sauvegardé") +
-             QStringList{incomplete, "Le manifeste c:\\MAJ20265122037\\manifeste.ini n'a pu être écrit"},
-         ExitStatus::UpdateIncomplete, ""},
-        {true,
-         none,
-         "pannexe.mdb",
-         true,
-         "Sauvegarde des fichiers...",
-         {"c:\\praxidome\\pannexe.mdb n'a pas été trouvé ou n'a pu être sauvegardé", incomplete},
-         ExitStatus::UpdateIncomplete,
-         "failed"},
+        {0, emptyRelease, "", 1, 6, {noRows, incomplete, question, restored}, S::Restored, "restored"},
+        {0, unrecordable, "", 1, 6, {noRows, incomplete, question, unwritable, restored}, S::Restored, ""},
+        {0, notPutBack, "", 1, 6, {noRows, incomplete, question, unwritable, kept}, S::UpdateIncomplete, ""},
+        {0, emptyRelease, "", 0, 6, {noRows, incomplete, question}, S::UpdateIncomplete, "failed"},
+        {0, none, "pat.mdb", 1, 5, unsaved({"pat.mdb"}) << incomplete << question << restored, S::Restored, "restored"},
+        {0, none, "parametres.mdb", 1, 7, unsaved({"parametres.mdb"}) << incomplete << question << restored,
+         S::Restored, "restored"},
+        {1, none, "manifeste.ini", 1, 3,
+         unsaved({"praxidome.exe", "aide\\aide.htm", "parametres.mdb", "pat.mdb", "pannexe.mdb", "eattest.mdb"})
+             << incomplete << unwritable,
+         S::UpdateIncomplete, ""},
+        {1, none, "pannexe.mdb", 1, 3, unsaved({"pannexe.mdb"}) << incomplete, S::UpdateIncomplete, "failed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -255,7 +233,7 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
         EXPECT_EQ(t.ui.messages, c.messages);
         EXPECT_EQ(t.ui.exitStatus(), c.status);
         EXPECT_EQ(t.ui.cursors, QList<bool>{true});
-        EXPECT_EQ(t.steps.value(t.steps.size() - 1), c.lastStep);
+        EXPECT_EQ(t.steps.value(t.steps.size() - 1), kServerSteps[c.lastStep]);
         EXPECT_EQ(scalar(t.drive.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "37");
         // Put back, or left as the run left it.
         const bool unchanged = c.status != ExitStatus::UpdateIncomplete || c.client;
@@ -267,7 +245,11 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
             EXPECT_EQ(m.outcome, c.outcome);
             EXPECT_EQ(deploy::manifestFault(m, true), ""); // a restore would act on it
             EXPECT_EQ(m.files.size(), 6u - (*c.unsavable != 0));
+            EXPECT_EQ(m.errorNumber, c.messages[0] == noRows ? err::NoCurrentRecord : 0);
+            EXPECT_EQ(m.errorText, m.errorNumber ? standardDescription(err::NoCurrentRecord) : "");
         }
+        EXPECT_TRUE(t.drive.read("praxidome/maj.log")
+                        .endsWith(QString("fin du programme, statut %1\n").arg(int(c.status)).toUtf8()));
     }
 }
 
