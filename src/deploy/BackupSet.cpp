@@ -152,12 +152,25 @@ Manifest readManifest(const QString& folder)
     return m;
 }
 
+const std::vector<SetFile>& backupSet()
+{
+    static const std::vector<SetFile> files{{QStringLiteral("c:\\praxidome\\praxidome.exe"), false},
+                                            {QStringLiteral("c:\\praxidome\\aide\\aide.htm"), false},
+                                            {QStringLiteral("c:\\praxidome\\parametres.mdb"), false},
+                                            {QStringLiteral("c:\\praxidome\\pat.mdb"), false},
+                                            {QStringLiteral("c:\\praxidome\\pannexe.mdb"), true},
+                                            {QStringLiteral("c:\\praxidome\\eattest.mdb"), true}};
+    return files;
+}
+
 const QStringList& backupSetPaths()
 {
-    static const QStringList paths{
-        QStringLiteral("c:\\praxidome\\praxidome.exe"),  QStringLiteral("c:\\praxidome\\aide\\aide.htm"),
-        QStringLiteral("c:\\praxidome\\parametres.mdb"), QStringLiteral("c:\\praxidome\\pat.mdb"),
-        QStringLiteral("c:\\praxidome\\pannexe.mdb"),    QStringLiteral("c:\\praxidome\\eattest.mdb")};
+    static const QStringList paths = [] {
+        QStringList all;
+        for (const SetFile& file : backupSet())
+            all.append(file.path);
+        return all;
+    }();
     return paths;
 }
 
