@@ -163,17 +163,6 @@ const std::vector<SetFile>& backupSet()
     return files;
 }
 
-const QStringList& backupSetPaths()
-{
-    static const QStringList paths = [] {
-        QStringList all;
-        for (const SetFile& file : backupSet())
-            all.append(file.path);
-        return all;
-    }();
-    return paths;
-}
-
 QString copyName(const QString& path)
 {
     return path.section(QLatin1Char('\\'), -1);
@@ -194,7 +183,8 @@ QString manifestFault(const Manifest& m, bool needEnd)
         const SavedFile& file = m.files[i];
         const QString line = QStringLiteral("%1\\%2=%3").arg(i + 1);
         QString why;
-        if (!backupSetPaths().contains(file.path))
+        if (std::none_of(backupSet().cbegin(), backupSet().cend(),
+                         [&](const SetFile& set) { return set.path == file.path; }))
             why = line.arg(QStringLiteral("path"), file.path) +
                   QStringLiteral(" » nomme un fichier que la mise à jour ne sauvegarde pas");
         else if (seen.contains(file.path))

@@ -25,7 +25,6 @@ struct SetFile
     bool optional;
 };
 const std::vector<SetFile>& backupSet();
-const QStringList& backupSetPaths();
 QString copyName(const QString& path);
 
 // What a backup folder's manifest (manifeste.ini) records.

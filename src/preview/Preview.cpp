@@ -336,13 +336,6 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
         if (fs::fileExists(path))
             copy(path, QStringLiteral("praxidome/") + name);
     }
-    // passagearchive runs on the snapshot: the set's other files are there, empty.
-    for (const FileAction& file : std::as_const(r.files)) {
-        const QString target = snapshot.filePath(file.path.mid(3).replace(u'\\', u'/'));
-        if (file.action == QLatin1String("save") && !QFileInfo::exists(target) &&
-            (!QDir().mkpath(QFileInfo(target).path()) || !QFile(target).open(QIODevice::WriteOnly)))
-            throw MajError(err::PathFileAccess, QStringLiteral("Le dossier temporaire de l'aperçu n'a pu être écrit"));
-    }
     // The installed code database only matters when copienomen cannot replace it: read-only, it
     // is copied now, with its attribute; otherwise copienomen's failure has it copied then.
     QString installedCodes;
@@ -361,11 +354,17 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
         copy(payload, QStringLiteral("release/eattest.mdb"));
         releaseFolder = snapshot.filePath(QStringLiteral("release"));
     }
-    const QString log = QStringLiteral("c:\\praxidome\\st6unst.log");
-    if (fs::fileExists(log)) {
-        QFile installed(snapshot.filePath(QStringLiteral("praxidome/st6unst.log")));
-        if (!installed.open(QIODevice::WriteOnly) ||
-            !installed.setFileTime(fs::lastModified(log), QFileDevice::FileModificationTime))
+    // The files the steps only look at are there empty, with their date: the installation log
+    // (inscritdate reads its date) and the set's other files (passagearchive).
+    QStringList lookedAt{QStringLiteral("c:\\praxidome\\st6unst.log")};
+    for (const FileAction& file : std::as_const(r.files)) {
+        if (file.action == QLatin1String("save") && !file.path.endsWith(QLatin1String(".mdb")))
+            lookedAt.append(file.path);
+    }
+    for (const QString& path : std::as_const(lookedAt)) {
+        QFile empty(snapshot.filePath(QString(path).mid(3).replace(u'\\', u'/')));
+        if (fs::fileExists(path) && (!QDir().mkpath(QFileInfo(empty).path()) || !empty.open(QIODevice::WriteOnly) ||
+                                     !empty.setFileTime(fs::lastModified(path), QFileDevice::FileModificationTime)))
             throw MajError(err::PathFileAccess, QStringLiteral("Le dossier temporaire de l'aperçu n'a pu être écrit"));
     }
 

@@ -19,7 +19,6 @@ enum class Stations
     Client,
     Both
 };
-
 // What a step does beside the installation's files: a policy may leave it out.
 enum class Effect
 {
@@ -27,24 +26,18 @@ enum class Effect
     Upload,
     Backup
 };
-
-// A failure a step passes on stops the run, or, once the run's end is recorded, only the program.
-enum class OnFailure
-{
-    StopRun,
-    AfterEnd
-};
-
 struct UpdateStep
 {
     QString text; // what the window shows while the step runs
     Routine run;
-    QStringList writes; // the files of the backup set it changes: the run stops before it if one is not saved
-    Stations stations;
-    Effect effect;
-    OnFailure onFailure;
-    Routine standIn;     // what runs instead when the policy leaves the effect out; null: nothing
-    QString standInText; // and what the window then shows
+    QStringList writes = {}; // the files of the backup set it changes: the run stops before it if one is not saved
+    Stations stations = Stations::Both;
+    Effect effect = Effect::Installation;
+    // A failure it passes on stops the run and offers the backup set back; or, once the run's end is
+    // recorded (afterEnd), only ends the program.
+    bool afterEnd = false;
+    Routine standIn = nullptr; // what runs instead when the policy leaves the effect out; null: nothing
+    QString standInText = {};  // and what the window then shows
 };
 
 const std::vector<UpdateStep>& updateSteps();
