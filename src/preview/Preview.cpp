@@ -185,8 +185,8 @@ Report sentReport()
 }
 
 // The window's opening and sequence on the snapshot (drive c: already switched to it): the census,
-// then the update's steps without the upload or the backups. A server needs the release (`missingRelease` names it when
-// it is not there), in the host folder `releaseFolder`.
+// then the update's steps without the upload or the backups. A server needs the release
+// (`missingRelease` names it when it is not there), in the host folder `releaseFolder`.
 void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, const ReleaseCheck& release,
               const QString& missingRelease, const QString& releaseFolder, const QString& installedCodes,
               const QString& beforeHost, Result& r)

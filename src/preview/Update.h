@@ -13,6 +13,7 @@ class MajError;
 
 using Routine = void (*)(Form1Core&);
 
+// Where a step runs.
 enum class Stations
 {
     Server,
@@ -26,18 +27,22 @@ enum class Effect
     Upload,
     Backup
 };
+
+// One step: what the window shows while it runs, its routine, the files of the backup set it
+// changes (the run stops before it when one of them was not saved), where it runs.
 struct UpdateStep
 {
-    QString text; // what the window shows while the step runs
+    QString text;
     Routine run;
-    QStringList writes = {}; // the files of the backup set it changes: the run stops before it if one is not saved
+    QStringList writes = {};
     Stations stations = Stations::Both;
     Effect effect = Effect::Installation;
     // A failure it passes on stops the run and offers the backup set back; or, once the run's end is
     // recorded (afterEnd), only ends the program.
     bool afterEnd = false;
-    Routine standIn = nullptr; // what runs instead when the policy leaves the effect out; null: nothing
-    QString standInText = {};  // and what the window then shows
+    // What runs instead when the policy leaves the effect out (null: nothing), and its text.
+    Routine standIn = nullptr;
+    QString standInText = {};
 };
 
 const std::vector<UpdateStep>& updateSteps();
