@@ -1,67 +1,13 @@
 #include "app/Sequence.h"
 
 #include "app/core/Step.h"
-#include "db/DbSteps.h"
 #include "deploy/BackupSet.h"
-#include "deploy/Deploy.h"
-#include "nomenclature/Nomenclature.h"
 #include "platform/FileSystem.h"
-#include "platform/Logging.h"
-#include "platform/MajError.h"
-#include "report/Report.h"
-
-#include <algorithm>
-#include <functional>
-#include <vector>
+#include "preview/Update.h"
 
 namespace maj {
 
 namespace {
-
-// The sequence's own failure handling, around each of its statements: an item missing from a
-// collection (3265) resumes with the next statement; anything else stops the update. The pointer
-// stays as it is.
-void attempt(Form1Core& f, const std::function<void()>& statement)
-{
-    try {
-        statement();
-    } catch (const MajError& e) {
-        if (e.number() == err::ItemNotFound) {
-            qCDebug(lcStep) << "ignoré:" << e.what();
-            return;
-        }
-        f.ui.message(QString::number(e.number()) + QStringLiteral(": ") + e.description() +
-                     QStringLiteral(" pendant ") + QStringLiteral(" source: ") + QStringLiteral(" cible: "));
-        f.ui.message(QStringLiteral("La mise à jour n'a pas été réalisée jusqu'au bout!"));
-        f.ui.endProgram(deploy::offerUndo(f, &e));
-    }
-}
-
-const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
-
-struct Step
-{
-    QString text; // what the window shows while the step runs
-    std::function<void(Form1Core&)> run;
-    QStringList writes = {}; // the files of the backup set it changes
-};
-
-// The first of `files` that the backup set does not hold, or an empty text.
-QString unsaved(const BackupSet& backup, const QStringList& files)
-{
-    for (const QString& file : files) {
-        if (std::none_of(backup.files.cbegin(), backup.files.cend(),
-                         [&](const SavedFile& saved) { return saved.path == file; }))
-            return file;
-    }
-    return {};
-}
-
-void releaseCensusSources(Form1Core& f)
-{
-    for (DataSource* source : {&f.data.Data1, &f.data.Data2, &f.data.Data3, &f.data.Data4})
-        source->release();
-}
 
 // Clears the running state when the sequence returns to the waiting window.
 class RunningState
@@ -100,66 +46,10 @@ void btnoui_Click(Form1Core& f)
         return;
     RunningState running(f.window);
 
-    const bool server = !f.settings.StationRole;
-    std::vector<Step> steps;
-    if (f.window.chkXP) {
-        // The transfer control is missing: no upload, but the census's data sources still give
-        // the patient database back before any file is copied.
-        steps.push_back({QStringLiteral("Libération des bases de données..."), releaseCensusSources});
-    } else {
-        steps.push_back({QStringLiteral("Envoi du rapport d'activité..."), envoyer});
-    }
-    steps.push_back({QStringLiteral("Préparation des fichiers..."), passagearchive});
-    steps.push_back({QStringLiteral("Création du dossier de sauvegarde..."), nouveaudirectory});
-    steps.push_back({QStringLiteral("Sauvegarde des fichiers..."), verstempo});
-    if (server) {
-        steps.push_back({QStringLiteral("Copie des nouveaux codes de nomenclature..."),
-                         copienomen,
-                         {QStringLiteral("c:\\praxidome\\eattest.mdb")}});
-        steps.push_back({QStringLiteral("Ouverture des bases de données..."), assignationdesbases});
-        steps.push_back({QStringLiteral("Ajout des nouveaux codes de nomenclature..."), nouv, {kPatientDatabase}});
-        steps.push_back({QStringLiteral("Mise à jour de la nomenclature..."), anciens, {kPatientDatabase}});
-    }
-    steps.push_back({QStringLiteral("Inscription de la mise à jour..."),
-                     inscritdate,
-                     {QStringLiteral("c:\\praxidome\\pannexe.mdb"), QStringLiteral("c:\\praxidome\\parametres.mdb")}});
-    if (server)
-        steps.push_back({QStringLiteral("Vérification de la nomenclature..."), btnbd_Click});
-    const int count = int(steps.size());
-    int index = 0;
-    const auto runStep = [&](const Step& step) {
-        // A file the run could not save is never changed by it.
-        if (const QString file = unsaved(f.backup, step.writes); !file.isEmpty()) {
-            f.log.write(QStringLiteral("arrêt avant « ") + step.text + QStringLiteral(" » : ") + file +
-                        QStringLiteral(" n'a pas été sauvegardé"));
-            f.ui.message(QStringLiteral("La mise à jour n'a pas été réalisée jusqu'au bout!"));
-            f.ui.endProgram(deploy::offerUndo(f, nullptr));
-        }
-        f.window.showStep(step.text, index++, count);
-        attempt(f, [&] { step.run(f); });
-    };
-
-    auto next = steps.cbegin();
-    runStep(*next++);
-    attempt(f, [&] {
-        f.window.txtconventionVisible = false;
-        f.window.btnnonVisible = false;
-        f.window.btnouiVisible = false;
-        f.window.notify();
-    });
-    attempt(f, [&] { f.ui.setBusyCursor(true); });
-    // passagearchive, nouveaudirectory, verstempo, the server's nomenclature steps, inscritdate.
-    const auto last = server ? steps.cend() - 1 : steps.cend();
-    while (next != last)
-        runStep(*next++);
-    attempt(f, [&] { deploy::recordRunEnd(f); });
-    attempt(f, [&] { f.ui.setBusyCursor(false); });
-    f.window.showStep(QStringLiteral("Mise à jour effectuée!"), index, count);
-    attempt(f, [&] { f.ui.message(QStringLiteral("Mise à jour effectuée!")); });
-    if (server)
-        runStep(*next);
-    else
-        f.ui.endProgram();
+    RunPolicy policy;
+    policy.upload = !f.window.chkXP; // the transfer control is missing: nothing is sent
+    policy.stop = deploy::offerUndo;
+    runUpdate(f, policy);
 }
 
 void Command2_Click(Form1Core& f)

@@ -150,13 +150,15 @@ Manifest readManifest(const QString& folder)
     return m;
 }
 
-const QStringList& backupSetPaths()
+const std::vector<SetFile>& backupSet()
 {
-    static const QStringList paths{
-        QStringLiteral("c:\\praxidome\\praxidome.exe"),  QStringLiteral("c:\\praxidome\\aide\\aide.htm"),
-        QStringLiteral("c:\\praxidome\\parametres.mdb"), QStringLiteral("c:\\praxidome\\pat.mdb"),
-        QStringLiteral("c:\\praxidome\\pannexe.mdb"),    QStringLiteral("c:\\praxidome\\eattest.mdb")};
-    return paths;
+    static const std::vector<SetFile> files{{QStringLiteral("c:\\praxidome\\praxidome.exe"), false},
+                                            {QStringLiteral("c:\\praxidome\\aide\\aide.htm"), false},
+                                            {QStringLiteral("c:\\praxidome\\parametres.mdb"), false},
+                                            {QStringLiteral("c:\\praxidome\\pat.mdb"), false},
+                                            {QStringLiteral("c:\\praxidome\\pannexe.mdb"), true},
+                                            {QStringLiteral("c:\\praxidome\\eattest.mdb"), true}};
+    return files;
 }
 
 QString copyName(const QString& path)
@@ -179,7 +181,8 @@ QString manifestFault(const Manifest& m, bool needEnd)
         const SavedFile& file = m.files[i];
         const QString line = QStringLiteral("%1\\%2=%3").arg(i + 1);
         QString why;
-        if (!backupSetPaths().contains(file.path))
+        if (std::none_of(backupSet().cbegin(), backupSet().cend(),
+                         [&](const SetFile& set) { return set.path == file.path; }))
             why = line.arg(QStringLiteral("path"), file.path) +
                   QStringLiteral(" » nomme un fichier que la mise à jour ne sauvegarde pas");
         else if (seen.contains(file.path))

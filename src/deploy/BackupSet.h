@@ -16,9 +16,15 @@ class MajError;
 // them and how the run ended, and putting them back. Windows paths; failures throw MajError.
 namespace maj::deploy {
 
-// The files a backup set may hold, each at its own path. A copy in a backup folder bears the name
-// of its file (copyName).
-const QStringList& backupSetPaths();
+// The files a backup set may hold, in the order the run saves them, each at its own path;
+// `optional`: a database some installations lack, recorded as absent (to put it back is to remove
+// it). A copy in a backup folder bears the name of its file (copyName).
+struct SetFile
+{
+    QString path;
+    bool optional;
+};
+const std::vector<SetFile>& backupSet();
 QString copyName(const QString& path);
 
 // What a backup folder's manifest (manifeste.ini) records.

@@ -15,34 +15,29 @@ const QString kHelpPage = QStringLiteral("c:\\praxidome\\aide\\aide.htm");
 const QString kSettingsDatabase = QStringLiteral("c:\\praxidome\\parametres.mdb");
 const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
 
-const QString kAnnexDatabase = QStringLiteral("c:\\praxidome\\pannexe.mdb");
-const QString kCodesDatabase = QStringLiteral("c:\\praxidome\\eattest.mdb");
-
-enum class IfMissing
-{
-    Report,
-    Record // a database some installations lack: nothing to save, and to put back is to remove it
-};
-
 // Saves one file of the set under its own name and records it in the manifest; a file that is not
-// in the manifest counts as not saved.
-void saveOrReport(Form1Core& f, const QString& source, IfMissing missing, const std::function<void()>& before = {})
+// in the manifest counts as not saved. Without `copy`, the file is only recorded where it is.
+void saveOrReport(Form1Core& f, const deploy::SetFile& file, bool copy)
 {
     runStep(
         f, "verstempo",
         [&] {
-            if (before)
-                before();
-            const QString name = deploy::copyName(source);
+            // The settings database is let go before it is copied: a failed commit of what was
+            // written through it counts against its copy.
+            if (file.path == kSettingsDatabase)
+                f.data.Data7.release();
             SavedFile saved;
-            if (missing == IfMissing::Record && !fs::fileExists(source)) {
-                saved.path = source;
-                saved.copy = name;
+            saved.path = file.path;
+            saved.copy = deploy::copyName(file.path);
+            if (file.optional && !fs::fileExists(file.path))
                 saved.existed = false;
-            } else {
-                saved = deploy::saveFile(f.engine, source, f.settings.BackupFolder, name);
-            }
+            else if (copy)
+                saved = deploy::saveFile(f.engine, file.path, f.settings.BackupFolder, saved.copy);
+            else if (!fs::fileExists(file.path))
+                throw MajError(err::FileNotFound, file.path);
             f.backup.files.push_back(saved);
+            if (!copy)
+                return;
             try {
                 deploy::writeManifest(deploy::runManifest(f));
             } catch (const MajError&) {
@@ -51,8 +46,17 @@ void saveOrReport(Form1Core& f, const QString& source, IfMissing missing, const 
             }
         },
         [&](const MajError&) {
-            f.ui.message(source + QStringLiteral(" n'a pas été trouvé ou n'a pu être sauvegardé"));
+            f.ui.message(file.path + QStringLiteral(" n'a pas été trouvé ou n'a pu être sauvegardé"));
         });
+}
+
+void saveSet(Form1Core& f, bool copy)
+{
+    // Each file on its own: a missing help page must not leave the databases without a copy.
+    f.backup = {};
+    f.backup.started = f.clock.now();
+    for (const deploy::SetFile& file : deploy::backupSet())
+        saveOrReport(f, file, copy);
 }
 
 } // namespace
@@ -69,17 +73,12 @@ void passagearchive(Form1Core& f)
 
 void verstempo(Form1Core& f)
 {
-    // Each file on its own: a missing help page must not leave the databases without a copy.
-    f.backup = {};
-    f.backup.started = f.clock.now();
-    saveOrReport(f, kExecutable, IfMissing::Report);
-    saveOrReport(f, kHelpPage, IfMissing::Report);
-    // The settings database is let go before it is copied: a failed commit of what was written
-    // through it counts against its copy.
-    saveOrReport(f, kSettingsDatabase, IfMissing::Report, [&] { f.data.Data7.release(); });
-    saveOrReport(f, kPatientDatabase, IfMissing::Report);
-    saveOrReport(f, kAnnexDatabase, IfMissing::Record);
-    saveOrReport(f, kCodesDatabase, IfMissing::Record);
+    saveSet(f, true);
+}
+
+void listBackupSet(Form1Core& f)
+{
+    saveSet(f, false);
 }
 
 void copieexeavantpremiereMAJ(Form1Core& f)

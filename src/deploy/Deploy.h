@@ -9,17 +9,21 @@
 // program.
 namespace maj {
 
-// Folders and the executable.
+// Folders, backups and the release's code database.
 void creerrepertoire(Form1Core& f);
 void creemaj(Form1Core& f);
 void passagearchive(Form1Core& f);
 void nouveaudirectory(Form1Core& f);
 void verstempo(Form1Core& f);
+// What verstempo does, without a copy or a manifest: the set recorded as it is, the files verstempo
+// would find missing told as it tells them.
+void listBackupSet(Form1Core& f);
+void copienomen(Form1Core& f);
+
+// Steps no sequence of this release calls: the executable swap and the support files, for a
+// release that ships them.
 void copieexeavantpremiereMAJ(Form1Core& f);
 void copienouvelexe(Form1Core& f);
-
-// Support files.
-void copienomen(Form1Core& f);
 void copieaide(Form1Core& f);
 void copieautres(Form1Core& f);
 void assurability(Form1Core& f);

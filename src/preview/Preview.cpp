@@ -1,15 +1,16 @@
 #include "preview/Preview.h"
 
 #include "db/DbSteps.h"
-#include "deploy/Deploy.h"
+#include "deploy/BackupSet.h"
 #include "deploy/Release.h"
-#include "nomenclature/Nomenclature.h"
 #include "platform/Ansi.h"
 #include "platform/FileSystem.h"
+#include "platform/Logging.h"
 #include "platform/MajError.h"
 #include "platform/Transfer.h"
 #include "platform/jet/Snapshot.h"
 #include "platform/jet/Sqlite.h"
+#include "preview/Update.h"
 #include "report/Report.h"
 
 #include <QDir>
@@ -29,21 +30,6 @@ const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
 const QString kSettingsDatabase = QStringLiteral("c:\\praxidome\\parametres.mdb");
 const QString kCodesDatabase = QStringLiteral("c:\\praxidome\\eattest.mdb");
 const QString kCodeColumn = QStringLiteral("code inami");
-
-// The files the run's backup set holds, in its order; `optional`: missing, there is nothing to save.
-struct SetFile
-{
-    QString path;
-    bool optional;
-};
-const SetFile kSet[] = {
-    {QStringLiteral("c:\\praxidome\\praxidome.exe"), false},
-    {QStringLiteral("c:\\praxidome\\aide\\aide.htm"), false},
-    {kSettingsDatabase, false},
-    {kPatientDatabase, false},
-    {QStringLiteral("c:\\praxidome\\pannexe.mdb"), true},
-    {kCodesDatabase, true},
-};
 
 // What the steps show, kept instead of shown; questions are answered "Non".
 class KeptUi : public UiServices
@@ -162,23 +148,24 @@ try {
     r.unchanged = count.column(0).toLongLong() - r.changed.size();
     return r;
 } catch (const MajError& e) {
-    throw MajError(err::CannotOpenFile, QStringLiteral("La nomenclature n'a pu être comparée : ") + e.description());
+    throw MajError(e.number(), QStringLiteral("La nomenclature n'a pu être comparée : ") + e.description());
 }
 
-// Runs a step as the sequence does; false when the run would end there. A failure the step passes
-// on would stop the run.
-bool play(Form1Core& f, Result& r, const std::function<void()>& step)
-{
-    try {
-        step();
-        return true;
-    } catch (const MajError& e) {
-        if (e.number() == err::ItemNotFound)
-            return true;
-        r.stop = e.numberAndDescription();
-        f.ui.message(QStringLiteral("La mise à jour n'a pas été réalisée jusqu'au bout!"));
-    } catch (const ProgramEnded&) {
-    }
+// Whether the snapshot's databases hold the registration: the marker of pannexe.mdb and the
+// settings record.
+bool registered(Form1Core& f, const Registration& r)
+try {
+    DataSource& annex = f.data.Data4;
+    annex.bind(QStringLiteral("c:\\praxidome\\pannexe.mdb"), QStringLiteral("ortho"));
+    Recordset& ortho = annex.recordset();
+    ortho.findFirst(QStringLiteral("numpat = 'Insta'"));
+    if (ortho.noMatch() || ortho.field(2).toDate() != r.date || ortho.field(3).toString() != r.releaseDate ||
+        ortho.field(79).toString() != r.number)
+        return false;
+    annex.bind(kSettingsDatabase, QStringLiteral("parapat"));
+    return annex.recordset().field(61).toString() == r.number;
+} catch (const MajError& e) {
+    qCDebug(lcStep) << "inscription illisible :" << e.what();
     return false;
 }
 
@@ -198,9 +185,8 @@ Report sentReport()
 }
 
 // The window's opening and sequence on the snapshot (drive c: already switched to it): the census,
-// then on the server the code steps, the registration and the duplicate check; no upload, no
-// backup. A server needs the release (`missingRelease` names it when it is not there), in the host
-// folder `releaseFolder`.
+// then the update's steps without the upload or the backups. A server needs the release
+// (`missingRelease` names it when it is not there), in the host folder `releaseFolder`.
 void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, const ReleaseCheck& release,
               const QString& missingRelease, const QString& releaseFolder, const QString& installedCodes,
               const QString& beforeHost, Result& r)
@@ -227,49 +213,51 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     f.window.LBLSERVEURCLIENT = r.server ? QStringLiteral("SERVEUR") : QStringLiteral("POSTE CLIENT");
     cadastre(f);
     r.report = sentReport();
-    // The upload lets the census's data sources go.
-    for (DataSource* source : {&f.data.Data1, &f.data.Data2, &f.data.Data3, &f.data.Data4})
-        source->release();
-    // The files passagearchive and verstempo report missing, in their order.
-    for (const QString& verb :
-         {QStringLiteral(" était manquant"), QStringLiteral(" n'a pas été trouvé ou n'a pu être sauvegardé")}) {
-        for (const FileAction& file : std::as_const(r.files)) {
-            if (file.action == QLatin1String("missing"))
-                f.ui.message(file.path + verb);
-        }
-    }
     f.settings.PayloadFolder = fs::windowsPath(releaseFolder) + QLatin1Char('\\');
 
-    bool goesOn = true;
+    // The steps run on the snapshot, without the upload or the backups. The copy the comparison
+    // needs is taken while the steps before the first that writes pat.mdb run; the comparison
+    // reads pat.mdb once the last of them is done.
+    std::future<void> before;
     std::future<Codes> codes;
+    const UpdateStep* lastWriter = nullptr;
     if (r.server) {
-        // The copy the comparison needs is taken while copienomen and assignationdesbases run, which
-        // only read pat.mdb; nouv waits for it.
-        std::future<void> before =
-            std::async(std::launch::async, snapshotDatabase, fs::hostPath(kPatientDatabase), beforeHost);
-        for (void (*step)(Form1Core&) : {copienomen, assignationdesbases, nouv, anciens}) {
-            if (step == nouv)
-                before.get();
-            if (goesOn)
-                goesOn = play(f, r, [&] { step(f); });
-            // The installed code database is read only when the release's could not replace it.
-            if (step == copienomen && !installedCodes.isEmpty() && !fs::fileExists(kCodesDatabase))
-                snapshotDatabase(installedCodes, fs::hostPath(kCodesDatabase));
+        before = std::async(std::launch::async, snapshotDatabase, fs::hostPath(kPatientDatabase), beforeHost);
+        for (const UpdateStep& step : updateSteps()) {
+            if (step.writes.contains(kPatientDatabase))
+                lastWriter = &step;
         }
-        // Nothing writes pat.mdb from here on: the comparison reads it while the registration and the
-        // duplicate check run.
+    }
+    const auto compare = [&] {
+        if (before.valid())
+            before.get();
         codes = std::async(std::launch::async, compareCodes, fs::hostPath(kPatientDatabase), beforeHost);
+    };
+    RunPolicy policy;
+    policy.upload = false;
+    policy.backups = false;
+    policy.stop = [&](Form1Core&, const MajError* failure) {
+        r.stop = failure ? failure->numberAndDescription() : ui.messages.last();
+        return ExitStatus::UpdateIncomplete;
+    };
+    policy.before = [&](const UpdateStep& step) {
+        if (step.writes.contains(kPatientDatabase) && before.valid())
+            before.get();
+    };
+    policy.after = [&](const UpdateStep& step) {
+        // The installed code database is read only when the release's could not replace it.
+        if (step.writes.contains(kCodesDatabase) && !installedCodes.isEmpty() && !fs::fileExists(kCodesDatabase))
+            snapshotDatabase(installedCodes, fs::hostPath(kCodesDatabase));
+        if (&step == lastWriter)
+            compare();
+    };
+    try {
+        runUpdate(f, policy);
+    } catch (const ProgramEnded&) {
+        // A stop, or a client's end: what the steps did is read from the snapshot below.
     }
-    if (goesOn) {
-        const qsizetype shown = ui.messages.size();
-        goesOn = play(f, r, [&] { inscritdate(f); });
-        r.registration.written = goesOn && ui.messages.size() == shown;
-    }
-    if (goesOn) {
-        f.ui.message(QStringLiteral("Mise à jour effectuée!"));
-        if (r.server)
-            play(f, r, [&] { btnbd_Click(f); });
-    }
+    if (r.server && !codes.valid())
+        compare();
     for (const QString& line : f.window.l.mid(1)) {
         if (line != QLatin1String(" "))
             r.duplicates.append(line);
@@ -277,6 +265,7 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     r.registration.number = f.window.lblnumerodemaj;
     r.registration.releaseDate = f.window.lbldate;
     r.registration.date = clock.today();
+    r.registration.written = registered(f, r.registration);
     r.messages = ui.messages;
     if (codes.valid()) {
         Codes compared = codes.get();
@@ -310,7 +299,7 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
         if (!r.refusal.isEmpty())
             return r;
     }
-    for (const SetFile& file : kSet) {
+    for (const deploy::SetFile& file : deploy::backupSet()) {
         if (fs::fileExists(file.path))
             r.files.append(describe(file.path, QStringLiteral("save")));
         else if (file.path == kPatientDatabase || file.path == kSettingsDatabase)
@@ -365,11 +354,17 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
         copy(payload, QStringLiteral("release/eattest.mdb"));
         releaseFolder = snapshot.filePath(QStringLiteral("release"));
     }
-    const QString log = QStringLiteral("c:\\praxidome\\st6unst.log");
-    if (fs::fileExists(log)) {
-        QFile installed(snapshot.filePath(QStringLiteral("praxidome/st6unst.log")));
-        if (!installed.open(QIODevice::WriteOnly) ||
-            !installed.setFileTime(fs::lastModified(log), QFileDevice::FileModificationTime))
+    // The files the steps only look at are there empty, with their date: the installation log
+    // (inscritdate reads its date) and the set's other files (passagearchive).
+    QStringList lookedAt{QStringLiteral("c:\\praxidome\\st6unst.log")};
+    for (const FileAction& file : std::as_const(r.files)) {
+        if (file.action == QLatin1String("save") && !file.path.endsWith(QLatin1String(".mdb")))
+            lookedAt.append(file.path);
+    }
+    for (const QString& path : std::as_const(lookedAt)) {
+        QFile empty(snapshot.filePath(QString(path).mid(3).replace(u'\\', u'/')));
+        if (fs::fileExists(path) && (!QDir().mkpath(QFileInfo(empty).path()) || !empty.open(QIODevice::WriteOnly) ||
+                                     !empty.setFileTime(fs::lastModified(path), QFileDevice::FileModificationTime)))
             throw MajError(err::PathFileAccess, QStringLiteral("Le dossier temporaire de l'aperçu n'a pu être écrit"));
     }
 

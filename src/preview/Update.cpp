@@ -1,0 +1,146 @@
+#include "preview/Update.h"
+
+#include "db/DbSteps.h"
+#include "deploy/BackupSet.h"
+#include "deploy/Deploy.h"
+#include "nomenclature/Nomenclature.h"
+#include "platform/Logging.h"
+#include "platform/MajError.h"
+#include "report/Report.h"
+
+#include <algorithm>
+
+namespace maj {
+
+namespace {
+
+const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
+
+// Without the upload, the census's data sources still give the patient database back before any
+// file is copied.
+void releaseCensusSources(Form1Core& f)
+{
+    for (DataSource* source : {&f.data.Data1, &f.data.Data2, &f.data.Data3, &f.data.Data4})
+        source->release();
+}
+
+// The first of `files` that the backup set does not hold, or an empty text.
+QString unsaved(const BackupSet& backup, const QStringList& files)
+{
+    for (const QString& file : files) {
+        if (std::none_of(backup.files.cbegin(), backup.files.cend(),
+                         [&](const SavedFile& saved) { return saved.path == file; }))
+            return file;
+    }
+    return {};
+}
+
+} // namespace
+
+const std::vector<UpdateStep>& updateSteps()
+{
+    using enum Stations;
+    using enum Effect;
+    static const std::vector<UpdateStep> steps{
+        {.text = QStringLiteral("Envoi du rapport d'activité..."),
+         .run = envoyer,
+         .effect = Upload,
+         .standIn = releaseCensusSources,
+         .standInText = QStringLiteral("Libération des bases de données...")},
+        {.text = QStringLiteral("Préparation des fichiers..."), .run = passagearchive},
+        {.text = QStringLiteral("Création du dossier de sauvegarde..."), .run = nouveaudirectory, .effect = Backup},
+        {.text = QStringLiteral("Sauvegarde des fichiers..."),
+         .run = verstempo,
+         .effect = Backup,
+         .standIn = listBackupSet},
+        {.text = QStringLiteral("Copie des nouveaux codes de nomenclature..."),
+         .run = copienomen,
+         .writes = {QStringLiteral("c:\\praxidome\\eattest.mdb")},
+         .stations = Server},
+        {.text = QStringLiteral("Ouverture des bases de données..."), .run = assignationdesbases, .stations = Server},
+        {.text = QStringLiteral("Ajout des nouveaux codes de nomenclature..."),
+         .run = nouv,
+         .writes = {kPatientDatabase},
+         .stations = Server},
+        {.text = QStringLiteral("Mise à jour de la nomenclature..."),
+         .run = anciens,
+         .writes = {kPatientDatabase},
+         .stations = Server},
+        {.text = QStringLiteral("Inscription de la mise à jour..."),
+         .run = inscritdate,
+         .writes = {QStringLiteral("c:\\praxidome\\pannexe.mdb"), QStringLiteral("c:\\praxidome\\parametres.mdb")}},
+        {.text = QStringLiteral("Vérification de la nomenclature..."),
+         .run = btnbd_Click,
+         .stations = Server,
+         .afterEnd = true},
+    };
+    return steps;
+}
+
+void runUpdate(Form1Core& f, const RunPolicy& policy)
+{
+    const auto attempt = [&](const std::function<void()>& statement) {
+        try {
+            statement();
+        } catch (const MajError& e) {
+            if (e.number() == err::ItemNotFound) {
+                qCDebug(lcStep) << "ignoré:" << e.what();
+                return;
+            }
+            f.ui.message(QString::number(e.number()) + QStringLiteral(": ") + e.description() +
+                         QStringLiteral(" pendant ") + QStringLiteral(" source: ") + QStringLiteral(" cible: "));
+            f.ui.message(QStringLiteral("La mise à jour n'a pas été réalisée jusqu'au bout!"));
+            f.ui.endProgram(policy.stop(f, &e));
+        }
+    };
+
+    const Stations station = f.settings.StationRole ? Stations::Client : Stations::Server;
+    std::vector<const UpdateStep*> steps;
+    for (const UpdateStep& step : updateSteps()) {
+        if (step.stations == Stations::Both || step.stations == station)
+            steps.push_back(&step);
+    }
+    const int count = int(steps.size());
+    int index = 0;
+    const auto run = [&](const UpdateStep& step) {
+        const bool left =
+            (step.effect == Effect::Upload && !policy.upload) || (step.effect == Effect::Backup && !policy.backups);
+        const Routine routine = left ? step.standIn : step.run;
+        // A file the run could not save is never changed by it.
+        if (const QString file = unsaved(f.backup, step.writes); !file.isEmpty()) {
+            f.log.write(QStringLiteral("arrêt avant « ") + step.text + QStringLiteral(" » : ") + file +
+                        QStringLiteral(" n'a pas été sauvegardé"));
+            f.ui.message(QStringLiteral("La mise à jour n'a pas été réalisée jusqu'au bout!"));
+            f.ui.endProgram(policy.stop(f, nullptr));
+        }
+        f.window.showStep(left && !step.standInText.isEmpty() ? step.standInText : step.text, index++, count);
+        if (!routine)
+            return;
+        policy.before(step);
+        attempt([&] { routine(f); });
+        policy.after(step);
+    };
+
+    auto next = steps.cbegin();
+    run(**next++);
+    attempt([&] {
+        f.window.txtconventionVisible = false;
+        f.window.btnnonVisible = false;
+        f.window.btnouiVisible = false;
+        f.window.notify();
+    });
+    attempt([&] { f.ui.setBusyCursor(true); });
+    for (; next != steps.cend() && !(*next)->afterEnd; ++next)
+        run(**next);
+    if (policy.backups)
+        attempt([&] { deploy::recordRunEnd(f); });
+    attempt([&] { f.ui.setBusyCursor(false); });
+    f.window.showStep(QStringLiteral("Mise à jour effectuée!"), index, count);
+    attempt([&] { f.ui.message(QStringLiteral("Mise à jour effectuée!")); });
+    if (next == steps.cend())
+        f.ui.endProgram();
+    for (; next != steps.cend(); ++next)
+        run(**next);
+}
+
+} // namespace maj
