@@ -58,7 +58,7 @@ public:
     {
         const int rc = sqlite3_step(m_stmt.get());
         if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-            check(sqlite3_reset(m_stmt.get()));
+            check(rc);
         return rc == SQLITE_ROW;
     }
     // Ready to run again with new values.
@@ -77,10 +77,12 @@ public:
             return qlonglong(sqlite3_column_int64(s, i));
         if (type == SQLITE_FLOAT)
             return sqlite3_column_double(s, i);
-        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(s, i));
         if (type == SQLITE_TEXT)
-            return QString::fromUtf8(bytes, sqlite3_column_bytes(s, i));
-        return type == SQLITE_BLOB ? QVariant(QByteArray(bytes, sqlite3_column_bytes(s, i))) : QVariant();
+            return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i)),
+                                     sqlite3_column_bytes(s, i));
+        if (type == SQLITE_BLOB)
+            return QByteArray(static_cast<const char*>(sqlite3_column_blob(s, i)), sqlite3_column_bytes(s, i));
+        return {};
     }
 
 private:
@@ -117,7 +119,6 @@ public:
             throw SampleError(QString::fromUtf8(sqlite3_errmsg(m_db.get())));
     }
     Statement prepare(const QString& sql) { return Statement(m_db.get(), sql); }
-    sqlite3* handle() const { return m_db.get(); }
 
 private:
     std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> m_db{nullptr, &sqlite3_close_v2};
