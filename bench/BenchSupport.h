@@ -2,8 +2,8 @@
 
 // What the benchmarks share: the application's schema files and the timing of their runs.
 
+#include "SqliteFile.h"
 #include "platform/Ui.h"
-#include "platform/jet/Sqlite.h"
 
 #include <QFile>
 #include <QString>
@@ -14,6 +14,8 @@
 #include <vector>
 
 namespace maj::bench {
+
+namespace sql = sample::sql;
 
 // Message boxes that nobody sees; every question answered Non.
 class QuietUi : public UiServices
@@ -42,7 +44,7 @@ inline QString schemaText(const char* name)
 
 inline void createFromSchema(const QString& path, const char* name)
 {
-    sqlite::Connection db(path, sqlite::Connection::Mode::ReadWriteCreate);
+    sql::Database db(path, sql::Create);
     db.exec(schemaText(name));
 }
 

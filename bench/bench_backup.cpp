@@ -33,7 +33,7 @@ void makeInstallation(const QDir& drive, int megabytes)
     QDir().mkpath(drive.filePath("praxidome"));
     for (const char* name : {"parametres", "pannexe", "eattest", "pat"})
         createFromSchema(drive.filePath(QStringLiteral("praxidome/%1.mdb").arg(QLatin1String(name))), name);
-    sqlite::Connection db(drive.filePath("praxidome/pat.mdb"), sqlite::Connection::Mode::ReadWrite);
+    sql::Database db(drive.filePath("praxidome/pat.mdb"), sql::ReadWrite);
     db.exec("CREATE TABLE documents (id INTEGER PRIMARY KEY, content BLOB)");
     db.exec("BEGIN");
     for (int i = 0; i < megabytes; ++i)

@@ -12,7 +12,6 @@
 #include "BenchSupport.h"
 #include "app/core/Form1Core.h"
 #include "platform/Ui.h"
-#include "platform/jet/Sqlite.h"
 #include "report/Census.h"
 #include "report/Report.h"
 
@@ -44,10 +43,10 @@ public:
 
 void fillPatients(const QString& path)
 {
-    sqlite::Connection db(path, sqlite::Connection::Mode::ReadWrite);
+    sql::Database db(path, sql::ReadWrite);
     db.exec(QStringLiteral("BEGIN"));
     db.exec(QStringLiteral("INSERT INTO parapat (ID, NOM_CABINET, VERSION_BASE) VALUES (1, 'Cabinet', '8.6.8')"));
-    sqlite::Statement dentist =
+    sql::Statement dentist =
         db.prepare(QStringLiteral("INSERT INTO dentiste (numdentiste, NOM, INAMI, EMAIL) VALUES (?, ?, ?, ?)"));
     for (int d = 1; d <= ListedDentists; ++d) {
         dentist.bind(1, d);
@@ -60,7 +59,7 @@ void fillPatients(const QString& path)
     std::mt19937 random(1234);
     std::uniform_int_distribution<int> year(0, Years - 1), day(0, 364), dentistNumber(1, Dentists),
         minute(0, 10 * 60 - 1);
-    sqlite::Statement soin =
+    sql::Statement soin =
         db.prepare(QStringLiteral("INSERT INTO soins (NUMSOIN, NUMPAT, numdentiste, date) VALUES (?, ?, ?, ?)"));
     for (int i = 1; i <= Treatments; ++i) {
         const QDate date = QDate(FirstYear + year(random), 1, 1).addDays(day(random));
@@ -78,7 +77,7 @@ void fillPatients(const QString& path)
 
 void fillSettings(const QString& path)
 {
-    sqlite::Connection db(path, sqlite::Connection::Mode::ReadWrite);
+    sql::Database db(path, sql::ReadWrite);
     db.exec(QStringLiteral("INSERT INTO parapat (ID, NOM_CABINET, ADRESSE_CABINET, LOCALITE_CABINET, NOMBRE_POSTES, "
                            "STATION) VALUES (1, 'Cabinet Dupont', 'Rue 1', 'Liège', 3, 'SERVEUR')"));
 }
@@ -86,10 +85,10 @@ void fillSettings(const QString& path)
 // Runs the two year queries; returns their row counts (current year first).
 std::pair<int, int> plainQueries(const QString& path, const QString& yearExpression)
 {
-    sqlite::Connection db(path, sqlite::Connection::Mode::ReadOnly);
+    sql::Database db(path, sql::ReadOnly);
     int counts[2] = {0, 0};
     for (int i = 0; i < 2; ++i) {
-        sqlite::Statement query =
+        sql::Statement query =
             db.prepare(QStringLiteral("SELECT numdentiste FROM soins WHERE %1 = '%2' GROUP BY numdentiste")
                            .arg(yearExpression)
                            .arg(2026 - i));

@@ -14,7 +14,6 @@
 #include "BenchSupport.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
-#include "platform/jet/Sqlite.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -75,7 +74,7 @@ void generate(const QString& patPath, const QString& eattestPath, bool shuffled)
     for (int i = 0; i < kRows; ++i)
         order[size_t(i)] = i;
     {
-        sqlite::Connection pat(patPath, sqlite::Connection::Mode::ReadWriteCreate);
+        sql::Database pat(patPath, sql::Create);
         pat.exec(schemaText("pat"));
         pat.exec(QStringLiteral("BEGIN"));
         auto insert = pat.prepare(QStringLiteral(
@@ -94,7 +93,7 @@ void generate(const QString& patPath, const QString& eattestPath, bool shuffled)
     }
     if (shuffled)
         std::shuffle(order.begin(), order.end(), random);
-    sqlite::Connection eattest(eattestPath, sqlite::Connection::Mode::ReadWriteCreate);
+    sql::Database eattest(eattestPath, sql::Create);
     eattest.exec(schemaText("eattest"));
     eattest.exec(QStringLiteral("BEGIN"));
     auto insert = eattest.prepare(QStringLiteral("INSERT INTO nomen VALUES (?1, ?2, 'Libellé neuf', ?3, ?3 - 2, 2.0, "
@@ -112,7 +111,7 @@ void generate(const QString& patPath, const QString& eattestPath, bool shuffled)
 
 QByteArray digest(const QString& patPath)
 {
-    sqlite::Connection db(patPath, sqlite::Connection::Mode::ReadOnly);
+    sql::Database db(patPath, sql::ReadOnly);
     auto rows = db.prepare(QStringLiteral("SELECT * FROM nomenclature ORDER BY rowid"));
     QCryptographicHash hash(QCryptographicHash::Sha256);
     while (rows.step()) {
@@ -150,7 +149,7 @@ void engineUpdate()
 
 void sqlUpdate(const QString& pat, const QString& eattest)
 {
-    sqlite::Connection db(pat, sqlite::Connection::Mode::ReadWrite);
+    sql::Database db(pat, sql::ReadWrite);
     db.exec(QStringLiteral("PRAGMA cache_size=-65536")); // as the engine's connections
     db.exec(QStringLiteral("ATTACH '%1' AS e").arg(eattest));
     db.exec(QStringLiteral(
@@ -188,7 +187,7 @@ int engineDuplicates()
 int sqlDuplicates(const QString& pat)
 {
     // The data is ASCII: SQLite's NOCASE is the engine's equality here.
-    sqlite::Connection db(pat, sqlite::Connection::Mode::ReadOnly);
+    sql::Database db(pat, sql::ReadOnly);
     auto count = db.prepare(QStringLiteral("SELECT total(c) FROM (SELECT count(*) AS c FROM nomenclature "
                                            "GROUP BY ABREVIATION COLLATE NOCASE HAVING c > 1)"));
     return count.step() ? count.column(0).toInt() : -1;

@@ -16,7 +16,6 @@
 #include "platform/MajError.h"
 #include "platform/Ui.h"
 #include "platform/jet/Database.h"
-#include "platform/jet/Sqlite.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,9 +44,9 @@ constexpr int Runs = 5;             // of the check and of the GROUP BY, in turn
 void fill(const QString& path, const QString& table, const std::vector<int>& codes, int variant,
           const QHash<int, QString>& abbreviationOverride)
 {
-    sqlite::Connection db(path, sqlite::Connection::Mode::ReadWrite);
+    sql::Database db(path, sql::ReadWrite);
     db.exec(QStringLiteral("BEGIN"));
-    sqlite::Statement insert =
+    sql::Statement insert =
         db.prepare(QStringLiteral("INSERT INTO %1 VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)").arg(table));
     for (int code : codes) {
         const QString c = QString::number(300000 + code);
@@ -79,8 +78,8 @@ void copyFile(const QString& from, const QString& to)
 // Every row of the table, every column, in the table's order, typed as SQLite stores it.
 QList<QVariantList> allRows(const QString& path)
 {
-    sqlite::Connection db(path, sqlite::Connection::Mode::ReadOnly);
-    sqlite::Statement select = db.prepare(QStringLiteral("SELECT * FROM nomenclature ORDER BY rowid"));
+    sql::Database db(path, sql::ReadOnly);
+    sql::Statement select = db.prepare(QStringLiteral("SELECT * FROM nomenclature ORDER BY rowid"));
     QList<QVariantList> rows;
     while (select.step()) {
         QVariantList row;
@@ -142,9 +141,9 @@ SELECT ABREVIATION COLLATE NOCASE, count(*) FROM nomenclature GROUP BY ABREVIATI
 HAVING count(*) > 1
 )";
 
-void printPlan(sqlite::Connection& db, const char* sql)
+void printPlan(sql::Database& db, const char* sql)
 {
-    sqlite::Statement plan = db.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + QString::fromUtf8(sql));
+    sql::Statement plan = db.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + QString::fromUtf8(sql));
     while (plan.step())
         std::printf("    plan: %s\n", qPrintable(plan.column(3).toString()));
 }
@@ -216,7 +215,7 @@ int main(int argc, char** argv)
     double setSeconds = 0;
     {
         start = std::chrono::steady_clock::now();
-        sqlite::Connection db(baseline + QStringLiteral("/pat.mdb"), sqlite::Connection::Mode::ReadWrite);
+        sql::Database db(baseline + QStringLiteral("/pat.mdb"), sql::ReadWrite);
         db.exec(QStringLiteral("ATTACH DATABASE '%1/eattest.mdb' AS rel").arg(baseline));
         db.exec(QStringLiteral("BEGIN"));
         db.exec(QString::fromUtf8(insertNew));
@@ -258,16 +257,16 @@ int main(int argc, char** argv)
                 reported.append(QStringLiteral("(the check ended the program)"));
         }
 
-        sqlite::Connection db(baseline + QStringLiteral("/pat.mdb"), sqlite::Connection::Mode::ReadOnly);
+        sql::Database db(baseline + QStringLiteral("/pat.mdb"), sql::ReadOnly);
         start = std::chrono::steady_clock::now();
-        sqlite::Statement groups = db.prepare(QString::fromUtf8(sharedAbbreviations));
+        sql::Statement groups = db.prepare(QString::fromUtf8(sharedAbbreviations));
         QSet<QString> shared;
         while (groups.step())
             shared.insert(groups.column(0).toString().toLower());
         groupTimes.push_back(seconds(start));
         if (run == 0) {
             printPlan(db, sharedAbbreviations);
-            sqlite::Statement rows =
+            sql::Statement rows =
                 db.prepare(QStringLiteral("SELECT ABREVIATION, \"code inami\" FROM nomenclature ORDER BY rowid"));
             while (rows.step()) {
                 if (shared.contains(rows.column(0).toString().toLower()))

@@ -2,13 +2,13 @@
 // core, and rows written and read through the engine.
 
 #include "FaultVfs.h"
+#include "SqliteFile.h"
 #include "TestSupport.h"
 #include "db/DbSteps.h"
 #include "nomenclature/Nomenclature.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
-#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QMap>
@@ -422,7 +422,7 @@ Snapshot snapshot(const QString& folder)
     for (const QString& name : QDir(folder).entryList({"*.mdb"}, QDir::Files)) {
         const QString file = folder + '/' + name;
         result.insert(name + " integrity", scalar(file, "PRAGMA integrity_check").toString());
-        sqlite::Connection db(file, sqlite::Connection::Mode::ReadOnly);
+        sample::sql::Database db(file, sample::sql::ReadOnly);
         QStringList tables;
         auto schema = db.prepare("SELECT name, type, sql FROM sqlite_master");
         while (schema.step()) {

@@ -1,8 +1,8 @@
 #include "EngineTest.h"
+#include "SqliteFile.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
-#include "platform/jet/Sqlite.h"
 
 #include <QDir>
 #include <QFile>
@@ -132,7 +132,7 @@ TEST_F(DatabaseConnectionTest, ReleaseLeavesNeitherJournalNorLogNorOpenFile)
 
 TEST_F(DatabaseConnectionTest, AFileAnotherConnectionWritesIsLocked)
 {
-    sqlite::Connection other(host(), sqlite::Connection::Mode::ReadWrite);
+    sample::sql::Database other(host(), sample::sql::ReadWrite);
     other.exec("BEGIN IMMEDIATE; UPDATE nomenclature SET LIBELLE = 'autre' WHERE rowid = 3");
     data1.bind(file, "nomenclature"); // reading is still possible
     Recordset& rs = data1.recordset();

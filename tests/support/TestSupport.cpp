@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
+#include "SqliteFile.h"
 #include "platform/MajError.h"
-#include "platform/jet/Sqlite.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +18,8 @@
 #include <unistd.h>
 
 namespace maj::test {
+
+namespace sql = sample::sql;
 
 void RecordingUi::showMessage(const QString& text, const QString& title)
 {
@@ -104,7 +106,7 @@ int errorOf(const std::function<void()>& call)
 
 void exec(const QString& hostPath, const QString& sql)
 {
-    sqlite::Connection(hostPath, sqlite::Connection::Mode::ReadWrite).exec(sql);
+    sql::Database(hostPath, sql::ReadWrite).exec(sql);
 }
 
 QStringList hashes(const QStringList& roots)
@@ -130,9 +132,7 @@ QStringList hashes(const QStringList& roots)
 
 QVariant scalar(const QString& hostPath, const QString& sql)
 {
-    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadOnly);
-    auto q = db.prepare(sql);
-    return q.step() ? q.column(0) : QVariant();
+    return sql::scalar(hostPath, sql);
 }
 
 namespace {
@@ -200,14 +200,13 @@ void createDatabase(const QString& hostPath, const QString& schemaName)
     if (!file.open(QIODevice::ReadOnly))
         qFatal("no schema %s", qPrintable(schemaName));
     QDir().mkpath(QFileInfo(hostPath).absolutePath());
-    sqlite::Connection(hostPath, sqlite::Connection::Mode::ReadWriteCreate).exec(QString::fromUtf8(file.readAll()));
+    sql::Database(hostPath, sql::Create).exec(QString::fromUtf8(file.readAll()));
 }
 
 void createDatabaseFromSql(const QString& hostPath, const QString& sql)
 {
     QDir().mkpath(QFileInfo(hostPath).absolutePath());
-    sqlite::Connection(hostPath, sqlite::Connection::Mode::ReadWriteCreate)
-        .exec(QStringLiteral("BEGIN; %1 COMMIT;").arg(sql));
+    sql::Database(hostPath, sql::Create).exec(QStringLiteral("BEGIN; %1 COMMIT;").arg(sql));
 }
 
 void installPractice(const TempDrive& drive, bool client)

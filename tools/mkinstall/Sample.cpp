@@ -43,7 +43,7 @@ QString quoted(const QString& name)
     return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
 }
 
-sqlite::Statement prepareInsert(sqlite::Connection& db, const QString& table, const QStringList& columns)
+sql::Statement prepareInsert(sql::Database& db, const QString& table, const QStringList& columns)
 {
     if (columns.isEmpty())
         throw SampleError(QStringLiteral("no table %1").arg(table));
@@ -80,10 +80,10 @@ struct ColumnInfo
     QVariantList defaults;
 };
 
-ColumnInfo columnInfo(sqlite::Connection& db, const QString& table)
+ColumnInfo columnInfo(sql::Database& db, const QString& table)
 {
     ColumnInfo info;
-    sqlite::Statement query = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
+    sql::Statement query = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
     while (query.step()) {
         info.names.append(query.column(1).toString());
         info.defaults.append(defaultValue(query.column(4)));
@@ -93,7 +93,7 @@ ColumnInfo columnInfo(sqlite::Connection& db, const QString& table)
 
 } // namespace
 
-TableWriter::TableWriter(sqlite::Connection& db, const QString& table, const QStringList& columns)
+TableWriter::TableWriter(sql::Database& db, const QString& table, const QStringList& columns)
     : m_insert(prepareInsert(db, table, columns.isEmpty() ? columnsOf(db, table) : columns)),
       m_count(columns.isEmpty() ? int(columnsOf(db, table).size()) : int(columns.size()))
 {}
@@ -108,12 +108,12 @@ void TableWriter::add(const Row& values)
     m_insert.reset();
 }
 
-QStringList TableWriter::columnsOf(sqlite::Connection& db, const QString& table)
+QStringList TableWriter::columnsOf(sql::Database& db, const QString& table)
 {
     return columnInfo(db, table).names;
 }
 
-NamedWriter::NamedWriter(sqlite::Connection& db, const QString& table)
+NamedWriter::NamedWriter(sql::Database& db, const QString& table)
     : m_table(table), m_columns(columnInfo(db, table).names), m_defaults(columnInfo(db, table).defaults),
       m_writer(db, table, m_columns)
 {}
@@ -130,19 +130,19 @@ void NamedWriter::add(const QVariantMap& values)
     m_writer.add(row);
 }
 
-sqlite::Connection connect(const QString& hostPath, sqlite::Connection::Mode mode)
+sql::Database connect(const QString& hostPath, sql::Mode mode)
 {
-    sqlite::Connection db(hostPath, mode);
+    sql::Database db(hostPath, mode);
     // A generated file needs no protection against a power cut: it is generated again. Waiting
     // for the disk at each of the many small transactions would make a tiny layout take seconds.
     db.exec(QStringLiteral("PRAGMA synchronous = OFF"));
     return db;
 }
 
-sqlite::Connection openDatabase(const QString& hostPath, const QString& schemaName)
+sql::Database openDatabase(const QString& hostPath, const QString& schemaName)
 {
     createDatabase(hostPath, schemaName);
-    return connect(hostPath, sqlite::Connection::Mode::ReadWrite);
+    return connect(hostPath, sql::ReadWrite);
 }
 
 } // namespace detail
@@ -453,7 +453,7 @@ void createDatabase(const QString& hostPath, const QString& schemaName)
 {
     const QString schema = schemaText(schemaName);
     makeFolder(QFileInfo(hostPath).absolutePath());
-    sqlite::Connection db = connect(hostPath, sqlite::Connection::Mode::ReadWriteCreate);
+    sql::Database db = connect(hostPath, sql::Create);
     db.exec(schema);
 }
 
@@ -461,7 +461,7 @@ void writeRows(const QString& hostPath, const QString& table, const QList<Row>& 
 {
     if (!QFileInfo::exists(hostPath))
         throw SampleError(QStringLiteral("no database %1").arg(hostPath));
-    sqlite::Connection db = connect(hostPath, sqlite::Connection::Mode::ReadWrite);
+    sql::Database db = connect(hostPath, sql::ReadWrite);
     const QStringList columns = TableWriter::columnsOf(db, table);
     if (columns.isEmpty())
         throw SampleError(QStringLiteral("no table %1 in %2").arg(table, hostPath));
@@ -482,7 +482,7 @@ void writeNomenclature(const QString& hostPath, const QString& table, const QLis
 {
     {
         makeFolder(QFileInfo(hostPath).absolutePath());
-        sqlite::Connection db = connect(hostPath, sqlite::Connection::Mode::ReadWriteCreate);
+        sql::Database db = connect(hostPath, sql::Create);
         if (TableWriter::columnsOf(db, table).isEmpty()) {
             // The record's definition is the release table's, under the name asked for.
             static const QRegularExpression statement(QStringLiteral("CREATE TABLE IF NOT EXISTS nomen \\(.*?\\n\\);"),

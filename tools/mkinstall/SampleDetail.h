@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Sample.h"
-#include "platform/jet/Sqlite.h"
+#include "SqliteFile.h"
 
 #include <QDateTime>
 #include <QVariantMap>
@@ -82,13 +82,13 @@ QDate previousUpdateDay(const Options& options);
 class TableWriter
 {
 public:
-    TableWriter(sqlite::Connection& db, const QString& table, const QStringList& columns = {});
+    TableWriter(sql::Database& db, const QString& table, const QStringList& columns = {});
     void add(const Row& values);
     // Column names of a table, in order (empty when it does not exist).
-    static QStringList columnsOf(sqlite::Connection& db, const QString& table);
+    static QStringList columnsOf(sql::Database& db, const QString& table);
 
 private:
-    sqlite::Statement m_insert;
+    sql::Statement m_insert;
     int m_count = 0;
 };
 
@@ -97,7 +97,7 @@ private:
 class NamedWriter
 {
 public:
-    NamedWriter(sqlite::Connection& db, const QString& table);
+    NamedWriter(sql::Database& db, const QString& table);
     void add(const QVariantMap& values);
 
 private:
@@ -108,9 +108,9 @@ private:
 };
 
 // Opens a database file without waiting for the disk at each commit.
-sqlite::Connection connect(const QString& hostPath, sqlite::Connection::Mode mode);
+sql::Database connect(const QString& hostPath, sql::Mode mode);
 // Opens (creating it from its schema) a database file of the installation.
-sqlite::Connection openDatabase(const QString& hostPath, const QString& schemaName);
+sql::Database openDatabase(const QString& hostPath, const QString& schemaName);
 
 // The practice's data: pat.mdb (but for the tariff codes), parametres.mdb, pannexe.mdb,
 // rappels.mdb and etarification.mdb, each table in one transaction.

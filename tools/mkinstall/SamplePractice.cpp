@@ -339,7 +339,7 @@ public:
     {
         makePatients();
         {
-            sqlite::Connection pat = openDatabase(path("pat.mdb"), QStringLiteral("pat"));
+            sql::Database pat = openDatabase(path("pat.mdb"), QStringLiteral("pat"));
             writeDentists(pat);
             writeTreatments(pat);
             writePatients(pat);
@@ -375,7 +375,7 @@ private:
         }
     }
 
-    void writeDentists(sqlite::Connection& db)
+    void writeDentists(sql::Database& db)
     {
         Rng rng(m_options.seed, PatientStream + 100);
         db.exec(QStringLiteral("BEGIN"));
@@ -410,7 +410,7 @@ private:
         return 1;
     }
 
-    void writeTreatments(sqlite::Connection& db)
+    void writeTreatments(sql::Database& db)
     {
         const int count = m_options.treatments;
         if (count > 0 && m_patients.empty())
@@ -514,7 +514,7 @@ private:
         db.exec(QStringLiteral("COMMIT"));
     }
 
-    void writePatients(sqlite::Connection& db)
+    void writePatients(sql::Database& db)
     {
         Rng rng(m_options.seed, PatientStream + 1);
         db.exec(QStringLiteral("BEGIN"));
@@ -619,7 +619,7 @@ private:
         db.exec(QStringLiteral("COMMIT"));
     }
 
-    void writePatientSettings(sqlite::Connection& db)
+    void writePatientSettings(sql::Database& db)
     {
         db.exec(QStringLiteral("BEGIN"));
         NamedWriter writer(db, QStringLiteral("parapat"));
@@ -635,7 +635,7 @@ private:
     void writeSettings()
     {
         Rng rng(m_options.seed, PatientStream + 200);
-        sqlite::Connection db = openDatabase(path("parametres.mdb"), QStringLiteral("parametres"));
+        sql::Database db = openDatabase(path("parametres.mdb"), QStringLiteral("parametres"));
         db.exec(QStringLiteral("BEGIN"));
         NamedWriter writer(db, QStringLiteral("parapat"));
         writer.add({
@@ -706,7 +706,7 @@ private:
     void writeOrtho()
     {
         Rng rng(m_options.seed, OrthoStream);
-        sqlite::Connection db = openDatabase(path("pannexe.mdb"), QStringLiteral("pannexe"));
+        sql::Database db = openDatabase(path("pannexe.mdb"), QStringLiteral("pannexe"));
         db.exec(QStringLiteral("BEGIN"));
         NamedWriter writer(db, QStringLiteral("ortho"));
         if (m_options.instaMarker) {
@@ -770,7 +770,7 @@ private:
     void writeReminders()
     {
         Rng rng(m_options.seed, ReminderStream);
-        sqlite::Connection db = openDatabase(path("rappels.mdb"), QStringLiteral("rappels"));
+        sql::Database db = openDatabase(path("rappels.mdb"), QStringLiteral("rappels"));
         db.exec(QStringLiteral("BEGIN"));
         if (!m_patients.empty()) {
             NamedWriter certificates(db, QStringLiteral("Attestationsdifferees"));
@@ -813,7 +813,7 @@ private:
 
     void writeRejections()
     {
-        sqlite::Connection db = openDatabase(path("etarification.mdb"), QStringLiteral("etarification"));
+        sql::Database db = openDatabase(path("etarification.mdb"), QStringLiteral("etarification"));
         db.exec(QStringLiteral("BEGIN"));
         NamedWriter writer(db, QStringLiteral("REJETS"));
         for (const Rejection& r : rejections)

@@ -1,5 +1,4 @@
 #include "Sample.h"
-#include "platform/jet/Sqlite.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -33,8 +32,6 @@ int main(int argc, char** argv)
         return 0;
     } catch (const SampleError& e) {
         std::fprintf(stderr, "maj-mkinstall: %s\n", e.what());
-    } catch (const maj::MajError& e) {
-        std::fprintf(stderr, "maj-mkinstall: database error: %s\n", e.what());
     }
     return 1;
 }
