@@ -16,7 +16,6 @@
 #include "nomenclature/Nomenclature.h"
 #include "platform/FileSystem.h"
 #include "platform/Ui.h"
-#include "platform/jet/Sqlite.h"
 #include "preview/Preview.h"
 
 #include <QCoreApplication>
@@ -47,12 +46,9 @@ void releaseSettings(Form1Core& f)
     f.window.lblnumerodemaj = QStringLiteral("38");
 }
 
-qint64 count(const QString& path, const QString& sql)
+qint64 count(const QString& path, const QString& query)
 {
-    sqlite::Connection db(path, sqlite::Connection::Mode::ReadOnly);
-    sqlite::Statement s = db.prepare(sql);
-    s.step();
-    return s.column(0).toLongLong();
+    return sql::scalar(path, query).toLongLong();
 }
 
 } // namespace
@@ -109,13 +105,13 @@ int main(int argc, char** argv)
             const QString pat = copy + QStringLiteral("/praxidome/pat.mdb");
             runAdded = count(pat, QStringLiteral("SELECT count(*) FROM nomenclature")) -
                        count(installedPat, QStringLiteral("SELECT count(*) FROM nomenclature"));
-            sqlite::Connection db(pat, sqlite::Connection::Mode::ReadOnly);
+            sql::Database db(pat, sql::ReadOnly);
             db.exec(QStringLiteral("ATTACH DATABASE '%1' AS b").arg(installedPat));
             QStringList differs;
-            sqlite::Statement names = db.prepare(QStringLiteral("PRAGMA main.table_info(nomenclature)"));
+            sql::Statement names = db.prepare(QStringLiteral("PRAGMA main.table_info(nomenclature)"));
             while (names.step())
                 differs << QStringLiteral("a.\"%1\" IS NOT o.\"%1\"").arg(names.column(1).toString());
-            sqlite::Statement changed =
+            sql::Statement changed =
                 db.prepare(QStringLiteral("SELECT count(*) FROM nomenclature AS a JOIN b.nomenclature AS o ON o.rowid "
                                           "= a.rowid WHERE ") +
                            differs.join(QStringLiteral(" OR ")));

@@ -9,7 +9,6 @@
 #include "platform/MajError.h"
 #include "platform/Transfer.h"
 #include "platform/jet/Snapshot.h"
-#include "platform/jet/Sqlite.h"
 #include "preview/Update.h"
 #include "report/Report.h"
 
@@ -76,14 +75,6 @@ FileAction describe(const QString& path, const QString& action)
     return {path, action, QFileInfo(host).size(), fs::lastModified(path), fs::sha256(path), {}};
 }
 
-// A column's quoted name, after its table's ("a.\"code inami\"").
-QString column(const QString& table, const QString& name)
-{
-    const QString quoted =
-        QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
-    return table.isEmpty() ? quoted : table + QLatin1Char('.') + quoted;
-}
-
 struct Codes
 {
     QList<AddedCode> added;
@@ -91,61 +82,18 @@ struct Codes
     qint64 unchanged = 0;
 };
 
-// The rows the steps added to the code table, and the columns of each row they changed (compared
-// with IS NOT), against a copy of the table as it was (`beforeHost`), row by row by rowid.
+// The rows the steps added to the code table, and the columns of each row they changed, against a
+// copy of the table as it was (`beforeHost`).
 Codes compareCodes(const QString& patHost, const QString& beforeHost)
 try {
+    TableChanges changes = compareTable(patHost, beforeHost, QStringLiteral("nomenclature"), kCodeColumn,
+                                        {kCodeColumn, QStringLiteral("ABREVIATION")});
     Codes r;
-    sqlite::Connection db(patHost, sqlite::Connection::Mode::ReadOnly);
-    db.exec(QStringLiteral("ATTACH DATABASE '%1' AS b").arg(QString(beforeHost).replace(u'\'', QLatin1String("''"))));
-    QStringList names;
-    sqlite::Statement info = db.prepare(QStringLiteral("PRAGMA main.table_info(nomenclature)"));
-    while (info.step())
-        names.append(info.column(1).toString());
-
-    sqlite::Statement added = db.prepare(
-        QStringLiteral("SELECT %1, a.ABREVIATION FROM main.nomenclature AS a LEFT JOIN b.nomenclature AS o ON "
-                       "o.rowid = a.rowid WHERE o.rowid IS NULL ORDER BY a.rowid")
-            .arg(column(QStringLiteral("a"), kCodeColumn)));
-    while (added.step())
-        r.added.append({added.column(0), added.column(1)});
-
-    // Bit i of mask i / 60 tells whether column i differs: only those columns' values are read.
-    constexpr int kBits = 60;
-    QStringList masks;
-    QStringList values;
-    for (int i = 0; i < names.size(); ++i) {
-        const QString before = column(QStringLiteral("o"), names[i]);
-        const QString after = column(QStringLiteral("a"), names[i]);
-        values << before << after;
-        if (i % kBits == 0)
-            masks.append(QString());
-        masks.last() +=
-            QStringLiteral("%1((%2 IS NOT %3) << %4)")
-                .arg(i % kBits ? QStringLiteral(" + ") : QString(), after, before, QString::number(i % kBits));
-    }
-    const int first = int(masks.size()) + 1;
-    sqlite::Statement changed =
-        db.prepare(QStringLiteral("SELECT %1, %2, %3 FROM b.nomenclature AS o JOIN main.nomenclature AS a ON a.rowid "
-                                  "= o.rowid ORDER BY o.rowid")
-                       .arg(masks.join(QStringLiteral(", ")), column(QStringLiteral("a"), kCodeColumn),
-                            values.join(QStringLiteral(", "))));
-    std::vector<qint64> mask(size_t(masks.size()));
-    while (changed.step()) {
-        for (size_t m = 0; m < mask.size(); ++m)
-            mask[m] = changed.column(int(m)).toLongLong();
-        if (std::all_of(mask.cbegin(), mask.cend(), [](qint64 bits) { return bits == 0; }))
-            continue;
-        ChangedCode code{changed.column(first - 1), {}};
-        for (int i = 0; i < names.size(); ++i) {
-            if (mask[size_t(i / kBits)] & (qint64(1) << (i % kBits)))
-                code.columns.append({names[i], changed.column(first + 2 * i), changed.column(first + 1 + 2 * i)});
-        }
-        r.changed.append(code);
-    }
-    sqlite::Statement count = db.prepare(QStringLiteral("SELECT count(*) FROM b.nomenclature"));
-    count.step();
-    r.unchanged = count.column(0).toLongLong() - r.changed.size();
+    for (const QVariantList& row : changes.added)
+        r.added.append({row.at(0), row.at(1)});
+    for (TableChanges::Row& row : changes.changed)
+        r.changed.append({row.key, std::move(row.columns)});
+    r.unchanged = changes.unchanged;
     return r;
 } catch (const MajError& e) {
     throw MajError(e.number(), QStringLiteral("La nomenclature n'a pu être comparée : ") + e.description());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/Form1Core.h"
+#include "platform/jet/Snapshot.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -34,12 +35,7 @@ struct AddedCode
     Value abbreviation;
 };
 
-struct ColumnChange
-{
-    QString name;
-    Value before;
-    Value after;
-};
+using maj::ColumnChange;
 
 struct ChangedCode
 {

@@ -1,10 +1,10 @@
 #include "Sample.h"
+#include "SqliteFile.h"
 #include "TestSupport.h"
 #include "app/CommandLine.h"
 #include "app/Opening.h"
 #include "app/Sequence.h"
 #include "db/DbSteps.h"
-#include "platform/jet/Sqlite.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -54,9 +54,9 @@ QJsonObject runChanges(const QString& before, const QString& after)
     const QString changed = "SELECT json_group_array(json_object('code', code, 'columns', json(cols))) FROM (SELECT r, "
                             "code, json_group_object(name, json_object('old', old, 'new', new)) AS cols FROM (" +
                             unpivot.join(" UNION ALL ") + ") GROUP BY r ORDER BY r)";
-    sqlite::Connection db(after, sqlite::Connection::Mode::ReadOnly);
+    sample::sql::Database db(after, sample::sql::ReadOnly);
     db.exec(QString("ATTACH DATABASE '%1' AS b").arg(before));
-    sqlite::Statement answer =
+    sample::sql::Statement answer =
         db.prepare("SELECT json_object('added', json((" + added + ")), 'changed', json((" + changed + ")))");
     answer.step();
     return QJsonDocument::fromJson(answer.column(0).toString().toUtf8()).object();

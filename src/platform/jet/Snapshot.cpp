@@ -6,6 +6,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <vector>
+
 #include <sqlite3.h>
 
 namespace maj {
@@ -22,6 +25,12 @@ void rollBackCopy(const QString& sourceHostPath, const QString& targetHostPath)
     fs::copyFile(fs::windowsPath(sourceHostPath + journal), fs::windowsPath(targetHostPath + journal));
     sqlite::Connection copy(targetHostPath, sqlite::Connection::Mode::ReadWrite);
     copy.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+}
+
+// A column's quoted name, after its table's ("a.\"code inami\"").
+QString column(const QString& table, const QString& name)
+{
+    return table + QStringLiteral(".\"") + QString(name).replace(u'"', QLatin1String("\"\"")) + u'"';
 }
 
 } // namespace
@@ -59,6 +68,71 @@ void snapshotDatabase(const QString& sourceHostPath, const QString& targetHostPa
     }
     if (rc != SQLITE_DONE)
         rollBackCopy(sourceHostPath, targetHostPath);
+}
+
+TableChanges compareTable(const QString& hostPath, const QString& beforeHostPath, const QString& table,
+                          const QString& key, const QStringList& addedColumns)
+{
+    TableChanges r;
+    sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadOnly);
+    db.exec(
+        QStringLiteral("ATTACH DATABASE '%1' AS b").arg(QString(beforeHostPath).replace(u'\'', QLatin1String("''"))));
+    const QString quotedTable = QLatin1Char('"') + QString(table).replace(u'"', QLatin1String("\"\"")) + u'"';
+    QStringList names;
+    sqlite::Statement info = db.prepare(QStringLiteral("PRAGMA main.table_info(%1)").arg(quotedTable));
+    while (info.step())
+        names.append(info.column(1).toString());
+
+    QStringList shown;
+    for (const QString& name : addedColumns)
+        shown.append(column(QStringLiteral("a"), name));
+    sqlite::Statement added =
+        db.prepare(QStringLiteral("SELECT %1 FROM main.%2 AS a LEFT JOIN b.%2 AS o ON o.rowid = a.rowid WHERE "
+                                  "o.rowid IS NULL ORDER BY a.rowid")
+                       .arg(shown.join(QStringLiteral(", ")), quotedTable));
+    while (added.step()) {
+        QVariantList row;
+        for (int i = 0; i < shown.size(); ++i)
+            row.append(added.column(i));
+        r.added.append(row);
+    }
+
+    // Bit i of mask i / 60 tells whether column i differs: only those columns' values are read.
+    constexpr int kBits = 60;
+    QStringList masks;
+    QStringList values;
+    for (int i = 0; i < names.size(); ++i) {
+        const QString before = column(QStringLiteral("o"), names[i]);
+        const QString after = column(QStringLiteral("a"), names[i]);
+        values << before << after;
+        if (i % kBits == 0)
+            masks.append(QString());
+        masks.last() +=
+            QStringLiteral("%1((%2 IS NOT %3) << %4)")
+                .arg(i % kBits ? QStringLiteral(" + ") : QString(), after, before, QString::number(i % kBits));
+    }
+    const int first = int(masks.size()) + 1;
+    sqlite::Statement changed = db.prepare(
+        QStringLiteral("SELECT %1, %2, %3 FROM b.%4 AS o JOIN main.%4 AS a ON a.rowid = o.rowid ORDER BY o.rowid")
+            .arg(masks.join(QStringLiteral(", ")), column(QStringLiteral("a"), key), values.join(QStringLiteral(", ")),
+                 quotedTable));
+    std::vector<qint64> mask(size_t(masks.size()));
+    while (changed.step()) {
+        for (size_t m = 0; m < mask.size(); ++m)
+            mask[m] = changed.column(int(m)).toLongLong();
+        if (std::all_of(mask.cbegin(), mask.cend(), [](qint64 bits) { return bits == 0; }))
+            continue;
+        TableChanges::Row row{changed.column(first - 1), {}};
+        for (int i = 0; i < names.size(); ++i) {
+            if (mask[size_t(i / kBits)] & (qint64(1) << (i % kBits)))
+                row.columns.append({names[i], changed.column(first + 2 * i), changed.column(first + 1 + 2 * i)});
+        }
+        r.changed.append(row);
+    }
+    sqlite::Statement count = db.prepare(QStringLiteral("SELECT count(*) FROM b.%1").arg(quotedTable));
+    count.step();
+    r.unchanged = count.column(0).toLongLong() - r.changed.size();
+    return r;
 }
 
 } // namespace maj
