@@ -10,10 +10,10 @@
 // engine costs beyond plain text work.
 
 #include "BenchSupport.h"
-#include "app/core/Form1Core.h"
 #include "platform/Ui.h"
 #include "report/Census.h"
 #include "report/Report.h"
+#include "run/Form1Core.h"
 
 #include <QDir>
 #include <QFile>

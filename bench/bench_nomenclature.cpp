@@ -10,12 +10,12 @@
 // BY are taken five times in turn, each on a fresh connection, and their medians compared.
 
 #include "BenchSupport.h"
-#include "app/core/Form1Core.h"
 #include "nomenclature/Nomenclature.h"
 #include "nomenclature/NomenclatureRecord.h"
 #include "platform/MajError.h"
 #include "platform/Ui.h"
 #include "platform/jet/Database.h"
+#include "run/Form1Core.h"
 
 #include <QCoreApplication>
 #include <QDir>

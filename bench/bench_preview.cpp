@@ -10,13 +10,13 @@
 
 #include "BenchSupport.h"
 #include "Sample.h"
-#include "app/core/Form1Core.h"
 #include "db/DbSteps.h"
 #include "deploy/Deploy.h"
 #include "nomenclature/Nomenclature.h"
 #include "platform/FileSystem.h"
 #include "platform/Ui.h"
 #include "preview/Preview.h"
+#include "run/Form1Core.h"
 
 #include <QCoreApplication>
 #include <QDir>

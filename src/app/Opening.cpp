@@ -1,6 +1,5 @@
 #include "app/Opening.h"
 
-#include "app/core/Step.h"
 #include "db/DbSteps.h"
 #include "deploy/BackupSet.h"
 #include "deploy/Deploy.h"
@@ -10,6 +9,7 @@
 #include "platform/MajError.h"
 #include "platform/widgets/Printing.h"
 #include "report/Report.h"
+#include "run/Step.h"
 
 #include <QSysInfo>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/Form1Core.h"
+#include "run/Form1Core.h"
 
 // The main window's opening work and the contract text, without widgets.
 namespace maj {

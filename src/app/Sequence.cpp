@@ -1,9 +1,9 @@
 #include "app/Sequence.h"
 
-#include "app/core/Step.h"
 #include "deploy/BackupSet.h"
 #include "platform/FileSystem.h"
 #include "preview/Update.h"
+#include "run/Step.h"
 
 namespace maj {
 

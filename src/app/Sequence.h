@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/Form1Core.h"
+#include "run/Form1Core.h"
 
 // The update sequence and the handlers of the main window's buttons, without widgets. The
 // widgets of Form1 call these through runHandler().

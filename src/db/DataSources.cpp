@@ -1,8 +1,8 @@
 #include "db/DbSteps.h"
 
-#include "app/core/Step.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
+#include "run/Step.h"
 
 namespace maj {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/Form1Core.h"
+#include "run/Form1Core.h"
 
 // Data sources, the running-application check, the update registration and the schema changes.
 namespace maj {

@@ -1,9 +1,9 @@
 #include "db/DbSteps.h"
 
-#include "app/core/Step.h"
 #include "db/PendingRecord.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
+#include "run/Step.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/Form1Core.h"
+#include "run/Form1Core.h"
 
 #include <QDateTime>
 #include <QStringList>

@@ -1,10 +1,10 @@
 #include "deploy/Deploy.h"
 
-#include "app/core/Step.h"
 #include "deploy/BackupSet.h"
 #include "deploy/Files.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
+#include "run/Step.h"
 
 namespace maj {
 

@@ -1,8 +1,8 @@
 #include "deploy/Release.h"
 
-#include "app/core/Step.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
+#include "run/Step.h"
 
 #include <QFile>
 #include <QRegularExpression>

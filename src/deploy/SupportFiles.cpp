@@ -1,9 +1,9 @@
 #include "deploy/Deploy.h"
 
-#include "app/core/Step.h"
 #include "deploy/Files.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
+#include "run/Step.h"
 
 #include <QStandardPaths>
 

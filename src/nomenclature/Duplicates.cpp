@@ -1,9 +1,9 @@
 #include "nomenclature/Nomenclature.h"
 
-#include "app/core/Step.h"
 #include "nomenclature/NomenclatureRecord.h"
 #include "nomenclature/StepSupport.h"
 #include "platform/MajError.h"
+#include "run/Step.h"
 
 namespace maj {
 

@@ -1,8 +1,8 @@
 #include "nomenclature/Nomenclature.h"
 
-#include "app/core/Step.h"
 #include "nomenclature/StepSupport.h"
 #include "platform/MajError.h"
+#include "run/Step.h"
 
 namespace maj {
 

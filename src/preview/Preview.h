@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/core/Form1Core.h"
 #include "platform/jet/Snapshot.h"
+#include "run/Form1Core.h"
 
 #include <QByteArray>
 #include <QDate>

@@ -1,4 +1,3 @@
-#include "app/core/Step.h"
 #include "deploy/Deploy.h"
 #include "deploy/WorkFolder.h"
 #include "platform/Ansi.h"
@@ -7,6 +6,7 @@
 #include "platform/MajError.h"
 #include "report/Census.h"
 #include "report/Report.h"
+#include "run/Step.h"
 
 #include <QCoreApplication>
 #include <QFile>

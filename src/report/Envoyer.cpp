@@ -1,4 +1,3 @@
-#include "app/core/Step.h"
 #include "platform/Ansi.h"
 #include "platform/CurlTransfer.h"
 #include "platform/FileSystem.h"
@@ -6,6 +5,7 @@
 #include "platform/MajError.h"
 #include "report/Report.h"
 #include "report/Upload.h"
+#include "run/Step.h"
 
 namespace maj {
 

@@ -4,9 +4,9 @@
 
 #include "EngineTest.h"
 #include "FaultVfs.h"
-#include "app/core/Step.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
+#include "run/Step.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/core/Form1Core.h"
 #include "platform/Clock.h"
 #include "platform/Ui.h"
+#include "run/Form1Core.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "app/core/Form1Core.h"
+#include "run/Form1Core.h"
 
 namespace maj {
 

@@ -1,8 +1,8 @@
-#include "app/core/Step.h"
+#include "run/Step.h"
 
-#include "app/core/Form1Core.h"
 #include "platform/Logging.h"
 #include "platform/jet/Database.h"
+#include "run/Form1Core.h"
 
 #include <QElapsedTimer>
 
