@@ -24,7 +24,8 @@ struct Window
     template <class T = QWidget> T* control(const char* name) { return form.findChild<T*>(QLatin1String(name)); }
 };
 
-TEST(Form1Window, FixedSizeInPixelsAndTheControlsShownAtStart)
+// Fixed size in pixels, the controls shown at start; then the window follows the model.
+TEST(Form1Window, FixedSizeInPixelsTheControlsShownAtStartAndFollowsTheModel)
 {
     Window w;
     EXPECT_EQ(w.form.size(), QSize(20550 / 15, 9885 / 15));
@@ -37,11 +38,6 @@ TEST(Form1Window, FixedSizeInPixelsAndTheControlsShownAtStart)
             EXPECT_EQ(widget->isVisible(), shown.contains(widget->objectName())) << widget->objectName().toStdString();
         }
     }
-}
-
-TEST(Form1Window, FollowsTheModel)
-{
-    Window w;
     w.m.l = QStringList{"Merci", "ABC 1", "ABC 2"};
     w.m.lVisible = w.m.chkXP = true;
     w.m.txtconventionVisible = false;

@@ -24,22 +24,16 @@ public:
     }
 };
 
-TEST(Splash, FramelessAndCentredInPixels)
-{
-    frmsplash splash;
-    splash.show();
-    EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
-    // Centred at activation: (5145 - 4455) / 2 = 345 and (3840 - 3375) / 2 = 232.5 twips.
-    EXPECT_DOUBLE_EQ(splash.frame1Position().x(), 345.0);
-    EXPECT_DOUBLE_EQ(splash.frame1Position().y(), 232.5);
-}
-
-// No tick before CloseAfter; then each tick prints its count at the top left corner, left of the
-// frame, and the window unloads at the tick whose count reaches the limit.
-TEST(Splash, TicksOnlyAfterCloseAfterAndUnloadsAtTheLimit)
+// Frameless, its frame centred; no tick before CloseAfter; then each tick prints its count at the
+// top left corner, left of the frame, and the window unloads at the tick whose count reaches the limit.
+TEST(Splash, FramelessCentredTicksOnlyAfterCloseAfterAndUnloadsAtTheLimit)
 {
     QPointer<frmsplash> splash = new frmsplash;
     splash->show();
+    EXPECT_TRUE(splash->windowFlags() & Qt::FramelessWindowHint);
+    // Centred at activation: (5145 - 4455) / 2 = 345 and (3840 - 3375) / 2 = 232.5 twips.
+    EXPECT_DOUBLE_EQ(splash->frame1Position().x(), 345.0);
+    EXPECT_DOUBLE_EQ(splash->frame1Position().y(), 232.5);
     EXPECT_EQ(splash->tmr->interval(), 1000);
     QTest::qWait(1200);
     EXPECT_EQ(splash->tickCount(), 0) << "no tick before CloseAfter";
