@@ -50,8 +50,17 @@ protected:
     }
 };
 
-TEST_P(WideningTest, KeepsTheDataThenTakesFortyCharacters)
+// Without the database or the table: its message. Then it keeps the data and takes forty characters.
+TEST_P(WideningTest, ShowsItsMessageWithoutTheTableElseKeepsTheDataThenTakesFortyCharacters)
 {
+    QDir().mkpath(drive.host("praxidome"));
+    runStep(GetParam().step);
+    createDatabaseFromSql(drive.host(GetParam().file), "CREATE TABLE autre (ADRESSE TEXT(30));");
+    runStep(GetParam().step);
+    EXPECT_EQ(ui.messages, QStringList({GetParam().message, GetParam().message}));
+    EXPECT_FALSE(ui.ended);
+    ui.messages.clear();
+
     createDatabase(drive.host(GetParam().file), GetParam().schema);
     exec(drive.host(GetParam().file), QStringLiteral("INSERT INTO %1 (%2, ADRESSE) VALUES (1, '%3')")
                                           .arg(GetParam().table, GetParam().key, QString(30, 'a')));
@@ -63,16 +72,6 @@ TEST_P(WideningTest, KeepsTheDataThenTakesFortyCharacters)
               QString(30, 'a'));
     EXPECT_EQ(writeAddress(QString(40, 'b')), 0);
     EXPECT_EQ(writeAddress(QString(41, 'c')), err::FieldTooSmall);
-}
-
-TEST_P(WideningTest, WithoutTheTableOrTheDatabaseShowsItsMessage)
-{
-    QDir().mkpath(drive.host("praxidome"));
-    runStep(GetParam().step);
-    createDatabaseFromSql(drive.host(GetParam().file), "CREATE TABLE autre (ADRESSE TEXT(30));");
-    runStep(GetParam().step);
-    EXPECT_EQ(ui.messages, QStringList({GetParam().message, GetParam().message}));
-    EXPECT_FALSE(ui.ended);
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, WideningTest, ::testing::ValuesIn(kWidenings),
