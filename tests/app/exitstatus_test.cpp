@@ -31,7 +31,6 @@ TEST(ExitStatus, ZeroForAnEndAskedForOrACompletedRunElseTheFailures)
          "Merci d'avertir Norvix que vous souhaitez résilier la convention de mise à jour"},
         {"Btnancienexe", true, [](const test::TempDrive& d) { d.write("MAJJAN2021/praxidome.exe"); },
          ExitStatus::Completed, "L'ancien exécutable a été restauré !"},
-        {"Command1", true, nullptr, ExitStatus::Completed, "Mise à jour effectuée!"},
         {"btnimprimer", true, nullptr, ExitStatus::Failure, "482: Aucune imprimante n'est installée"},
         {nullptr, true, [](const test::TempDrive& d) { QFile::remove(d.host("praxidome/parametres.mdb")); },
          ExitStatus::Failure, "3024: "},

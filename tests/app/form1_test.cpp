@@ -24,7 +24,9 @@ struct Window
     template <class T = QWidget> T* control(const char* name) { return form.findChild<T*>(QLatin1String(name)); }
 };
 
-TEST(Form1Window, FixedSizeInPixelsAndTheControlsShownAtStart)
+// Fixed size in pixels, the controls shown at start; then the window follows the model and the model
+// the user's edits.
+TEST(Form1Window, FixedSizeInPixelsTheControlsShownAtStartAndFollowsTheModel)
 {
     Window w;
     EXPECT_EQ(w.form.size(), QSize(20550 / 15, 9885 / 15));
@@ -37,11 +39,6 @@ TEST(Form1Window, FixedSizeInPixelsAndTheControlsShownAtStart)
             EXPECT_EQ(widget->isVisible(), shown.contains(widget->objectName())) << widget->objectName().toStdString();
         }
     }
-}
-
-TEST(Form1Window, FollowsTheModel)
-{
-    Window w;
     w.m.l = QStringList{"Merci", "ABC 1", "ABC 2"};
     w.m.lVisible = w.m.chkXP = true;
     w.m.txtconventionVisible = false;
@@ -51,6 +48,17 @@ TEST(Form1Window, FollowsTheModel)
     EXPECT_TRUE(w.control("l")->isVisible());
     EXPECT_TRUE(w.control<QCheckBox>("chkXP")->isChecked());
     EXPECT_FALSE(w.control("txtconvention")->isVisible());
+    // The user's edits reach the model.
+    w.m.txtconvention = "  un\r\n  deux";
+    w.m.notify();
+    auto* text = w.control<QPlainTextEdit>("txtconvention");
+    QTextCursor cursor = text->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QStringLiteral("\n  trois") + QChar(QChar::Nbsp) + "fois");
+    EXPECT_EQ(w.m.txtconvention, QStringLiteral("  un\r\n  deux\r\n  trois") + QChar(QChar::Nbsp) + "fois");
+    // Showing the model again leaves the edited text as it is.
+    w.m.notify();
+    EXPECT_EQ(text->toPlainText(), "  un\n  deux\n  trois fois");
 }
 
 TEST(Form1Window, RunShowsTheStepAndDisablesAcceptRefuseAndPrint)
@@ -90,21 +98,6 @@ TEST(Form1Window, RunShowsTheStepAndDisablesAcceptRefuseAndPrint)
     EXPECT_FALSE(step->isVisible());
     EXPECT_FALSE(bar->isVisible());
     EXPECT_TRUE(w.control("Command1")->isEnabled());
-}
-
-TEST(Form1Window, UserEditsReachTheModel)
-{
-    Window w;
-    w.m.txtconvention = "  un\r\n  deux";
-    w.m.notify();
-    auto* text = w.control<QPlainTextEdit>("txtconvention");
-    QTextCursor cursor = text->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(QStringLiteral("\n  trois") + QChar(QChar::Nbsp) + "fois");
-    EXPECT_EQ(w.m.txtconvention, QStringLiteral("  un\r\n  deux\r\n  trois") + QChar(QChar::Nbsp) + "fois");
-    // Showing the model again leaves the edited text as it is.
-    w.m.notify();
-    EXPECT_EQ(text->toPlainText(), "  un\n  deux\n  trois fois");
 }
 
 } // namespace

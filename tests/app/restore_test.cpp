@@ -4,9 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/jet/Database.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QTextStream>
 #include <QThread>
@@ -73,19 +71,6 @@ int command(const QStringList& arguments, QString* output = nullptr)
     return status;
 }
 
-// Every entry of drive c: but the log, with the SHA-256 of its content.
-QStringList driveContents(const TempDrive& drive)
-{
-    QStringList entries;
-    for (QDirIterator it(drive.host(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                         QDirIterator::Subdirectories);
-         it.hasNext();)
-        if (const QString path = it.next().mid(drive.host().size() + 1); !path.endsWith("praxidome/maj.log"))
-            entries << path + QCryptographicHash::hash(drive.read(path), QCryptographicHash::Sha256).toHex();
-    entries.sort();
-    return entries;
-}
-
 // A restore puts the set back and keeps what it replaced, so that it can be undone. It refuses,
 // writing nothing anywhere, while praxidome runs, when a copy is damaged, when a file changed since
 // the run ended (unless forced), and when the manifest names anything but the set's own files, each
@@ -108,7 +93,7 @@ TEST(Restore, PutsTheSetBackOrRefusesAndSaysWhy)
             prepare(r, m);
         if (r.drive.read(manifest) == written)
             deploy::writeManifest(m);
-        const QStringList before = driveContents(r.drive);
+        const QStringList before = hashes({r.drive.host()});
         QString said, listing;
         EXPECT_EQ(command(arguments, &said), status);
         EXPECT_TRUE(said.contains(says)) << said.toStdString();
@@ -118,9 +103,9 @@ TEST(Restore, PutsTheSetBackOrRefusesAndSaysWhy)
                                                                                         : listed))
             << listing.toStdString();
         if (status != 0) {
-            EXPECT_EQ(driveContents(r.drive), before);
+            EXPECT_EQ(hashes({r.drive.host()}), before);
             deploy::markInterrupted(); // as the window's next start does
-            EXPECT_EQ(driveContents(r.drive) == before, listed != inProgress);
+            EXPECT_EQ(hashes({r.drive.host()}) == before, listed != inProgress);
             return;
         }
         EXPECT_EQ(r.patient(), "Dupont");
@@ -197,7 +182,7 @@ TEST(CommandLine, TakesItsOptionsInAnyOrderAndRefusesTheRest)
         {{"--json", "--list-backups"}, 64, "L'option --json ne va qu'avec --preview.\n"},
         {{"--preview", "--restore"}, 64, "Les options --preview et --restore ne vont pas ensemble.\n"},
     };
-    const QStringList before = driveContents(drive);
+    const QStringList before = hashes({drive.host()});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         QString out, err;
@@ -208,7 +193,7 @@ TEST(CommandLine, TakesItsOptionsInAnyOrderAndRefusesTheRest)
         EXPECT_TRUE((c.status ? out : err).isEmpty());
         EXPECT_FALSE(isForTheWindow(c.arguments));
     }
-    EXPECT_EQ(driveContents(drive), before);
+    EXPECT_EQ(hashes({drive.host()}), before);
     for (const QStringList& window : {QStringList{}, {"-platform", "offscreen"}, {"-reverse", "--bogus"}})
         EXPECT_TRUE(isForTheWindow(window)) << window.join(' ').toStdString();
 }

@@ -68,100 +68,14 @@ struct Installed : StepFixture
 // A server run adds the release's new codes and refreshes the existing ones; a client workstation
 // runs no database step; without the transfer control nothing is sent, and the census's data
 // sources are released all the same. Either way the files are saved and the update registered.
-TEST(Sequence, CompleteRuns)
+// A failure no step handles ends the run at once, the pointer left busy, the update not registered;
+// a file that could not be saved stops the run before the first step that would change it. When the
+// run changed a file of its set, the user is asked whether to put it back.
+TEST(Sequence, RunsCompleteOrEndAtAFailureAndCanBeUndone)
 {
     const QString kChecking = "Vérification de la validité de votre base de données de nomenclature !";
     QStringList withoutControl = kClientSteps;
     withoutControl[0] = "Libération des bases de données...";
-    const struct
-    {
-        bool client;
-        bool missingControl;
-        QStringList steps;
-        QStringList messages;
-        const char* codes; // the practice's codes after the run
-    } cases[] = {
-        {false, false, kServerSteps, {kDone, kChecking, "Vérification terminée !"}, "CONS:22.0 DETA:30.0 EXTR:45.0"},
-        {true, false, kClientSteps, {kDone}, "CONS:20.5 DETA:30.0"},
-        {true, true, withoutControl, {kDone}, "CONS:20.5 DETA:30.0"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        Installed t;
-        t.install(c.client);
-        t.f.window.chkXP = c.missingControl;
-        CurrentFolder medium(t.drive.host("CD"));
-        t.runStep(Command1_Click);
-
-        EXPECT_EQ(t.steps, c.steps);
-        EXPECT_EQ(t.ui.messages, c.messages);
-        EXPECT_TRUE(t.ui.ended);
-        EXPECT_EQ(t.ui.cursors, (QList<bool>{true, false}));
-        const QStringList requests = t.web.logLines();
-        EXPECT_EQ(requests.size(), c.missingControl ? 0 : 1);
-        EXPECT_TRUE(requests.isEmpty() || requests[0].startsWith("GET /maj.php?Login=Cabinet"))
-            << requests.join('|').toStdString();
-        EXPECT_EQ(t.drive.read("praxidome/eattest.mdb") == t.drive.read("CD/eattest.mdb"), !c.client);
-        EXPECT_EQ(t.drive.read("praxidome/pat.mdb") == t.patBeforeRun, c.client);
-        EXPECT_EQ(scalar(t.drive.host("praxidome/pat.mdb"),
-                         "SELECT group_concat(ABREVIATION || ':' || HONORAIRE, ' ') FROM nomenclature"),
-                  c.codes);
-        // The backup holds the files as they were before the run.
-        EXPECT_EQ(t.drive.read("MAJ20265122037/praxidome.exe"), "MZ installed");
-        EXPECT_EQ(t.drive.read("MAJ20265122037/aide.htm"), "<html>aide</html>");
-        EXPECT_EQ(t.drive.read("MAJ20265122037/pat.mdb"), t.patBeforeRun);
-        EXPECT_EQ(scalar(t.drive.host("MAJ20265122037/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "37");
-        EXPECT_EQ(t.openAtBackup, (QList<bool>{false, false, false, false, true}));
-        EXPECT_EQ(deploy::readManifest("c:\\MAJ20265122037").outcome, "completed");
-        // The run's log, without the FTP account's password.
-        const QString log = QString::fromUtf8(t.drive.read("praxidome/maj.log"));
-        EXPECT_TRUE(log.startsWith("==== ")) << log.left(200).toStdString();
-        for (const QString line :
-             {"début verstempo", "message : Mise à jour effectuée!", "dossier de sauvegarde : c:\\MAJ20265122037",
-              "fin du programme, statut 0", "mise à jour non authentifiée",
-              c.missingControl ? "fin passagearchive" : "connexion FTP : échec"})
-            EXPECT_TRUE(log.contains(line)) << line.toStdString();
-        EXPECT_FALSE(log.contains("abcd1234"));
-        EXPECT_EQ(scalar(t.drive.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "38");
-        EXPECT_EQ(
-            scalar(t.drive.host("praxidome/pannexe.mdb"),
-                   "SELECT DATEDEBUT || '|' || DATEDERNIEREMAJ || '|' || NUMEROMAJ FROM ortho WHERE numpat = 'Insta'"),
-            "2015-09-14 00:00:00|2026-12-05 00:00:00|38");
-    }
-}
-
-TEST(Sequence, NoSecondRunInsideTheFirstAndQuitterStillEnds)
-{
-    Installed t;
-    t.install(false);
-    SilentServer silent; // the notification waits for an answer
-    t.f.Inet1 = std::make_unique<CurlTransfer>(loopbackSettings(silent.port, closedPort()));
-    CurrentFolder medium(t.drive.host("CD"));
-    bool acted = false;
-    t.ui.onEvents = [&] {
-        if (acted)
-            return;
-        acted = true;
-        // The user presses the visible buttons while the report goes out.
-        EXPECT_TRUE(t.f.window.running);
-        Command1_Click(t.f);
-        Command2_Click(t.f);
-        EXPECT_TRUE(t.ui.messages.isEmpty());
-        btnquit_Click(t.f);
-    };
-    t.runStep(Command1_Click);
-    EXPECT_TRUE(acted);
-    EXPECT_TRUE(t.ui.ended);
-    EXPECT_TRUE(t.ui.messages.isEmpty());
-    EXPECT_EQ(t.steps, QStringList{"Envoi du rapport d'activité..."});
-    EXPECT_FALSE(QFileInfo::exists(t.drive.host("MAJ20265122037")));
-}
-
-// A failure no step handles ends the run at once, the pointer left busy, the update not registered;
-// a file that could not be saved stops the run before the first step that would change it. When the
-// run changed a file of its set, the user is asked whether to put it back.
-TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
-{
     const QString incomplete = "La mise à jour n'a pas été réalisée jusqu'au bout!";
     const QString question = "? Voulez-vous remettre praxidome dans l'état où il était avant cette mise à jour ?";
     const QString restored = "praxidome a été remis dans l'état où il était avant la mise à jour.";
@@ -190,6 +104,7 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
         "Le fichier c:\\praxidome\\eattest.mdb n'a pu être remis en place (Erreur d'accès au chemin ou au "
         "fichier). Remis en place : aucun. Pas remis en place : c:\\praxidome\\eattest.mdb. Les copies "
         "sont dans c:\\MAJ20265122037.";
+    const auto upTo = [](int last) { return kServerSteps.mid(0, last + 1); };
     using S = ExitStatus;
     const struct
     {
@@ -197,25 +112,39 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
         void (*prepare)(Installed&);
         const char* unsavable; // a folder stands where the copy of this file should go
         bool answer;
-        int lastStep; // of kServerSteps
+        QStringList steps;
         QStringList messages;
         ExitStatus status;
-        const char* outcome; // in the manifest
+        const char* outcome;    // in the manifest
+        const char* codes = ""; // the practice's codes after a completed run
+        bool missingControl = false;
     } cases[] = {
-        {0, backupExists, "", 1, 2, {noFolder}, S::BackupFolder, ""},
+        {0,
+         none,
+         "",
+         1,
+         kServerSteps,
+         {kDone, kChecking, "Vérification terminée !"},
+         S::Completed,
+         "completed",
+         "CONS:22.0 DETA:30.0 EXTR:45.0"},
+        {1, none, "", 1, kClientSteps, {kDone}, S::Completed, "completed", "CONS:20.5 DETA:30.0"},
+        {1, none, "", 1, withoutControl, {kDone}, S::Completed, "completed", "CONS:20.5 DETA:30.0", true},
+        {0, backupExists, "", 1, upTo(2), {noFolder}, S::BackupFolder, ""},
         // An empty release table: the new codes step cannot even name the row that failed.
-        {0, emptyRelease, "", 1, 6, {noRows, incomplete, question, restored}, S::Restored, "restored"},
-        {0, unrecordable, "", 1, 6, {noRows, incomplete, question, unwritable, restored}, S::Restored, ""},
-        {0, notPutBack, "", 1, 6, {noRows, incomplete, question, unwritable, kept}, S::UpdateIncomplete, ""},
-        {0, emptyRelease, "", 0, 6, {noRows, incomplete, question}, S::UpdateIncomplete, "failed"},
-        {0, none, "pat.mdb", 1, 5, unsaved({"pat.mdb"}) << incomplete << question << restored, S::Restored, "restored"},
-        {0, none, "parametres.mdb", 1, 7, unsaved({"parametres.mdb"}) << incomplete << question << restored,
+        {0, emptyRelease, "", 1, upTo(6), {noRows, incomplete, question, restored}, S::Restored, "restored"},
+        {0, unrecordable, "", 1, upTo(6), {noRows, incomplete, question, unwritable, restored}, S::Restored, ""},
+        {0, notPutBack, "", 1, upTo(6), {noRows, incomplete, question, unwritable, kept}, S::UpdateIncomplete, ""},
+        {0, emptyRelease, "", 0, upTo(6), {noRows, incomplete, question}, S::UpdateIncomplete, "failed"},
+        {0, none, "pat.mdb", 1, upTo(5), unsaved({"pat.mdb"}) << incomplete << question << restored, S::Restored,
+         "restored"},
+        {0, none, "parametres.mdb", 1, upTo(7), unsaved({"parametres.mdb"}) << incomplete << question << restored,
          S::Restored, "restored"},
-        {1, none, "manifeste.ini", 1, 3,
+        {1, none, "manifeste.ini", 1, upTo(3),
          unsaved({"praxidome.exe", "aide\\aide.htm", "parametres.mdb", "pat.mdb", "pannexe.mdb", "eattest.mdb"})
              << incomplete << unwritable,
          S::UpdateIncomplete, ""},
-        {1, none, "pannexe.mdb", 1, 3, unsaved({"pannexe.mdb"}) << incomplete, S::UpdateIncomplete, "failed"},
+        {1, none, "pannexe.mdb", 1, upTo(3), unsaved({"pannexe.mdb"}) << incomplete, S::UpdateIncomplete, "failed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -228,17 +157,18 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
                 QDir().mkpath(t.drive.host(QString("MAJ20265122037/") + c.unsavable + "/x"));
         });
         t.ui.answer = c.answer;
+        t.f.window.chkXP = c.missingControl;
         CurrentFolder medium(t.drive.host("CD"));
         t.runStep(Command1_Click);
+
+        const bool completed = c.status == S::Completed;
+        EXPECT_EQ(t.steps, c.steps);
         EXPECT_EQ(t.ui.messages, c.messages);
+        EXPECT_TRUE(t.ui.ended);
         EXPECT_EQ(t.ui.exitStatus(), c.status);
-        EXPECT_EQ(t.ui.cursors, QList<bool>{true});
-        EXPECT_EQ(t.steps.value(t.steps.size() - 1), kServerSteps[c.lastStep]);
-        EXPECT_EQ(scalar(t.drive.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "37");
-        // Put back, or left as the run left it.
-        const bool unchanged = c.status != ExitStatus::UpdateIncomplete || c.client;
-        EXPECT_EQ(t.drive.read("praxidome/eattest.mdb") == eattestBefore, unchanged);
-        EXPECT_TRUE(!unchanged || t.drive.read("praxidome/pat.mdb") == t.patBeforeRun);
+        EXPECT_EQ(t.ui.cursors, (completed ? QList<bool>{true, false} : QList<bool>{true}));
+        EXPECT_EQ(scalar(t.drive.host("praxidome/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"),
+                  completed ? "38" : "37");
         EXPECT_FALSE(QFile::exists(t.drive.host("praxidome/pat.mdb-journal")));
         if (*c.outcome) {
             const deploy::Manifest m = deploy::readManifest("c:\\MAJ20265122037");
@@ -248,9 +178,63 @@ TEST(Sequence, FailuresEndTheRunAndCanBeUndone)
             EXPECT_EQ(m.errorNumber, c.messages[0] == noRows ? err::NoCurrentRecord : 0);
             EXPECT_EQ(m.errorText, m.errorNumber ? standardDescription(err::NoCurrentRecord) : "");
         }
-        EXPECT_TRUE(t.drive.read("praxidome/maj.log")
-                        .endsWith(QString("fin du programme, statut %1\n").arg(int(c.status)).toUtf8()));
+        const QString log = QString::fromUtf8(t.drive.read("praxidome/maj.log"));
+        EXPECT_TRUE(log.endsWith(QString("fin du programme, statut %1\n").arg(int(c.status))));
+        if (!completed) {
+            // Put back, or left as the run left it.
+            const bool unchanged = c.status != S::UpdateIncomplete || c.client;
+            EXPECT_EQ(t.drive.read("praxidome/eattest.mdb") == eattestBefore, unchanged);
+            EXPECT_TRUE(!unchanged || t.drive.read("praxidome/pat.mdb") == t.patBeforeRun);
+            continue;
+        }
+        const QStringList requests = t.web.logLines();
+        EXPECT_EQ(requests.size(), c.missingControl ? 0 : 1);
+        EXPECT_TRUE(requests.isEmpty() || requests[0].startsWith("GET /maj.php?Login=Cabinet"))
+            << requests.join('|').toStdString();
+        EXPECT_EQ(t.drive.read("praxidome/eattest.mdb") == t.drive.read("CD/eattest.mdb"), !c.client);
+        EXPECT_EQ(t.drive.read("praxidome/pat.mdb") == t.patBeforeRun, c.client);
+        EXPECT_EQ(scalar(t.drive.host("praxidome/pat.mdb"),
+                         "SELECT group_concat(ABREVIATION || ':' || HONORAIRE, ' ') FROM nomenclature"),
+                  c.codes);
+        // The backup holds the files as they were before the run (each file's copy: the folder tests).
+        EXPECT_EQ(t.drive.read("MAJ20265122037/pat.mdb"), t.patBeforeRun);
+        EXPECT_EQ(scalar(t.drive.host("MAJ20265122037/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "37");
+        EXPECT_EQ(t.openAtBackup, (QList<bool>{false, false, false, false, true}));
+        // The run's log, without the FTP account's password.
+        EXPECT_TRUE(log.startsWith("==== ")) << log.left(200).toStdString();
+        for (const QString line :
+             {"début verstempo", "message : Mise à jour effectuée!", "dossier de sauvegarde : c:\\MAJ20265122037",
+              "mise à jour non authentifiée", c.missingControl ? "fin passagearchive" : "connexion FTP : échec"})
+            EXPECT_TRUE(log.contains(line)) << line.toStdString();
+        EXPECT_FALSE(log.contains("abcd1234"));
     }
+}
+
+TEST(Sequence, NoSecondRunInsideTheFirstAndQuitterStillEnds)
+{
+    Installed t;
+    t.install(false);
+    SilentServer silent; // the notification waits for an answer
+    t.f.Inet1 = std::make_unique<CurlTransfer>(loopbackSettings(silent.port, closedPort()));
+    CurrentFolder medium(t.drive.host("CD"));
+    bool acted = false;
+    t.ui.onEvents = [&] {
+        if (acted)
+            return;
+        acted = true;
+        // The user presses the visible buttons while the report goes out.
+        EXPECT_TRUE(t.f.window.running);
+        Command1_Click(t.f);
+        Command2_Click(t.f);
+        EXPECT_TRUE(t.ui.messages.isEmpty());
+        btnquit_Click(t.f);
+    };
+    t.runStep(Command1_Click);
+    EXPECT_TRUE(acted);
+    EXPECT_TRUE(t.ui.ended);
+    EXPECT_TRUE(t.ui.messages.isEmpty());
+    EXPECT_EQ(t.steps, QStringList{"Envoi du rapport d'activité..."});
+    EXPECT_FALSE(QFileInfo::exists(t.drive.host("MAJ20265122037")));
 }
 
 // The saved executable comes back writable; an executable in use (read-only here) stays, silently.

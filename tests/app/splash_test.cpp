@@ -24,22 +24,16 @@ public:
     }
 };
 
-TEST(Splash, FramelessAndCentredInPixels)
-{
-    frmsplash splash;
-    splash.show();
-    EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
-    // Centred at activation: (5145 - 4455) / 2 = 345 and (3840 - 3375) / 2 = 232.5 twips.
-    EXPECT_DOUBLE_EQ(splash.frame1Position().x(), 345.0);
-    EXPECT_DOUBLE_EQ(splash.frame1Position().y(), 232.5);
-}
-
-// No tick before CloseAfter; then each tick prints its count at the top left corner, left of the
-// frame, and the window unloads at the tick whose count reaches the limit.
-TEST(Splash, TicksOnlyAfterCloseAfterAndUnloadsAtTheLimit)
+// Frameless, its frame centred; no tick before CloseAfter; then each tick prints its count at the
+// top left corner, left of the frame, and the window unloads at the tick whose count reaches the limit.
+TEST(Splash, FramelessCentredTicksOnlyAfterCloseAfterAndUnloadsAtTheLimit)
 {
     QPointer<frmsplash> splash = new frmsplash;
     splash->show();
+    EXPECT_TRUE(splash->windowFlags() & Qt::FramelessWindowHint);
+    // Centred at activation: (5145 - 4455) / 2 = 345 and (3840 - 3375) / 2 = 232.5 twips.
+    EXPECT_DOUBLE_EQ(splash->frame1Position().x(), 345.0);
+    EXPECT_DOUBLE_EQ(splash->frame1Position().y(), 232.5);
     EXPECT_EQ(splash->tmr->interval(), 1000);
     QTest::qWait(1200);
     EXPECT_EQ(splash->tickCount(), 0) << "no tick before CloseAfter";
@@ -52,46 +46,43 @@ TEST(Splash, TicksOnlyAfterCloseAfterAndUnloadsAtTheLimit)
     ASSERT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, 3000)) << "unloaded at the second tick";
 }
 
+// On screen during the opening work, gone one tick after; an opening work that ends the program (no
+// installation: the application is taken to be running) never asks the splash to close.
 TEST(Splash, OnScreenDuringTheOpeningWorkAndGoneOneTickAfter)
 {
-    test::TempDrive drive;
-    test::installPractice(drive);
-    test::RecordingUi ui;
-    ProbeClock clock;
-    QStringList shownDuringOpening; // the visible top-level windows while the main window is opened
-    clock.probe = [&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible())
-                shownDuringOpening.append(w->objectName());
-    };
-    StartedWindows windows = startWindows(ui, clock);
-    clock.probe = nullptr;
-    ASSERT_TRUE(windows.opened) << ui.messages.join('|').toStdString();
-    EXPECT_TRUE(shownDuringOpening.contains("frmsplash") && shownDuringOpening.contains("Form1"))
-        << shownDuringOpening.join(' ').toStdString();
-    EXPECT_GE(ui.processed, 1) << "the splash painted before the opening work";
-    ASSERT_FALSE(windows.splash.isNull());
-    EXPECT_TRUE(windows.splash->isVisible());
-    EXPECT_EQ(windows.splash->tickLimit(), 1);
-    QTest::qWait(500);
-    EXPECT_FALSE(windows.splash.isNull()) << "never before the tick";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return windows.splash.isNull(); }, 2500));
-    EXPECT_TRUE(windows.form->isVisible());
-    EXPECT_FALSE(ui.ended);
-}
-
-TEST(Splash, OpeningWorkThatEndsTheProgramNeverAsksTheSplashToClose)
-{
-    test::TempDrive drive; // no installation: the application is taken to be running
-    test::RecordingUi ui;
-    test::FixedClock clock;
-    StartedWindows windows = startWindows(ui, clock);
-    EXPECT_FALSE(windows.opened);
-    EXPECT_TRUE(ui.ended);
-    ASSERT_FALSE(windows.splash.isNull());
-    EXPECT_FALSE(windows.splash->tmr->isActive());
-    EXPECT_EQ(windows.splash->tickLimit(), 0);
-    delete windows.splash.data();
+    for (const bool installed : {true, false}) {
+        SCOPED_TRACE(installed);
+        test::TempDrive drive;
+        if (installed)
+            test::installPractice(drive);
+        test::RecordingUi ui;
+        ProbeClock clock;
+        QStringList shownDuringOpening; // the visible top-level windows while the main window is opened
+        clock.probe = [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible())
+                    shownDuringOpening.append(w->objectName());
+        };
+        StartedWindows windows = startWindows(ui, clock);
+        clock.probe = nullptr;
+        ASSERT_FALSE(windows.splash.isNull());
+        EXPECT_EQ(windows.opened, installed) << ui.messages.join('|').toStdString();
+        EXPECT_EQ(ui.ended, !installed);
+        EXPECT_EQ(windows.splash->tickLimit(), installed ? 1 : 0);
+        if (!installed) {
+            EXPECT_FALSE(windows.splash->tmr->isActive());
+            delete windows.splash.data();
+            continue;
+        }
+        EXPECT_TRUE(shownDuringOpening.contains("frmsplash") && shownDuringOpening.contains("Form1"))
+            << shownDuringOpening.join(' ').toStdString();
+        EXPECT_GE(ui.processed, 1) << "the splash painted before the opening work";
+        EXPECT_TRUE(windows.splash->isVisible());
+        QTest::qWait(500);
+        EXPECT_FALSE(windows.splash.isNull()) << "never before the tick";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return windows.splash.isNull(); }, 2500));
+        EXPECT_TRUE(windows.form->isVisible());
+    }
 }
 
 } // namespace

@@ -8,8 +8,8 @@ using namespace maj::test;
 
 namespace {
 
-// Without the release table the binding stops at Data2.
-TEST(DataSources, AssignationBindsTheThreeSourcesInOrder)
+// Without the release table the binding stops at Data2. The station's role.
+TEST(DataSources, AssignationBindsTheThreeSourcesInOrderAndTheStationRole)
 {
     StepFixture t;
     createDatabase(t.drive.host("praxidome/pat.mdb"), "pat");
@@ -23,13 +23,9 @@ TEST(DataSources, AssignationBindsTheThreeSourcesInOrder)
     createDatabase(t.drive.host("praxidome/eattest.mdb"), "eattest");
     t.runStep(assignationdesbases);
     EXPECT_EQ(t.f.data.Data3.recordSource(), "patients");
-}
 
-// Only the first settings record counts; CLIENT in any letter case and with blanks around marks a
-// client workstation.
-TEST(DataSources, StationRoleFromTheFirstSettingsRecord)
-{
-    StepFixture t;
+    // Only the first settings record counts; CLIENT in any letter case and with blanks around marks a
+    // client workstation.
     const QString parametres = t.drive.host("praxidome/parametres.mdb");
     createDatabase(parametres, "parametres");
     exec(parametres, "INSERT INTO parapat (ID) VALUES (1); INSERT INTO parapat (ID, STATION) VALUES (2, 'CLIENT')");

@@ -52,10 +52,16 @@ TEST_F(FoldersTest, PayloadFolderFollowsTheMediaKind)
 }
 
 // Writes still pending, through Data7 and through another data source, go into the copies; a
-// read-only file's copy is writable.
-TEST_F(FoldersTest, VerstempoSavesPendingWritesAndClearsTheReadOnlyMark)
+// read-only file's copy is writable. The first executable's copy is kept by later releases.
+TEST_F(FoldersTest, VerstempoSavesPendingWritesAndClearsTheReadOnlyMarkTheFirstExecutableIsKept)
 {
     installPractice(drive);
+    QDir().mkpath(drive.host("MAJJAN2021"));
+    fs::setAttributes(kExe, fs::ReadOnly);
+    runStep(copieexeavantpremiereMAJ);
+    EXPECT_EQ(drive.read("MAJJAN2021/praxidome.exe"), "MZ installed");
+    EXPECT_EQ(fs::attributes("c:\\MAJJAN2021\\praxidome.exe"), unsigned(fs::Archive));
+
     f.data.Data7.bind("C:\\praxidome\\PARAMETRES.MDB", "parapat");
     f.data.Data7.recordset().edit();
     f.data.Data7.recordset().setField(61, "38");
@@ -64,7 +70,6 @@ TEST_F(FoldersTest, VerstempoSavesPendingWritesAndClearsTheReadOnlyMark)
     f.data.Data1.recordset().edit();
     f.data.Data1.recordset().setField("NOM", "Dupond");
     f.data.Data1.recordset().update();
-    fs::setAttributes(kExe, fs::ReadOnly);
     f.settings.BackupFolder = "c:\\MAJ1";
     QDir().mkpath(drive.host("MAJ1"));
 
@@ -74,6 +79,12 @@ TEST_F(FoldersTest, VerstempoSavesPendingWritesAndClearsTheReadOnlyMark)
     EXPECT_EQ(fs::attributes("c:\\MAJ1\\praxidome.exe"), unsigned(fs::Archive));
     EXPECT_EQ(scalar(drive.host("MAJ1/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "38");
     EXPECT_EQ(scalar(drive.host("MAJ1/pat.mdb"), "SELECT NOM FROM patients WHERE NOM = 'Dupond'"), "Dupond");
+
+    fs::setAttributes(kExe, fs::Normal);
+    drive.write("praxidome/praxidome.exe", "MZ new executable");
+    runStep(copieexeavantpremiereMAJ);
+    EXPECT_EQ(drive.read("MAJJAN2021/praxidome.exe"), "MZ installed");
+    EXPECT_TRUE(ui.messages.isEmpty());
 }
 
 // Each of the four files missing: passagearchive tells it and clears the others' read-only mark,
@@ -115,22 +126,6 @@ TEST_F(FoldersTest, EachMissingFileIsToldAndTheOthersHandled)
             EXPECT_EQ(QFile::exists(drive.host(copies[i])), i != failing % 4) << copies[i];
     }
     EXPECT_FALSE(ui.ended);
-}
-
-TEST_F(FoldersTest, CopieexeavantpremiereMAJKeepsTheFirstExecutable)
-{
-    installPractice(drive);
-    QDir().mkpath(drive.host("MAJJAN2021"));
-    fs::setAttributes(kExe, fs::ReadOnly);
-    runStep(copieexeavantpremiereMAJ);
-    EXPECT_EQ(drive.read("MAJJAN2021/praxidome.exe"), "MZ installed");
-    EXPECT_EQ(fs::attributes("c:\\MAJJAN2021\\praxidome.exe"), unsigned(fs::Archive));
-
-    fs::setAttributes(kExe, fs::Normal);
-    drive.write("praxidome/praxidome.exe", "MZ new executable");
-    runStep(copieexeavantpremiereMAJ);
-    EXPECT_EQ(drive.read("MAJJAN2021/praxidome.exe"), "MZ installed");
-    EXPECT_TRUE(ui.messages.isEmpty());
 }
 
 // Copies of a database that a crash left with a hot journal beside it: the safety copy and the

@@ -168,7 +168,9 @@ TEST(ReportCadastre, WithoutAFileNameOrPatientsOnlyTheIntroduction)
     }
 }
 
-TEST(ReportAccents, FoldsTheListedLettersAndBlanksOnly)
+// Accents folded and blanks replaced in a name; a plain file name; Windows-1252 and a question
+// mark for the rest.
+TEST(ReportText, AccentsFileNamesAndWindows1252)
 {
     const char* cases[][2] = {
         {"ÀÁÂÃÄÅàáâãäåÒÓÔÕÖØòóôõöøÈÉÊËèéêëÌÍÎÏìíîïÙÚÛÜùúûüÿÑñÇç ",
@@ -178,26 +180,18 @@ TEST(ReportAccents, FoldsTheListedLettersAndBlanksOnly)
     };
     for (const auto& c : cases)
         EXPECT_EQ(enleveaccents(c[0]), QString(c[1])) << c[0];
-}
-
-TEST(ReportNames, PlainFileNamesRefuseWhatAFileNameCannotHold)
-{
     for (const char* good : {"Cabinet_Dupont_PC_20260305.pxd", "Dupont_&_Fils.pxd", "Élise.pxd", "a.b.c"})
         EXPECT_TRUE(census::isPlainFileName(good)) << good;
     for (const char* bad :
          {"A\\..\\..\\x.pxd", "Dupont/Fils.pxd", "c:x.pxd", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", "tab\there", ""})
         EXPECT_FALSE(census::isPlainFileName(bad)) << bad;
-}
-
-TEST(ReportAnsi, WritesWindows1252AndAQuestionMarkForTheRest)
-{
     // Octal escapes: a hex escape would take the letters after it.
-    const std::pair<const char*, QByteArray> cases[] = {
+    const std::pair<const char*, QByteArray> ansi[] = {
         {"Cœur 10 € – Œuvre", "C\234ur 10 \200 \226 \214uvre"},
         {"Łódź", "?\363d?"},
         {"a\xF0\x9F\x98\x80z", "a?z"},
     };
-    for (const auto& [in, out] : cases)
+    for (const auto& [in, out] : ansi)
         EXPECT_EQ(toAnsi(in), out) << in;
 }
 

@@ -25,17 +25,17 @@ TEST(MkInstall, LaysOutTheInstallationAndTheMediumTheDemoRunsOn)
         o.client = client;
         layOut(o);
         const QString app = o.drive + "/praxidome/";
-        for (const char* name :
-             {"praxidome.exe", "aide/aide.htm", "st6unst.log", "pat.mdb", "parametres.mdb", "eattest.mdb",
-              "pannexe.mdb", "traj.mdb", "rappels.mdb", "etarification.mdb", "ASSURABILITY/MyCarenetProxy6.jar",
+        // The release's files, installed and on the medium.
+        for (const QString name :
+             {"praxidome.exe", "aide/aide.htm", "eattest.mdb", "ASSURABILITY/MyCarenetProxy6.jar",
               "ASSURABILITY/MyCarenetProxy2.jar", "ASSURABILITY/P12/PRD/truststore.jks",
               "ASSURABILITY/P12/PRD/caCertificateKeystore.jks", "ASSURABILITY/P12/PRD/tsacertificate.jks",
-              "FORMULAIRES/DPSI_P1.jpg", "FORMULAIRES/DPSI_P2.jpg", "mails", "MAJ"})
+              "FORMULAIRES/DPSI_P1.jpg", "FORMULAIRES/DPSI_P2.jpg"})
+            EXPECT_TRUE(QFileInfo::exists(app + name) && QFileInfo::exists(o.medium + "/" + name.section('/', -1)))
+                << name.toStdString();
+        for (const char* name : {"st6unst.log", "pat.mdb", "parametres.mdb", "pannexe.mdb", "traj.mdb", "rappels.mdb",
+                                 "etarification.mdb", "mails", "MAJ", "../../medium/Praxidome_ Assistance.lnk"})
             EXPECT_TRUE(QFileInfo::exists(app + name)) << name;
-        for (const char* name : {"eattest.mdb", "aide.htm", "MyCarenetProxy6.jar", "MyCarenetProxy2.jar",
-                                 "truststore.jks", "caCertificateKeystore.jks", "tsacertificate.jks", "DPSI_P1.jpg",
-                                 "DPSI_P2.jpg", "praxidome.exe", "Praxidome_ Assistance.lnk"})
-            EXPECT_TRUE(QFileInfo::exists(o.medium + "/" + name)) << name;
         EXPECT_EQ(maj::test::scalar(app + "parametres.mdb", "select count(*) || STATION from parapat").toString(),
                   client ? "1CLIENT" : "1SERVEUR");
     }
