@@ -152,10 +152,9 @@ Manifest readManifest(const QString& folder)
 
 const QStringList& backupSetPaths()
 {
-    static const QStringList paths{
-        QStringLiteral("c:\\praxidome\\praxidome.exe"),  QStringLiteral("c:\\praxidome\\aide\\aide.htm"),
-        QStringLiteral("c:\\praxidome\\parametres.mdb"), QStringLiteral("c:\\praxidome\\pat.mdb"),
-        QStringLiteral("c:\\praxidome\\pannexe.mdb"),    QStringLiteral("c:\\praxidome\\eattest.mdb")};
+    static const QStringList paths{Installation::programFile(),      Installation::helpPage(),
+                                   Installation::settingsDatabase(), Installation::patientDatabase(),
+                                   Installation::annexDatabase(),    Installation::codesDatabase()};
     return paths;
 }
 
@@ -347,7 +346,7 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
         r.why = why;
         return r;
     };
-    const QString nothingDone = QStringLiteral(" : rien n'a été remis en place.");
+    const QString nothingDone = Installation::nothingPutBack();
     for (const SavedFile& file : source.files) {
         if (fs::isInUseElsewhere(file.path))
             return stop(R::InUse, QStringLiteral("Praxidome semble être en fonctionnement (") + file.path +
@@ -454,9 +453,7 @@ namespace {
 
 void releaseDatabases(Form1Core& f)
 {
-    for (DataSource* source : {&f.data.Data1, &f.data.Data2, &f.data.Data3, &f.data.Data4, &f.data.Data5, &f.data.Data6,
-                               &f.data.Data7, &f.data.Data8, &f.data.Data9, &f.data.Data10, &f.data.Data11,
-                               &f.data.Data12, &f.data.Data13, &f.data.Data22, &f.data.Data33}) {
+    for (DataSource* source : f.data.all()) {
         try {
             source->release();
         } catch (const MajError&) {
