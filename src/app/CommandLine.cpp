@@ -139,7 +139,7 @@ void listBackups(QTextStream& out)
 void startLog(RunLog& log, const QString& what, QTextStream& err)
 {
     log.onFailure = [&err](const QString& text) { err << text << '\n'; };
-    log.open(QStringLiteral("c:\\praxidome\\maj.log"));
+    log.open(Installation::runLog());
     log.beginRun(logHeader(
         {QStringLiteral("maj " MAJ_VERSION), what, QStringLiteral("ordinateur ") + QSysInfo::machineHostName()}));
 }
@@ -167,7 +167,7 @@ int restore(QString folder, bool force, QTextStream& out, QTextStream& err)
         folder = QStringLiteral("c:\\") + folder;
     }
     log.write(QStringLiteral("restauration de ") + folder + (force ? QStringLiteral(" (--force)") : QString()));
-    const QString nothingDone = QStringLiteral(" : rien n'a été remis en place.");
+    const QString nothingDone = Installation::nothingPutBack();
     deploy::Manifest source;
     try {
         source = deploy::readManifest(folder);

@@ -55,10 +55,10 @@ namespace {
 void beginLog(Form1Core& f)
 {
     f.log.onFailure = [&f](const QString& text) { f.ui.message(text); };
-    f.log.open(QStringLiteral("c:\\praxidome\\maj.log"));
+    f.log.open(Installation::runLog());
     QString station = QStringLiteral("poste inconnu");
     try {
-        station = readStationRole(f) ? QStringLiteral("POSTE CLIENT") : QStringLiteral("SERVEUR");
+        station = Installation::stationLabel(readStationRole(f));
     } catch (const MajError&) {
         // The opening reads it again below and reports its failure.
     }
@@ -82,8 +82,8 @@ void openingWork(Form1Core& f)
 
     // Dir-like test of the exact path: hidden or system files are not found, and the name must be
     // stored in exactly this letter case.
-    const QStringList saved = fs::listFiles(f.settings.SafetyFolder + QStringLiteral("praxidome.exe"));
-    if (!saved.isEmpty() && saved.first() == QStringLiteral("praxidome.exe")) {
+    const QStringList saved = fs::listFiles(f.settings.SafetyFolder + Installation::programName());
+    if (!saved.isEmpty() && saved.first() == Installation::programName()) {
         f.window.btnancienexeVisible = true;
         f.window.notify();
     } else {
@@ -93,7 +93,7 @@ void openingWork(Form1Core& f)
     voitsiouvert(f);
 
     f.settings.StationRole = readStationRole(f);
-    f.window.LBLSERVEURCLIENT = f.settings.StationRole ? QStringLiteral("POSTE CLIENT") : QStringLiteral("SERVEUR");
+    f.window.LBLSERVEURCLIENT = Installation::stationLabel(f.settings.StationRole);
     f.window.notify();
 
     cadastre(f);

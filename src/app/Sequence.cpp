@@ -81,13 +81,13 @@ void Btnancienexe_Click(Form1Core& f)
     // Not in the middle of an update (the upload's waits let clicks through).
     if (f.window.running)
         return;
-    const QString installed = QStringLiteral("c:\\praxidome\\praxidome.exe");
+    const QString installed = Installation::programFile();
     bool restored = false;
     // The executable in use: nothing is shown and the window stays.
     runStep(
         f, "Btnancienexe_Click",
         [&] {
-            fs::copyFile(f.settings.SafetyFolder + QStringLiteral("praxidome.exe"), installed);
+            fs::copyFile(f.settings.SafetyFolder + Installation::programName(), installed);
             fs::setArchiveOnly(installed);
             restored = true;
         },

@@ -6,19 +6,12 @@
 
 namespace maj {
 
-namespace {
-
-const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
-
-} // namespace
-
 void bindAtLoad(Form1Core& f)
 {
     // A data control that cannot open shows nothing when the window loads; reading the settings
     // record then reports the engine's own error (readStationRole).
     runStep(
-        f, "Form_Load",
-        [&] { f.data.Data7.bind(QStringLiteral("C:\\praxidome\\PARAMETRES.MDB"), QStringLiteral("parapat")); },
+        f, "Form_Load", [&] { f.data.Data7.bind(Installation::settingsDatabase(), QStringLiteral("parapat")); },
         silently);
 }
 
@@ -27,9 +20,9 @@ void assignationdesbases(Form1Core& f)
     runStep(
         f, "assignationdesbases",
         [&] {
-            f.data.Data1.bind(kPatientDatabase, QStringLiteral("nomenclature"));
-            f.data.Data2.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
-            f.data.Data3.bind(kPatientDatabase, QStringLiteral("patients"));
+            f.data.Data1.bind(Installation::patientDatabase(), QStringLiteral("nomenclature"));
+            f.data.Data2.bind(Installation::codesDatabase(), QStringLiteral("nomen"));
+            f.data.Data3.bind(Installation::patientDatabase(), QStringLiteral("patients"));
         },
         [&](const MajError&) { f.ui.message(QStringLiteral("Bases non assignées !")); });
 }
@@ -41,8 +34,8 @@ void voitsiouvert(Form1Core& f)
         [&] {
             // Fails while another process holds the database for writing: the application is running.
             // The copy is the state before this run: a journal left by a crash is rolled back first.
-            f.engine.prepareCopy(kPatientDatabase);
-            fs::copyFile(kPatientDatabase, f.settings.SafetyFolder + QStringLiteral("pat.mdb"));
+            f.engine.prepareCopy(Installation::patientDatabase());
+            fs::copyFile(Installation::patientDatabase(), f.settings.SafetyFolder + QStringLiteral("pat.mdb"));
             // A read-only source must not leave a copy that the next run cannot replace.
             fs::setArchiveOnly(f.settings.SafetyFolder + QStringLiteral("pat.mdb"));
         },

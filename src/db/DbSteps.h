@@ -5,7 +5,7 @@
 // Data sources, the running-application check, the update registration and the schema changes.
 namespace maj {
 
-// Binds Data7 to C:\praxidome\PARAMETRES.MDB / parapat, as the main window does when it loads.
+// Binds Data7 to parametres.mdb / parapat, as the main window does when it loads.
 void bindAtLoad(Form1Core& f);
 void assignationdesbases(Form1Core& f);
 void voitsiouvert(Form1Core& f);

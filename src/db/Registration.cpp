@@ -19,7 +19,7 @@ QDateTime midnight(const QDate& date)
 // The day the application was installed: the local date of its uninstall log's last change.
 std::optional<QDate> installationDate()
 {
-    const QString log = QStringLiteral("c:\\praxidome\\st6unst.log");
+    const QString log = Installation::installerLog();
     if (!fs::fileExists(log))
         return std::nullopt;
     return fs::lastModified(log).toLocalTime().date();
@@ -33,7 +33,7 @@ void inscritdate(Form1Core& f)
         f, "inscritdate",
         [&] {
             DataSource& annex = f.data.Data4;
-            annex.bind(QStringLiteral("c:\\praxidome\\pannexe.mdb"), QStringLiteral("ortho"));
+            annex.bind(Installation::annexDatabase(), QStringLiteral("ortho"));
             const std::optional<QDate> installed = installationDate();
             const QDateTime today = midnight(f.clock.today());
 
@@ -57,7 +57,7 @@ void inscritdate(Form1Core& f)
             marker.update();
 
             // Binding the settings commits the marker first: a failure from here on leaves it written.
-            annex.bind(QStringLiteral("c:\\praxidome\\parametres.mdb"), QStringLiteral("parapat"));
+            annex.bind(Installation::settingsDatabase(), QStringLiteral("parapat"));
             Recordset& parapat = annex.recordset();
             parapat.edit();
             PendingRecord settings(parapat);

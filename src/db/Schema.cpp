@@ -22,26 +22,25 @@ void widenAddress(Form1Core& f, const char* step, const QString& database, const
         [&](const MajError&) { f.ui.message(failureMessage); });
 }
 
-const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
-const QString kRemindersDatabase = QStringLiteral("c:\\praxidome\\rappels.mdb");
-
 } // namespace
 
 void Changertaillebase(Form1Core& f)
 {
-    widenAddress(f, "Changertaillebase", kRemindersDatabase, QStringLiteral("ALTER TABLE Attestationsdifferees "),
+    widenAddress(f, "Changertaillebase", Installation::remindersDatabase(),
+                 QStringLiteral("ALTER TABLE Attestationsdifferees "),
                  QStringLiteral("La taille du champ adresse n'a pu être changée !"));
 }
 
 void Changertailleadresse(Form1Core& f)
 {
-    widenAddress(f, "Changertailleadresse", kPatientDatabase, QStringLiteral("ALTER TABLE PATIENTS "),
+    widenAddress(f, "Changertailleadresse", Installation::patientDatabase(), QStringLiteral("ALTER TABLE PATIENTS "),
                  QStringLiteral("La taille du champ adresse n'a pu être changée !"));
 }
 
 void Changertailleadresserappels(Form1Core& f)
 {
-    widenAddress(f, "Changertailleadresserappels", kRemindersDatabase, QStringLiteral("ALTER TABLE rappelsvisite "),
+    widenAddress(f, "Changertailleadresserappels", Installation::remindersDatabase(),
+                 QStringLiteral("ALTER TABLE rappelsvisite "),
                  QStringLiteral("La taille du champ adresse/rappels n'a pu être changée !"));
 }
 
@@ -50,7 +49,7 @@ void creertpauto(Form1Core& f)
     runStep(
         f, "creertpauto",
         [&] {
-            const auto db = f.engine.openDirect(kPatientDatabase);
+            const auto db = f.engine.openDirect(Installation::patientDatabase());
             db->appendField(QStringLiteral("patients"), QStringLiteral("TPAUTORISE"), DirectDatabase::FieldType::YesNo,
                             51);
             db->close();

@@ -152,12 +152,10 @@ Manifest readManifest(const QString& folder)
 
 const std::vector<SetFile>& backupSet()
 {
-    static const std::vector<SetFile> files{{QStringLiteral("c:\\praxidome\\praxidome.exe"), false},
-                                            {QStringLiteral("c:\\praxidome\\aide\\aide.htm"), false},
-                                            {QStringLiteral("c:\\praxidome\\parametres.mdb"), false},
-                                            {QStringLiteral("c:\\praxidome\\pat.mdb"), false},
-                                            {QStringLiteral("c:\\praxidome\\pannexe.mdb"), true},
-                                            {QStringLiteral("c:\\praxidome\\eattest.mdb"), true}};
+    static const std::vector<SetFile> files{
+        {Installation::programFile(), false},      {Installation::helpPage(), false},
+        {Installation::settingsDatabase(), false}, {Installation::patientDatabase(), false},
+        {Installation::annexDatabase(), true},     {Installation::codesDatabase(), true}};
     return files;
 }
 
@@ -350,7 +348,7 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
         r.why = why;
         return r;
     };
-    const QString nothingDone = QStringLiteral(" : rien n'a été remis en place.");
+    const QString nothingDone = Installation::nothingPutBack();
     for (const SavedFile& file : source.files) {
         if (fs::isInUseElsewhere(file.path))
             return stop(R::InUse, QStringLiteral("Praxidome semble être en fonctionnement (") + file.path +
@@ -457,9 +455,7 @@ namespace {
 
 void releaseDatabases(Form1Core& f)
 {
-    for (DataSource* source : {&f.data.Data1, &f.data.Data2, &f.data.Data3, &f.data.Data4, &f.data.Data5, &f.data.Data6,
-                               &f.data.Data7, &f.data.Data8, &f.data.Data9, &f.data.Data10, &f.data.Data11,
-                               &f.data.Data12, &f.data.Data13, &f.data.Data22, &f.data.Data33}) {
+    for (DataSource* source : f.data.all()) {
         try {
             source->release();
         } catch (const MajError&) {

@@ -10,11 +10,6 @@ namespace maj {
 
 namespace {
 
-const QString kExecutable = QStringLiteral("c:\\praxidome\\praxidome.exe");
-const QString kHelpPage = QStringLiteral("c:\\praxidome\\aide\\aide.htm");
-const QString kSettingsDatabase = QStringLiteral("c:\\praxidome\\parametres.mdb");
-const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
-
 // Saves one file of the set under its own name and records it in the manifest; a file that is not
 // in the manifest counts as not saved. Without `copy`, the file is only recorded where it is.
 void saveOrReport(Form1Core& f, const deploy::SetFile& file, bool copy)
@@ -24,7 +19,7 @@ void saveOrReport(Form1Core& f, const deploy::SetFile& file, bool copy)
         [&] {
             // The settings database is let go before it is copied: a failed commit of what was
             // written through it counts against its copy.
-            if (file.path == kSettingsDatabase)
+            if (file.path == Installation::settingsDatabase())
                 f.data.Data7.release();
             SavedFile saved;
             saved.path = file.path;
@@ -64,7 +59,8 @@ void saveSet(Form1Core& f, bool copy)
 void passagearchive(Form1Core& f)
 {
     // Each file on its own: one missing file must not leave the others read-only.
-    for (const QString& file : {kExecutable, kSettingsDatabase, kPatientDatabase, kHelpPage}) {
+    for (const QString& file : {Installation::programFile(), Installation::settingsDatabase(),
+                                Installation::patientDatabase(), Installation::helpPage()}) {
         runStep(
             f, "passagearchive", [&] { fs::setArchiveOnly(file); },
             [&](const MajError&) { f.ui.message(file + QStringLiteral(" était manquant")); });
@@ -87,9 +83,9 @@ void copieexeavantpremiereMAJ(Form1Core& f)
         f, "copieexeavantpremiereMAJ",
         [&] {
             // Later runs of the same release keep the executable as it was before the release.
-            const QString saved = f.settings.SafetyFolder + QStringLiteral("praxidome.exe");
+            const QString saved = f.settings.SafetyFolder + Installation::programName();
             if (!fs::fileExists(saved))
-                deploy::deployFile(f.engine, kExecutable, saved);
+                deploy::deployFile(f.engine, Installation::programFile(), saved);
         },
         [&](const MajError&) { f.ui.message(QStringLiteral("L'ancien exe n'a pu être sauvegardé !")); });
 }
@@ -97,7 +93,8 @@ void copieexeavantpremiereMAJ(Form1Core& f)
 void copienouvelexe(Form1Core& f)
 {
     runStep(
-        f, "copienouvelexe", [&] { deploy::deployPayloadFile(f, QStringLiteral("praxidome.exe"), kExecutable); },
+        f, "copienouvelexe",
+        [&] { deploy::deployPayloadFile(f, Installation::programName(), Installation::programFile()); },
         [&](const MajError&) { f.ui.message(QStringLiteral("Le nouvel exe n'a pu être copié !")); });
 }
 

@@ -16,7 +16,7 @@ void creerrepertoire(Form1Core& f)
 void creemaj(Form1Core& f)
 {
     runStep(
-        f, "creemaj", [] { fs::createFolder(QStringLiteral("c:\\praxidome\\MAJ")); }, silently);
+        f, "creemaj", [] { fs::createFolder(Installation::workFolder()); }, silently);
 }
 
 QString backupFolderName(const QDateTime& moment)

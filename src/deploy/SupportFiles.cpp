@@ -42,13 +42,13 @@ void deployStep(Form1Core& f, const char* step, std::initializer_list<PayloadFil
 
 void copienomen(Form1Core& f)
 {
-    deployStep(f, "copienomen", {{QStringLiteral("eattest.mdb"), QStringLiteral("c:\\praxidome\\eattest.mdb")}},
+    deployStep(f, "copienomen", {{QStringLiteral("eattest.mdb"), Installation::codesDatabase()}},
                QStringLiteral("eattest.mdb n'a pu être copié !"));
 }
 
 void copieaide(Form1Core& f)
 {
-    deployStep(f, "copieaide", {{QStringLiteral("aide.htm"), QStringLiteral("c:\\praxidome\\aide\\aide.htm")}},
+    deployStep(f, "copieaide", {{QStringLiteral("aide.htm"), Installation::helpPage()}},
                QStringLiteral("Le nouveau fichier d'aide n'a pu être copié !"));
 }
 

@@ -2,14 +2,13 @@
 
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
+#include "run/Installation.h"
 
 #include <QFileInfo>
 
 namespace maj::deploy {
 
 namespace {
-
-const QString kWorkFolder = QStringLiteral("c:\\praxidome\\MAJ");
 
 // The same folder or file whatever the spelling: empty when it cannot be resolved.
 QString canonical(const QString& hostPath)
@@ -31,7 +30,7 @@ QString canonicalOfWindowsPath(const QString& windowsPath)
 const QStringList& releaseFileNames()
 {
     static const QStringList names{
-        QStringLiteral("praxidome.exe"),
+        Installation::programName(),
         QStringLiteral("eattest.mdb"),
         QStringLiteral("aide.htm"),
         QStringLiteral("MyCarenetProxy6.jar"),
@@ -50,7 +49,7 @@ bool payloadIsWorkFolder(const QString& mediaKind)
 {
     if (mediaKind != QLatin1String("CD"))
         return true;
-    const QString work = canonicalOfWindowsPath(kWorkFolder);
+    const QString work = canonicalOfWindowsPath(Installation::workFolder());
     return !work.isEmpty() && work == canonicalOfWindowsPath(fs::currentFolder());
 }
 
@@ -62,7 +61,7 @@ QStringList workFilesToDelete(const QStringList& listed, const QString& mediaKin
     for (const QString& name : listed) {
         if (holdsRelease && releaseFileNames().contains(name, Qt::CaseInsensitive))
             continue;
-        if (!program.isEmpty() && canonicalOfWindowsPath(kWorkFolder + QLatin1Char('\\') + name) == program)
+        if (!program.isEmpty() && canonicalOfWindowsPath(Installation::inWorkFolder(name)) == program)
             continue;
         deleted.append(name);
     }

@@ -17,8 +17,8 @@ void checkDuplicates(Form1Core& f)
 
     DataSource& table = f.data.Data1;
     DataSource& probe = f.data.Data2;
-    table.bind(patDatabase(), QStringLiteral("nomenclature"));
-    probe.setDatabaseName(patDatabase());
+    table.bind(Installation::patientDatabase(), QStringLiteral("nomenclature"));
+    probe.setDatabaseName(Installation::patientDatabase());
     Recordset& rows = table.recordset();
     // An empty table has no duplicate: nothing to move to.
     const qint64 total = rows.isEof() ? 0 : countFromFirst(rows);

@@ -20,7 +20,7 @@ void rejetsetar(Form1Core& f)
     runStep(
         f, "rejetsetar",
         [&] {
-            source.bind(QStringLiteral("c:\\praxidome\\etarification.mdb"), QStringLiteral("REJETS"));
+            source.bind(Installation::rejectionsDatabase(), QStringLiteral("REJETS"));
             Recordset& rs = source.recordset();
             for (const auto& rejection : rejections) {
                 rs.addNew();

@@ -9,11 +9,6 @@
 // Small helpers the tariff steps share.
 namespace maj::nomen {
 
-inline QString patDatabase()
-{
-    return QStringLiteral("c:\\praxidome\\pat.mdb");
-}
-
 // Moves to the first row of `rs` and returns how many rows it holds. Both moves fail (3021) on an
 // empty recordset, as the move to the first row alone would.
 inline qint64 countFromFirst(Recordset& rs)

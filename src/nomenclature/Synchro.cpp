@@ -14,8 +14,8 @@ void synchrotrajet(Form1Core& f)
     runStep(
         f, "synchrotrajet",
         [&] {
-            f.data.Data1.bind(QStringLiteral("c:\\praxidome\\traj.mdb"), QStringLiteral("nomenclature"));
-            f.data.Data2.bind(patDatabase(), QStringLiteral("nomenclature"));
+            f.data.Data1.bind(Installation::journeysDatabase(), QStringLiteral("nomenclature"));
+            f.data.Data2.bind(Installation::patientDatabase(), QStringLiteral("nomenclature"));
             Recordset& reduced = f.data.Data1.recordset();
             Recordset& user = f.data.Data2.recordset();
             const qint64 total = countFromFirst(user);

@@ -10,7 +10,7 @@ namespace maj {
 class Sha256;
 }
 
-// The file system as the program speaks of it: Windows paths ("c:\praxidome\pat.mdb") mapped onto
+// The file system as the program speaks of it: Windows paths ("c:\dossier\fichier.mdb") mapped onto
 // this machine. Drive c: is $MAJ_DRIVE_C, else ${WINEPREFIX:-$HOME/.wine}/drive_c; drive z: is /.
 // Names match without regard to letter case, component by component. Every failure throws
 // MajError with the old platform's number (53, 70, 75, 76...).

@@ -25,9 +25,6 @@ namespace maj::preview {
 
 namespace {
 
-const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
-const QString kSettingsDatabase = QStringLiteral("c:\\praxidome\\parametres.mdb");
-const QString kCodesDatabase = QStringLiteral("c:\\praxidome\\eattest.mdb");
 const QString kCodeColumn = QStringLiteral("code inami");
 
 // What the steps show, kept instead of shown; questions are answered "Non".
@@ -104,13 +101,13 @@ try {
 bool registered(Form1Core& f, const Registration& r)
 try {
     DataSource& annex = f.data.Data4;
-    annex.bind(QStringLiteral("c:\\praxidome\\pannexe.mdb"), QStringLiteral("ortho"));
+    annex.bind(Installation::annexDatabase(), QStringLiteral("ortho"));
     Recordset& ortho = annex.recordset();
     ortho.findFirst(QStringLiteral("numpat = 'Insta'"));
     if (ortho.noMatch() || ortho.field(2).toDate() != r.date || ortho.field(3).toString() != r.releaseDate ||
         ortho.field(79).toString() != r.number)
         return false;
-    annex.bind(kSettingsDatabase, QStringLiteral("parapat"));
+    annex.bind(Installation::settingsDatabase(), QStringLiteral("parapat"));
     return annex.recordset().field(61).toString() == r.number;
 } catch (const MajError& e) {
     qCDebug(lcStep) << "inscription illisible :" << e.what();
@@ -120,10 +117,10 @@ try {
 // The report envoyer would send: the first one of the work folder, with its lines.
 Report sentReport()
 {
-    const QStringList reports = fs::listFiles(QStringLiteral("c:\\praxidome\\MAJ\\*.pxd"));
+    const QStringList reports = fs::listFiles(Installation::inWorkFolder(QStringLiteral("*.pxd")));
     if (reports.isEmpty())
         return {};
-    QFile file(fs::hostPath(QStringLiteral("c:\\praxidome\\MAJ\\") + reports.first()));
+    QFile file(fs::hostPath(Installation::inWorkFolder(reports.first())));
     if (!file.open(QIODevice::ReadOnly))
         throw MajError(err::PathFileAccess, QStringLiteral("Le rapport d'activité n'a pu être relu"));
     QStringList lines = fromAnsi(file.readAll()).split(QStringLiteral("\r\n"));
@@ -147,8 +144,8 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     try {
         f.settings.StationRole = readStationRole(f);
     } catch (const MajError& e) {
-        throw MajError(e.number(), kSettingsDatabase + QStringLiteral(" ne dit pas si ce poste est le serveur : ") +
-                                       e.description());
+        throw MajError(e.number(), Installation::settingsDatabase() +
+                                       QStringLiteral(" ne dit pas si ce poste est le serveur : ") + e.description());
     }
     r.server = !f.settings.StationRole;
     r.refusal = deploy::olderReleaseRefusal(f);
@@ -158,7 +155,7 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
         throw MajError(err::FileNotFound, QStringLiteral("Aucune mise à jour n'a été trouvée : ") + missingRelease +
                                               QStringLiteral(" n'existe pas. L'aperçu se lance depuis le dossier d'où "
                                                              "la mise à jour serait lancée."));
-    f.window.LBLSERVEURCLIENT = r.server ? QStringLiteral("SERVEUR") : QStringLiteral("POSTE CLIENT");
+    f.window.LBLSERVEURCLIENT = Installation::stationLabel(!r.server);
     cadastre(f);
     r.report = sentReport();
     f.settings.PayloadFolder = fs::windowsPath(releaseFolder) + QLatin1Char('\\');
@@ -170,16 +167,17 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     std::future<Codes> codes;
     const UpdateStep* lastWriter = nullptr;
     if (r.server) {
-        before = std::async(std::launch::async, snapshotDatabase, fs::hostPath(kPatientDatabase), beforeHost);
+        before =
+            std::async(std::launch::async, snapshotDatabase, fs::hostPath(Installation::patientDatabase()), beforeHost);
         for (const UpdateStep& step : updateSteps()) {
-            if (step.writes.contains(kPatientDatabase))
+            if (step.writes.contains(Installation::patientDatabase()))
                 lastWriter = &step;
         }
     }
     const auto compare = [&] {
         if (before.valid())
             before.get();
-        codes = std::async(std::launch::async, compareCodes, fs::hostPath(kPatientDatabase), beforeHost);
+        codes = std::async(std::launch::async, compareCodes, fs::hostPath(Installation::patientDatabase()), beforeHost);
     };
     RunPolicy policy;
     policy.upload = false;
@@ -189,13 +187,14 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
         return ExitStatus::UpdateIncomplete;
     };
     policy.before = [&](const UpdateStep& step) {
-        if (step.writes.contains(kPatientDatabase) && before.valid())
+        if (step.writes.contains(Installation::patientDatabase()) && before.valid())
             before.get();
     };
     policy.after = [&](const UpdateStep& step) {
         // The installed code database is read only when the release's could not replace it.
-        if (step.writes.contains(kCodesDatabase) && !installedCodes.isEmpty() && !fs::fileExists(kCodesDatabase))
-            snapshotDatabase(installedCodes, fs::hostPath(kCodesDatabase));
+        if (step.writes.contains(Installation::codesDatabase()) && !installedCodes.isEmpty() &&
+            !fs::fileExists(Installation::codesDatabase()))
+            snapshotDatabase(installedCodes, fs::hostPath(Installation::codesDatabase()));
         if (&step == lastWriter)
             compare();
     };
@@ -250,20 +249,20 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
     for (const deploy::SetFile& file : deploy::backupSet()) {
         if (fs::fileExists(file.path))
             r.files.append(describe(file.path, QStringLiteral("save")));
-        else if (file.path == kPatientDatabase || file.path == kSettingsDatabase)
+        else if (file.path == Installation::patientDatabase() || file.path == Installation::settingsDatabase())
             throw MajError(err::FileNotFound, QStringLiteral("Le fichier ") + file.path +
                                                   QStringLiteral(" est introuvable : ce n'est pas une installation "
                                                                  "de praxidome, ou elle est incomplète."));
         else if (!file.optional)
             r.files.append({file.path, QStringLiteral("missing"), 0, {}, {}, {}});
     }
-    r.running = fs::isInUseElsewhere(kPatientDatabase);
+    r.running = fs::isInUseElsewhere(Installation::patientDatabase());
     const bool hasRelease = fs::fileExists(payload);
     FileAction replacement;
     if (hasRelease) {
         replacement = describe(payload, QStringLiteral("replace"));
         replacement.source = payload;
-        replacement.path = kCodesDatabase;
+        replacement.path = Installation::codesDatabase();
     }
 
     // The databases as they are committed now, and the installation date inscritdate reads.
@@ -278,19 +277,18 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
             throw MajError(e.number(), path + QStringLiteral(" n'a pu être lu : ") + e.description());
         }
     };
-    for (const QString& name :
-         {QStringLiteral("pat.mdb"), QStringLiteral("parametres.mdb"), QStringLiteral("pannexe.mdb")}) {
-        const QString path = QStringLiteral("c:\\praxidome\\") + name;
+    for (const QString& path :
+         {Installation::patientDatabase(), Installation::settingsDatabase(), Installation::annexDatabase()}) {
         if (fs::fileExists(path))
-            copy(path, QStringLiteral("praxidome/") + name);
+            copy(path, QStringLiteral("praxidome/") + path.section(QLatin1Char('\\'), -1));
     }
     // The installed code database only matters when copienomen cannot replace it: read-only, it
     // is copied now, with its attribute; otherwise copienomen's failure has it copied then.
     QString installedCodes;
-    if (fs::fileExists(kCodesDatabase)) {
-        installedCodes = fs::hostPath(kCodesDatabase);
-        if (fs::attributes(kCodesDatabase) & fs::ReadOnly) {
-            copy(kCodesDatabase, QStringLiteral("praxidome/eattest.mdb"));
+    if (fs::fileExists(Installation::codesDatabase())) {
+        installedCodes = fs::hostPath(Installation::codesDatabase());
+        if (fs::attributes(Installation::codesDatabase()) & fs::ReadOnly) {
+            copy(Installation::codesDatabase(), QStringLiteral("praxidome/eattest.mdb"));
             QFile::setPermissions(snapshot.filePath(QStringLiteral("praxidome/eattest.mdb")),
                                   QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
         }
@@ -304,7 +302,7 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
     }
     // The files the steps only look at are there empty, with their date: the installation log
     // (inscritdate reads its date) and the set's other files (passagearchive).
-    QStringList lookedAt{QStringLiteral("c:\\praxidome\\st6unst.log")};
+    QStringList lookedAt{Installation::installerLog()};
     for (const FileAction& file : std::as_const(r.files)) {
         if (file.action == QLatin1String("save") && !file.path.endsWith(QLatin1String(".mdb")))
             lookedAt.append(file.path);

@@ -14,13 +14,11 @@ namespace maj {
 
 namespace {
 
-const QString kPatientDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
-
 // Without the upload, the census's data sources still give the patient database back before any
 // file is copied.
 void releaseCensusSources(Form1Core& f)
 {
-    for (DataSource* source : {&f.data.Data1, &f.data.Data2, &f.data.Data3, &f.data.Data4})
+    for (DataSource* source : f.data.census())
         source->release();
 }
 
@@ -55,20 +53,20 @@ const std::vector<UpdateStep>& updateSteps()
          .standIn = listBackupSet},
         {.text = QStringLiteral("Copie des nouveaux codes de nomenclature..."),
          .run = copienomen,
-         .writes = {QStringLiteral("c:\\praxidome\\eattest.mdb")},
+         .writes = {Installation::codesDatabase()},
          .stations = Server},
         {.text = QStringLiteral("Ouverture des bases de données..."), .run = assignationdesbases, .stations = Server},
         {.text = QStringLiteral("Ajout des nouveaux codes de nomenclature..."),
          .run = nouv,
-         .writes = {kPatientDatabase},
+         .writes = {Installation::patientDatabase()},
          .stations = Server},
         {.text = QStringLiteral("Mise à jour de la nomenclature..."),
          .run = anciens,
-         .writes = {kPatientDatabase},
+         .writes = {Installation::patientDatabase()},
          .stations = Server},
         {.text = QStringLiteral("Inscription de la mise à jour..."),
          .run = inscritdate,
-         .writes = {QStringLiteral("c:\\praxidome\\pannexe.mdb"), QStringLiteral("c:\\praxidome\\parametres.mdb")}},
+         .writes = {Installation::annexDatabase(), Installation::settingsDatabase()}},
         {.text = QStringLiteral("Vérification de la nomenclature..."),
          .run = btnbd_Click,
          .stations = Server,
@@ -89,7 +87,7 @@ void runUpdate(Form1Core& f, const RunPolicy& policy)
             }
             f.ui.message(QString::number(e.number()) + QStringLiteral(": ") + e.description() +
                          QStringLiteral(" pendant ") + QStringLiteral(" source: ") + QStringLiteral(" cible: "));
-            f.ui.message(QStringLiteral("La mise à jour n'a pas été réalisée jusqu'au bout!"));
+            f.ui.message(Installation::updateUnfinished());
             f.ui.endProgram(policy.stop(f, &e));
         }
     };
@@ -110,7 +108,7 @@ void runUpdate(Form1Core& f, const RunPolicy& policy)
         if (const QString file = unsaved(f.backup, step.writes); !file.isEmpty()) {
             f.log.write(QStringLiteral("arrêt avant « ") + step.text + QStringLiteral(" » : ") + file +
                         QStringLiteral(" n'a pas été sauvegardé"));
-            f.ui.message(QStringLiteral("La mise à jour n'a pas été réalisée jusqu'au bout!"));
+            f.ui.message(Installation::updateUnfinished());
             f.ui.endProgram(policy.stop(f, nullptr));
         }
         f.window.showStep(left && !step.standInText.isEmpty() ? step.standInText : step.text, index++, count);
@@ -135,8 +133,8 @@ void runUpdate(Form1Core& f, const RunPolicy& policy)
     if (policy.backups)
         attempt([&] { deploy::recordRunEnd(f); });
     attempt([&] { f.ui.setBusyCursor(false); });
-    f.window.showStep(QStringLiteral("Mise à jour effectuée!"), index, count);
-    attempt([&] { f.ui.message(QStringLiteral("Mise à jour effectuée!")); });
+    f.window.showStep(Installation::updateDone(), index, count);
+    attempt([&] { f.ui.message(Installation::updateDone()); });
     if (next == steps.cend())
         f.ui.endProgram();
     for (; next != steps.cend(); ++next)

@@ -17,9 +17,6 @@ namespace maj {
 
 namespace {
 
-const QString PatDatabase = QStringLiteral("c:\\praxidome\\pat.mdb");
-const QString WorkFolder = QStringLiteral("c:\\praxidome\\MAJ\\");
-
 // The report file: lines in the ANSI code page, each ended by CR LF, written as they come so that
 // a failure keeps what was written before it.
 class ReportFile
@@ -58,12 +55,12 @@ void appendSummary(WindowModel& window, const QStringList& lines)
 // the release's own files when it was put there and the program being run.
 void emptyWorkFolder(const QString& mediaKind)
 {
-    const QStringList listed = fs::listFiles(WorkFolder + QStringLiteral("*.*"));
+    const QStringList listed = fs::listFiles(Installation::inWorkFolder(QStringLiteral("*.*")));
     // The running program (none without an application object, as in the benchmarks) stays.
     const QString running = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
     for (const QString& name : deploy::workFilesToDelete(listed, mediaKind, running)) {
-        fs::setArchiveOnly(WorkFolder + name);
-        fs::deleteFile(WorkFolder + name);
+        fs::setArchiveOnly(Installation::inWorkFolder(name));
+        fs::deleteFile(Installation::inWorkFolder(name));
     }
 }
 
@@ -118,13 +115,13 @@ void cadastre(Form1Core& f)
             creemaj(f);
             emptyWorkFolder(f.settings.MediaKind);
 
-            f.data.Data4.bind(PatDatabase, QStringLiteral("select * from parapat"));
+            f.data.Data4.bind(Installation::patientDatabase(), QStringLiteral("select * from parapat"));
             const QDate today = f.clock.today();
             census::Year current{today.year(), 0, {}};
             census::Year previous{today.year() - 1, 0, {}};
-            f.data.Data1.bind(PatDatabase, census::yearQuery(current.year));
-            f.data.Data3.bind(PatDatabase, census::yearQuery(previous.year));
-            f.data.Data2.bind(PatDatabase, QStringLiteral("select * from dentiste"));
+            f.data.Data1.bind(Installation::patientDatabase(), census::yearQuery(current.year));
+            f.data.Data3.bind(Installation::patientDatabase(), census::yearQuery(previous.year));
+            f.data.Data2.bind(Installation::patientDatabase(), QStringLiteral("select * from dentiste"));
             current.count = rowCount(f.data.Data1.recordset());
             previous.count = rowCount(f.data.Data3.recordset());
 
@@ -135,7 +132,7 @@ void cadastre(Form1Core& f)
             const QString fileName = census::reportFileName(f.settings.ReportName, computerName, today);
             if (!census::isPlainFileName(fileName))
                 throw MajError(err::BadFileName);
-            ReportFile file(WorkFolder + fileName);
+            ReportFile file(Installation::inWorkFolder(fileName));
 
             const census::Header header{f.clock.now(),
                                         f.settings.LanguageCode,

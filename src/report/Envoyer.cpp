@@ -28,7 +28,7 @@ QString ftpAddress(const TransferSettings& s)
 
 QString putCommand(const QString& fileName)
 {
-    const QString local = QStringLiteral("c:\\praxidome\\MAJ\\") + fileName;
+    const QString local = Installation::inWorkFolder(fileName);
     const QString remote = QStringLiteral("./") + fileName;
     if (fileName.contains(u' '))
         return QStringLiteral("put \"%1\" \"%2\"").arg(local, remote);
@@ -57,10 +57,8 @@ void envoyer(Form1Core& f)
     runStep(
         f, "envoyer",
         [&] {
-            f.data.Data1.release();
-            f.data.Data2.release();
-            f.data.Data3.release();
-            f.data.Data4.release();
+            for (DataSource* source : f.data.census())
+                source->release();
             if (!f.Inet1)
                 f.Inet1 = std::make_unique<CurlTransfer>(TransferSettings::deployment());
             Transfer& inet = *f.Inet1;
@@ -77,7 +75,7 @@ void envoyer(Form1Core& f)
             inet.execute(inet.URL, QStringLiteral("cd ./SIGN/"));
             waitForTransfer(f, inet, QStringLiteral("connexion FTP"));
 
-            const QStringList reports = fs::listFiles(QStringLiteral("c:\\praxidome\\MAJ\\*.pxd"));
+            const QStringList reports = fs::listFiles(Installation::inWorkFolder(QStringLiteral("*.pxd")));
             if (reports.isEmpty()) {
                 qCDebug(lcNet) << "envoyer: no report to store";
                 f.log.write(QStringLiteral("envoi FTP : aucun rapport à envoyer"));

@@ -6,6 +6,7 @@
 #include "platform/Transfer.h"
 #include "platform/Ui.h"
 #include "platform/jet/Database.h"
+#include "run/Installation.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -138,6 +140,14 @@ struct DataSources
     DataSource Data13{engine, QStringLiteral("Data13")};
     DataSource Data22{engine, QStringLiteral("Data22")};
     DataSource Data33{engine, QStringLiteral("Data33")};
+
+    std::array<DataSource*, 15> all()
+    {
+        return {&Data1, &Data2,  &Data3,  &Data4,  &Data5,  &Data6,  &Data7, &Data8,
+                &Data9, &Data10, &Data11, &Data12, &Data13, &Data22, &Data33};
+    }
+    // The census's sources, which the upload lets go.
+    std::array<DataSource*, 4> census() { return {&Data1, &Data2, &Data3, &Data4}; }
 };
 
 // The main window without its widgets: everything the steps work on. Every step is a free
