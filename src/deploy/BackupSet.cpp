@@ -275,6 +275,7 @@ QString putBack(Engine& engine, const QString& folder, const std::vector<SavedFi
                 try {
                     engine.prepareCopy(file.path);
                 } catch (const MajError&) {
+                    // Nothing is lost: the database is replaced whole, and its journal removed first.
                 }
             }
             const QString copy = join(folder, file.copy);
