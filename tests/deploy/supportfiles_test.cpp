@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace maj;
 using namespace maj::test;
 
@@ -40,14 +42,8 @@ struct SupportFilesTest : ::testing::Test, SupportFiles
 {
 };
 
-struct Deployment
-{
-    const char* name;
-    void (*step)(Form1Core&);
-    QStringList targets; // relative to the drive, each from the payload file of its name
-};
-
-const Deployment kDeployments[] = {
+// Each step and the files it deploys, relative to the drive, each from the payload file of its name.
+const std::tuple<const char*, void (*)(Form1Core&), QStringList> kDeployments[] = {
     {"copienouvelexe", copienouvelexe, {"praxidome/praxidome.exe"}},
     {"copienomen", copienomen, {"praxidome/eattest.mdb"}},
     {"copieaide", copieaide, {"praxidome/aide/aide.htm"}},
