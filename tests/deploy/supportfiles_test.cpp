@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace maj;
 using namespace maj::test;
 
@@ -16,12 +18,12 @@ namespace {
 const QString kShortcut = "Praxidome_ Assistance.lnk";
 
 // An installation with its support folders, and a release medium in c:\CD holding every file.
-struct SupportFilesTest : ::testing::Test, StepFixture
+struct SupportFiles : StepFixture
 {
     EnvironmentValue home{"HOME", drive.host("home")};
     EnvironmentValue config{"XDG_CONFIG_HOME", drive.host("home/.config")};
 
-    void SetUp() override
+    SupportFiles()
     {
         QDir().mkpath(drive.host("praxidome/ASSURABILITY/P12/PRD"));
         QDir().mkpath(drive.host("praxidome/FORMULAIRES"));
@@ -36,14 +38,12 @@ struct SupportFilesTest : ::testing::Test, StepFixture
     }
 };
 
-struct Deployment
+struct SupportFilesTest : ::testing::Test, SupportFiles
 {
-    const char* name;
-    void (*step)(Form1Core&);
-    QStringList targets; // relative to the drive, each from the payload file of its name
 };
 
-const Deployment kDeployments[] = {
+// Each step and the files it deploys, relative to the drive, each from the payload file of its name.
+const std::tuple<const char*, void (*)(Form1Core&), QStringList> kDeployments[] = {
     {"copienouvelexe", copienouvelexe, {"praxidome/praxidome.exe"}},
     {"copienomen", copienomen, {"praxidome/eattest.mdb"}},
     {"copieaide", copieaide, {"praxidome/aide/aide.htm"}},
@@ -57,29 +57,27 @@ const Deployment kDeployments[] = {
      {"praxidome/FORMULAIRES/DPSI_P1.jpg", "praxidome/FORMULAIRES/DPSI_P2.jpg"}},
 };
 
-class DeploymentTest : public SupportFilesTest, public ::testing::WithParamInterface<Deployment>
+TEST(SupportFiles, ReadOnlyPayloadFilesArriveWritable)
 {
-};
-
-TEST_P(DeploymentTest, ReadOnlyPayloadFilesArriveWritable)
-{
-    for (const QString& target : GetParam().targets)
-        fs::setAttributes("c:\\CD\\" + QFileInfo(target).fileName(), fs::ReadOnly | fs::Hidden);
-    // An earlier copy is replaced.
-    drive.write(GetParam().targets.first(), "old");
-    runStep(GetParam().step);
-    EXPECT_TRUE(ui.messages.isEmpty());
-    for (const QString& target : GetParam().targets) {
-        EXPECT_EQ(drive.read(target), "release " + QFileInfo(target).fileName().toUtf8());
-        EXPECT_EQ(fs::attributes(fs::windowsPath(drive.host(target))), unsigned(fs::Archive)) << target.toStdString();
+    for (const auto& [name, step, targets] : kDeployments) {
+        SCOPED_TRACE(name);
+        SupportFiles t;
+        for (const QString& target : targets)
+            fs::setAttributes("c:\\CD\\" + QFileInfo(target).fileName(), fs::ReadOnly | fs::Hidden);
+        t.drive.write(targets.first(), "old"); // an earlier copy is replaced
+        t.runStep(step);
+        EXPECT_TRUE(t.ui.messages.isEmpty());
+        for (const QString& target : targets) {
+            EXPECT_EQ(t.drive.read(target), "release " + QFileInfo(target).fileName().toUtf8());
+            EXPECT_EQ(fs::attributes(fs::windowsPath(t.drive.host(target))), unsigned(fs::Archive))
+                << target.toStdString();
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, DeploymentTest, ::testing::ValuesIn(kDeployments),
-                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
-
 // Each failure message of the folder and deployment steps, from one fault each: a file or folder of
-// the drive removed, or a folder made. Nothing but the support files is installed here.
+// the drive removed, or a folder made. Nothing but the support files is installed here. The steps
+// that make a folder make it, or leave the one there without a word.
 struct Failure
 {
     const char* name;
@@ -87,7 +85,7 @@ struct Failure
     const char* fault; // relative to the drive: "-path" removed, "+path" made
     QString messages;  // joined by '|'
     ExitStatus status = ExitStatus::Completed;
-    const char* kept = nullptr; // a file deployed before the failure, relative to the drive
+    const char* kept = nullptr; // a file deployed before the failure or the folder made, on the drive
 };
 
 const Failure kFailures[] = {
@@ -105,46 +103,35 @@ const Failure kFailures[] = {
     {"copierformulaires", copierformulaires, "-CD/DPSI_P2.jpg",
      "Un ou des formulaires n'ont pas pu être copiés ! (Voir antivirus)", ExitStatus::Completed,
      "praxidome/FORMULAIRES/DPSI_P1.jpg"},
-    {"creermails", creermails, "+praxidome/mails", ""},
-    {"creerformulaires", creerformulaires, "", ""},
+    {"creermails", creermails, "", "", ExitStatus::Completed, "praxidome/mails"},
+    {"creermails again", creermails, "+praxidome/mails", ""},
+    {"creerformulaires", creerformulaires, "-praxidome/FORMULAIRES", "", ExitStatus::Completed,
+     "praxidome/FORMULAIRES"},
 };
 
-class FailureTest : public SupportFilesTest, public ::testing::WithParamInterface<Failure>
+TEST(SupportFiles, EachFailureShowsItsMessage)
 {
-};
-
-TEST_P(FailureTest, ShowsItsMessage)
-{
-    CurrentFolder here(drive.host("CD"));
-    f.settings.SafetyFolder = "c:\\MAJJAN2021\\";
-    QDir().mkpath(drive.host("MAJJAN2021"));
-    const QString fault = drive.host(QString(GetParam().fault).mid(1));
-    if (*GetParam().fault == '+')
-        QDir().mkpath(fault);
-    else if (*GetParam().fault == '-' && !QFile::remove(fault))
-        QDir(fault).removeRecursively();
-    runStep(GetParam().step);
-    EXPECT_EQ(ui.messages.join('|'), GetParam().messages);
-    if (GetParam().kept) {
-        EXPECT_EQ(drive.read(GetParam().kept), "release " + QFileInfo(GetParam().kept).fileName().toUtf8());
+    for (const Failure& c : kFailures) {
+        SCOPED_TRACE(c.name);
+        SupportFiles t;
+        CurrentFolder here(t.drive.host("CD"));
+        t.f.settings.SafetyFolder = "c:\\MAJJAN2021\\";
+        QDir().mkpath(t.drive.host("MAJJAN2021"));
+        const QString fault = t.drive.host(QString(c.fault).mid(1));
+        if (*c.fault == '+')
+            QDir().mkpath(fault);
+        else if (*c.fault == '-' && !QFile::remove(fault))
+            QDir(fault).removeRecursively();
+        t.runStep(c.step);
+        EXPECT_EQ(t.ui.messages.join('|'), c.messages);
+        const QFileInfo kept(c.kept ? t.drive.host(c.kept) : QString());
+        EXPECT_TRUE(!c.kept || kept.exists()) << c.kept;
+        EXPECT_TRUE(!kept.isFile() || t.drive.read(c.kept) == "release " + kept.fileName().toUtf8()) << c.kept;
+        EXPECT_EQ(t.ui.ended, c.status != ExitStatus::Completed);
+        EXPECT_EQ(t.ui.exitStatus(), c.status);
+        for (const QString& title : t.ui.titles)
+            EXPECT_EQ(title, "Mise à jour");
     }
-    EXPECT_EQ(ui.ended, GetParam().status != ExitStatus::Completed);
-    EXPECT_EQ(ui.exitStatus(), GetParam().status);
-    for (const QString& title : ui.titles)
-        EXPECT_EQ(title, "Mise à jour");
-}
-
-INSTANTIATE_TEST_SUITE_P(Steps, FailureTest, ::testing::ValuesIn(kFailures),
-                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
-
-TEST_F(SupportFilesTest, CreerformulairesThenCopierformulaires)
-{
-    QDir(drive.host("praxidome/FORMULAIRES")).removeRecursively();
-    runStep(creermails);
-    runStep(creerformulaires);
-    runStep(copierformulaires);
-    EXPECT_TRUE(QFileInfo(drive.host("praxidome/mails")).isDir());
-    EXPECT_EQ(drive.read("praxidome/FORMULAIRES/DPSI_P2.jpg"), "release DPSI_P2.jpg");
 }
 
 TEST_F(SupportFilesTest, CopieraccourciCopiesTheShortcutAndSetsThePayloadFolder)

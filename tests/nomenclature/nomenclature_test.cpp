@@ -369,27 +369,26 @@ TEST(Rejetsetar, AddsBothTextsOrShowsTheMessage)
 
 const QString synchroFailed = "La synchronisation de la nomenclature minorée a échoué";
 
-TEST(Synchrotrajet, UpdatesOrAddsEachUserCode)
+// Each user code updated or added; without the reduced-rate database, the engine's description of
+// the missing file, then the step's message; a row refused keeps the rows saved before.
+TEST(Synchrotrajet, UpdatesOrAddsEachUserCodeAFailureShowsBothMessages)
 {
-    NomenFixture t;
-    const Row reducedOnly = fullRow("309999", 1);
-    addRows(patPath, nomenclature, {fullRow("301000", 0), fullRow("301001", 0)});
-    addRows(trajPath, nomenclature, {reducedOnly, fullRow("301000", 1)});
-    synchrotrajet(t.f);
+    {
+        NomenFixture t;
+        const Row reducedOnly = fullRow("309999", 1);
+        addRows(patPath, nomenclature, {fullRow("301000", 0), fullRow("301001", 0)});
+        addRows(trajPath, nomenclature, {reducedOnly, fullRow("301000", 1)});
+        synchrotrajet(t.f);
 
-    const QList<Row> rows = rowsOf(trajPath);
-    ASSERT_EQ(rows.size(), 3);
-    EXPECT_EQ(rows[0], reducedOnly);        // not visited
-    EXPECT_EQ(rows[2][1], Value("301001")); // added at the end
-    EXPECT_EQ(t.f.window.progressValue, 2);
-    EXPECT_EQ(t.f.data.Data1.databaseName(), trajPath);
-    EXPECT_EQ(t.f.data.Data2.databaseName(), patPath);
-}
+        const QList<Row> rows = rowsOf(trajPath);
+        ASSERT_EQ(rows.size(), 3);
+        EXPECT_EQ(rows[0], reducedOnly);        // not visited
+        EXPECT_EQ(rows[2][1], Value("301001")); // added at the end
+        EXPECT_EQ(t.f.window.progressValue, 2);
+        EXPECT_EQ(t.f.data.Data1.databaseName(), trajPath);
+        EXPECT_EQ(t.f.data.Data2.databaseName(), patPath);
+    }
 
-// Without the reduced-rate database, the engine's description of the missing file, then the step's
-// message; a row refused keeps the rows saved before.
-TEST(Synchrotrajet, AFailureShowsBothMessagesAndKeepsTheRowsSavedBefore)
-{
     NomenFixture t;
     QFile::remove(fs::hostPath(trajPath));
     addRows(patPath, nomenclature, {codeRow("A", "301000"), codeRow("A", "301001"), codeRow("C", "301002")});

@@ -68,12 +68,8 @@ TEST_F(DatabaseRecordsetTest, ReleaseOrRefreshWithoutDatabaseOrRecordSourceLeave
 
 TEST_F(DatabaseRecordsetTest, FindFirstComparesTextAsTheOldEngineAndRefusesMalformedCriteria)
 {
-    struct Case
-    {
-        const char* criterion;
-        const char* expected; // code inami of the record found, nullptr for no match
-    };
-    const Case cases[] = {
+    // The criterion, the code inami of the record found (nullptr: no match).
+    const std::pair<const char*, const char*> cases[] = {
         {"ABREVIATION = 'eclat'", "308335."},    // letter case ignored
         {"ABREVIATION = 'ÉCLAT'", "308335"},     // also for accented letters
         {"abreviation = 'Éclat'", "308335"},     // names too
@@ -91,15 +87,12 @@ TEST_F(DatabaseRecordsetTest, FindFirstComparesTextAsTheOldEngineAndRefusesMalfo
         {"ABREVIATION & [code inami] = 'Eclat305616,'", "305616,"},
     };
     Recordset& rs = bind("codes");
-    for (const Case& c : cases) {
+    for (const auto& [criterion, expected] : cases) {
         rs.moveLast();
-        rs.findFirst(QString::fromUtf8(c.criterion));
-        if (c.expected) {
-            ASSERT_FALSE(rs.noMatch()) << c.criterion;
-            EXPECT_EQ(rs.field(1).toString(), QString::fromUtf8(c.expected)) << c.criterion;
-        } else {
-            EXPECT_TRUE(rs.noMatch()) << c.criterion;
-        }
+        rs.findFirst(QString::fromUtf8(criterion));
+        EXPECT_EQ(rs.noMatch() ? "no match" : rs.field(1).toString(),
+                  QString::fromUtf8(expected ? expected : "no match"))
+            << criterion;
     }
     // A move does not change the outcome of the last search.
     rs.findFirst("LIBELLE = 'absent'");
@@ -137,14 +130,8 @@ TEST_F(DatabaseRecordsetTest, FieldsByPositionAndByNameInTheColumnsKind)
 
 TEST_F(DatabaseRecordsetTest, WritingConvertsToTheDeclaredType)
 {
-    struct Case
-    {
-        const char* column;
-        QVariant written;
-        QVariant read;
-        QVariant stored; // as SQLite holds it
-    };
-    const Case cases[] = {
+    // The column, the value written, as read back, as SQLite holds it.
+    const std::tuple<const char*, QVariant, QVariant, QVariant> cases[] = {
         {"DATE_MAJ", "01/01/2021", QDateTime(QDate(2021, 1, 1), QTime(0, 0)), "2021-01-01 00:00:00"},
         {"DATE_MAJ", "5/03/26", QDateTime(QDate(2026, 3, 5), QTime(0, 0)), "2026-03-05 00:00:00"},
         {"DATE_MAJ", "31/12/99", QDateTime(QDate(1999, 12, 31), QTime(0, 0)), "1999-12-31 00:00:00"},
@@ -166,30 +153,25 @@ TEST_F(DatabaseRecordsetTest, WritingConvertsToTheDeclaredType)
         {"AGE", QVariant(), QVariant(), QVariant()},
     };
     Recordset& rs = bind("codes");
-    for (const Case& c : cases) {
-        const QString column = QString::fromUtf8(c.column);
+    for (const auto& [name, written, read, held] : cases) {
+        const QString column = QString::fromUtf8(name);
+        SCOPED_TRACE((column + " " + written.toString()).toStdString());
         rs.moveFirst();
         rs.edit();
-        rs.setField(column, c.written);
-        EXPECT_EQ(rs.field(column), c.read) << c.column << " pending " << c.written.toString().toStdString();
+        rs.setField(column, written);
+        EXPECT_EQ(rs.field(column), read) << "pending";
         rs.update();
-        EXPECT_EQ(rs.field(column), c.read) << c.column << " " << c.written.toString().toStdString();
+        EXPECT_EQ(rs.field(column), read);
         engine.commit();
         const QVariant s = stored(QStringLiteral("SELECT \"%1\" FROM codes WHERE rowid = 1").arg(column));
-        EXPECT_EQ(s, c.stored) << c.column << " " << c.written.toString().toStdString();
-        EXPECT_EQ(s.typeId(), c.stored.typeId()) << c.column;
+        EXPECT_EQ(s, held);
+        EXPECT_EQ(s.typeId(), held.typeId());
     }
 }
 
 TEST_F(DatabaseRecordsetTest, ValuesTheColumnCannotHoldAreRefused)
 {
-    struct Case
-    {
-        const char* column;
-        QVariant written;
-        int error;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, QVariant, int> cases[] = {
         {"AGE", "abc", err::ConversionError},
         {"HONORAIRE", "douze", err::ConversionError},
         {"PETIT", qlonglong(40000), err::ConversionError},
@@ -200,10 +182,10 @@ TEST_F(DatabaseRecordsetTest, ValuesTheColumnCannotHoldAreRefused)
         {"ABREVIATION", QString(21, QLatin1Char('x')), err::FieldTooSmall},
     };
     Recordset& rs = bind("codes");
-    for (const Case& c : cases) {
+    for (const auto& [column, written, error] : cases) {
         rs.moveFirst();
         rs.edit();
-        EXPECT_EQ(errorOf([&] { rs.setField(QString::fromUtf8(c.column), c.written); }), c.error) << c.column;
+        EXPECT_EQ(errorOf([&] { rs.setField(QString::fromUtf8(column), written); }), error) << column;
         rs.update();
     }
     EXPECT_EQ(stored("SELECT AGE || '/' || \"code inami\" || '/' || DATE_MAJ FROM codes WHERE rowid = 1").toString(),

@@ -84,25 +84,22 @@ TEST_F(SafetyTest, AFailedCommitIsThrownAndRollsBack)
     const QString other = QStringLiteral("c:\\praxidome\\autre.mdb");
     createDatabaseFromSql(host("autre.mdb"), "CREATE TABLE base (ID INTEGER);");
     FaultVfs vfs;
-    const struct
-    {
-        FaultVfs::Fault fault;
-        const char* text;
-    } faults[] = {{FaultVfs::Fault::DiskFull, "61: Disque plein"},
-                  {FaultVfs::Fault::IoError, "3043: Erreur de disque ou de réseau."}};
+    const std::pair<FaultVfs::Fault, const char*> faults[] = {
+        {FaultVfs::Fault::DiskFull, "61: Disque plein"},
+        {FaultVfs::Fault::IoError, "3043: Erreur de disque ou de réseau."}};
     int committed = 0;
-    for (const auto& fault : faults) {
-        SCOPED_TRACE(fault.text);
+    for (const auto& [fault, text] : faults) {
+        SCOPED_TRACE(text);
         DataSource data(engine, QStringLiteral("Data1"));
         DataSource second(engine, QStringLiteral("Data2"));
         addRow(data);
         addRow(second, other);
-        vfs.arm(1, fault.fault); // the first commit's first I/O
+        vfs.arm(1, fault); // the first commit's first I/O
         try {
             engine.commit();
             ADD_FAILURE() << "the commit did not fail";
         } catch (const MajError& e) {
-            EXPECT_EQ(e.numberAndDescription(), fault.text);
+            EXPECT_EQ(e.numberAndDescription(), text);
         }
         EXPECT_TRUE(vfs.fired());
         vfs.arm(0);

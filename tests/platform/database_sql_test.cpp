@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace maj;
 using maj::test::errorOf;
 
@@ -62,12 +64,7 @@ struct DatabaseSqlTest : test::EngineTest
 
 TEST_F(DatabaseSqlTest, QueriesRunAsTheCallersWriteThem)
 {
-    struct Case
-    {
-        const char* query;
-        QStringList expected;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, QStringList> cases[] = {
         {"select [code inami], LIBELLE from nomenclature where [code inami] = '308335.'", {"308335.|carie"}},
         {"select numdentiste from soins where year(date) = 2026 group by numdentiste", {"1", "2"}},
         {"select numdentiste from soins where year(date) = 2025 group by numdentiste", {"3", "7"}},
@@ -84,19 +81,13 @@ TEST_F(DatabaseSqlTest, QueriesRunAsTheCallersWriteThem)
         {"select numsoin from soins where numsoin Mod 2 = 0 and date Is Not Null", {"2", "4"}},
         {"select year('2026-03-05 14:02:31'), year('2026-03-05'), year('5/03/2026'), year(NULL)", {"2026|2026|2026|"}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(rows(QString::fromUtf8(c.query)), c.expected) << c.query;
+    for (const auto& [query, expected] : cases)
+        EXPECT_EQ(rows(QString::fromUtf8(query)), expected) << query;
 }
 
 TEST_F(DatabaseSqlTest, FailuresCarryTheOldEngineNumbers)
 {
-    struct Case
-    {
-        const char* file;
-        const char* source;
-        int error;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const char*, int> cases[] = {
         {"c:\\praxidome\\pat.mdb", "select * from nomenclature where", err::QuerySyntax},
         {"c:\\praxidome\\pat.mdb", "select * from nomenclature where ABREVIATION = 'O'Brien'", err::QuerySyntax},
         {"c:\\praxidome\\pat.mdb", "select * from nomenclature; delete from nomenclature", err::QuerySyntax},
@@ -110,10 +101,9 @@ TEST_F(DatabaseSqlTest, FailuresCarryTheOldEngineNumbers)
         {"c:\\praxidome\\pasunebase.mdb", "nomen", err::UnrecognizedFormat},
     };
     drive.write("praxidome/pasunebase.mdb", QByteArray(4096, 'x'));
-    for (const Case& c : cases) {
-        EXPECT_EQ(errorOf([&] { data.bind(QString::fromUtf8(c.file), QString::fromUtf8(c.source)); }), c.error)
-            << c.source;
-        EXPECT_FALSE(data.isOpen()) << c.source;
+    for (const auto& [path, source, error] : cases) {
+        EXPECT_EQ(errorOf([&] { data.bind(QString::fromUtf8(path), QString::fromUtf8(source)); }), error) << source;
+        EXPECT_FALSE(data.isOpen()) << source;
     }
     EXPECT_EQ(stored("SELECT count(*) FROM nomenclature").toInt(), 4);
     // Table names ignore letter case, and so do file names.
@@ -151,12 +141,7 @@ TEST_F(DatabaseSqlTest, AlterColumnKeepsEveryRowIndexTriggerViewAndDefault)
 TEST_F(DatabaseSqlTest, SchemaStatementFailures)
 {
     auto db = engine.openDirect(file);
-    struct Case
-    {
-        const char* statement;
-        int error;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, int> cases[] = {
         {"ALTER TABLE PATIENTSX ALTER COLUMN ADRESSE CHAR(40);", err::TableNotFound},
         {"ALTER TABLE Attestationsdifferees ALTER COLUMN ADRESSEX CHAR(40);", err::ItemNotFound},
         {"ALTER TABLE Attestationsdifferees ALTER COLUMN;", err::AlterSyntax},
@@ -165,8 +150,8 @@ TEST_F(DatabaseSqlTest, SchemaStatementFailures)
         {"ALTER TABLE Attestationsdifferees ADD COLUMN NOM TEXT(5);", err::FieldDefinedTwice},
         {"ALTER TABEL x;", err::QuerySyntax},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(errorOf([&] { db->execute(QString::fromUtf8(c.statement)); }), c.error) << c.statement;
+    for (const auto& [statement, error] : cases)
+        EXPECT_EQ(errorOf([&] { db->execute(QString::fromUtf8(statement)); }), error) << statement;
     db->close();
     db->close();
     EXPECT_EQ(errorOf([&] { db->execute("DROP TABLE soins"); }), err::ObjectNotSet);

@@ -35,6 +35,15 @@ TEST(FmtText, ValuesAsTextAndPrinted)
         {qlonglong(-3), "-3", "-3 "},
         {1234567, "1234567", nullptr},
         {123456789012.5, "123456789012,5", nullptr},
+        // The shortest digits that read back as the number, with the decimal comma.
+        {0.1 + 0.2, "0,30000000000000004", nullptr},
+        {-0.0, "0", nullptr},
+        {1e14, "100000000000000", nullptr},
+        {999999999999999.0, "999999999999999", nullptr},
+        {1e15, "1E+15", nullptr},
+        {1.5e20, "1,5E+20", nullptr},
+        {0.0001, "0,0001", nullptr},
+        {0.00001, "1E-05", nullptr},
         {qulonglong(18446744073709551615ull), "18446744073709551615", nullptr},
         {true, "Vrai", "Vrai"},
         {false, "Faux", nullptr},
@@ -49,24 +58,6 @@ TEST(FmtText, ValuesAsTextAndPrinted)
         SCOPED_TRACE(std::string(value.typeName() ? value.typeName() : "invalid") + " " + text);
         EXPECT_EQ(fmt::text(value), QString(text));
         EXPECT_EQ(printed ? fmt::printed(value) : QString(), QString(printed));
-    }
-}
-
-TEST(FmtNumber, ShortestDigitsWithTheDecimalComma)
-{
-    const std::pair<double, QString> cases[] = {
-        {0.1 + 0.2, "0,30000000000000004"},
-        {-0.0, "0"},
-        {1e14, "100000000000000"},
-        {999999999999999.0, "999999999999999"},
-        {1e15, "1E+15"},
-        {1.5e20, "1,5E+20"},
-        {0.0001, "0,0001"},
-        {0.00001, "1E-05"},
-    };
-    for (const auto& [value, expected] : cases) {
-        SCOPED_TRACE(value);
-        EXPECT_EQ(fmt::number(value), expected);
     }
 }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace maj;
 using namespace maj::test;
 
@@ -15,43 +17,38 @@ namespace {
 TEST(RunLog, KeptBelowItsLimitAndAFailureIsToldOnce)
 {
     const QByteArray oldRun = "==== 2026-01-01T10:00:00 · maj\n" + QByteArray(9000, 'x') + "\n";
-    const struct
-    {
-        QByteArray before;
-        qint64 limit;
-        int lines; // written by this run, about 100 bytes each
-        qint64 atMost;
-        const char* endsWith; // "": the log is a folder, it cannot be written
-    } cases[] = {
+    // The log before, its limit, the lines this run writes (about 100 bytes each), the log's size at
+    // most after, how it ends ("": the log is a folder, it cannot be written).
+    const std::tuple<QByteArray, qint64, int, qint64, const char*> cases[] = {
         {oldRun.repeated(3), 40000, 5, 3 * oldRun.size() + 700, "run 4\n"},
         {oldRun.repeated(9), 40000, 5, 20000 + 700, "run 4\n"},
         {{}, 10000, 200, 10000, "n'est pas écrite)\n"},
         {{}, 10000, 5, 0, ""},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
+    for (const auto& [before, limit, lines, atMost, endsWith] : cases) {
+        SCOPED_TRACE(std::to_string(before.size()) + ' ' + endsWith);
         TempDrive drive;
-        if (*c.endsWith)
-            drive.write("praxidome/maj.log", c.before);
+        if (*endsWith)
+            drive.write("praxidome/maj.log", before);
         else
             QDir().mkpath(drive.host("praxidome/maj.log"));
         QStringList told;
         RunLog log;
         log.onFailure = [&](const QString& text) { told.append(text); };
-        log.open("c:\\praxidome\\maj.log", c.limit);
+        log.open("c:\\praxidome\\maj.log", limit);
         log.beginRun("maj");
-        for (int i = 0; i < c.lines; ++i)
+        for (int i = 0; i < lines; ++i)
             log.write(QString(80, '-') + QString(" run %1").arg(i));
-        if (!*c.endsWith) {
+        if (!*endsWith) {
             EXPECT_EQ(told, QStringList{"Le journal c:\\praxidome\\maj.log n'a pu être écrit : la mise à jour "
                                         "continue sans journal."});
             continue;
         }
         const QByteArray after = drive.read("praxidome/maj.log");
         EXPECT_TRUE(told.isEmpty());
-        EXPECT_LE(after.size(), c.atMost);
+        EXPECT_LE(after.size(), atMost);
         EXPECT_TRUE(after.startsWith("==== ")) << after.left(40).toStdString();
-        EXPECT_TRUE(after.endsWith(c.endsWith)) << after.right(80).toStdString();
+        EXPECT_TRUE(after.endsWith(endsWith)) << after.right(80).toStdString();
     }
 }
 

@@ -71,7 +71,10 @@ TEST_F(Printing, LinesOnLandscapePagesWrapAndRunOn)
     EXPECT_EQ(printed, lines);
 }
 
-TEST(QtUiServices, BusyCursorIsAStateNotAStack)
+// The busy cursor is a state, not a stack. A wait sleeps in the event loop rather than returning at
+// once (nothing else wakes a test process), and an event wakes it before the end of the wait. A
+// message box has no icon and only OK.
+TEST(QtUiServices, CursorWaitsAndMessageBoxes)
 {
     QtUiServices ui;
     ui.setBusyCursor(true);
@@ -80,13 +83,7 @@ TEST(QtUiServices, BusyCursorIsAStateNotAStack)
     ui.setBusyCursor(true);
     ui.setBusyCursor(false);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
 
-// It sleeps in the event loop rather than returning at once (nothing else wakes a test process),
-// and an event wakes it before the end of the wait.
-TEST(QtUiServices, WaitForEventsSleepsUntilAnEvent)
-{
-    QtUiServices ui;
     ui.processEvents();
     QElapsedTimer elapsed;
     elapsed.start();
@@ -100,11 +97,7 @@ TEST(QtUiServices, WaitForEventsSleepsUntilAnEvent)
         ui.waitForEvents(20000);
     EXPECT_TRUE(fired);
     EXPECT_LT(elapsed.elapsed(), 10000) << "woken by the event, not by the end of the wait";
-}
 
-TEST(QtUiServices, MessageBoxHasNoIconAndOnlyOk)
-{
-    QtUiServices ui;
     QStringList seen; // title, text, icon and button count of each box
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {

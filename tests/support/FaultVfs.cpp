@@ -50,10 +50,6 @@ int faultCode(int ioErr)
     return g_state->fault == Fault::DiskFull ? SQLITE_FULL : ioErr;
 }
 
-int xClose(sqlite3_file* f)
-{
-    return real(f)->pMethods ? real(f)->pMethods->xClose(real(f)) : SQLITE_OK;
-}
 int xRead(sqlite3_file* f, void* p, int n, sqlite3_int64 o)
 {
     return strike(Fault::Read) ? SQLITE_IOERR_READ : real(f)->pMethods->xRead(real(f), p, n, o);
@@ -78,48 +74,26 @@ int xLock(sqlite3_file* f, int level)
 {
     return strike(Fault::Lock) ? SQLITE_IOERR_LOCK : real(f)->pMethods->xLock(real(f), level);
 }
-int xUnlock(sqlite3_file* f, int level)
-{
-    return real(f)->pMethods->xUnlock(real(f), level);
-}
-int xCheckReservedLock(sqlite3_file* f, int* out)
-{
-    return real(f)->pMethods->xCheckReservedLock(real(f), out);
-}
-int xFileControl(sqlite3_file* f, int op, void* arg)
-{
-    return real(f)->pMethods->xFileControl(real(f), op, arg);
-}
-int xSectorSize(sqlite3_file* f)
-{
-    return real(f)->pMethods->xSectorSize(real(f));
-}
-int xDeviceCharacteristics(sqlite3_file* f)
-{
-    return real(f)->pMethods->xDeviceCharacteristics(real(f));
-}
 
 // Version 1 methods only: no shared memory (the program never uses a write-ahead log) and no
 // memory mapping, so SQLite reads and writes through the methods above.
-const sqlite3_io_methods kMethods = {1,
-                                     xClose,
-                                     xRead,
-                                     xWrite,
-                                     xTruncate,
-                                     xSync,
-                                     xFileSize,
-                                     xLock,
-                                     xUnlock,
-                                     xCheckReservedLock,
-                                     xFileControl,
-                                     xSectorSize,
-                                     xDeviceCharacteristics,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr};
+const sqlite3_io_methods kMethods = [] {
+    sqlite3_io_methods m{}; // the shared memory and mapping methods null
+    m.iVersion = 1;
+    m.xClose = [](sqlite3_file* f) { return real(f)->pMethods ? real(f)->pMethods->xClose(real(f)) : SQLITE_OK; };
+    m.xRead = xRead;
+    m.xWrite = xWrite;
+    m.xTruncate = xTruncate;
+    m.xSync = xSync;
+    m.xFileSize = xFileSize;
+    m.xLock = xLock;
+    m.xUnlock = [](sqlite3_file* f, int level) { return real(f)->pMethods->xUnlock(real(f), level); };
+    m.xCheckReservedLock = [](sqlite3_file* f, int* o) { return real(f)->pMethods->xCheckReservedLock(real(f), o); };
+    m.xFileControl = [](sqlite3_file* f, int op, void* a) { return real(f)->pMethods->xFileControl(real(f), op, a); };
+    m.xSectorSize = [](sqlite3_file* f) { return real(f)->pMethods->xSectorSize(real(f)); };
+    m.xDeviceCharacteristics = [](sqlite3_file* f) { return real(f)->pMethods->xDeviceCharacteristics(real(f)); };
+    return m;
+}();
 
 int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags)
 {

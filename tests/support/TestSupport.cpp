@@ -37,11 +37,6 @@ void RecordingUi::waitForEvents(int ms)
         onEvents();
 }
 
-QString TempDrive::host(const QString& relative) const
-{
-    return relative.isEmpty() ? m_dir.path() : m_dir.filePath(relative);
-}
-
 QString TempDrive::write(const QString& relative, const QByteArray& content) const
 {
     const QString path = host(relative);
@@ -63,17 +58,6 @@ QStringList TempDrive::entries(const QString& relative) const
 {
     return QDir(host(relative))
         .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-CurrentFolder::CurrentFolder(const QString& hostPath) : m_previous(QDir::currentPath())
-{
-    QDir().mkpath(hostPath);
-    QDir::setCurrent(hostPath);
-}
-
-CurrentFolder::~CurrentFolder()
-{
-    QDir::setCurrent(m_previous);
 }
 
 EnvironmentValue::EnvironmentValue(const char* name, const QString& value)
@@ -268,12 +252,6 @@ OtherProcess::OtherProcess(const QString& hostPath, Hold hold)
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start("/usr/bin/python3", {"-c", kHolder, hostPath, holds[int(hold)]});
     m_held = m_process.waitForReadyRead(10000) && m_process.readLine().trimmed() == "y";
-}
-
-void OtherProcess::release()
-{
-    m_process.closeWriteChannel();
-    m_process.waitForFinished(10000);
 }
 
 SilentServer::SilentServer() : m_fd(loopbackSocket(port, true)) {}

@@ -4,6 +4,7 @@
 #include "platform/Ui.h"
 #include "run/Form1Core.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -71,7 +72,10 @@ public:
     TempDrive() : m_env("MAJ_DRIVE_C", m_dir.path()) {}
 
     // Host path of a path relative to the drive root ("praxidome/pat.mdb").
-    QString host(const QString& relative = {}) const;
+    QString host(const QString& relative = {}) const
+    {
+        return relative.isEmpty() ? m_dir.path() : m_dir.filePath(relative);
+    }
     // Creates a file (and its folders) with the given content; returns its host path.
     QString write(const QString& relative, const QByteArray& content = "x") const;
     QByteArray read(const QString& relative) const;
@@ -102,8 +106,12 @@ struct StepFixture
 class CurrentFolder
 {
 public:
-    explicit CurrentFolder(const QString& hostPath);
-    ~CurrentFolder();
+    explicit CurrentFolder(const QString& hostPath) : m_previous(QDir::currentPath())
+    {
+        QDir().mkpath(hostPath);
+        QDir::setCurrent(hostPath);
+    }
+    ~CurrentFolder() { QDir::setCurrent(m_previous); }
     Q_DISABLE_COPY(CurrentFolder)
 
 private:
@@ -171,7 +179,11 @@ public:
     ~OtherProcess() { release(); }
 
     bool held() const { return m_held; }
-    void release();
+    void release()
+    {
+        m_process.closeWriteChannel();
+        m_process.waitForFinished(10000);
+    }
 
 private:
     QProcess m_process;
