@@ -359,9 +359,12 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
     Restoration r;
     std::vector<SavedFile> toPutBack;
     for (const SavedFile& file : source.files) {
-        QByteArray current;
+        // Without a save of the current files, this is the window's undo, just after the run's end
+        // was recorded: those hashes are the files' own, and reading them again would double the work.
+        QByteArray current = file.sha256AtEnd;
         try {
-            current = currentSha256(engine, file.path);
+            if (saveCurrent)
+                current = currentSha256(engine, file.path);
         } catch (const MajError& e) {
             return stop(R::Failed, file.path + QStringLiteral(" n'a pu être lu : ") + e.description());
         }
