@@ -1,14 +1,10 @@
 #include "app/Opening.h"
 
 #include "db/DbSteps.h"
-#include "deploy/BackupSet.h"
-#include "deploy/Deploy.h"
-#include "deploy/Release.h"
-#include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/MajError.h"
 #include "platform/widgets/Printing.h"
-#include "report/Report.h"
+#include "preview/Update.h"
 #include "run/Step.h"
 
 #include <QSysInfo>
@@ -72,32 +68,8 @@ void openingWork(Form1Core& f)
 {
     setRunSettings(f);
     beginLog(f);
-    // Before anything but the log is written: a release refused changes nothing.
-    deploy::verifiemaj(f);
-    // Older runs that never ended are recorded as interrupted.
-    runStep(
-        f, "manifestes", [] { deploy::markInterrupted(); }, [&](const MajError& e) { f.ui.message(e.description()); });
     convention(f);
-    f.window.notify();
-
-    // Dir-like test of the exact path: hidden or system files are not found, and the name must be
-    // stored in exactly this letter case.
-    const QStringList saved = fs::listFiles(f.settings.SafetyFolder + Installation::programName());
-    if (!saved.isEmpty() && saved.first() == Installation::programName()) {
-        f.window.btnancienexeVisible = true;
-        f.window.notify();
-    } else {
-        creerrepertoire(f);
-    }
-
-    voitsiouvert(f);
-
-    f.settings.StationRole = readStationRole(f);
-    f.window.LBLSERVEURCLIENT = Installation::stationLabel(f.settings.StationRole);
-    f.window.notify();
-
-    cadastre(f);
-    f.window.notify();
+    openUpdate(f, RunPolicy{});
 }
 
 } // namespace

@@ -48,16 +48,23 @@ void voitsiouvert(Form1Core& f)
 
 bool readStationRole(Form1Core& f)
 {
-    DataSource& settings = f.data.Data7;
-    // Opening again when the load could not: the failure then carries the engine's reason.
-    if (!settings.isOpen())
-        settings.refresh();
-    Recordset& record = settings.recordset();
+    Recordset& record = f.data.settingsRecord();
     record.moveFirst();
     const Value station = record.field(QStringLiteral("STATION"));
     if (station.isNull())
         return false;
     return station.toString().trimmed().compare(QLatin1String("CLIENT"), Qt::CaseInsensitive) == 0;
+}
+
+void lirestation(Form1Core& f)
+{
+    try {
+        f.settings.StationRole = readStationRole(f);
+    } catch (const MajError& e) {
+        throw MajError(e.number(), Installation::settingsDatabase() +
+                                       QStringLiteral(" ne dit pas si ce poste est le serveur : ") + e.description());
+    }
+    f.window.LBLSERVEURCLIENT = Installation::stationLabel(f.settings.StationRole);
 }
 
 } // namespace maj

@@ -11,6 +11,8 @@ void assignationdesbases(Form1Core& f);
 void voitsiouvert(Form1Core& f);
 // True when the settings record marks a client workstation (column STATION = "CLIENT").
 bool readStationRole(Form1Core& f);
+// The station's role read into the run settings and its label; a failure names parametres.mdb.
+void lirestation(Form1Core& f);
 
 void inscritdate(Form1Core& f);
 

@@ -5,6 +5,7 @@
 #include "platform/MajError.h"
 #include "platform/Sha256.h"
 #include "platform/jet/Database.h"
+#include "run/Step.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -231,6 +232,12 @@ void markInterrupted()
         m.outcome = QStringLiteral("interrupted");
         writeManifest(m);
     }
+}
+
+void markInterrupted(Form1Core& f)
+{
+    runStep(
+        f, "manifestes", [] { markInterrupted(); }, [&](const MajError& e) { f.ui.message(e.description()); });
 }
 
 SavedFile saveFile(Engine& engine, const QString& path, const QString& folder, const QString& copyName)

@@ -63,6 +63,8 @@ QString manifestFault(const Manifest& manifest, bool needEnd);
 std::vector<Manifest> listBackups();
 // Records as interrupted every run whose manifest has no end. Refused ones are never rewritten.
 void markInterrupted();
+// The same at the opening: a failure is shown and the opening goes on.
+void markInterrupted(Form1Core& f);
 
 // Copies a file into a folder under `copyName`, a database made consistent first. One read of the
 // original serves the copy and its SHA-256; the copy counts only once it reads back to the same

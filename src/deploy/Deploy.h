@@ -11,6 +11,9 @@ namespace maj {
 
 // Folders, backups and the release's code database.
 void creerrepertoire(Form1Core& f);
+// The safety folder made, or, when it holds a saved executable already, the button that puts it back
+// shown instead.
+void preparerepertoire(Form1Core& f);
 void creemaj(Form1Core& f);
 void passagearchive(Form1Core& f);
 void nouveaudirectory(Form1Core& f);

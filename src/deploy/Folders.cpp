@@ -13,6 +13,18 @@ void creerrepertoire(Form1Core& f)
         f, "creerrepertoire", [&] { fs::createFolder(f.settings.SafetyFolder); }, silently);
 }
 
+void preparerepertoire(Form1Core& f)
+{
+    // Dir-like test of the exact path: hidden or system files are not found, and the name must be
+    // stored in exactly this letter case.
+    const QStringList saved = fs::listFiles(f.settings.SafetyFolder + Installation::programName());
+    if (saved.isEmpty() || saved.first() != Installation::programName()) {
+        creerrepertoire(f);
+        return;
+    }
+    f.window.btnancienexeVisible = true;
+}
+
 void creemaj(Form1Core& f)
 {
     runStep(

@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <functional>
+
 namespace maj::deploy {
 
 namespace {
@@ -26,10 +28,7 @@ ReleaseCheck refused(const QString& what)
 QString recordedUpdate(Form1Core& f)
 {
     try {
-        DataSource& settings = f.data.Data7;
-        if (!settings.isOpen())
-            settings.refresh();
-        Recordset& record = settings.recordset();
+        Recordset& record = f.data.settingsRecord();
         record.moveFirst();
         return record.field(QStringLiteral("NUMERO_MAJ")).toString();
     } catch (const MajError&) {
@@ -127,30 +126,42 @@ QString olderReleaseRefusal(Form1Core& f)
     return olderReleaseRefusal(f.window.lblnumerodemaj, recordedUpdate(f));
 }
 
+namespace {
+
+// A refused release is shown and ends the program; nothing was written.
+void refuseOn(Form1Core& f, const char* name, const std::function<void()>& check)
+{
+    runStep(f, name, check, [&](const MajError& e) {
+        f.ui.message(e.description());
+        f.ui.endProgram(ExitStatus::ReleaseRefused);
+    });
+}
+
+} // namespace
+
 void verifiemaj(Form1Core& f)
 {
-    runStep(
-        f, "verifiemaj",
-        [&] {
-            f.release = {};
-            if (f.releaseKeys.empty()) {
-                f.log.write(QStringLiteral("mise à jour non authentifiée : ce programme n'a pas de clé de Norvix"));
-            } else {
-                f.release = checkSignedRelease(payloadFolder(f.settings), f.releaseKeys);
-                if (f.release.authenticated)
-                    f.log.write(QStringLiteral("mise à jour authentifiée : %1 signé par la clé %2, %3 fichiers "
-                                               "vérifiés")
-                                    .arg(kSignature, f.release.key, QString::number(f.release.files.size())));
-            }
-            if (f.release.refusal.isEmpty())
-                f.release.refusal = olderReleaseRefusal(f);
-            if (!f.release.refusal.isEmpty())
-                throw MajError(err::PathFileAccess, f.release.refusal);
-        },
-        [&](const MajError& e) {
-            f.ui.message(e.description());
-            f.ui.endProgram(ExitStatus::ReleaseRefused);
-        });
+    refuseOn(f, "verifiemaj", [&] {
+        f.release = {};
+        if (f.releaseKeys.empty()) {
+            f.log.write(QStringLiteral("mise à jour non authentifiée : ce programme n'a pas de clé de Norvix"));
+            return;
+        }
+        f.release = checkSignedRelease(payloadFolder(f.settings), f.releaseKeys);
+        if (!f.release.refusal.isEmpty())
+            throw MajError(err::PathFileAccess, f.release.refusal);
+        f.log.write(QStringLiteral("mise à jour authentifiée : %1 signé par la clé %2, %3 fichiers vérifiés")
+                        .arg(kSignature, f.release.key, QString::number(f.release.files.size())));
+    });
+}
+
+void verifienumero(Form1Core& f)
+{
+    refuseOn(f, "verifienumero", [&] {
+        f.release.refusal = olderReleaseRefusal(f);
+        if (!f.release.refusal.isEmpty())
+            throw MajError(err::PathFileAccess, f.release.refusal);
+    });
 }
 
 QByteArray signedSha256(const Form1Core& f, const QString& name)

@@ -27,10 +27,11 @@ QString olderReleaseRefusal(const QString& update, const QString& recorded);
 // The same for this run's update number against the settings record (Data7).
 QString olderReleaseRefusal(Form1Core& f);
 
-// The opening's check, before anything is written: with keys, the signed release; with or without,
-// the update number against the settings record's. A refusal is shown and ends the program
-// (ReleaseRefused); without keys the log says that the release is not authenticated.
+// The opening's checks, before anything is written. verifiemaj: with keys, the signed release;
+// without, the log says that the release is not authenticated. verifienumero: the update number
+// against the settings record's. A refusal is shown and ends the program (ReleaseRefused).
 void verifiemaj(Form1Core& f);
+void verifienumero(Form1Core& f);
 
 // The SHA-256 the signed list gives a file of the payload folder; empty when the program has no
 // keys (the release goes unchecked). Throws when the file is not in the list.

@@ -1,6 +1,5 @@
 #include "preview/Preview.h"
 
-#include "db/DbSteps.h"
 #include "deploy/BackupSet.h"
 #include "deploy/Release.h"
 #include "platform/Ansi.h"
@@ -10,7 +9,6 @@
 #include "platform/Transfer.h"
 #include "platform/jet/Snapshot.h"
 #include "preview/Update.h"
-#include "report/Report.h"
 
 #include <QDir>
 #include <QFile>
@@ -140,23 +138,23 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     Form1Core f(ui, clock);
     settings(f);
     f.release = release;
-    bindAtLoad(f);
+    RunPolicy policy;
+    policy.upload = false;
+    policy.backups = false;
+    policy.release = false; // checked before the snapshot
     try {
-        f.settings.StationRole = readStationRole(f);
-    } catch (const MajError& e) {
-        throw MajError(e.number(), Installation::settingsDatabase() +
-                                       QStringLiteral(" ne dit pas si ce poste est le serveur : ") + e.description());
+        openUpdate(f, policy);
+    } catch (const ProgramEnded&) {
+        // The opening's one stop the preview meets: the update number refused.
+        r.server = !f.settings.StationRole;
+        r.refusal = f.release.refusal;
+        return;
     }
     r.server = !f.settings.StationRole;
-    r.refusal = deploy::olderReleaseRefusal(f);
-    if (!r.refusal.isEmpty())
-        return;
     if (r.server && !missingRelease.isEmpty())
         throw MajError(err::FileNotFound, QStringLiteral("Aucune mise à jour n'a été trouvée : ") + missingRelease +
                                               QStringLiteral(" n'existe pas. L'aperçu se lance depuis le dossier d'où "
                                                              "la mise à jour serait lancée."));
-    f.window.LBLSERVEURCLIENT = Installation::stationLabel(!r.server);
-    cadastre(f);
     r.report = sentReport();
     f.settings.PayloadFolder = fs::windowsPath(releaseFolder) + QLatin1Char('\\');
 
@@ -179,9 +177,6 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
             before.get();
         codes = std::async(std::launch::async, compareCodes, fs::hostPath(Installation::patientDatabase()), beforeHost);
     };
-    RunPolicy policy;
-    policy.upload = false;
-    policy.backups = false;
     policy.stop = [&](Form1Core&, const MajError* failure) {
         r.stop = failure ? failure->numberAndDescription() : ui.messages.last();
         return ExitStatus::UpdateIncomplete;

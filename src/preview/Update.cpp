@@ -3,6 +3,7 @@
 #include "db/DbSteps.h"
 #include "deploy/BackupSet.h"
 #include "deploy/Deploy.h"
+#include "deploy/Release.h"
 #include "nomenclature/Nomenclature.h"
 #include "platform/Logging.h"
 #include "platform/MajError.h"
@@ -75,6 +76,33 @@ const std::vector<UpdateStep>& updateSteps()
     return steps;
 }
 
+const std::vector<OpeningStep>& openingSteps()
+{
+    using enum Effect;
+    // Only reads until the release is accepted: a release refused changes nothing. Older runs that
+    // never ended are then recorded as interrupted.
+    static const std::vector<OpeningStep> steps{
+        {deploy::verifiemaj, Release},
+        {lirestation},
+        {deploy::verifienumero},
+        {deploy::markInterrupted, Backup},
+        {preparerepertoire, Backup},
+        {voitsiouvert, Backup},
+        {cadastre},
+    };
+    return steps;
+}
+
+void openUpdate(Form1Core& f, const RunPolicy& policy)
+{
+    for (const OpeningStep& step : openingSteps()) {
+        if (!policy.keeps(step.effect))
+            continue;
+        step.run(f);
+        f.window.notify();
+    }
+}
+
 void runUpdate(Form1Core& f, const RunPolicy& policy)
 {
     const auto attempt = [&](const std::function<void()>& statement) {
@@ -101,8 +129,7 @@ void runUpdate(Form1Core& f, const RunPolicy& policy)
     const int count = int(steps.size());
     int index = 0;
     const auto run = [&](const UpdateStep& step) {
-        const bool left =
-            (step.effect == Effect::Upload && !policy.upload) || (step.effect == Effect::Backup && !policy.backups);
+        const bool left = !policy.keeps(step.effect);
         const Routine routine = left ? step.standIn : step.run;
         // A file the run could not save is never changed by it.
         if (const QString file = unsaved(f.backup, step.writes); !file.isEmpty()) {

@@ -25,7 +25,8 @@ enum class Effect
 {
     Installation,
     Upload,
-    Backup
+    Backup,  // writes the backup folders or their manifests
+    Release, // reads the whole release medium
 };
 
 // One step: what the window shows while it runs, its routine, the files of the backup set it
@@ -47,11 +48,26 @@ struct UpdateStep
 
 const std::vector<UpdateStep>& updateSteps();
 
+// The opening's checks and readings, before the contract is offered. A step handles its own
+// failures; one it passes on goes to the caller.
+struct OpeningStep
+{
+    Routine run;
+    Effect effect = Effect::Installation;
+};
+const std::vector<OpeningStep>& openingSteps();
+
 // How the steps are run: with or without the upload and the backups, and what a stop does.
 struct RunPolicy
 {
     bool upload = true;
     bool backups = true;
+    bool release = true;
+    bool keeps(Effect effect) const
+    {
+        return (effect != Effect::Upload || upload) && (effect != Effect::Backup || backups) &&
+               (effect != Effect::Release || release);
+    }
     // After a failure stopped the run (null: a file the run could not save); the program then ends
     // with the status it gives.
     std::function<ExitStatus(Form1Core&, const MajError*)> stop;
@@ -64,5 +80,7 @@ struct RunPolicy
 // with the next one, any other failure they pass on stops. A client's run ends the program; after a
 // stop, so does every run.
 void runUpdate(Form1Core& f, const RunPolicy& policy);
+// The opening's steps the policy keeps, in order.
+void openUpdate(Form1Core& f, const RunPolicy& policy);
 
 } // namespace maj

@@ -146,6 +146,14 @@ struct DataSources
         return {&Data1, &Data2,  &Data3,  &Data4,  &Data5,  &Data6,  &Data7, &Data8,
                 &Data9, &Data10, &Data11, &Data12, &Data13, &Data22, &Data33};
     }
+    // Data7's settings record, opened again when the window's load could not: the failure then
+    // carries the engine's reason.
+    Recordset& settingsRecord()
+    {
+        if (!Data7.isOpen())
+            Data7.bind(Installation::settingsDatabase(), QStringLiteral("parapat"));
+        return Data7.recordset();
+    }
     // The census's sources, which the upload lets go.
     std::array<DataSource*, 4> census() { return {&Data1, &Data2, &Data3, &Data4}; }
 };
