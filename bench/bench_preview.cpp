@@ -129,13 +129,13 @@ int main(int argc, char** argv)
     }
     const double merge = median(mergeTimes);
     const double preview = median(previewTimes);
-    const bool same = result.added.size() == runAdded && result.changed.size() == runChanged;
+    const bool same = result.codes.added.size() == runAdded && result.codes.changed.size() == runChanged;
     std::printf("merge steps (copienomen, assignationdesbases, nouv, anciens), median of %d: %.3f s; preview, median "
                 "of %d: %.3f s; ratio %.2f\n",
                 Runs, merge, Runs, preview, preview / merge);
     std::printf("preview: %lld added, %lld changed, %lld unchanged, %lld duplicates; the run: %lld added, %lld "
                 "changed; same counts: %s\n",
-                qlonglong(result.added.size()), qlonglong(result.changed.size()), result.unchanged,
+                qlonglong(result.codes.added.size()), qlonglong(result.codes.changed.size()), result.codes.unchanged,
                 qlonglong(result.duplicates.size()), runAdded, runChanged, same ? "yes" : "NO");
     return same ? 0 : 1;
 }

@@ -204,9 +204,9 @@ int showPreview(bool asJson, QTextStream& out, QTextStream& err)
         const preview::Result r = preview::makePreview(clock, setRunSettings);
         out << (asJson ? QString::fromUtf8(preview::json(r)) : preview::frenchText(r));
         log.write(QStringLiteral("aperçu : %1 codes ajoutés, %2 modifiés, %3 inchangés ; rien n'a été modifié")
-                      .arg(r.added.size())
-                      .arg(r.changed.size())
-                      .arg(r.unchanged));
+                      .arg(r.codes.added.size())
+                      .arg(r.codes.changed.size())
+                      .arg(r.codes.unchanged));
     } catch (const MajError& e) {
         err << "L'aperçu de la mise à jour n'a pu être fait : " << e.description() << '\n';
         log.write(QStringLiteral("aperçu impossible : ") + e.description());

@@ -70,26 +70,11 @@ FileAction describe(const QString& path, const QString& action)
     return {path, action, QFileInfo(host).size(), fs::lastModified(path), fs::sha256(path), {}};
 }
 
-struct Codes
-{
-    QList<AddedCode> added;
-    QList<ChangedCode> changed;
-    qint64 unchanged = 0;
-};
-
-// The rows the steps added to the code table, and the columns of each row they changed, against a
-// copy of the table as it was (`beforeHost`).
-Codes compareCodes(const QString& patHost, const QString& beforeHost)
+// The code table against a copy of it as it was (`beforeHost`).
+TableChanges compareCodes(const QString& patHost, const QString& beforeHost)
 try {
-    TableChanges changes = compareTable(patHost, beforeHost, QStringLiteral("nomenclature"), kCodeColumn,
-                                        {kCodeColumn, QStringLiteral("ABREVIATION")});
-    Codes r;
-    for (const QVariantList& row : changes.added)
-        r.added.append({row.at(0), row.at(1)});
-    for (TableChanges::Row& row : changes.changed)
-        r.changed.append({row.key, std::move(row.columns)});
-    r.unchanged = changes.unchanged;
-    return r;
+    return compareTable(patHost, beforeHost, QStringLiteral("nomenclature"), kCodeColumn,
+                        {kCodeColumn, QStringLiteral("ABREVIATION")});
 } catch (const MajError& e) {
     throw MajError(e.number(), QStringLiteral("La nomenclature n'a pu être comparée : ") + e.description());
 }
@@ -162,7 +147,7 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     // needs is taken while the steps before the first that writes pat.mdb run; the comparison
     // reads pat.mdb once the last of them is done.
     std::future<void> before;
-    std::future<Codes> codes;
+    std::future<TableChanges> codes;
     const UpdateStep* lastWriter = nullptr;
     if (r.server) {
         before =
@@ -209,12 +194,8 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     r.registration.date = clock.today();
     r.registration.written = registered(f, r.registration);
     r.messages = ui.messages;
-    if (codes.valid()) {
-        Codes compared = codes.get();
-        r.added = std::move(compared.added);
-        r.changed = std::move(compared.changed);
-        r.unchanged = compared.unchanged;
-    }
+    if (codes.valid())
+        r.codes = codes.get();
 }
 
 } // namespace

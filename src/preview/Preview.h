@@ -29,20 +29,6 @@ struct FileAction
     QString source;
 };
 
-struct AddedCode
-{
-    Value code;
-    Value abbreviation;
-};
-
-using maj::ColumnChange;
-
-struct ChangedCode
-{
-    Value code;
-    QList<ColumnChange> columns;
-};
-
 // What inscritdate writes: the update's number and release date, on the run's day.
 struct Registration
 {
@@ -68,9 +54,7 @@ struct Result
     bool server = true;
     bool running = false; // praxidome has pat.mdb open: the run would refuse to start
     QList<FileAction> files;
-    QList<AddedCode> added;
-    QList<ChangedCode> changed;
-    qint64 unchanged = 0;
+    TableChanges codes;     // the code table's rows: added (code, abbreviation), changed, unchanged
     QStringList duplicates; // the lines the duplicate check lists, in its order
     Registration registration;
     Report report;

@@ -95,17 +95,18 @@ QString frenchText(const Result& r)
     if (!r.server) {
         out << QStringLiteral("Nomenclature : un poste client ne la modifie pas (le serveur la met à jour).");
     } else {
-        out << QStringLiteral("Nomenclature : ") + plural(r.added.size(), "code ajouté", "codes ajoutés") +
-                   QStringLiteral(", ") + plural(r.changed.size(), "code modifié", "codes modifiés") +
-                   QStringLiteral(", ") + plural(r.unchanged, "code inchangé", "codes inchangés") + QLatin1Char('.');
-        if (!r.added.isEmpty())
+        out << QStringLiteral("Nomenclature : ") + plural(r.codes.added.size(), "code ajouté", "codes ajoutés") +
+                   QStringLiteral(", ") + plural(r.codes.changed.size(), "code modifié", "codes modifiés") +
+                   QStringLiteral(", ") + plural(r.codes.unchanged, "code inchangé", "codes inchangés") +
+                   QLatin1Char('.');
+        if (!r.codes.added.isEmpty())
             out << QStringLiteral("Codes ajoutés (code, abréviation) :");
-        for (const AddedCode& code : r.added)
-            out << QStringLiteral("  ") + shown(code.code) + QStringLiteral("  ") + shown(code.abbreviation);
-        if (!r.changed.isEmpty())
+        for (const QVariantList& code : r.codes.added)
+            out << QStringLiteral("  ") + shown(code.at(0)) + QStringLiteral("  ") + shown(code.at(1));
+        if (!r.codes.changed.isEmpty())
             out << QStringLiteral("Codes modifiés (colonne : ancienne valeur -> nouvelle valeur) :");
-        for (const ChangedCode& code : r.changed) {
-            out << QStringLiteral("  ") + shown(code.code);
+        for (const TableChanges::Row& code : r.codes.changed) {
+            out << QStringLiteral("  ") + shown(code.key);
             for (const ColumnChange& change : code.columns)
                 out << QStringLiteral("      ") + change.name + QStringLiteral(" : ") + shown(change.before) +
                            QStringLiteral(" -> ") + shown(change.after);
@@ -163,17 +164,17 @@ QByteArray json(const Result& r)
         files.append(entry);
     }
     QJsonArray added;
-    for (const AddedCode& code : r.added)
-        added.append(QJsonObject{{QStringLiteral("code"), jsonValue(code.code)},
-                                 {QStringLiteral("abbreviation"), jsonValue(code.abbreviation)}});
+    for (const QVariantList& code : r.codes.added)
+        added.append(QJsonObject{{QStringLiteral("code"), jsonValue(code.at(0))},
+                                 {QStringLiteral("abbreviation"), jsonValue(code.at(1))}});
     QJsonArray changed;
-    for (const ChangedCode& code : r.changed) {
+    for (const TableChanges::Row& code : r.codes.changed) {
         QJsonObject columns;
         for (const ColumnChange& change : code.columns)
             columns.insert(change.name, QJsonObject{{QStringLiteral("old"), jsonValue(change.before)},
                                                     {QStringLiteral("new"), jsonValue(change.after)}});
         changed.append(
-            QJsonObject{{QStringLiteral("code"), jsonValue(code.code)}, {QStringLiteral("columns"), columns}});
+            QJsonObject{{QStringLiteral("code"), jsonValue(code.key)}, {QStringLiteral("columns"), columns}});
     }
     const QJsonObject registration{{QStringLiteral("number"), r.registration.number},
                                    {QStringLiteral("releaseDate"), r.registration.releaseDate},
@@ -195,7 +196,7 @@ QByteArray json(const Result& r)
         {QStringLiteral("files"), files},
         {QStringLiteral("added"), added},
         {QStringLiteral("changed"), changed},
-        {QStringLiteral("unchanged"), r.unchanged},
+        {QStringLiteral("unchanged"), r.codes.unchanged},
         {QStringLiteral("duplicates"), QJsonArray::fromStringList(r.duplicates)},
         {QStringLiteral("registration"), registration},
         {QStringLiteral("report"), report},
