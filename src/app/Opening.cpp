@@ -1,5 +1,6 @@
 #include "app/Opening.h"
 
+#include "db/DatabaseCheck.h"
 #include "db/DbSteps.h"
 #include "deploy/BackupSet.h"
 #include "deploy/Deploy.h"
@@ -74,6 +75,7 @@ void openingWork(Form1Core& f)
     beginLog(f);
     // Before anything but the log is written: a release refused changes nothing.
     deploy::verifiemaj(f);
+    verifiebases(f);
     // Older runs that never ended are recorded as interrupted.
     runStep(
         f, "manifestes", [] { deploy::markInterrupted(); }, [&](const MajError& e) { f.ui.message(e.description()); });
