@@ -2,7 +2,6 @@
 
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
-#include "platform/jet/Database.h"
 #include "platform/jet/QuickCheck.h"
 #include "run/Step.h"
 
@@ -13,8 +12,6 @@ void verifiebases(Form1Core& f)
     runStep(
         f, "verifiebases",
         [&] {
-            // The check reads the files outside the engine: none of its connections may hold a lock on them.
-            f.engine.commit();
             for (const QString& path :
                  {Installation::patientDatabase(), Installation::settingsDatabase(), Installation::annexDatabase()}) {
                 const DatabaseHealth health = checkDatabaseFile(fs::hostPath(path));

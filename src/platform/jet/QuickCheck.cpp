@@ -1,12 +1,12 @@
 #include "platform/jet/QuickCheck.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace maj {
@@ -77,26 +77,30 @@ QString finding(QString text)
 
 DatabaseHealth checkDatabaseFile(const QString& hostPath)
 {
-    QFile file(hostPath);
     if (!QFileInfo::exists(hostPath))
         return {State::Absent, {}};
-    if (!file.open(QIODevice::ReadOnly))
-        return {State::Unreadable, QStringLiteral("le fichier n'a pu être lu")};
-    if (file.size() == 0)
-        return {State::Damaged, QStringLiteral("fichier vide : 0 octet")};
-    // quick_check walks the pages in tree order: on a cold disk, reading them in file order first is
-    // many times faster, and the copy of the running-application check then reads from memory too.
-    while (!file.atEnd()) {
-        if (file.read(1 << 20).isEmpty() && !file.atEnd())
-            return {State::Unreadable, QStringLiteral("le fichier n'a pu être lu")};
-    }
-    file.close();
-
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(hostPath.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     const std::unique_ptr<sqlite3, Closer> db(raw);
     if (rc != SQLITE_OK)
         return failure(rc);
+    // quick_check walks the pages in tree order: on a cold disk, reading them in file order first is
+    // many times faster, and the copy of the running-application check then reads from memory too.
+    // The reads go through SQLite's own handle: closing another descriptor of the file would drop
+    // the locks that this process's connections hold on it.
+    sqlite3_file* file = nullptr;
+    sqlite3_int64 size = 0;
+    if (sqlite3_file_control(raw, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods ||
+        file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        return failure(SQLITE_IOERR);
+    if (size == 0)
+        return {State::Damaged, QStringLiteral("fichier vide : 0 octet")};
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (sqlite3_int64 at = 0; at < size; at += buffer.size()) {
+        rc = file->pMethods->xRead(file, buffer.data(), int(std::min<sqlite3_int64>(buffer.size(), size - at)), at);
+        if (rc != SQLITE_OK)
+            return failure(rc);
+    }
     sqlite3_extended_result_codes(raw, 1);
     sqlite3_stmt* stmt = nullptr;
     rc = sqlite3_prepare_v2(raw, "PRAGMA quick_check", -1, &stmt, nullptr);

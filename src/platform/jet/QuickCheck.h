@@ -20,9 +20,9 @@ struct DatabaseHealth
 };
 
 // Reads the file (a host path) once from start to end, so that the check's scattered reads and a
-// copy made next come from memory, then runs SQLite's quick_check on it. Changes nothing but a journal
-// a crash left beside it, which is rolled back as any open does. Never throws. Nothing of this
-// process may hold an SQLite lock on the file meanwhile: closing the read would drop it.
+// copy made next come from memory, then runs SQLite's quick_check on it on a connection of its own.
+// Changes nothing but a journal a crash left beside it, which is rolled back as any open does. Never
+// throws.
 DatabaseHealth checkDatabaseFile(const QString& hostPath);
 
 } // namespace maj
