@@ -126,7 +126,8 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     RunPolicy policy;
     policy.upload = false;
     policy.backups = false;
-    policy.release = false; // checked before the snapshot
+    // The release is checked before the snapshot, which reads each database whole.
+    policy.checks = false;
     try {
         openUpdate(f, policy);
     } catch (const ProgramEnded&) {

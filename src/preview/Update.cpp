@@ -1,5 +1,6 @@
 #include "preview/Update.h"
 
+#include "db/DatabaseCheck.h"
 #include "db/DbSteps.h"
 #include "deploy/BackupSet.h"
 #include "deploy/Deploy.h"
@@ -82,13 +83,8 @@ const std::vector<OpeningStep>& openingSteps()
     // Only reads until the release is accepted: a release refused changes nothing. Older runs that
     // never ended are then recorded as interrupted.
     static const std::vector<OpeningStep> steps{
-        {deploy::verifiemaj, Release},
-        {lirestation},
-        {deploy::verifienumero},
-        {deploy::markInterrupted, Backup},
-        {preparerepertoire, Backup},
-        {voitsiouvert, Backup},
-        {cadastre},
+        {deploy::verifiemaj, Check},       {verifiebases, Check},       {lirestation},          {deploy::verifienumero},
+        {deploy::markInterrupted, Backup}, {preparerepertoire, Backup}, {voitsiouvert, Backup}, {cadastre},
     };
     return steps;
 }

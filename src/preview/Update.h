@@ -25,8 +25,8 @@ enum class Effect
 {
     Installation,
     Upload,
-    Backup,  // writes the backup folders or their manifests
-    Release, // reads the whole release medium
+    Backup, // writes the backup folders or their manifests
+    Check,  // reads the whole release medium or the whole databases
 };
 
 // One step: what the window shows while it runs, its routine, the files of the backup set it
@@ -62,11 +62,11 @@ struct RunPolicy
 {
     bool upload = true;
     bool backups = true;
-    bool release = true;
+    bool checks = true;
     bool keeps(Effect effect) const
     {
         return (effect != Effect::Upload || upload) && (effect != Effect::Backup || backups) &&
-               (effect != Effect::Release || release);
+               (effect != Effect::Check || checks);
     }
     // After a failure stopped the run (null: a file the run could not save); the program then ends
     // with the status it gives.

@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "FaultVfs.h"
 #include "app/Opening.h"
 
 #include <QLabel>
@@ -86,6 +87,50 @@ TEST(OpeningWork, WindowShowsCaptionContractCensusRestoreButtonAndStationRole)
         w.form->hide();
         EXPECT_TRUE(w.form->showAndActivate());
         EXPECT_EQ(w.form->core().window.caption, "changé");
+    }
+}
+
+// A database the run would change that is not one, or damaged, or unreadable, is named with SQLite's
+// reason before the update is offered: the program ends (status 1), nothing on the drive but the log
+// has changed and no report was written.
+TEST(OpeningWork, NamesADamagedDatabaseAndEndsBeforeAnythingChanges)
+{
+    const auto cut = [](QFile& f) { f.resize(f.size() / 2); };
+    const struct
+    {
+        const char* file;
+        void (*damage)(QFile&);
+        const char* reason;
+    } cases[] = {
+        {"pat.mdb", [](QFile& f) { f.write("Ceci n'est pas une base de données.\r\n"); },
+         "est endommagée (le fichier n'est pas une base de données)"},
+        {"pannexe.mdb", cut, "est endommagée (l'image disque de la base de données est mal formée)"},
+        {"pat.mdb", [](QFile& f) { f.seek(4096), f.write(QByteArray(4096, '\x5a')); },
+         "est endommagée (la page 2 est illisible)"},
+        {"parametres.mdb", [](QFile& f) { f.resize(0); }, "est endommagée (fichier vide : 0 octet)"},
+        // Armed once the window is made (its data source holds parametres.mdb): the check's first open fails.
+        {"pat.mdb", nullptr, "n'a pu être lue (impossible d'ouvrir le fichier de la base de données)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        test::OpenedWindow w;
+        QFile file(w.drive.host(QStringLiteral("praxidome/") + c.file));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        if (c.damage)
+            c.damage(file);
+        file.close();
+        const QStringList before = test::hashes({w.drive.host()});
+        test::FaultVfs vfs;
+        w.form = std::make_unique<Form1>(w.ui, w.clock);
+        if (!c.damage)
+            vfs.arm(1, test::FaultVfs::Fault::Open);
+        EXPECT_FALSE(w.form->showAndActivate());
+        EXPECT_EQ(w.ui.exitStatus(), ExitStatus::Failure);
+        EXPECT_EQ(w.ui.messages,
+                  QStringList(QStringLiteral("La base c:\\praxidome\\%1 %2 : la mise à jour ne peut pas se "
+                                             "faire. Rien n'a été modifié.")
+                                  .arg(c.file, QString::fromUtf8(c.reason))));
+        EXPECT_EQ(test::hashes({w.drive.host()}), before);
     }
 }
 
