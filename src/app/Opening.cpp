@@ -54,6 +54,7 @@ namespace {
 // Starts this run's lines in the log.
 void beginLog(Form1Core& f)
 {
+    fs::requireDriveC();
     f.log.onFailure = [&f](const QString& text) { f.ui.message(text); };
     f.log.open(Installation::runLog());
     QString station = QStringLiteral("poste inconnu");
@@ -66,6 +67,8 @@ void beginLog(Form1Core& f)
     f.log.beginRun(logHeader({QStringLiteral("maj " MAJ_VERSION),
                               QStringLiteral("version ") + s.ReleaseNumber + QStringLiteral(" du ") + s.ReleaseDate,
                               QStringLiteral("ordinateur ") + QSysInfo::machineHostName(), station}));
+    f.log.write(QStringLiteral("dossier du support : ") + fs::currentFolder() + QStringLiteral(" ; c: est ") +
+                fs::driveCText());
 }
 
 void openingWork(Form1Core& f)

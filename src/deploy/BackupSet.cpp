@@ -2,9 +2,11 @@
 
 #include "deploy/Deploy.h"
 #include "platform/FileSystem.h"
+#include "platform/Format.h"
 #include "platform/MajError.h"
 #include "platform/Sha256.h"
 #include "platform/jet/Database.h"
+#include "run/Step.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -280,10 +282,15 @@ QString putBack(Engine& engine, const QString& folder, const std::vector<SavedFi
             }
             const QString copy = join(folder, file.copy);
             Sha256 digest;
-            staged.push_back(std::make_unique<fs::StagedCopy>(copy, file.path, &digest));
+            try {
+                staged.push_back(std::make_unique<fs::StagedCopy>(copy, file.path, &digest));
+            } catch (const MajError& e) {
+                throw MajError(e.number(), QStringLiteral("%1 n'a pu être écrit à partir de la copie %2 (%3)")
+                                               .arg(file.path, copy, e.description()));
+            }
             if (digest.hex() != file.sha256)
                 throw MajError(err::PathFileAccess,
-                               QStringLiteral("La copie ") + copy + QStringLiteral(" a changé depuis la sauvegarde"));
+                               QStringLiteral("la copie ") + copy + QStringLiteral(" a changé depuis la sauvegarde"));
         }
         for (size_t i = 0; i < files.size(); ++i) {
             const QString& path = files[i].path;
@@ -292,10 +299,17 @@ QString putBack(Engine& engine, const QString& folder, const std::vector<SavedFi
             // SQLite would play a journal left beside the database into the copy put back.
             if (isDatabase(path) && fs::fileExists(journalOf(path)))
                 fs::deleteFile(journalOf(path));
-            if (staged[i])
-                staged[i]->replaceTarget();
-            else if (fs::fileExists(path))
-                fs::deleteFile(path);
+            try {
+                if (staged[i])
+                    staged[i]->replaceTarget();
+                else if (fs::fileExists(path))
+                    fs::deleteFile(path);
+            } catch (const MajError& e) {
+                throw MajError(e.number(), path +
+                                               (staged[i] ? QStringLiteral(" n'a pu être remplacé (")
+                                                          : QStringLiteral(" n'a pu être supprimé (")) +
+                                               e.description() + QLatin1Char(')'));
+            }
             if (done)
                 done->append(path);
         }
@@ -329,8 +343,11 @@ Manifest saveCurrent(Engine& engine, const Clock& clock, RunLog& log, const Mani
     log.write(QStringLiteral("dossier de sauvegarde : ") + saved.folder);
     for (const SavedFile& file : files) {
         SavedFile current{file.path, file.copy, false, 0, {}, {}};
-        if (fs::fileExists(file.path))
+        if (fs::fileExists(file.path)) {
             current = saveFile(engine, file.path, saved.folder, file.copy);
+            log.write(QStringLiteral("sauvegarde de %1 dans %2 : %3, vérifiée")
+                          .arg(file.path, saved.folder, fmt::size(current.size)));
+        }
         saved.files.push_back(current);
         writeManifest(saved);
     }
@@ -368,7 +385,8 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
         } catch (const MajError& e) {
             return stop(R::Failed, file.path + QStringLiteral(" n'a pu être lu : ") + e.description());
         }
-        if (!force && current != file.sha256AtEnd)
+        // A file already as before the run (a folder restored already) is no change to refuse.
+        if (!force && current != file.sha256AtEnd && current != sha256Before(file))
             return stop(R::Refused, file.path + QStringLiteral(" a changé depuis la fin de la mise à jour de ") +
                                         source.folder + nothingDone.chopped(1) +
                                         QStringLiteral(" (--force le remet en place malgré tout)."));
@@ -378,17 +396,26 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
         }
     }
     for (const SavedFile& file : toPutBack) {
+        if (!file.existed)
+            continue;
         const QString copy = join(source.folder, file.copy);
-        bool whole = !file.existed;
+        if (!fs::fileExists(copy))
+            return stop(R::Refused,
+                        QStringLiteral("La copie ") + copy + QStringLiteral(" est introuvable") + nothingDone);
+        QString unreadable;
         try {
-            whole = whole || (fs::fileExists(copy) && fs::sha256(copy) == file.sha256);
-        } catch (const MajError&) {
-            // A copy that cannot be read is refused as damaged, just below.
+            if (fs::isInUseElsewhere(copy))
+                unreadable = QStringLiteral("elle est ouverte par un autre programme");
+            else if (fs::sha256(copy) != file.sha256)
+                return stop(R::Refused, QStringLiteral("La copie ") + copy +
+                                            QStringLiteral(" ne correspond plus à celle qui a été sauvegardée") +
+                                            nothingDone);
+        } catch (const MajError& e) {
+            unreadable = e.description();
         }
-        if (!whole)
-            return stop(R::Refused, QStringLiteral("La copie ") + copy +
-                                        QStringLiteral(" ne correspond plus à celle qui a été sauvegardée") +
-                                        nothingDone);
+        if (!unreadable.isEmpty())
+            return stop(R::Failed, QStringLiteral("La copie ") + copy + QStringLiteral(" n'a pu être lue (") +
+                                       unreadable + QLatin1Char(')') + nothingDone);
     }
     if (toPutBack.empty())
         return stop(R::NothingToDo);
@@ -408,8 +435,8 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
         r.notPutBack.removeOne(path);
     if (!failure.isEmpty()) {
         r.outcome = R::Failed;
-        r.why = QStringLiteral("Le fichier ") + r.notPutBack.value(0) +
-                QStringLiteral(" n'a pu être remis en place (") + failure + QStringLiteral("). Remis en place : ") +
+        r.why = QStringLiteral("La remise en place s'est arrêtée : ") + failure +
+                QStringLiteral(". Remis en place : ") +
                 (r.putBack.isEmpty() ? QStringLiteral("aucun") : r.putBack.join(QStringLiteral(", "))) +
                 QStringLiteral(". Pas remis en place : ") + r.notPutBack.join(QStringLiteral(", ")) +
                 QStringLiteral(". Les copies sont dans ") + source.folder +
@@ -430,7 +457,14 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
     else if (saveCurrent)
         record.outcome = QStringLiteral("failed");
     record.finished = clock.now();
-    log.write(QStringLiteral("fin de la remise en place : ") + record.outcome);
+    for (const QString& path : std::as_const(r.putBack))
+        log.write(QStringLiteral("remis en place : ") + path);
+    for (const QString& path : std::as_const(r.notPutBack))
+        log.write(QStringLiteral("pas remis en place : ") + path);
+    if (!failure.isEmpty())
+        log.write(QStringLiteral("échec de la remise en place : ") + failure);
+    log.write(QStringLiteral("fin de la remise en place : ") +
+              (failure.isEmpty() ? QStringLiteral("terminée") : QStringLiteral("arrêtée")));
     try {
         writeManifest(record);
     } catch (const MajError& e) {
@@ -490,7 +524,11 @@ Manifest recordRunEnd(Form1Core& f, bool failed, const MajError* failure)
         m.errorNumber = failure->number();
         m.errorText = failure->description();
     }
-    f.log.write(QStringLiteral("fin de la mise à jour : ") + m.outcome);
+    f.log.write(QStringLiteral("fin de la mise à jour : ") +
+                (failed
+                     ? QStringLiteral("arrêtée") + (failure ? QStringLiteral(" par l'") + failureText(*failure)
+                                                            : QStringLiteral(", un fichier n'ayant pu être sauvegardé"))
+                     : QStringLiteral("terminée")));
     try {
         writeManifest(m);
     } catch (const MajError& e) {
