@@ -153,8 +153,10 @@ void startLog(RunLog& log, const QStringList& arguments, QTextStream& err)
 QString backupFolderArgument(QString folder)
 {
     static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:"));
-    if (folder.isEmpty() || drive.match(folder).hasMatch())
-        return folder.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    if (drive.match(folder).hasMatch())
+        return folder.replace(0, 1, folder[0].toLower()).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    if (folder.isEmpty())
+        return folder;
     if (folder.contains(QLatin1Char('/'))) {
         const QString root = fs::hostPath(QStringLiteral("c:\\"));
         const QString host = QDir::cleanPath(QDir(folder).absolutePath());
