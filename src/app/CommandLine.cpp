@@ -115,7 +115,8 @@ QString outcomeText(const deploy::Manifest& m)
     return QStringLiteral("en cours ou interrompue");
 }
 
-void listBackups(QTextStream& out)
+// Returns how many folders it listed.
+qsizetype listBackups(QTextStream& out)
 {
     const std::vector<deploy::Manifest> backups = deploy::listBackups();
     if (backups.empty())
@@ -134,6 +135,7 @@ void listBackups(QTextStream& out)
             out << "    " << file.path << "  " << (file.existed ? fmt::size(file.size) : QStringLiteral("absent avant"))
                 << '\n';
     }
+    return qsizetype(backups.size());
 }
 
 // The log of a command, its failures told on `err`.
@@ -280,7 +282,10 @@ int runCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
         if (o.given(o.preview))
             return showPreview(arguments, o.given(o.json), out, err);
         if (o.given(o.listBackups)) {
-            listBackups(out);
+            RunLog log;
+            startLog(log, arguments, err);
+            log.write(QStringLiteral("dossiers de sauvegarde listés : ") + QString::number(listBackups(out)));
+            log.write(QStringLiteral("fin du programme, statut 0"));
             return Done;
         }
         return restore(arguments, folder, o.given(o.force), out, err);

@@ -43,6 +43,7 @@ struct Installed : StepFixture
     void install(bool client)
     {
         installPractice(drive, client);
+        QDir().mkpath(drive.host("praxidome/MAJ")); // as a practice has it after its first update
         createDatabase(drive.host("CD/eattest.mdb"), "eattest");
         exec(drive.host("CD/eattest.mdb"),
              "INSERT INTO nomen (ABREVIATION, \"code inami\", LIBELLE, HONORAIRE) VALUES "
