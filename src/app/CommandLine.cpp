@@ -73,13 +73,13 @@ public:
         for (const QString& argument : arguments) {
             const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
             if (!m_parsed && argument.startsWith(QLatin1Char('-')) && !names.contains(name))
-                return QStringLiteral("Option inconnue : ") + argument;
+                return QStringLiteral("Option inconnue : ") + argument + QLatin1Char('.');
         }
         names.replaceInStrings(QRegularExpression(QStringLiteral("^h$")), QStringLiteral("help"))
             .replaceInStrings(QRegularExpression(QStringLiteral("^v$")), QStringLiteral("version"));
         for (const QString& name : names) {
             if (names.count(name) > 1)
-                return QStringLiteral("Option répétée : --") + name;
+                return QStringLiteral("Option répétée : --") + name + QLatin1Char('.');
         }
         const QStringList actions = names.filter(QRegularExpression(QStringLiteral("^(?!json$|force$)")));
         if (actions.size() > 1)
@@ -90,7 +90,8 @@ public:
             return QStringLiteral("L'option --json ne va qu'avec --preview.");
         const QStringList words = positional();
         if (words.size() > (given(restore) ? 1 : 0) || actions.isEmpty())
-            return QStringLiteral("Argument inattendu : ") + words.value(given(restore) ? 1 : 0, arguments.value(0));
+            return QStringLiteral("Argument inattendu : ") + words.value(given(restore) ? 1 : 0, arguments.value(0)) +
+                   QLatin1Char('.');
         return {};
     }
 
@@ -207,7 +208,7 @@ int restore(const QStringList& arguments, QString folder, bool force, QTextStrea
         Engine engine;
         const R r = deploy::restore(engine, clock, log, source, force, true);
         if (!r.notRecorded.isEmpty())
-            err << r.notRecorded << '\n';
+            err << r.notRecorded << ".\n";
         if (r.outcome == R::NothingToDo) {
             const QString already =
                 QStringLiteral("praxidome est déjà dans l'état où il était avant la mise à jour de ") + folder +

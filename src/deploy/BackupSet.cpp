@@ -249,7 +249,7 @@ SavedFile saveFile(Engine& engine, const QString& path, const QString& folder, c
     saved.sha256 = digest.hex();
     saved.size = QFileInfo(fs::hostPath(copy)).size();
     if (fs::sha256(copy) != saved.sha256)
-        throw MajError(err::PathFileAccess, QStringLiteral("La copie diffère de l'original"));
+        throw MajError(err::PathFileAccess, QStringLiteral("La copie ") + copy + QStringLiteral(" diffère de l'original ") + path);
     return saved;
 }
 
@@ -383,7 +383,8 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
             if (saveCurrent)
                 current = currentSha256(engine, file.path);
         } catch (const MajError& e) {
-            return stop(R::Failed, file.path + QStringLiteral(" n'a pu être lu : ") + e.description());
+            return stop(R::Failed, file.path + QStringLiteral(" n'a pu être lu (") + e.description() + QLatin1Char(')') +
+                                       nothingDone);
         }
         // A file already as before the run (a folder restored already) is no change to refuse.
         if (!force && current != file.sha256AtEnd && current != sha256Before(file))
@@ -532,7 +533,7 @@ Manifest recordRunEnd(Form1Core& f, bool failed, const MajError* failure)
     try {
         writeManifest(m);
     } catch (const MajError& e) {
-        f.ui.message(e.description());
+        f.ui.message(e.description() + QLatin1Char('.'));
     }
     return m;
 }
@@ -549,7 +550,7 @@ ExitStatus offerUndo(Form1Core& f, const MajError* failure)
     // The run's end was just recorded: no need to check it again.
     const Restoration r = restore(f.engine, f.clock, f.log, run, true, false);
     if (!r.notRecorded.isEmpty())
-        f.ui.message(r.notRecorded);
+        f.ui.message(r.notRecorded + QLatin1Char('.'));
     if (r.outcome != Restoration::PutBack) {
         f.ui.message(r.why);
         return ExitStatus::UpdateIncomplete;

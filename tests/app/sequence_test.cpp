@@ -96,7 +96,7 @@ TEST(Sequence, RunsCompleteOrEndAtAFailureAndCanBeUndone)
     const auto unrecordable = [](Installed& t) { hinder(t, false); };
     const auto notPutBack = [](Installed& t) { hinder(t, true); };
     const QString noFolder = "Le nouveau directory ne peut être créé ! Mise à jour impossible !";
-    const QString unwritable = "Le manifeste c:\\MAJ20265122037\\manifeste.ini n'a pu être écrit";
+    const QString unwritable = "Le manifeste c:\\MAJ20265122037\\manifeste.ini n'a pu être écrit.";
     const auto unsaved = [](QStringList names) {
         return names.replaceInStrings(QRegularExpression("^(.*)$"),
                                       "c:\\praxidome\\\\1 n'a pas été trouvé ou n'a pu être sauvegardé");
