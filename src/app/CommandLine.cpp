@@ -5,7 +5,6 @@
 #include "deploy/BackupSet.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
-#include "platform/Format.h"
 #include "platform/MajError.h"
 #include "platform/RunLog.h"
 #include "platform/jet/Database.h"
@@ -133,7 +132,10 @@ qsizetype listBackups(QTextStream& out)
         out << m.folder << "  " << QLocale().toString(m.started, QLocale::ShortFormat) << "  version " << m.release
             << "  " << m.station << " (" << m.computer << ")  " << what << '\n';
         for (const SavedFile& file : m.files)
-            out << "    " << file.path << "  " << (file.existed ? fmt::size(file.size) : QStringLiteral("absent avant"))
+            out << "    " << file.path << "  "
+                << (file.existed ? QLocale().toString(file.size) +
+                                       (file.size > 1 ? QStringLiteral(" octets") : QStringLiteral(" octet"))
+                                 : QStringLiteral("absent avant"))
                 << '\n';
     }
     return qsizetype(backups.size());

@@ -249,7 +249,8 @@ SavedFile saveFile(Engine& engine, const QString& path, const QString& folder, c
     saved.sha256 = digest.hex();
     saved.size = QFileInfo(fs::hostPath(copy)).size();
     if (fs::sha256(copy) != saved.sha256)
-        throw MajError(err::PathFileAccess, QStringLiteral("La copie ") + copy + QStringLiteral(" diffère de l'original ") + path);
+        throw MajError(err::PathFileAccess,
+                       QStringLiteral("La copie ") + copy + QStringLiteral(" diffère de l'original ") + path);
     return saved;
 }
 
@@ -383,8 +384,8 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
             if (saveCurrent)
                 current = currentSha256(engine, file.path);
         } catch (const MajError& e) {
-            return stop(R::Failed, file.path + QStringLiteral(" n'a pu être lu (") + e.description() + QLatin1Char(')') +
-                                       nothingDone);
+            return stop(R::Failed, file.path + QStringLiteral(" n'a pu être lu (") + e.description() +
+                                       QLatin1Char(')') + nothingDone);
         }
         // A file already as before the run (a folder restored already) is no change to refuse.
         if (!force && current != file.sha256AtEnd && current != sha256Before(file))
