@@ -277,7 +277,7 @@ int runCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
                    << kUsage,
                Usage;
     try {
-        fs::requireDriveC();
+        fs::requireOnDriveC(Installation::folder());
     } catch (const MajError& e) {
         return err << e.description() << '\n', Failed;
     }

@@ -54,7 +54,7 @@ namespace {
 // Starts this run's lines in the log.
 void beginLog(Form1Core& f)
 {
-    fs::requireDriveC();
+    fs::requireOnDriveC(Installation::folder());
     f.log.onFailure = [&f](const QString& text) { f.ui.message(text); };
     f.log.open(Installation::runLog());
     QString station = QStringLiteral("poste inconnu");

@@ -140,11 +140,16 @@ QString driveCText()
     return driveCRoot() + QStringLiteral(" (") + from + QLatin1Char(')');
 }
 
-void requireDriveC()
+void requireOnDriveC(const QString& folder)
 {
     if (!QFileInfo(driveCRoot()).isDir())
         throw MajError(err::PathNotFound, QStringLiteral("Le lecteur c: devrait être le dossier ") + driveCText() +
                                               QStringLiteral(", qui n'existe pas : rien n'a été modifié."));
+    if (!folderExists(folder))
+        throw MajError(err::PathNotFound,
+                       QStringLiteral("Le dossier ") + folder +
+                           QStringLiteral(" est introuvable sur le lecteur c:, qui est le dossier ") + driveCText() +
+                           QStringLiteral(" : rien n'a été modifié."));
 }
 
 namespace {

@@ -213,12 +213,21 @@ TEST(CommandLine, TakesItsOptionsInAnyOrderAndRefusesTheRest)
         EXPECT_FALSE(isForTheWindow(c.arguments));
     }
     EXPECT_EQ(hashes({drive.host()}), before);
-    const EnvironmentValue nowhere("MAJ_DRIVE_C", "/nonexistent/drive_c");
-    for (const QStringList& arguments : {QStringList{"--list-backups"}, {"--restore"}, {"--preview"}}) {
-        QString said;
-        EXPECT_EQ(command(arguments, nullptr, &said), 1);
-        EXPECT_EQ(said, "Le lecteur c: devrait être le dossier /nonexistent/drive_c (MAJ_DRIVE_C), qui n'existe pas : "
-                        "rien n'a été modifié.\n");
+    // A drive c: that is nowhere, or holds no installation, is named.
+    const QString empty = drive.host("praxidome");
+    for (const auto& [root, says] :
+         {std::pair<QString, QString>{"/nonexistent/drive_c", "Le lecteur c: devrait être "
+                                                              "le dossier /nonexistent/drive_c (MAJ_DRIVE_C), qui "
+                                                              "n'existe pas : rien n'a été modifié.\n"},
+          {empty, "Le dossier c:\\praxidome est introuvable sur le lecteur c:, qui est le "
+                  "dossier " +
+                      empty + " (MAJ_DRIVE_C) : rien n'a été modifié.\n"}}) {
+        const EnvironmentValue elsewhere("MAJ_DRIVE_C", root);
+        for (const QStringList& arguments : {QStringList{"--list-backups"}, {"--restore"}, {"--preview"}}) {
+            QString said;
+            EXPECT_EQ(command(arguments, nullptr, &said), 1);
+            EXPECT_EQ(said, says);
+        }
     }
     for (const QStringList& window : {QStringList{}, {"-platform", "offscreen"}, {"-reverse", "--bogus"}})
         EXPECT_TRUE(isForTheWindow(window)) << window.join(' ').toStdString();
