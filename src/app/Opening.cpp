@@ -11,6 +11,7 @@
 #include "report/Report.h"
 #include "run/Step.h"
 
+#include <QCoreApplication>
 #include <QSysInfo>
 
 namespace maj {
@@ -68,7 +69,8 @@ void beginLog(Form1Core& f)
                               QStringLiteral("version ") + s.ReleaseNumber + QStringLiteral(" du ") + s.ReleaseDate,
                               QStringLiteral("ordinateur ") + QSysInfo::machineHostName(), station}));
     f.log.write(QStringLiteral("dossier du support : ") + fs::currentFolder() + QStringLiteral(" ; c: est ") +
-                fs::driveCText());
+                fs::driveCText() + QStringLiteral(" ; commande : ") +
+                QCoreApplication::arguments().join(QLatin1Char(' ')));
 }
 
 void openingWork(Form1Core& f)
