@@ -4,12 +4,15 @@
 
 #include "deploy/BackupSet.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 #include "platform/MajError.h"
 #include "platform/RunLog.h"
 #include "platform/jet/Database.h"
 #include "preview/Preview.h"
+#include "run/Step.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSysInfo>
@@ -69,13 +72,13 @@ public:
         for (const QString& argument : arguments) {
             const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
             if (!m_parsed && argument.startsWith(QLatin1Char('-')) && !names.contains(name))
-                return QStringLiteral("Option inconnue : ") + argument;
+                return QStringLiteral("Option inconnue : ") + argument + QLatin1Char('.');
         }
         names.replaceInStrings(QRegularExpression(QStringLiteral("^h$")), QStringLiteral("help"))
             .replaceInStrings(QRegularExpression(QStringLiteral("^v$")), QStringLiteral("version"));
         for (const QString& name : names) {
             if (names.count(name) > 1)
-                return QStringLiteral("Option répétée : --") + name;
+                return QStringLiteral("Option répétée : --") + name + QLatin1Char('.');
         }
         const QStringList actions = names.filter(QRegularExpression(QStringLiteral("^(?!json$|force$)")));
         if (actions.size() > 1)
@@ -86,7 +89,8 @@ public:
             return QStringLiteral("L'option --json ne va qu'avec --preview.");
         const QStringList words = positional();
         if (words.size() > (given(restore) ? 1 : 0) || actions.isEmpty())
-            return QStringLiteral("Argument inattendu : ") + words.value(given(restore) ? 1 : 0, arguments.value(0));
+            return QStringLiteral("Argument inattendu : ") + words.value(given(restore) ? 1 : 0, arguments.value(0)) +
+                   QLatin1Char('.');
         return {};
     }
 
@@ -111,7 +115,8 @@ QString outcomeText(const deploy::Manifest& m)
     return QStringLiteral("en cours ou interrompue");
 }
 
-void listBackups(QTextStream& out)
+// Returns how many folders it listed.
+qsizetype listBackups(QTextStream& out)
 {
     const std::vector<deploy::Manifest> backups = deploy::listBackups();
     if (backups.empty())
@@ -126,78 +131,109 @@ void listBackups(QTextStream& out)
                                                                 : QStringLiteral("mise à jour ") + outcomeText(m);
         out << m.folder << "  " << QLocale().toString(m.started, QLocale::ShortFormat) << "  version " << m.release
             << "  " << m.station << " (" << m.computer << ")  " << what << '\n';
-        for (const SavedFile& file : m.files) {
+        for (const SavedFile& file : m.files)
             out << "    " << file.path << "  "
-                << (file.existed ? QLocale().toString(file.size) + QStringLiteral(" octets")
+                << (file.existed ? QLocale().toString(file.size) +
+                                       (file.size > 1 ? QStringLiteral(" octets") : QStringLiteral(" octet"))
                                  : QStringLiteral("absent avant"))
                 << '\n';
-        }
     }
+    return qsizetype(backups.size());
 }
 
 // The log of a command, its failures told on `err`.
-void startLog(RunLog& log, const QString& what, QTextStream& err)
+void startLog(RunLog& log, const QStringList& arguments, QTextStream& err)
 {
     log.onFailure = [&err](const QString& text) { err << text << '\n'; };
     log.open(Installation::runLog());
-    log.beginRun(logHeader(
-        {QStringLiteral("maj " MAJ_VERSION), what, QStringLiteral("ordinateur ") + QSysInfo::machineHostName()}));
+    log.beginRun(logHeader({QStringLiteral("maj " MAJ_VERSION), QStringLiteral("maj ") + arguments.join(u' '),
+                            QStringLiteral("ordinateur ") + QSysInfo::machineHostName()}));
+    log.write(QStringLiteral("dossier courant : ") + fs::currentFolder() + QStringLiteral(" ; c: est ") +
+              fs::driveCText());
 }
 
-// A restore from the command line, told to the log and, when it stops, to `err`.
-int restore(QString folder, bool force, QTextStream& out, QTextStream& err)
+// The backup folder a --restore argument names, as a Windows path: its name alone ("MAJ2026…"), a path
+// of drive c: whatever its slashes, or a host path under the folder that stands for drive c:. Empty
+// for a host path elsewhere.
+QString backupFolderArgument(QString folder)
+{
+    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:"));
+    if (drive.match(folder).hasMatch())
+        return folder.replace(0, 1, folder[0].toLower()).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    if (folder.isEmpty())
+        return folder;
+    if (folder.contains(QLatin1Char('/'))) {
+        const QString root = fs::hostPath(QStringLiteral("c:\\"));
+        const QString host = QDir::cleanPath(QDir(folder).absolutePath());
+        if (!host.startsWith(root + QLatin1Char('/')))
+            return {};
+        return QStringLiteral("c:\\") + host.mid(root.size() + 1).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    }
+    return folder.contains(QLatin1Char('\\')) ? folder : QStringLiteral("c:\\") + folder;
+}
+
+// A restore from the command line, told to the log and, when it fails, to `err`.
+int restore(const QStringList& arguments, QString folder, bool force, QTextStream& out, QTextStream& err)
 {
     RunLog log;
-    startLog(log, QStringLiteral("restauration"), err);
-    SystemClock clock;
-    Engine engine;
+    startLog(log, arguments, err);
     const auto stop = [&](int status, const QString& text) {
         log.write(text);
         log.write(QStringLiteral("fin du programme, statut ") + QString::number(status));
-        err << text << '\n';
+        if (status != Done)
+            err << text << '\n';
         return status;
     };
-    // Nothing is written before the manifest passed: not even other runs' manifests.
-    if (folder.isEmpty()) {
-        const std::vector<deploy::Manifest> backups = deploy::listBackups();
-        if (backups.empty())
-            return stop(Failed, QStringLiteral("Aucun dossier de sauvegarde avec un manifeste n'a été trouvé."));
-        folder = backups.front().folder;
-    } else if (!folder.contains(QLatin1Char('\\')) && !folder.contains(QLatin1Char(':'))) {
-        folder = QStringLiteral("c:\\") + folder;
-    }
-    log.write(QStringLiteral("restauration de ") + folder + (force ? QStringLiteral(" (--force)") : QString()));
     const QString nothingDone = Installation::nothingPutBack();
-    deploy::Manifest source;
+    // Whatever stops it, its end is logged.
     try {
-        source = deploy::readManifest(folder);
-    } catch (const MajError& e) {
-        return stop(e.number() == err::PermissionDenied ? Refused : Failed, e.description() + nothingDone);
-    }
-    // Without --force each file is checked against its hash at the run's end.
-    if (const QString fault = deploy::manifestFault(source, !force); !fault.isEmpty())
-        return stop(Refused, fault + nothingDone);
+        // Nothing is written before the manifest passed: not even other runs' manifests.
+        if (folder.isEmpty()) {
+            const std::vector<deploy::Manifest> backups = deploy::listBackups();
+            if (backups.empty())
+                return stop(Failed, QStringLiteral("Aucun dossier de sauvegarde avec un manifeste n'a été trouvé."));
+            folder = backups.front().folder;
+        }
+        log.write(QStringLiteral("restauration de ") + folder + (force ? QStringLiteral(" (--force)") : QString()));
+        deploy::Manifest source;
+        try {
+            source = deploy::readManifest(folder);
+        } catch (const MajError& e) {
+            return stop(e.number() == err::PermissionDenied ? Refused : Failed, e.description() + nothingDone);
+        }
+        // Without --force each file is checked against its hash at the run's end.
+        if (const QString fault = deploy::manifestFault(source, !force); !fault.isEmpty())
+            return stop(Refused, fault + nothingDone);
 
-    using R = deploy::Restoration;
-    const R r = deploy::restore(engine, clock, log, source, force, true);
-    if (!r.notRecorded.isEmpty())
-        err << r.notRecorded << '\n';
-    if (r.outcome == R::NothingToDo) {
-        out << "praxidome est déjà dans l'état de " << folder << ".\n";
-        return stop(Done, QStringLiteral("rien à remettre en place"));
+        using R = deploy::Restoration;
+        SystemClock clock;
+        Engine engine;
+        const R r = deploy::restore(engine, clock, log, source, force, true);
+        if (!r.notRecorded.isEmpty())
+            err << r.notRecorded << ".\n";
+        if (r.outcome == R::NothingToDo) {
+            const QString already =
+                QStringLiteral("praxidome est déjà dans l'état où il était avant la mise à jour de ") + folder +
+                QStringLiteral(" : ce dossier a déjà été remis en place, ou cette mise à jour n'avait "
+                               "rien changé. Rien n'a été modifié.");
+            out << already << '\n';
+            return stop(Done, already);
+        }
+        if (r.outcome != R::PutBack)
+            return stop(r.outcome == R::InUse ? Running : r.outcome == R::Refused ? Refused : Failed, r.why);
+        out << "praxidome a été remis dans l'état où il était avant la mise à jour de " << folder << ".\n"
+            << "Les fichiers remplacés sont sauvegardés dans " << r.savedIn << ".\n";
+        return stop(Done, QStringLiteral("fichiers remis en place depuis ") + folder);
+    } catch (const MajError& e) {
+        return stop(Failed, QStringLiteral("La restauration s'est arrêtée sur l'") + failureText(e) + nothingDone);
     }
-    if (r.outcome != R::PutBack)
-        return stop(r.outcome == R::InUse ? Running : r.outcome == R::Refused ? Refused : Failed, r.why);
-    out << "praxidome a été remis dans l'état où il était avant la mise à jour de " << folder << ".\n"
-        << "Les fichiers remplacés sont sauvegardés dans " << r.savedIn << ".\n";
-    return stop(Done, QStringLiteral("fichiers remis en place depuis ") + folder);
 }
 
 // What the update would do, told on `out`; the log notes that a preview ran.
-int showPreview(bool asJson, QTextStream& out, QTextStream& err)
+int showPreview(const QStringList& arguments, bool asJson, QTextStream& out, QTextStream& err)
 {
     RunLog log;
-    startLog(log, QStringLiteral("aperçu"), err);
+    startLog(log, arguments, err);
     SystemClock clock;
     int status = Done;
     try {
@@ -234,14 +270,28 @@ int runCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
         return out << kUsage, Done;
     if (o.given(o.version))
         return out << "maj " MAJ_VERSION "\n", Done;
+    const QString folder = backupFolderArgument(o.positional().value(0));
+    if (folder.isEmpty() && !o.positional().value(0).isEmpty())
+        return err << "Le dossier " << o.positional().value(0) << " n'est pas sur le lecteur c:, qui est le dossier "
+                   << fs::driveCText() << " : donnez le dossier de sauvegarde sous la forme c:\\MAJ… ou MAJ….\n"
+                   << kUsage,
+               Usage;
+    try {
+        fs::requireOnDriveC(Installation::folder());
+    } catch (const MajError& e) {
+        return err << e.description() << '\n', Failed;
+    }
     try {
         if (o.given(o.preview))
-            return showPreview(o.given(o.json), out, err);
+            return showPreview(arguments, o.given(o.json), out, err);
         if (o.given(o.listBackups)) {
-            listBackups(out);
+            RunLog log;
+            startLog(log, arguments, err);
+            log.write(QStringLiteral("dossiers de sauvegarde listés : ") + QString::number(listBackups(out)));
+            log.write(QStringLiteral("fin du programme, statut 0"));
             return Done;
         }
-        return restore(o.positional().value(0), o.given(o.force), out, err);
+        return restore(arguments, folder, o.given(o.force), out, err);
     } catch (const MajError& e) {
         err << e.numberAndDescription() << '\n';
         return Failed;

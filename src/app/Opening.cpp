@@ -7,6 +7,7 @@
 #include "preview/Update.h"
 #include "run/Step.h"
 
+#include <QCoreApplication>
 #include <QSysInfo>
 
 namespace maj {
@@ -50,6 +51,7 @@ namespace {
 // Starts this run's lines in the log.
 void beginLog(Form1Core& f)
 {
+    fs::requireOnDriveC(Installation::folder());
     f.log.onFailure = [&f](const QString& text) { f.ui.message(text); };
     f.log.open(Installation::runLog());
     QString station = QStringLiteral("poste inconnu");
@@ -62,6 +64,9 @@ void beginLog(Form1Core& f)
     f.log.beginRun(logHeader({QStringLiteral("maj " MAJ_VERSION),
                               QStringLiteral("version ") + s.ReleaseNumber + QStringLiteral(" du ") + s.ReleaseDate,
                               QStringLiteral("ordinateur ") + QSysInfo::machineHostName(), station}));
+    f.log.write(QStringLiteral("dossier du support : ") + fs::currentFolder() + QStringLiteral(" ; c: est ") +
+                fs::driveCText() + QStringLiteral(" ; commande : ") +
+                QCoreApplication::arguments().join(QLatin1Char(' ')));
 }
 
 void openingWork(Form1Core& f)

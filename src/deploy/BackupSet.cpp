@@ -2,6 +2,7 @@
 
 #include "deploy/Deploy.h"
 #include "platform/FileSystem.h"
+#include "platform/Format.h"
 #include "platform/MajError.h"
 #include "platform/Sha256.h"
 #include "platform/jet/Database.h"
@@ -254,7 +255,8 @@ SavedFile saveFile(Engine& engine, const QString& path, const QString& folder, c
     saved.sha256 = digest.hex();
     saved.size = QFileInfo(fs::hostPath(copy)).size();
     if (fs::sha256(copy) != saved.sha256)
-        throw MajError(err::PathFileAccess, QStringLiteral("La copie diffère de l'original"));
+        throw MajError(err::PathFileAccess,
+                       QStringLiteral("La copie ") + copy + QStringLiteral(" diffère de l'original ") + path);
     return saved;
 }
 
@@ -287,10 +289,15 @@ QString putBack(Engine& engine, const QString& folder, const std::vector<SavedFi
             }
             const QString copy = join(folder, file.copy);
             Sha256 digest;
-            staged.push_back(std::make_unique<fs::StagedCopy>(copy, file.path, &digest));
+            try {
+                staged.push_back(std::make_unique<fs::StagedCopy>(copy, file.path, &digest));
+            } catch (const MajError& e) {
+                throw MajError(e.number(), QStringLiteral("%1 n'a pu être écrit à partir de la copie %2 (%3)")
+                                               .arg(file.path, copy, e.description()));
+            }
             if (digest.hex() != file.sha256)
                 throw MajError(err::PathFileAccess,
-                               QStringLiteral("La copie ") + copy + QStringLiteral(" a changé depuis la sauvegarde"));
+                               QStringLiteral("la copie ") + copy + QStringLiteral(" a changé depuis la sauvegarde"));
         }
         for (size_t i = 0; i < files.size(); ++i) {
             const QString& path = files[i].path;
@@ -299,10 +306,17 @@ QString putBack(Engine& engine, const QString& folder, const std::vector<SavedFi
             // SQLite would play a journal left beside the database into the copy put back.
             if (isDatabase(path) && fs::fileExists(journalOf(path)))
                 fs::deleteFile(journalOf(path));
-            if (staged[i])
-                staged[i]->replaceTarget();
-            else if (fs::fileExists(path))
-                fs::deleteFile(path);
+            try {
+                if (staged[i])
+                    staged[i]->replaceTarget();
+                else if (fs::fileExists(path))
+                    fs::deleteFile(path);
+            } catch (const MajError& e) {
+                throw MajError(e.number(), path +
+                                               (staged[i] ? QStringLiteral(" n'a pu être remplacé (")
+                                                          : QStringLiteral(" n'a pu être supprimé (")) +
+                                               e.description() + QLatin1Char(')'));
+            }
             if (done)
                 done->append(path);
         }
@@ -336,8 +350,11 @@ Manifest saveCurrent(Engine& engine, const Clock& clock, RunLog& log, const Mani
     log.write(QStringLiteral("dossier de sauvegarde : ") + saved.folder);
     for (const SavedFile& file : files) {
         SavedFile current{file.path, file.copy, false, 0, {}, {}};
-        if (fs::fileExists(file.path))
+        if (fs::fileExists(file.path)) {
             current = saveFile(engine, file.path, saved.folder, file.copy);
+            log.write(QStringLiteral("sauvegarde de %1 dans %2 : %3, vérifiée")
+                          .arg(file.path, saved.folder, fmt::size(current.size)));
+        }
         saved.files.push_back(current);
         writeManifest(saved);
     }
@@ -373,9 +390,11 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
             if (saveCurrent)
                 current = currentSha256(engine, file.path);
         } catch (const MajError& e) {
-            return stop(R::Failed, file.path + QStringLiteral(" n'a pu être lu : ") + e.description());
+            return stop(R::Failed, file.path + QStringLiteral(" n'a pu être lu (") + e.description() +
+                                       QLatin1Char(')') + nothingDone);
         }
-        if (!force && current != file.sha256AtEnd)
+        // A file already as before the run (a folder restored already) is no change to refuse.
+        if (!force && current != file.sha256AtEnd && current != sha256Before(file))
             return stop(R::Refused, file.path + QStringLiteral(" a changé depuis la fin de la mise à jour de ") +
                                         source.folder + nothingDone.chopped(1) +
                                         QStringLiteral(" (--force le remet en place malgré tout)."));
@@ -385,17 +404,26 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
         }
     }
     for (const SavedFile& file : toPutBack) {
+        if (!file.existed)
+            continue;
         const QString copy = join(source.folder, file.copy);
-        bool whole = !file.existed;
+        if (!fs::fileExists(copy))
+            return stop(R::Refused,
+                        QStringLiteral("La copie ") + copy + QStringLiteral(" est introuvable") + nothingDone);
+        QString unreadable;
         try {
-            whole = whole || (fs::fileExists(copy) && fs::sha256(copy) == file.sha256);
-        } catch (const MajError&) {
-            // A copy that cannot be read is refused as damaged, just below.
+            if (fs::isInUseElsewhere(copy))
+                unreadable = QStringLiteral("elle est ouverte par un autre programme");
+            else if (fs::sha256(copy) != file.sha256)
+                return stop(R::Refused, QStringLiteral("La copie ") + copy +
+                                            QStringLiteral(" ne correspond plus à celle qui a été sauvegardée") +
+                                            nothingDone);
+        } catch (const MajError& e) {
+            unreadable = e.description();
         }
-        if (!whole)
-            return stop(R::Refused, QStringLiteral("La copie ") + copy +
-                                        QStringLiteral(" ne correspond plus à celle qui a été sauvegardée") +
-                                        nothingDone);
+        if (!unreadable.isEmpty())
+            return stop(R::Failed, QStringLiteral("La copie ") + copy + QStringLiteral(" n'a pu être lue (") +
+                                       unreadable + QLatin1Char(')') + nothingDone);
     }
     if (toPutBack.empty())
         return stop(R::NothingToDo);
@@ -415,8 +443,8 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
         r.notPutBack.removeOne(path);
     if (!failure.isEmpty()) {
         r.outcome = R::Failed;
-        r.why = QStringLiteral("Le fichier ") + r.notPutBack.value(0) +
-                QStringLiteral(" n'a pu être remis en place (") + failure + QStringLiteral("). Remis en place : ") +
+        r.why = QStringLiteral("La remise en place s'est arrêtée : ") + failure +
+                QStringLiteral(". Remis en place : ") +
                 (r.putBack.isEmpty() ? QStringLiteral("aucun") : r.putBack.join(QStringLiteral(", "))) +
                 QStringLiteral(". Pas remis en place : ") + r.notPutBack.join(QStringLiteral(", ")) +
                 QStringLiteral(". Les copies sont dans ") + source.folder +
@@ -437,7 +465,14 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
     else if (saveCurrent)
         record.outcome = QStringLiteral("failed");
     record.finished = clock.now();
-    log.write(QStringLiteral("fin de la remise en place : ") + record.outcome);
+    for (const QString& path : std::as_const(r.putBack))
+        log.write(QStringLiteral("remis en place : ") + path);
+    for (const QString& path : std::as_const(r.notPutBack))
+        log.write(QStringLiteral("pas remis en place : ") + path);
+    if (!failure.isEmpty())
+        log.write(QStringLiteral("échec de la remise en place : ") + failure);
+    log.write(QStringLiteral("fin de la remise en place : ") +
+              (failure.isEmpty() ? QStringLiteral("terminée") : QStringLiteral("arrêtée")));
     try {
         writeManifest(record);
     } catch (const MajError& e) {
@@ -497,11 +532,15 @@ Manifest recordRunEnd(Form1Core& f, bool failed, const MajError* failure)
         m.errorNumber = failure->number();
         m.errorText = failure->description();
     }
-    f.log.write(QStringLiteral("fin de la mise à jour : ") + m.outcome);
+    f.log.write(QStringLiteral("fin de la mise à jour : ") +
+                (failed
+                     ? QStringLiteral("arrêtée") + (failure ? QStringLiteral(" par l'") + failureText(*failure)
+                                                            : QStringLiteral(", un fichier n'ayant pu être sauvegardé"))
+                     : QStringLiteral("terminée")));
     try {
         writeManifest(m);
     } catch (const MajError& e) {
-        f.ui.message(e.description());
+        f.ui.message(e.description() + QLatin1Char('.'));
     }
     return m;
 }
@@ -518,7 +557,7 @@ ExitStatus offerUndo(Form1Core& f, const MajError* failure)
     // The run's end was just recorded: no need to check it again.
     const Restoration r = restore(f.engine, f.clock, f.log, run, true, false);
     if (!r.notRecorded.isEmpty())
-        f.ui.message(r.notRecorded);
+        f.ui.message(r.notRecorded + QLatin1Char('.'));
     if (r.outcome != Restoration::PutBack) {
         f.ui.message(r.why);
         return ExitStatus::UpdateIncomplete;

@@ -92,8 +92,8 @@ struct Restoration
         PutBack,     // every file that differed from the set
         NothingToDo, // every file is as in the set
         InUse,       // another process holds a file: praxidome runs
-        Refused,     // a file changed since the set's run ended, or a copy no longer matches
-        Failed,      // a file could not be read, saved or put back
+        Refused,     // a file changed since the set's run ended, or a copy is missing or no longer matches
+        Failed,      // a file or a copy could not be read, or a file could not be saved or put back
     } outcome = PutBack;
     QString why; // in French, naming the files put back and not
     QStringList putBack;
@@ -102,7 +102,9 @@ struct Restoration
     QString notRecorded; // why its end could not be recorded, in French
 };
 // Puts a backup set back as `source` records it: refuses while another process holds one of its
-// files, when one changed since its run ended (unless `force`) or a copy no longer matches; with
+// files, when one changed since its run ended (unless `force`; a file already as before the run is
+// no change) or a copy is missing, unreadable or no longer matches; logs each file it saves, puts
+// back and does not, its failure and its end; with
 // `saveCurrent`, saves the files it replaces into a new backup folder first (kind "restore"); puts
 // back those that differ, then records its end, in the new folder's manifest or else in
 // `source`'s. Its failures come back in what it returns, whole, also when its end could not be recorded.

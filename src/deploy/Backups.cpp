@@ -3,6 +3,7 @@
 #include "deploy/BackupSet.h"
 #include "deploy/Files.h"
 #include "platform/FileSystem.h"
+#include "platform/Format.h"
 #include "platform/MajError.h"
 #include "run/Step.h"
 
@@ -15,7 +16,7 @@ namespace {
 void saveOrReport(Form1Core& f, const deploy::SetFile& file, bool copy)
 {
     runStep(
-        f, "verstempo",
+        f, {"verstempo", file.path},
         [&] {
             // The settings database is let go before it is copied: a failed commit of what was
             // written through it counts against its copy.
@@ -39,6 +40,9 @@ void saveOrReport(Form1Core& f, const deploy::SetFile& file, bool copy)
                 f.backup.files.pop_back();
                 throw;
             }
+            f.log.write(saved.existed ? QStringLiteral("sauvegarde de %1 dans %2 : %3, vérifiée")
+                                            .arg(file.path, f.settings.BackupFolder, fmt::size(saved.size))
+                                      : file.path + QStringLiteral(" absent : noté comme tel dans le manifeste"));
         },
         [&](const MajError&) {
             f.ui.message(file.path + QStringLiteral(" n'a pas été trouvé ou n'a pu être sauvegardé"));
@@ -62,7 +66,7 @@ void passagearchive(Form1Core& f)
     for (const QString& file : {Installation::programFile(), Installation::settingsDatabase(),
                                 Installation::patientDatabase(), Installation::helpPage()}) {
         runStep(
-            f, "passagearchive", [&] { fs::setArchiveOnly(file); },
+            f, {"passagearchive", file}, [&] { fs::setArchiveOnly(file); },
             [&](const MajError&) { f.ui.message(file + QStringLiteral(" était manquant")); });
     }
 }

@@ -7,10 +7,24 @@
 
 namespace maj {
 
+namespace {
+
+void createFolderUnlessThere(Form1Core& f, const char* step, const QString& folder)
+{
+    // A folder that is already there is what the run expects: no failure to log.
+    if (fs::folderExists(folder)) {
+        f.log.write(QStringLiteral("dossier ") + folder + QStringLiteral(" déjà présent"));
+        return;
+    }
+    runStep(
+        f, {step, folder}, [&] { fs::createFolder(folder); }, silently);
+}
+
+} // namespace
+
 void creerrepertoire(Form1Core& f)
 {
-    runStep(
-        f, "creerrepertoire", [&] { fs::createFolder(f.settings.SafetyFolder); }, silently);
+    createFolderUnlessThere(f, "creerrepertoire", f.settings.SafetyFolder);
 }
 
 void preparerepertoire(Form1Core& f)
@@ -27,8 +41,7 @@ void preparerepertoire(Form1Core& f)
 
 void creemaj(Form1Core& f)
 {
-    runStep(
-        f, "creemaj", [] { fs::createFolder(Installation::workFolder()); }, silently);
+    createFolderUnlessThere(f, "creemaj", Installation::workFolder());
 }
 
 QString backupFolderName(const QDateTime& moment)
@@ -51,6 +64,7 @@ void nouveaudirectory(Form1Core& f)
             fs::createFolder(f.settings.BackupFolder);
             f.log.write(QStringLiteral("dossier de sauvegarde : ") + f.settings.BackupFolder);
             f.settings.PayloadFolder = deploy::payloadFolder(f.settings);
+            f.log.write(QStringLiteral("fichiers de la mise à jour lus dans ") + f.settings.PayloadFolder);
         },
         [&](const MajError&) {
             f.ui.message(QStringLiteral("Le nouveau directory ne peut être créé ! Mise à jour impossible !"));

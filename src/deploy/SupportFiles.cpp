@@ -26,9 +26,11 @@ void deployAll(Form1Core& f, std::initializer_list<PayloadFile> files)
 
 void createFolderQuietly(Form1Core& f, const char* step, const QString& folder)
 {
-    // An existing folder is no failure to report.
+    // An existing folder is no failure to report, nor to log.
+    if (fs::folderExists(folder))
+        return;
     runStep(
-        f, step, [&] { fs::createFolder(folder); }, silently);
+        f, {step, folder}, [&] { fs::createFolder(folder); }, silently);
 }
 
 // A step that deploys payload files in order and shows one message when one fails.

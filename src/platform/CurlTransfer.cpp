@@ -201,11 +201,50 @@ struct CurlTransfer::Impl
         return set;
     }
 
-    // Why a transfer failed: in French where the server's security is at stake, libcurl's generic
-    // text otherwise.
+    // Why a transfer failed, in French, libcurl's code beside for the maker's support.
     static QString failureText(CURLcode rc)
     {
+        return frenchFailure(rc) + QStringLiteral(" (libcurl ") + QString::number(int(rc)) + u')';
+    }
+
+    static QString frenchFailure(CURLcode rc)
+    {
         switch (rc) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return QStringLiteral("le nom du serveur n'a pu être résolu");
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return QStringLiteral("le nom du proxy n'a pu être résolu");
+        case CURLE_COULDNT_CONNECT:
+            return QStringLiteral("la connexion au serveur a été refusée ou n'a pu se faire");
+        case CURLE_OPERATION_TIMEDOUT:
+            return QStringLiteral("le serveur n'a pas répondu à temps");
+        case CURLE_LOGIN_DENIED:
+            return QStringLiteral("le serveur a refusé l'identifiant ou le mot de passe");
+        case CURLE_REMOTE_ACCESS_DENIED:
+            return QStringLiteral("le serveur a refusé l'accès au dossier ou au fichier");
+        case CURLE_UPLOAD_FAILED:
+            return QStringLiteral("le serveur a refusé le fichier envoyé");
+        case CURLE_READ_ERROR:
+            return QStringLiteral("le fichier à envoyer n'a pu être lu");
+        case CURLE_HTTP_RETURNED_ERROR:
+            return QStringLiteral("le serveur a répondu par une erreur");
+        case CURLE_GOT_NOTHING:
+            return QStringLiteral("le serveur n'a rien répondu");
+        case CURLE_SEND_ERROR:
+            return QStringLiteral("l'envoi de données au serveur a été interrompu");
+        case CURLE_RECV_ERROR:
+            return QStringLiteral("la réception des données du serveur a été interrompue");
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_FTP_WEIRD_PASV_REPLY:
+        case CURLE_FTP_WEIRD_227_FORMAT:
+            return QStringLiteral("le serveur a donné une réponse incompréhensible");
+        case CURLE_FTP_CANT_GET_HOST:
+        case CURLE_FTP_ACCEPT_FAILED:
+        case CURLE_FTP_ACCEPT_TIMEOUT:
+        case CURLE_FTP_PORT_FAILED:
+            return QStringLiteral("la connexion de données FTP n'a pu s'établir");
+        case CURLE_ABORTED_BY_CALLBACK:
+            return QStringLiteral("le transfert a été interrompu");
         case CURLE_USE_SSL_FAILED:
             return QStringLiteral("le serveur ne propose pas de connexion chiffrée (TLS), rien ne lui a été envoyé");
         case CURLE_PEER_FAILED_VERIFICATION:
@@ -219,7 +258,7 @@ struct CurlTransfer::Impl
         case CURLE_NOT_BUILT_IN:
             return QStringLiteral("cette version de libcurl ne sait pas exiger TLS, rien n'a été envoyé");
         default:
-            return QString::fromUtf8(curl_easy_strerror(rc));
+            return QStringLiteral("le transfert a échoué : ") + QString::fromUtf8(curl_easy_strerror(rc));
         }
     }
 

@@ -129,6 +129,31 @@ QString driveCRoot()
     return QDir::cleanPath(QDir(root).absolutePath());
 }
 
+} // namespace
+
+QString driveCText()
+{
+    const QString from = qEnvironmentVariableIsEmpty("MAJ_DRIVE_C")
+                             ? (qEnvironmentVariableIsEmpty("WINEPREFIX") ? QStringLiteral("$HOME/.wine/drive_c")
+                                                                          : QStringLiteral("$WINEPREFIX/drive_c"))
+                             : QStringLiteral("MAJ_DRIVE_C");
+    return driveCRoot() + QStringLiteral(" (") + from + QLatin1Char(')');
+}
+
+void requireOnDriveC(const QString& folder)
+{
+    if (!QFileInfo(driveCRoot()).isDir())
+        throw MajError(err::PathNotFound, QStringLiteral("Le lecteur c: devrait être le dossier ") + driveCText() +
+                                              QStringLiteral(", qui n'existe pas : rien n'a été modifié."));
+    if (!folderExists(folder))
+        throw MajError(err::PathNotFound,
+                       QStringLiteral("Le dossier ") + folder +
+                           QStringLiteral(" est introuvable sur le lecteur c:, qui est le dossier ") + driveCText() +
+                           QStringLiteral(" : rien n'a été modifié."));
+}
+
+namespace {
+
 QString driveRoot(QChar drive)
 {
     if (drive == QLatin1Char('c'))

@@ -33,6 +33,12 @@ enum Attribute : unsigned
 // collapse; "." and ".." are resolved and never climb above the drive's root. A path without a
 // drive is relative to the current folder ("\x": to its drive's root); "c:x" reads as "c:\x".
 QString hostPath(const QString& windowsPath);
+// The folder that stands for drive c: and where it comes from, in French:
+// "/srv/cabinet/drive_c (MAJ_DRIVE_C)".
+QString driveCText();
+// Throws (76), in French and naming the folder that stands for drive c:, when that folder or `folder`
+// (a Windows path on drive c:) does not exist.
+void requireOnDriveC(const QString& folder);
 // The Windows path of a host path: under drive c: as "c:\...", elsewhere as "z:\...".
 // Throughout, a missing file is 53 and a missing folder on the way to it 76.
 QString windowsPath(const QString& hostPath);

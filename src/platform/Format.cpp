@@ -184,4 +184,13 @@ bool isWholeNumber(int typeId)
     }
 }
 
+QString size(qint64 bytes)
+{
+    const QLocale french(QLocale::French);
+    constexpr qint64 mebibyte = 1024 * 1024;
+    if (bytes >= mebibyte)
+        return french.toString((bytes + mebibyte / 2) / mebibyte) + QStringLiteral(" Mo");
+    return french.toString(bytes) + (bytes > 1 ? QStringLiteral(" octets") : QStringLiteral(" octet"));
+}
+
 } // namespace maj::fmt

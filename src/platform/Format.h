@@ -23,6 +23,10 @@ QString shortDate(const QDate& date);
 // The short time format with seconds ("14:02:31").
 QString time(const QTime& time);
 
+// A file's size for the texts the program shows, in French whatever the settings: "0 octet",
+// "912 octets", "1 024 Mo" from one mebibyte.
+QString size(qint64 bytes);
+
 // The formats behind shortDate() and time() for a locale: its short formats, with a four-digit
 // year and with seconds.
 QString shortDateFormat(const QLocale& locale);

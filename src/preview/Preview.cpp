@@ -76,7 +76,8 @@ try {
     return compareTable(patHost, beforeHost, QStringLiteral("nomenclature"), kCodeColumn,
                         {kCodeColumn, QStringLiteral("ABREVIATION")});
 } catch (const MajError& e) {
-    throw MajError(e.number(), QStringLiteral("La nomenclature n'a pu être comparée : ") + e.description());
+    throw MajError(e.number(), QStringLiteral("La nomenclature de ") + Installation::patientDatabase() +
+                                   QStringLiteral(" n'a pu être comparée : ") + e.description());
 }
 
 // Whether the snapshot's databases hold the registration: the marker of pannexe.mdb and the

@@ -8,6 +8,7 @@ namespace maj {
 // and the words that more than one step shows.
 struct Installation
 {
+    static QString folder() { return QStringLiteral("c:\\praxidome"); }
     static QString programFile() { return QStringLiteral("c:\\praxidome\\praxidome.exe"); }
     static QString programName() { return QStringLiteral("praxidome.exe"); } // in the release and the safety folder
     static QString helpPage() { return QStringLiteral("c:\\praxidome\\aide\\aide.htm"); }

@@ -6,9 +6,53 @@
 
 #include <QElapsedTimer>
 
+#include <map>
 #include <optional>
 
 namespace maj {
+
+QString stepText(const StepName& step)
+{
+    // %1: the file or folder the call names.
+    static const std::map<QByteArray, QString> texts{
+        {"Form_Load", QStringLiteral("lecture de c:\\praxidome\\parametres.mdb")},
+        {"Form_Activate", QStringLiteral("ouverture de la fenêtre")},
+        {"verifiemaj", QStringLiteral("vérification de la mise à jour (SHA256.sig)")},
+        {"manifestes", QStringLiteral("relevé des mises à jour interrompues (c:\\MAJ…\\manifeste.ini)")},
+        {"convention", QStringLiteral("affichage du contrat")},
+        {"creerrepertoire", QStringLiteral("création du dossier de secours %1")},
+        {"voitsiouvert", QStringLiteral("copie de c:\\praxidome\\pat.mdb dans le dossier de secours")},
+        {"cadastre", QStringLiteral("relevé d'activité (c:\\praxidome\\MAJ\\*.pxd)")},
+        {"creemaj", QStringLiteral("création du dossier de travail %1")},
+        {"envoyer", QStringLiteral("envoi du rapport d'activité")},
+        {"passagearchive", QStringLiteral("attribut archive seul pour %1")},
+        {"nouveaudirectory", QStringLiteral("création du dossier de sauvegarde")},
+        {"verstempo", QStringLiteral("sauvegarde de %1")},
+        {"copienomen", QStringLiteral("copie de eattest.mdb dans c:\\praxidome\\eattest.mdb")},
+        {"assignationdesbases", QStringLiteral("ouverture de c:\\praxidome\\pat.mdb et de c:\\praxidome\\eattest.mdb")},
+        {"nouv", QStringLiteral("ajout des nouveaux codes dans c:\\praxidome\\pat.mdb")},
+        {"anciens", QStringLiteral("mise à jour des codes de c:\\praxidome\\pat.mdb")},
+        {"inscritdate", QStringLiteral("inscription de la mise à jour dans c:\\praxidome\\pannexe.mdb et "
+                                       "c:\\praxidome\\parametres.mdb")},
+        {"btnbd_Click", QStringLiteral("recherche des abréviations en double dans c:\\praxidome\\pat.mdb")},
+        {"Btnancienexe_Click", QStringLiteral("remise en place de l'ancien c:\\praxidome\\praxidome.exe")},
+    };
+    const QString routine = QLatin1String(step.routine);
+    const auto text = texts.find(step.routine);
+    if (text == texts.end())
+        return step.file.isEmpty() ? routine : routine + QLatin1Char(' ') + step.file;
+    QString what = text->second;
+    if (what.contains(QLatin1String("%1")))
+        what = what.arg(step.file);
+    else if (!step.file.isEmpty())
+        what += QStringLiteral(" : ") + step.file;
+    return what + QStringLiteral(" (") + routine + QLatin1Char(')');
+}
+
+QString failureText(const MajError& error)
+{
+    return QStringLiteral("erreur ") + QString::number(error.number()) + QStringLiteral(", ") + error.description();
+}
 
 void silently(const MajError&) {}
 
@@ -17,11 +61,12 @@ void passOn(const MajError& error)
     throw error;
 }
 
-void runStep(Form1Core& f, const char* name, const std::function<void()>& body, const FailureRule& onFailure,
+void runStep(Form1Core& f, const StepName& name, const std::function<void()>& body, const FailureRule& onFailure,
              LostWrites lost)
 {
-    qCDebug(lcStep) << "début" << name;
-    f.log.write(QStringLiteral("début ") + QLatin1String(name));
+    const QString what = stepText(name);
+    qCDebug(lcStep).noquote() << "début" << what;
+    f.log.write(QStringLiteral("début : ") + what);
     QElapsedTimer duration;
     duration.start();
     Transaction writes(f.engine);
@@ -29,21 +74,26 @@ void runStep(Form1Core& f, const char* name, const std::function<void()>& body, 
     try {
         body();
     } catch (const MajError& e) {
-        qCDebug(lcStep) << name << e.what();
+        qCDebug(lcStep).noquote() << what << e.what();
         failure = e;
     }
     bool writesLost = false;
     try {
         writes.commit();
     } catch (const MajError& e) {
-        qCWarning(lcStep) << name << "écritures perdues :" << e.what();
+        qCWarning(lcStep).noquote() << what << "écritures perdues :" << e.what();
         failure = e;
         writesLost = true;
     }
-    qCDebug(lcStep) << "fin" << name;
-    f.log.write(QStringLiteral("fin ") + QLatin1String(name) + QStringLiteral(" (") +
-                QString::number(duration.elapsed()) + QStringLiteral(" ms)") +
-                (failure ? QStringLiteral(" : échec ") + failure->numberAndDescription() : QString()));
+    qCDebug(lcStep).noquote() << "fin" << what;
+    // The duration goes inside the step's parentheses: "(verstempo, 12 ms)".
+    QString ended = what;
+    if (ended.endsWith(QLatin1Char(')')))
+        ended.chop(1);
+    ended += (ended == what ? QStringLiteral(" (") : QStringLiteral(", ")) + QString::number(duration.elapsed()) +
+             QStringLiteral(" ms)");
+    f.log.write(failure ? QStringLiteral("échec : ") + ended + QStringLiteral(" : ") + failureText(*failure)
+                        : QStringLiteral("fin : ") + ended);
     if (!failure)
         return;
     const bool dataLost = writesLost || failure->number() == err::DiskFull || failure->number() == err::DiskOrNetwork;

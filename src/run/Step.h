@@ -2,6 +2,8 @@
 
 #include "platform/MajError.h"
 
+#include <QString>
+
 #include <functional>
 
 namespace maj {
@@ -24,10 +26,24 @@ enum class LostWrites
     ToCaller
 };
 
+// A step as the log names it: its routine and, when it acts on one file or folder, that one.
+struct StepName
+{
+    StepName(const char* name, QString path = {}) : routine(name), file(std::move(path)) {}
+    const char* routine;
+    QString file;
+};
+
+// What a step does and the files it touches, in French, for the log: "sauvegarde de
+// c:\praxidome\pat.mdb (verstempo)". A routine without a text of its own is named as it is.
+QString stepText(const StepName& step);
+// A failure as the log tells it: "erreur 75, Erreur d'accès au chemin ou au fichier".
+QString failureText(const MajError& error);
+
 // The step boundary: logs the step's start and end, runs its body, then commits what it wrote, also
 // after a failure (what was saved before it stays saved). A failure of the body or of the commit goes
 // to `onFailure`; writes that are not committed are rolled back.
-void runStep(Form1Core& f, const char* name, const std::function<void()>& body, const FailureRule& onFailure,
+void runStep(Form1Core& f, const StepName& name, const std::function<void()>& body, const FailureRule& onFailure,
              LostWrites lost = LostWrites::ToStep);
 
 } // namespace maj

@@ -36,6 +36,8 @@ TEST(ExitStatus, ZeroForAnEndAskedForOrACompletedRunElseTheFailures)
          ExitStatus::Failure, "3024: "},
         {nullptr, true, [](const test::TempDrive& d) { QFile::remove(d.host("praxidome/pat.mdb")); },
          ExitStatus::ApplicationRunning, "Praxidome semble être en fonctionnement."},
+        {nullptr, true, [](const test::TempDrive&) { qputenv("MAJ_DRIVE_C", "/nonexistent/drive_c"); },
+         ExitStatus::Failure, "76: Le lecteur c: devrait être le dossier /nonexistent/drive_c (MAJ_DRIVE_C), qui"},
         {nullptr, true,
          [](const test::TempDrive& d) {
              test::exec(d.host("praxidome/parametres.mdb"), "UPDATE parapat SET NUMERO_MAJ = '39'");

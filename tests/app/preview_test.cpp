@@ -178,16 +178,20 @@ TEST(Preview, FailuresAreToldInFrench)
     {
         unsigned faults;
         const char* removed; // from the installation
+        bool emptied;        // left at zero length instead
         const char* says;
     } cases[] = {
-        {unsigned(sample::Fault::MissingEattest), nullptr, "Aucune mise à jour n'a été trouvée"},
-        {0, "pat.mdb", "c:\\praxidome\\pat.mdb est introuvable"},
+        {unsigned(sample::Fault::MissingEattest), nullptr, false, "Aucune mise à jour n'a été trouvée"},
+        {0, "pat.mdb", false, "c:\\praxidome\\pat.mdb est introuvable"},
+        {0, "pat.mdb", true, "La nomenclature de c:\\praxidome\\pat.mdb n'a pu être comparée : "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says);
         QTemporaryDir dir;
         const sample::Options o = layOut(dir, "c", 20, 5, false, c.faults);
-        if (c.removed)
+        if (c.removed && c.emptied)
+            QFile(o.drive + "/praxidome/" + c.removed).resize(0);
+        else if (c.removed)
             QFile::remove(o.drive + "/praxidome/" + c.removed);
         EnvironmentValue drive("MAJ_DRIVE_C", o.drive);
         CurrentFolder medium(o.medium);

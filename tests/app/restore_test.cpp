@@ -61,13 +61,16 @@ struct FailedRun
     int folders() const { return int(QDir(drive.host()).entryList({"MAJ2*"}, QDir::Dirs).size()); }
 };
 
-int command(const QStringList& arguments, QString* output = nullptr)
+// `output`: what it said, on both streams; `error`: on the standard error alone.
+int command(const QStringList& arguments, QString* output = nullptr, QString* error = nullptr)
 {
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
     const int status = runCommandLine(arguments, outStream, errStream);
     if (output)
         *output = out + err;
+    if (error)
+        *error = err;
     return status;
 }
 
@@ -94,8 +97,9 @@ TEST(Restore, PutsTheSetBackOrRefusesAndSaysWhy)
         if (r.drive.read(manifest) == written)
             deploy::writeManifest(m);
         const QStringList before = hashes({r.drive.host()});
-        QString said, listing;
-        EXPECT_EQ(command(arguments, &said), status);
+        QString said, error, listing;
+        EXPECT_EQ(command(arguments, &said, &error), status);
+        EXPECT_EQ(error.isEmpty(), status == 0) << error.toStdString();
         EXPECT_TRUE(said.contains(says)) << said.toStdString();
         EXPECT_EQ(command({"--list-backups"}, &listing), 0);
         // A manifest the restore refuses is listed as refused.
@@ -125,6 +129,15 @@ TEST(Restore, PutsTheSetBackOrRefusesAndSaysWhy)
            "remplacés sont sauvegardés dans c:\\MAJ2");
     expect(7, {"--restore"}, "c:\\praxidome\\pat.mdb a changé depuis la fin", later);
     expect(0, {"--restore", "--force", kRun}, "praxidome a été remis", later);
+    expect(0, {"--restore", kRun}, "avant la mise à jour de c:\\MAJ20261271530 : ce dossier a déjà été remis en place",
+           [](FailedRun&, M&) { command({"--restore"}); });
+    expect(7, {"--restore"}, "La copie c:\\MAJ20261271530\\pat.mdb est introuvable : rien n'a été remis en place.",
+           [](FailedRun& r, M&) { QFile::remove(r.drive.host("MAJ20261271530/pat.mdb")); });
+    expect(1, {"--restore"},
+           "La copie c:\\MAJ20261271530\\eattest.mdb n'a pu être lue (elle est ouverte par un autre programme) : rien",
+           [](FailedRun& r, M&) {
+               r.other.emplace(r.drive.host("MAJ20261271530/eattest.mdb"), OtherProcess::Hold::WriteLock);
+           });
     expect(7, {"--restore"}, "ne correspond plus à celle qui a été sauvegardée",
            [](FailedRun& r, M&) { exec(r.drive.host("MAJ20261271530/pat.mdb"), "UPDATE patients SET NOM = 'X'"); });
     expect(7, {"--restore", "--force"}, "refusé, sa ligne « [files] 1\\path=c:\\outside.mdb » nomme un fichier que",
@@ -165,20 +178,24 @@ TEST(CommandLine, TakesItsOptionsInAnyOrderAndRefusesTheRest)
     } cases[] = {
         {{"-h"}, 0, usage},
         {{"--help"}, 0, "  -v, --version"},
-        {{"-v"}, 0, "maj "},
         {{"--version"}, 0, "maj "},
         {{"--list-backups"}, 0, "Aucun dossier de sauvegarde avec un manifeste"},
         {{"MAJ1", "--restore"}, 1, missing},
         {{"--force", "c:\\MAJ1", "--restore"}, 1, missing},
-        {{"--restore", "--restore"}, 64, "Option répétée : --restore\n"},
-        {{"-h", "--help"}, 64, "Option répétée : --help\n"},
-        {{"--restore", "--bogus"}, 64, "Option inconnue : --bogus\n"},
-        {{"--preview", "--json=oui"}, 64, "Option inconnue : --json=oui\n"},
-        {{"foo"}, 64, "Argument inattendu : foo\n"},
-        {{"--list-backups", "MAJ1"}, 64, "Argument inattendu : MAJ1\n"},
-        {{"--restore", "MAJ1", "MAJ2"}, 64, "Argument inattendu : MAJ2\n"},
+        {{"--restore", "C:/MAJ1"}, 1, missing},
+        {{"--restore", drive.host("MAJ1")}, 1, missing},
+        {{"--restore", "/nonexistent/MAJ1"},
+         64,
+         "Le dossier /nonexistent/MAJ1 n'est pas sur le lecteur c:, qui est le dossier " + drive.host() +
+             " (MAJ_DRIVE_C) : donnez le dossier de sauvegarde sous la forme c:\\MAJ… ou MAJ….\n"},
+        {{"--restore", "--restore"}, 64, "Option répétée : --restore.\n"},
+        {{"-h", "--help"}, 64, "Option répétée : --help.\n"},
+        {{"--restore", "--bogus"}, 64, "Option inconnue : --bogus.\n"},
+        {{"--preview", "--json=oui"}, 64, "Option inconnue : --json=oui.\n"},
+        {{"foo"}, 64, "Argument inattendu : foo.\n"},
+        {{"--list-backups", "MAJ1"}, 64, "Argument inattendu : MAJ1.\n"},
+        {{"--restore", "MAJ1", "MAJ2"}, 64, "Argument inattendu : MAJ2.\n"},
         {{"--force"}, 64, "L'option --force ne va qu'avec --restore.\n"},
-        {{"--list-backups", "--force"}, 64, "L'option --force ne va qu'avec --restore.\n"},
         {{"--json", "--list-backups"}, 64, "L'option --json ne va qu'avec --preview.\n"},
         {{"--preview", "--restore"}, 64, "Les options --preview et --restore ne vont pas ensemble.\n"},
     };
@@ -194,8 +211,47 @@ TEST(CommandLine, TakesItsOptionsInAnyOrderAndRefusesTheRest)
         EXPECT_FALSE(isForTheWindow(c.arguments));
     }
     EXPECT_EQ(hashes({drive.host()}), before);
+    // A drive c: that is nowhere, or holds no installation, is named.
+    const QString empty = drive.host("praxidome");
+    for (const auto& [root, says] :
+         {std::pair<QString, QString>{"/nonexistent/drive_c", "Le lecteur c: devrait être "
+                                                              "le dossier /nonexistent/drive_c (MAJ_DRIVE_C), qui "
+                                                              "n'existe pas : rien n'a été modifié.\n"},
+          {empty, "Le dossier c:\\praxidome est introuvable sur le lecteur c:, qui est le "
+                  "dossier " +
+                      empty + " (MAJ_DRIVE_C) : rien n'a été modifié.\n"}}) {
+        const EnvironmentValue elsewhere("MAJ_DRIVE_C", root);
+        for (const QStringList& arguments : {QStringList{"--list-backups"}, {"--restore"}, {"--preview"}}) {
+            QString said;
+            EXPECT_EQ(command(arguments, nullptr, &said), 1);
+            EXPECT_EQ(said, says);
+        }
+    }
     for (const QStringList& window : {QStringList{}, {"-platform", "offscreen"}, {"-reverse", "--bogus"}})
         EXPECT_TRUE(isForTheWindow(window)) << window.join(' ').toStdString();
+}
+
+// A restore that stops part way logs the files it saved, those it put back and not, its failure and
+// its end, and says the same.
+TEST(Restore, ItsLogTellsWhatWasPutBackAndWhatNot)
+{
+    FailedRun r;
+    fs::setAttributes("c:\\praxidome\\pannexe.mdb", fs::ReadOnly); // absent before the run, it cannot be removed
+    QString said;
+    EXPECT_EQ(command({"--restore"}, &said), 1);
+    const QString failure = "c:\\praxidome\\pannexe.mdb n'a pu être supprimé (Erreur d'accès au chemin ou au fichier)";
+    EXPECT_TRUE(said.startsWith("La remise en place s'est arrêtée : " + failure +
+                                ". Remis en place : c:\\praxidome\\pat.mdb, c:\\praxidome\\eattest.mdb. Pas remis "
+                                "en place : c:\\praxidome\\pannexe.mdb. Les copies sont dans c:\\MAJ20261271530, les "
+                                "fichiers remplacés dans c:\\MAJ2"))
+        << said.toStdString();
+    const QString log = QString::fromUtf8(r.drive.read("praxidome/maj.log"));
+    for (const QString& line : QStringList{
+             "restauration de c:\\MAJ20261271530\n", "sauvegarde de c:\\praxidome\\pat.mdb dans c:\\MAJ2",
+             "remis en place : c:\\praxidome\\pat.mdb\n", "remis en place : c:\\praxidome\\eattest.mdb\n",
+             "pas remis en place : c:\\praxidome\\pannexe.mdb\n", "échec de la remise en place : " + failure + "\n",
+             "fin de la remise en place : arrêtée\n", "fin du programme, statut 1\n"})
+        EXPECT_TRUE(log.contains(line)) << line.toStdString() << log.toStdString();
 }
 
 // The program killed at any moment of a restore, a crash's journal beside pat.mdb: the database is

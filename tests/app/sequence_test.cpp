@@ -43,6 +43,7 @@ struct Installed : StepFixture
     void install(bool client)
     {
         installPractice(drive, client);
+        QDir().mkpath(drive.host("praxidome/MAJ")); // as a practice has it after its first update
         createDatabase(drive.host("CD/eattest.mdb"), "eattest");
         exec(drive.host("CD/eattest.mdb"),
              "INSERT INTO nomen (ABREVIATION, \"code inami\", LIBELLE, HONORAIRE) VALUES "
@@ -95,15 +96,16 @@ TEST(Sequence, RunsCompleteOrEndAtAFailureAndCanBeUndone)
     const auto unrecordable = [](Installed& t) { hinder(t, false); };
     const auto notPutBack = [](Installed& t) { hinder(t, true); };
     const QString noFolder = "Le nouveau directory ne peut être créé ! Mise à jour impossible !";
-    const QString unwritable = "Le manifeste c:\\MAJ20265122037\\manifeste.ini n'a pu être écrit";
+    const QString unwritable = "Le manifeste c:\\MAJ20265122037\\manifeste.ini n'a pu être écrit.";
     const auto unsaved = [](QStringList names) {
         return names.replaceInStrings(QRegularExpression("^(.*)$"),
                                       "c:\\praxidome\\\\1 n'a pas été trouvé ou n'a pu être sauvegardé");
     };
-    const QString kept =
-        "Le fichier c:\\praxidome\\eattest.mdb n'a pu être remis en place (Erreur d'accès au chemin ou au "
-        "fichier). Remis en place : aucun. Pas remis en place : c:\\praxidome\\eattest.mdb. Les copies "
-        "sont dans c:\\MAJ20265122037.";
+    const QString notWritten = "c:\\praxidome\\eattest.mdb n'a pu être écrit à partir de la copie "
+                               "c:\\MAJ20265122037\\eattest.mdb (Erreur d'accès au chemin ou au fichier)";
+    const QString kept = "La remise en place s'est arrêtée : " + notWritten +
+                         ". Remis en place : aucun. Pas remis en place : c:\\praxidome\\eattest.mdb. Les copies "
+                         "sont dans c:\\MAJ20265122037.";
     const auto upTo = [](int last) { return kServerSteps.mid(0, last + 1); };
     using S = ExitStatus;
     const struct
@@ -178,8 +180,25 @@ TEST(Sequence, RunsCompleteOrEndAtAFailureAndCanBeUndone)
             EXPECT_EQ(m.errorNumber, c.messages[0] == noRows ? err::NoCurrentRecord : 0);
             EXPECT_EQ(m.errorText, m.errorNumber ? standardDescription(err::NoCurrentRecord) : "");
         }
+        // The log tells each failure with its number and file, what was put back or not, and the end.
         const QString log = QString::fromUtf8(t.drive.read("praxidome/maj.log"));
         EXPECT_TRUE(log.endsWith(QString("fin du programme, statut %1\n").arg(int(c.status))));
+        QStringList told;
+        if (c.messages[0] == noRows)
+            told << "échec : ajout des nouveaux codes dans c:\\praxidome\\pat.mdb (nouv, "
+                 << " ms) : erreur 3021, " + standardDescription(err::NoCurrentRecord) + "\n"
+                 << "fin de la mise à jour : arrêtée par l'erreur 3021, ";
+        if (*c.unsavable)
+            told << QString("échec : sauvegarde de c:\\praxidome\\%1 (verstempo, ")
+                        .arg(c.unsavable == QString("manifeste.ini") ? "praxidome.exe" : c.unsavable);
+        if (c.status == S::Restored)
+            told << "remis en place : c:\\praxidome\\eattest.mdb\n"
+                 << "fin de la remise en place : terminée\n";
+        if (c.messages.contains(kept))
+            told << "pas remis en place : c:\\praxidome\\eattest.mdb\n"
+                 << "échec de la remise en place : " + notWritten << "fin de la remise en place : arrêtée\n";
+        for (const QString& line : told)
+            EXPECT_TRUE(log.contains(line)) << line.toStdString();
         if (!completed) {
             // Put back, or left as the run left it.
             const bool unchanged = c.status != S::UpdateIncomplete || c.client;
@@ -203,9 +222,17 @@ TEST(Sequence, RunsCompleteOrEndAtAFailureAndCanBeUndone)
         // The run's log, without the FTP account's password.
         EXPECT_TRUE(log.startsWith("==== ")) << log.left(200).toStdString();
         for (const QString line :
-             {"début verstempo", "message : Mise à jour effectuée!", "dossier de sauvegarde : c:\\MAJ20265122037",
-              "mise à jour non authentifiée", c.missingControl ? "fin passagearchive" : "connexion FTP : échec"})
+             {"début : sauvegarde de c:\\praxidome\\pat.mdb (verstempo)\n",
+              "sauvegarde de c:\\praxidome\\pannexe.mdb dans c:\\MAJ20265122037 : 8\u202f192 octets, vérifiée\n",
+              "message : Mise à jour effectuée!", "dossier de sauvegarde : c:\\MAJ20265122037\n",
+              "fichiers de la mise à jour lus dans c:\\CD\\\n", "fin de la mise à jour : terminée\n",
+              "dossier du support : z:\\", "mise à jour non authentifiée",
+              c.missingControl ? "fin : attribut archive seul pour c:\\praxidome\\pat.mdb (passagearchive, "
+                               : "connexion FTP : échec : la connexion au serveur a été refusée ou n'a pu se faire "
+                                 "(libcurl 7)"})
             EXPECT_TRUE(log.contains(line)) << line.toStdString();
+        // No failure where the run expects what it finds (the work folder already there).
+        EXPECT_FALSE(log.contains(QRegularExpression("\\d échec : "))) << log.toStdString();
         EXPECT_FALSE(log.contains("abcd1234"));
     }
 }

@@ -76,6 +76,9 @@ TEST(FmtFormats, FourDigitYearsAndSecondsWhateverTheLocale)
     }
     EXPECT_EQ(fmt::shortDate(QDate()), QString());
     EXPECT_EQ(fmt::time(QTime()), QString());
+    // Sizes, in French whatever the locale.
+    EXPECT_EQ(fmt::size(0) + '|' + fmt::size(1023) + '|' + fmt::size((1024 + 1) * 1024 * 1024 - 1),
+              QString::fromUtf8("0 octet|1\u202f023 octets|1\u202f025 Mo"));
 }
 
 } // namespace
