@@ -14,28 +14,35 @@ namespace maj {
 QString stepText(const StepName& step)
 {
     // %1: the file or folder the call names.
+    using I = Installation;
     static const std::map<QByteArray, QString> texts{
-        {"Form_Load", QStringLiteral("lecture de c:\\praxidome\\parametres.mdb")},
+        {"Form_Load", QStringLiteral("lecture de ") + I::settingsDatabase()},
         {"Form_Activate", QStringLiteral("ouverture de la fenêtre")},
         {"verifiemaj", QStringLiteral("vérification de la mise à jour (SHA256.sig)")},
+        {"verifiebases", QStringLiteral("vérification de ") + I::patientDatabase() + QStringLiteral(", ") +
+                             I::settingsDatabase() + QStringLiteral(" et ") + I::annexDatabase()},
+        {"verifienumero",
+         QStringLiteral("comparaison du numéro de la mise à jour avec celui de ") + I::settingsDatabase()},
         {"manifestes", QStringLiteral("relevé des mises à jour interrompues (c:\\MAJ…\\manifeste.ini)")},
         {"convention", QStringLiteral("affichage du contrat")},
         {"creerrepertoire", QStringLiteral("création du dossier de secours %1")},
-        {"voitsiouvert", QStringLiteral("copie de c:\\praxidome\\pat.mdb dans le dossier de secours")},
-        {"cadastre", QStringLiteral("relevé d'activité (c:\\praxidome\\MAJ\\*.pxd)")},
+        {"voitsiouvert",
+         QStringLiteral("copie de ") + I::patientDatabase() + QStringLiteral(" dans le dossier de secours")},
+        {"cadastre", QStringLiteral("relevé d'activité (") + I::inWorkFolder(QStringLiteral("*.pxd)"))},
         {"creemaj", QStringLiteral("création du dossier de travail %1")},
         {"envoyer", QStringLiteral("envoi du rapport d'activité")},
         {"passagearchive", QStringLiteral("attribut archive seul pour %1")},
         {"nouveaudirectory", QStringLiteral("création du dossier de sauvegarde")},
         {"verstempo", QStringLiteral("sauvegarde de %1")},
-        {"copienomen", QStringLiteral("copie de eattest.mdb dans c:\\praxidome\\eattest.mdb")},
-        {"assignationdesbases", QStringLiteral("ouverture de c:\\praxidome\\pat.mdb et de c:\\praxidome\\eattest.mdb")},
-        {"nouv", QStringLiteral("ajout des nouveaux codes dans c:\\praxidome\\pat.mdb")},
-        {"anciens", QStringLiteral("mise à jour des codes de c:\\praxidome\\pat.mdb")},
-        {"inscritdate", QStringLiteral("inscription de la mise à jour dans c:\\praxidome\\pannexe.mdb et "
-                                       "c:\\praxidome\\parametres.mdb")},
-        {"btnbd_Click", QStringLiteral("recherche des abréviations en double dans c:\\praxidome\\pat.mdb")},
-        {"Btnancienexe_Click", QStringLiteral("remise en place de l'ancien c:\\praxidome\\praxidome.exe")},
+        {"copienomen", QStringLiteral("copie de eattest.mdb dans ") + I::codesDatabase()},
+        {"assignationdesbases",
+         QStringLiteral("ouverture de ") + I::patientDatabase() + QStringLiteral(" et de ") + I::codesDatabase()},
+        {"nouv", QStringLiteral("ajout des nouveaux codes dans ") + I::patientDatabase()},
+        {"anciens", QStringLiteral("mise à jour des codes de ") + I::patientDatabase()},
+        {"inscritdate", QStringLiteral("inscription de la mise à jour dans ") + I::annexDatabase() +
+                            QStringLiteral(" et ") + I::settingsDatabase()},
+        {"btnbd_Click", QStringLiteral("recherche des abréviations en double dans ") + I::patientDatabase()},
+        {"Btnancienexe_Click", QStringLiteral("remise en place de l'ancien ") + I::programFile()},
     };
     const QString routine = QLatin1String(step.routine);
     const auto text = texts.find(step.routine);
