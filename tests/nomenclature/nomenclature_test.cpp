@@ -475,9 +475,8 @@ const struct WritingStep
     {"rejetsetar", rejetsetar, [](NomenFixture&) {}},
     {"detruitcodesinami", detruitcodesinami, [](NomenFixture& t) { t.f.data.Data1.bind(patPath, nomenclature); }},
     {"effaceclesis", effaceclesis, [](NomenFixture& t) { t.f.data.Data3.bind(patPath, "patients"); }},
-    {"Changertaillebase", Changertaillebase, [](NomenFixture&) {}},
+    // The three widening steps share their code: one of them stands for all.
     {"Changertailleadresse", Changertailleadresse, [](NomenFixture&) {}},
-    {"Changertailleadresserappels", Changertailleadresserappels, [](NomenFixture&) {}},
     {"creertpauto", creertpauto, [](NomenFixture&) {}},
 };
 
