@@ -31,12 +31,7 @@ const QString nomen = "nomen";
 // A row with only the abbreviation, the code, the text of column 2 and the fee set.
 Row codeRow(const Value& abbreviation, const Value& code, const Value& text = "texte", const Value& fee = {})
 {
-    Row row(21);
-    row[0] = abbreviation;
-    row[1] = code;
-    row[2] = text;
-    row[3] = fee;
-    return row;
+    return Row{abbreviation, code, text, fee} + Row(17);
 }
 
 // A full row whose every position holds a value of its column's type; `variant` makes the values
