@@ -417,23 +417,18 @@ Snapshot snapshot(const QString& folder)
         const QString file = folder + '/' + name;
         result.insert(name + " integrity", scalar(file, "PRAGMA integrity_check").toString());
         sample::sql::Database db(file, sample::sql::ReadOnly);
-        QStringList tables;
-        auto schema = db.prepare("SELECT name, type, sql FROM sqlite_master");
+        // A table's columns as SQL literals, which tell a number from its text (none for an index).
+        auto schema = db.prepare("SELECT name, sql, (SELECT group_concat('quote(\"' || name || '\")', '||''|''||') "
+                                 "FROM pragma_table_info(m.name)) FROM sqlite_master m");
         while (schema.step()) {
-            result.insert(name + " schema:" + schema.column(0).toString(), schema.column(2).toString());
-            if (schema.column(1).toString() == "table")
-                tables.append(schema.column(0).toString());
-        }
-        for (const QString& table : tables) {
-            auto rows = db.prepare(QStringLiteral("SELECT rowid, * FROM \"%1\"").arg(table));
-            while (rows.step()) {
-                QStringList values;
-                for (int c = 1; c < rows.columnCount(); ++c) {
-                    const QVariant v = rows.column(c);
-                    values.append(v.isValid() ? QString::fromLatin1(v.typeName()) + v.toString() : "∅");
-                }
-                result.insert(name + ' ' + table + ':' + rows.column(0).toString(), values.join('|'));
-            }
+            const QString object = schema.column(0).toString();
+            result.insert(name + " schema:" + object, schema.column(1).toString());
+            if (schema.column(2).isNull())
+                continue;
+            auto rows =
+                db.prepare(QStringLiteral("SELECT rowid, %1 FROM \"%2\"").arg(schema.column(2).toString(), object));
+            while (rows.step())
+                result.insert(name + ' ' + object + ':' + rows.column(0).toString(), rows.column(1).toString());
         }
     }
     return result;
