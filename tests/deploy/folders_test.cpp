@@ -30,7 +30,6 @@ TEST_F(FoldersTest, PayloadFolderFollowsTheMediaKind)
     // The media kind, the current folder's host path, the payload folder.
     const std::tuple<QString, QString, QString> cases[] = {
         {"CD", drive.host(), "c:\\"},
-        {"CD", drive.host("D/MAJ"), "c:\\D\\MAJ\\"},
         {"DISQUE", drive.host("D/MAJ"), "c:\\praxidome\\maj\\"},
         {"cd", drive.host("D/MAJ"), "c:\\praxidome\\maj\\"},
     };

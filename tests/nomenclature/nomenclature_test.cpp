@@ -61,10 +61,9 @@ void addRows(const QString& windowsPath, const QString& table, const QList<Row>&
     source.bind(windowsPath, table);
     for (const Row& row : rows) {
         source.recordset().addNew();
-        for (int p = 0; p < row.size(); ++p) {
+        for (int p = 0; p < row.size(); ++p)
             if (!row[p].isNull())
                 source.recordset().setField(p, row[p]);
-        }
         source.recordset().update();
     }
     source.release();

@@ -356,7 +356,6 @@ TEST_F(Fs, FindsTheFirstFileOfThatNameDownTheTree)
         {R"(c:\praxidome)", "truststore.jks", R"(c:\praxidome\ASSURABILITY\P12\PRD\TrustStore.jks)"},
         {R"(c:\)", "README.TXT", R"(c:\praxidome\ASSURABILITY\P12\readme.txt)"},
         {R"(c:\praxidome)", "aide.htm", R"(c:\praxidome\aide.htm)"},
-        {R"(c:\praxidome\aide)", "aide.htm", R"(c:\praxidome\aide\aide.htm)"},
         {R"(c:\praxidome)", "absent.jks", ""},
         {R"(c:\absent)", "aide.htm", ""},
         {R"(c:\)", "found.txt", "c:\\" + deep + "found.txt"},
