@@ -109,8 +109,7 @@ TEST(Schema, CreertpautoAddsTheColumnOnceAtPosition51EffaceclesisBlanksPosition4
     t.runStep(effaceclesis);
     EXPECT_TRUE(t.ui.messages.isEmpty());
     EXPECT_FALSE(t.ui.ended);
-    EXPECT_FALSE(t.f.data.Data3.isOpen());
-    EXPECT_TRUE(t.f.data.Data3.databaseName().isEmpty());
+    EXPECT_TRUE(!t.f.data.Data3.isOpen() && t.f.data.Data3.databaseName().isEmpty());
     EXPECT_EQ(
         scalar(t.drive.host("praxidome/pat.mdb"), "SELECT group_concat('<' || CLESIS || '>') FROM patients").toString(),
         "< >,< >,< >");

