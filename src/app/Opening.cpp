@@ -1,6 +1,7 @@
 #include "app/Opening.h"
 
 #include "db/DbSteps.h"
+#include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/MajError.h"
 #include "platform/widgets/Printing.h"
