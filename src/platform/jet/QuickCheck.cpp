@@ -56,7 +56,7 @@ QString finding(QString text)
         const char* french;
     } known[] = {
         {R"(^Page (\d+): btreeInitPage\(\) returns error code \d+$)", "la page %1 est illisible"},
-        {R"(^Page (\d+):? is never used$)", "la page %1 n'est jamais utilisée"},
+        {R"(^Page (\d+):? (?:is )?never used$)", "la page %1 n'est jamais utilisée"},
         {R"(^.*2nd reference to page (\d+)$)", "la page %1 est référencée deux fois"},
         {R"(^.*Rowid (\d+) out of order$)", "la ligne %1 est hors d'ordre"},
         {R"(^.*invalid page number (\d+)$)", "le numéro de page %1 est invalide"},
