@@ -54,7 +54,8 @@ void Main()
         ui.processEvents();
         const bool saved = saveScreenshots(*windows, screenshots);
         if (!saved)
-            std::fprintf(stderr, "maj : les images des fenêtres n'ont pu être écrites dans %s.\n", qPrintable(screenshots));
+            std::fprintf(stderr, "maj : les images des fenêtres n'ont pu être écrites dans %s.\n",
+                         qPrintable(screenshots));
         runHandler(ui, [saved] { ui.endProgram(saved ? ExitStatus::Completed : ExitStatus::Failure); });
     }
 }
