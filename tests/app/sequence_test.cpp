@@ -205,6 +205,7 @@ TEST(Sequence, RunsCompleteOrEndAtAFailureAndCanBeUndone)
         EXPECT_EQ(scalar(t.drive.host("MAJ20265122037/parametres.mdb"), "SELECT NUMERO_MAJ FROM parapat"), "37");
         EXPECT_EQ(t.openAtBackup, (QList<bool>{false, false, false, false, true}));
         // The run's log, without the FTP account's password.
+        EXPECT_TRUE(log.startsWith("==== ")) << log.left(200).toStdString();
         for (const QString line :
              {"début : sauvegarde de c:\\praxidome\\pat.mdb (verstempo)\n",
               "sauvegarde de c:\\praxidome\\pannexe.mdb dans c:\\MAJ20265122037 : 8\u202f192 octets, vérifiée\n",
