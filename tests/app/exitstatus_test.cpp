@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 using namespace maj;
+using namespace maj::test;
 
 namespace {
 
@@ -19,38 +20,34 @@ TEST(ExitStatus, ZeroForAnEndAskedForOrACompletedRunElseTheFailures)
     ASSERT_TRUE(QPrinterInfo::defaultPrinter().isNull()) << "a default printer is still found";
     const struct
     {
-        const char* button; // pressed once the window is open ("close": the window closed)
-        bool client;
-        void (*prepare)(const test::TempDrive&); // before the window opens
+        const char* button;                // pressed once the window is open ("close": the window closed)
+        void (*prepare)(const TempDrive&); // before the window opens
         ExitStatus status;
         const char* last; // the start of the last message, "": none shown
     } cases[] = {
-        {"btnquit", true, nullptr, ExitStatus::Completed, ""},
-        {"close", true, nullptr, ExitStatus::Completed, ""},
-        {"Command2", true, nullptr, ExitStatus::Completed,
+        {"btnquit", nullptr, ExitStatus::Completed, ""},
+        {"close", nullptr, ExitStatus::Completed, ""},
+        {"Command2", nullptr, ExitStatus::Completed,
          "Merci d'avertir Norvix que vous souhaitez résilier la convention de mise à jour"},
-        {"Btnancienexe", true, [](const test::TempDrive& d) { d.write("MAJJAN2021/praxidome.exe"); },
-         ExitStatus::Completed, "L'ancien exécutable a été restauré !"},
-        {"btnimprimer", true, nullptr, ExitStatus::Failure, "482: Aucune imprimante n'est installée"},
-        {nullptr, true, [](const test::TempDrive& d) { QFile::remove(d.host("praxidome/parametres.mdb")); },
-         ExitStatus::Failure, "3024: "},
-        {nullptr, true, [](const test::TempDrive& d) { QFile::remove(d.host("praxidome/pat.mdb")); },
+        {"Btnancienexe", [](const TempDrive& d) { d.write("MAJJAN2021/praxidome.exe"); }, ExitStatus::Completed,
+         "L'ancien exécutable a été restauré !"},
+        {"btnimprimer", nullptr, ExitStatus::Failure, "482: Aucune imprimante n'est installée"},
+        {nullptr, [](const TempDrive& d) { QFile::remove(d.host("praxidome/parametres.mdb")); }, ExitStatus::Failure,
+         "3024: "},
+        {nullptr, [](const TempDrive& d) { QFile::remove(d.host("praxidome/pat.mdb")); },
          ExitStatus::ApplicationRunning, "Praxidome semble être en fonctionnement."},
-        {nullptr, true, [](const test::TempDrive&) { qputenv("MAJ_DRIVE_C", "/nonexistent/drive_c"); },
-         ExitStatus::Failure, "76: Le lecteur c: devrait être le dossier /nonexistent/drive_c (MAJ_DRIVE_C), qui"},
-        {nullptr, true,
-         [](const test::TempDrive& d) {
-             test::exec(d.host("praxidome/parametres.mdb"), "UPDATE parapat SET NUMERO_MAJ = '39'");
-         },
+        {nullptr, [](const TempDrive&) { qputenv("MAJ_DRIVE_C", "/nonexistent/drive_c"); }, ExitStatus::Failure,
+         "76: Le lecteur c: devrait être le dossier /nonexistent/drive_c (MAJ_DRIVE_C), qui"},
+        {nullptr,
+         [](const TempDrive& d) { exec(d.host("praxidome/parametres.mdb"), "UPDATE parapat SET NUMERO_MAJ = '39'"); },
          ExitStatus::ReleaseRefused, "Cette mise à jour (n° 38) est plus ancienne que la dernière installée (n° 39)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.button ? c.button : "opening");
-        test::OpenedWindow w(c.client);
-        test::createDatabase(w.drive.host("CD/eattest.mdb"), "eattest");
+        OpenedWindow w(true);
+        const CurrentFolder medium = layMedium(w.drive);
         if (c.prepare)
             c.prepare(w.drive);
-        test::CurrentFolder medium(w.drive.host("CD"));
         if (w.open()) {
             w.form->core().window.chkXP = true;
             if (QString(c.button) == "close")

@@ -1,15 +1,10 @@
+#include "AppTestSupport.h"
 #include "Sample.h"
 #include "SqliteFile.h"
-#include "TestSupport.h"
-#include "app/CommandLine.h"
-#include "app/Opening.h"
-#include "app/Sequence.h"
-#include "db/DbSteps.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTextStream>
 
 #include <gtest/gtest.h>
 
@@ -107,7 +102,8 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
                          "p.nomenclature))")
                      .arg(pat));
         }
-        ASSERT_EQ(QProcess::execute("cp", {"-a", o.drive, dir.filePath("run")}), 0);
+        StepFixture run; // the real sequence, on a copy
+        ASSERT_EQ(QProcess::execute("cp", {"-a", o.drive + "/.", run.drive.host()}), 0);
         QFile::copy(pat, dir.filePath("before.mdb"));
         CurrentFolder medium(o.medium);
 
@@ -117,54 +113,41 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
                                                 "2000) SELECT randomblob(500) FROM n"));
         }
         const QStringList before = hashes({o.drive, o.medium});
-        QString out, err;
+        QString out, text;
         {
             EnvironmentValue drive("MAJ_DRIVE_C", o.drive);
             std::optional<OtherProcess> application;
             if (!c.crash)
                 application.emplace(pat, OtherProcess::Hold::SqliteWriter);
             ASSERT_TRUE(c.crash || application->held());
-            QTextStream outStream(&out), errStream(&err);
-            ASSERT_EQ(runCommandLine({"--preview", "--json"}, outStream, errStream), 0) << err.toStdString();
+            ASSERT_EQ(command({"--preview", "--json"}, &out), 0) << out.toStdString();
+            EXPECT_EQ(command({"--preview"}, &text), 0);
         }
         EXPECT_EQ(hashes({o.drive, o.medium}), before);
-        QString text;
-        {
-            EnvironmentValue drive("MAJ_DRIVE_C", o.drive);
-            QTextStream textStream(&text), errStream(&err);
-            EXPECT_EQ(runCommandLine({"--preview"}, textStream, errStream), 0);
-        }
         EXPECT_TRUE(text.contains(c.client ? QString("Nomenclature : un poste client ne la modifie pas")
                                            : QString("Nomenclature : %1 codes ajoutés, ").arg(c.added)))
             << text.left(2000).toStdString();
         const QJsonObject preview = QJsonDocument::fromJson(out.toUtf8()).object();
         EXPECT_EQ(preview["running"].toBool(), !c.crash);
         EXPECT_TRUE(preview["transfer"]["tls"].toBool() && text.contains("Transferts vers Norvix : chiffrés"));
-        EXPECT_EQ(preview["added"].toArray().size(), c.added);
-        EXPECT_EQ(preview["changed"].toArray().isEmpty(), c.client);
 
-        EnvironmentValue drive("MAJ_DRIVE_C", dir.filePath("run"));
-        RecordingUi ui;
-        FixedClock clock;
-        Form1Core f(ui, clock);
-        bindAtLoad(f);
-        runHandler(ui, [&] { Form_Activate(f); });
-        f.window.chkXP = true; // nothing sent
-        runHandler(ui, [&] { Command1_Click(f); });
+        activate(run);
+        run.f.window.chkXP = true; // nothing sent
+        run.runStep(Command1_Click);
 
-        const QJsonObject run = runChanges(dir.filePath("before.mdb"), dir.filePath("run/praxidome/pat.mdb"));
-        EXPECT_EQ(compact(preview["added"]), compact(run["added"]));
-        EXPECT_EQ(compact(preview["changed"]), compact(run["changed"]));
+        const QJsonObject done = runChanges(dir.filePath("before.mdb"), run.drive.host("praxidome/pat.mdb"));
+        EXPECT_EQ(compact(preview["added"]), compact(done["added"]));
+        EXPECT_EQ(compact(preview["changed"]), compact(done["changed"]));
         // A client compares nothing.
         EXPECT_EQ(preview["unchanged"].toInteger(),
                   c.client ? 0
                            : scalar(dir.filePath("before.mdb"), "SELECT count(*) FROM nomenclature").toLongLong() -
-                                 run["changed"].toArray().size());
-        QStringList listed = f.window.l.mid(1);
+                                 done["changed"].toArray().size());
+        QStringList listed = run.f.window.l.mid(1);
         listed.removeAll(" ");
         EXPECT_EQ(preview["duplicates"].toVariant().toStringList(), listed);
         EXPECT_EQ(preview["duplicates"].toArray().isEmpty(), !c.faults);
-        EXPECT_EQ(preview["messages"].toVariant().toStringList(), ui.messages);
+        EXPECT_EQ(preview["messages"].toVariant().toStringList(), run.ui.messages);
         EXPECT_EQ(preview["registration"]["written"].toBool(), true);
         EXPECT_EQ(preview["report"]["lines"].toArray().size(), c.client ? 1 : 5);
         EXPECT_EQ(preview["files"].toArray().size(), c.client ? 6 : 7);
@@ -196,11 +179,10 @@ TEST(Preview, FailuresAreToldInFrench)
         EnvironmentValue drive("MAJ_DRIVE_C", o.drive);
         CurrentFolder medium(o.medium);
         const QStringList before = hashes({dir.path()});
-        QString out, err;
-        QTextStream outStream(&out), errStream(&err);
-        EXPECT_EQ(runCommandLine({"--preview"}, outStream, errStream), 1);
+        QString said, err;
+        EXPECT_EQ(command({"--preview"}, &said, &err), 1);
         EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
-        EXPECT_TRUE(out.isEmpty());
+        EXPECT_EQ(said, err); // nothing on the standard output
         EXPECT_EQ(hashes({dir.path()}), before);
     }
 }

@@ -1,7 +1,4 @@
-#include "TestSupport.h"
-#include "app/Opening.h"
-#include "app/Sequence.h"
-#include "db/DbSteps.h"
+#include "AppTestSupport.h"
 #include "preview/Preview.h"
 
 #include <QDir>
@@ -102,45 +99,40 @@ TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TempDrive drive;
+        StepFixture s;
+        const TempDrive& drive = s.drive;
         installPractice(drive);
         exec(drive.host("praxidome/parametres.mdb"), QString("UPDATE parapat SET NUMERO_MAJ = '%1'").arg(c.recorded));
         const QString medium = drive.host("CD");
+        const CurrentFolder current = layMedium(drive, "('NEW', '300001')");
         const QString codes = medium + (&c == cases ? "/EATTEST.MDB" : "/eattest.mdb");
-        createDatabase(codes, "eattest");
-        exec(codes, "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('NEW', '300001')");
+        QFile::rename(medium + "/eattest.mdb", codes);
         drive.write("CD/aide.htm", "<html>nouvelle aide</html>");
         if (c.signer)
             sign(medium, keys.filePath(QString(c.signer) + ".sec"), c.unlisted ? "eattest.mdb" : "");
         if (c.tamper)
             c.tamper(medium);
-        CurrentFolder current(medium);
         const auto settings = [&](Form1Core& f) {
             setRunSettings(f);
             f.releaseKeys = c.signer ? built : std::vector<signify::PublicKey>{};
         };
         const QStringList before = hashes({drive.host()});
 
-        FixedClock clock;
-        const preview::Result p = preview::makePreview(clock, settings);
+        const preview::Result p = preview::makePreview(s.clock, settings);
         EXPECT_EQ(p.refusal, c.refusal);
         EXPECT_EQ(p.authenticated, c.signer && (c.refusal.isEmpty() || c.refusal == older));
         EXPECT_EQ(p.key, p.authenticated ? QString(c.signer) + ".pub" : QString());
         EXPECT_EQ(hashes({drive.host()}), before);
 
-        RecordingUi ui;
-        Form1Core f(ui, clock);
-        settings(f);
-        bindAtLoad(f);
-        runHandler(ui, [&] { Form_Activate(f); });
-        if (!c.refusal.isEmpty()) {
-            EXPECT_EQ(ui.exitStatus(), ExitStatus::ReleaseRefused);
-            EXPECT_EQ(ui.messages, QStringList{c.refusal});
+        settings(s.f);
+        if (!activate(s)) {
+            EXPECT_EQ(s.ui.exitStatus(), ExitStatus::ReleaseRefused);
+            EXPECT_EQ(s.ui.messages, QStringList{c.refusal});
             EXPECT_EQ(hashes({drive.host()}), before);
             continue;
         }
-        ASSERT_FALSE(ui.ended) << ui.messages.join('|').toStdString();
-        EXPECT_EQ(f.release.key, p.key);
+        ASSERT_TRUE(c.refusal.isEmpty()) << s.ui.messages.join('|').toStdString();
+        EXPECT_EQ(s.f.release.key, p.key);
         const QByteArray installed = drive.read("praxidome/eattest.mdb");
         QFile signedCodes(codes);
         ASSERT_TRUE(signedCodes.open(QIODevice::ReadOnly));
@@ -149,9 +141,9 @@ TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
             signedCodes.close();
             exec(codes, "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('EVIL', '300002')");
         }
-        f.window.chkXP = true; // nothing sent
-        runHandler(ui, [&] { Command1_Click(f); });
-        EXPECT_EQ(ui.messages.contains("eattest.mdb n'a pu être copié !"), c.swapped || c.unlisted);
+        s.f.window.chkXP = true; // nothing sent
+        s.runStep(Command1_Click);
+        EXPECT_EQ(s.ui.messages.contains("eattest.mdb n'a pu être copié !"), c.swapped || c.unlisted);
         EXPECT_EQ(drive.read("praxidome/eattest.mdb"), c.swapped || c.unlisted ? installed : release);
     }
 }

@@ -29,9 +29,7 @@ TEST(Rerun, ARunThatCameBackCannotBeStartedAgain)
         test::OpenedWindow w;
         test::exec(w.drive.host("praxidome/pat.mdb"), codeTable);
         w.drive.write("MAJJAN2021/praxidome.exe", "MZ before the release");
-        test::createDatabase(w.drive.host("CD/eattest.mdb"), "eattest");
-        test::exec(w.drive.host("CD/eattest.mdb"), "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('E', '3')");
-        test::CurrentFolder medium(w.drive.host("CD"));
+        const test::CurrentFolder medium = test::layMedium(w.drive, "('E', '3')");
         ASSERT_TRUE(w.open());
         w.form->core().window.chkXP = true;
 
@@ -64,8 +62,7 @@ TEST(Rerun, ARunThatCameBackCannotBeStartedAgain)
             w.control(name)->setEnabled(true);
             w.click(name);
         }
-        EXPECT_EQ(w.ui.messages, shown);
-        EXPECT_FALSE(w.ui.ended);
+        EXPECT_EQ(w.ui.messages, shown); // each would have said something
         EXPECT_TRUE(w.control("Btnancienexe")->isEnabled());
         EXPECT_TRUE(w.control("l")->isVisible() && w.control("btnquitter")->isVisible());
         w.click("btnquitter");

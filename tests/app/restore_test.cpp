@@ -1,12 +1,10 @@
-#include "TestSupport.h"
-#include "app/CommandLine.h"
+#include "AppTestSupport.h"
 #include "deploy/BackupSet.h"
 #include "platform/FileSystem.h"
 #include "platform/jet/Database.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QTextStream>
 #include <QThread>
 
 #include <optional>
@@ -60,19 +58,6 @@ struct FailedRun
     QVariant patient() const { return scalar(pat, "SELECT NOM FROM patients WHERE NUMPAT = 1"); }
     int folders() const { return int(QDir(drive.host()).entryList({"MAJ2*"}, QDir::Dirs).size()); }
 };
-
-// `output`: what it said, on both streams; `error`: on the standard error alone.
-int command(const QStringList& arguments, QString* output = nullptr, QString* error = nullptr)
-{
-    QString out, err;
-    QTextStream outStream(&out), errStream(&err);
-    const int status = runCommandLine(arguments, outStream, errStream);
-    if (output)
-        *output = out + err;
-    if (error)
-        *error = err;
-    return status;
-}
 
 // A restore puts the set back and keeps what it replaced, so that it can be undone. It refuses,
 // writing nothing anywhere, while praxidome runs, when a copy is damaged, when a file changed since
@@ -202,29 +187,27 @@ TEST(CommandLine, TakesItsOptionsInAnyOrderAndRefusesTheRest)
     const QStringList before = hashes({drive.host()});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
-        QString out, err;
-        QTextStream outStream(&out), errStream(&err);
-        EXPECT_EQ(runCommandLine(c.arguments, outStream, errStream), c.status);
-        EXPECT_TRUE((c.status ? err : out).contains(c.says)) << out.toStdString() << err.toStdString();
+        QString said, err;
+        EXPECT_EQ(command(c.arguments, &said, &err), c.status);
+        EXPECT_TRUE(said.contains(c.says)) << said.toStdString();
         EXPECT_EQ(err.contains(usage), c.status == 64);
-        EXPECT_TRUE((c.status ? out : err).isEmpty());
+        EXPECT_EQ(err, c.status ? said : QString()); // the standard error alone when it fails
         EXPECT_FALSE(isForTheWindow(c.arguments));
     }
     EXPECT_EQ(hashes({drive.host()}), before);
     // A drive c: that is nowhere, or holds no installation, is named.
+    const QString nowhere =
+        "Le lecteur c: devrait être le dossier /nonexistent/drive_c (MAJ_DRIVE_C), qui n'existe pas";
     const QString empty = drive.host("praxidome");
-    for (const auto& [root, says] :
-         {std::pair<QString, QString>{"/nonexistent/drive_c", "Le lecteur c: devrait être "
-                                                              "le dossier /nonexistent/drive_c (MAJ_DRIVE_C), qui "
-                                                              "n'existe pas : rien n'a été modifié.\n"},
-          {empty, "Le dossier c:\\praxidome est introuvable sur le lecteur c:, qui est le "
-                  "dossier " +
-                      empty + " (MAJ_DRIVE_C) : rien n'a été modifié.\n"}}) {
+    for (const auto& [root, says] : {std::pair<QString, QString>{"/nonexistent/drive_c", nowhere},
+                                     {empty, "Le dossier c:\\praxidome est introuvable sur le lecteur c:, qui est le "
+                                             "dossier " +
+                                                 empty + " (MAJ_DRIVE_C)"}}) {
         const EnvironmentValue elsewhere("MAJ_DRIVE_C", root);
-        for (const QStringList& arguments : {QStringList{"--list-backups"}, {"--restore"}, {"--preview"}}) {
+        for (const char* option : {"--list-backups", "--restore", "--preview"}) {
             QString said;
-            EXPECT_EQ(command(arguments, nullptr, &said), 1);
-            EXPECT_EQ(said, says);
+            EXPECT_EQ(command({option}, nullptr, &said), 1);
+            EXPECT_EQ(said, says + " : rien n'a été modifié.\n");
         }
     }
     for (const QStringList& window : {QStringList{}, {"-platform", "offscreen"}, {"-reverse", "--bogus"}})

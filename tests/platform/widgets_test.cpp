@@ -17,23 +17,15 @@ using namespace maj;
 
 namespace {
 
-// A text printed to a PDF file, read back with poppler-utils.
-struct Printing : ::testing::Test
-{
-    void SetUp() override
-    {
-        if (QStandardPaths::findExecutable("pdftotext").isEmpty() ||
-            QStandardPaths::findExecutable("pdfinfo").isEmpty())
-            GTEST_SKIP() << "poppler-utils (pdftotext, pdfinfo) is not installed: scripts/setup installs it";
-    }
-    QTemporaryDir dir;
-    QString path = dir.filePath("printout.pdf");
-};
-
 // Each line of the text (CR LF apart) on printed lines of its own, in 8-point type on landscape
 // pages; a long line wraps, a long text runs onto further pages, and nothing is lost or reordered.
-TEST_F(Printing, LinesOnLandscapePagesWrapAndRunOn)
+// The text printed to a PDF file, read back with poppler-utils.
+TEST(Printing, LinesOnLandscapePagesWrapAndRunOn)
 {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty() || QStandardPaths::findExecutable("pdfinfo").isEmpty())
+        GTEST_SKIP() << "poppler-utils (pdftotext, pdfinfo) is not installed: scripts/setup installs it";
+    QTemporaryDir dir;
+    const QString path = dir.filePath("printout.pdf");
     const auto words = [](const QString& text) { return text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts); };
     QStringList lines;
     for (int i = 1; i <= 150; ++i)

@@ -50,43 +50,30 @@ int faultCode(int ioErr)
     return g_state->fault == Fault::DiskFull ? SQLITE_FULL : ioErr;
 }
 
-int xRead(sqlite3_file* f, void* p, int n, sqlite3_int64 o)
-{
-    return strike(Fault::Read) ? SQLITE_IOERR_READ : real(f)->pMethods->xRead(real(f), p, n, o);
-}
-int xWrite(sqlite3_file* f, const void* p, int n, sqlite3_int64 o)
-{
-    return strike(Fault::DiskFull) ? faultCode(SQLITE_IOERR_WRITE) : real(f)->pMethods->xWrite(real(f), p, n, o);
-}
-int xTruncate(sqlite3_file* f, sqlite3_int64 size)
-{
-    return strike(Fault::DiskFull) ? faultCode(SQLITE_IOERR_TRUNCATE) : real(f)->pMethods->xTruncate(real(f), size);
-}
-int xSync(sqlite3_file* f, int flags)
-{
-    return strike(Fault::DiskFull) ? faultCode(SQLITE_IOERR_FSYNC) : real(f)->pMethods->xSync(real(f), flags);
-}
-int xFileSize(sqlite3_file* f, sqlite3_int64* size)
-{
-    return strike(Fault::Size) ? SQLITE_IOERR_FSTAT : real(f)->pMethods->xFileSize(real(f), size);
-}
-int xLock(sqlite3_file* f, int level)
-{
-    return strike(Fault::Lock) ? SQLITE_IOERR_LOCK : real(f)->pMethods->xLock(real(f), level);
-}
-
 // Version 1 methods only: no shared memory (the program never uses a write-ahead log) and no
-// memory mapping, so SQLite reads and writes through the methods above.
+// memory mapping, so SQLite reads and writes through these methods.
 const sqlite3_io_methods kMethods = [] {
     sqlite3_io_methods m{}; // the shared memory and mapping methods null
     m.iVersion = 1;
     m.xClose = [](sqlite3_file* f) { return real(f)->pMethods ? real(f)->pMethods->xClose(real(f)) : SQLITE_OK; };
-    m.xRead = xRead;
-    m.xWrite = xWrite;
-    m.xTruncate = xTruncate;
-    m.xSync = xSync;
-    m.xFileSize = xFileSize;
-    m.xLock = xLock;
+    m.xRead = [](sqlite3_file* f, void* p, int n, sqlite3_int64 o) {
+        return strike(Fault::Read) ? SQLITE_IOERR_READ : real(f)->pMethods->xRead(real(f), p, n, o);
+    };
+    m.xWrite = [](sqlite3_file* f, const void* p, int n, sqlite3_int64 o) {
+        return strike(Fault::DiskFull) ? faultCode(SQLITE_IOERR_WRITE) : real(f)->pMethods->xWrite(real(f), p, n, o);
+    };
+    m.xTruncate = [](sqlite3_file* f, sqlite3_int64 size) {
+        return strike(Fault::DiskFull) ? faultCode(SQLITE_IOERR_TRUNCATE) : real(f)->pMethods->xTruncate(real(f), size);
+    };
+    m.xSync = [](sqlite3_file* f, int flags) {
+        return strike(Fault::DiskFull) ? faultCode(SQLITE_IOERR_FSYNC) : real(f)->pMethods->xSync(real(f), flags);
+    };
+    m.xFileSize = [](sqlite3_file* f, sqlite3_int64* size) {
+        return strike(Fault::Size) ? SQLITE_IOERR_FSTAT : real(f)->pMethods->xFileSize(real(f), size);
+    };
+    m.xLock = [](sqlite3_file* f, int level) {
+        return strike(Fault::Lock) ? SQLITE_IOERR_LOCK : real(f)->pMethods->xLock(real(f), level);
+    };
     m.xUnlock = [](sqlite3_file* f, int level) { return real(f)->pMethods->xUnlock(real(f), level); };
     m.xCheckReservedLock = [](sqlite3_file* f, int* o) { return real(f)->pMethods->xCheckReservedLock(real(f), o); };
     m.xFileControl = [](sqlite3_file* f, int op, void* a) { return real(f)->pMethods->xFileControl(real(f), op, a); };
