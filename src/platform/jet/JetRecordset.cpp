@@ -149,8 +149,7 @@ public:
             sqlite3_reset(statement->handle());
             sqlite3_clear_bindings(statement->handle());
         }
-        if (m_cursor)
-            m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
+        m_connection->cursors().giveBack(std::move(m_cursor));
     }
 
     void setKeys(std::vector<qint64> keys)
@@ -329,13 +328,11 @@ private:
             raise(err::TableNotFound);
         m_info = std::move(info);
         m_quotedTable = m_info->quotedName;
-        m_epoch = m_connection->epoch();
         m_pending = Pending::None;
         m_writeSql.clear();
         m_lastWrite.reset();
         m_findLookup.reset();
-        if (m_cursor)
-            m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
+        m_connection->cursors().giveBack(std::move(m_cursor));
         m_cursorOn = false;
         m_cursorSql.clear();
         m_cursorSlots.clear();
@@ -352,7 +349,7 @@ private:
     // or edit outlives a change of its rows by another program.
     void checkSchema()
     {
-        if (m_connection->epoch() == m_epoch)
+        if (m_connection->current(*m_info))
             return;
         auto info = m_connection->table(m_table);
         const auto same = [](const TableInfo::Column& a, const TableInfo::Column& b) {
@@ -361,7 +358,6 @@ private:
         if (info && std::equal(info->columns.begin(), info->columns.end(), m_info->columns.begin(),
                                m_info->columns.end(), same)) {
             m_info = std::move(info);
-            m_epoch = m_connection->epoch();
             m_cursorOn = false;
             return;
         }
@@ -406,13 +402,13 @@ private:
         requireCurrent();
         auto* self = const_cast<KeysetRecordset*>(this);
         const qint64 rowid = m_keys[size_t(m_pos)];
-        const bool valid = m_cursorOn && m_cursorChanges == m_connection->changes();
+        const bool valid = m_cursorOn && m_connection->cursors().on(*m_cursor);
         self->m_cursorOn = false; // until it is on the row again
         if (valid) {
-            sqlite3_stmt* s = m_cursor->handle();
+            sqlite3_stmt* s = m_cursor->statement.handle();
             for (int steps = 0; rowid > m_cursorRowid && steps < 4; ++steps) {
                 self->m_isConverted.assign(m_info->columns.size(), false);
-                if (!m_cursor->step())
+                if (!m_cursor->statement.step())
                     raise(err::NoCurrentRecord);
                 self->m_cursorRowid = sqlite3_column_int64(s, 0);
                 if (m_cursorRowid > rowid)
@@ -423,21 +419,20 @@ private:
                 return s;
             }
         }
-        self->m_connection->epoch();
         if (!m_cursor)
-            self->m_cursor = self->m_connection->borrowStatement(m_cursorSql);
-        sqlite3_stmt* s = m_cursor->handle();
+            self->m_cursor = self->m_connection->borrowCursor(m_cursorSql);
+        self->m_connection->db(); // in the transaction before stepping
+        sqlite3_stmt* s = m_cursor->statement.handle();
         sqlite3_reset(s);
         sqlite3_bind_int64(s, 1, rowid);
         self->m_isConverted.assign(m_info->columns.size(), false);
-        if (!m_cursor->step() || sqlite3_column_int64(s, 0) != rowid) {
+        if (!m_cursor->statement.step() || sqlite3_column_int64(s, 0) != rowid) {
             sqlite3_reset(s);
             raise(err::NoCurrentRecord);
         }
-        self->m_connection->holdCursor(m_cursor);
+        self->m_connection->cursors().hold(*m_cursor);
         self->m_cursorOn = true;
         self->m_cursorRowid = rowid;
-        self->m_cursorChanges = m_connection->changes();
         return s;
     }
 
@@ -449,8 +444,7 @@ private:
         const size_t n = m_info->columns.size();
         if (m_cursorSlots.size() != n)
             m_cursorSlots.assign(n, -1);
-        if (m_cursor)
-            m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
+        m_connection->cursors().giveBack(std::move(m_cursor));
         m_cursorOn = false;
         if (++m_widenings > 2)
             m_cursorSlots.assign(n, 0);
@@ -580,13 +574,11 @@ private:
     QString m_quotedTable;
     bool m_updatable;
     std::shared_ptr<const TableInfo> m_info;
-    quint64 m_epoch = 0;
     std::vector<qint64> m_keys;
 
-    std::shared_ptr<sqlite::Statement> m_cursor;
+    std::unique_ptr<CursorPool::Cursor> m_cursor;
     bool m_cursorOn = false;
     qint64 m_cursorRowid = 0;
-    quint64 m_cursorChanges = 0;
     std::vector<QVariant> m_converted; // the fields of the current row read so far
     std::vector<bool> m_isConverted;
 
