@@ -163,13 +163,12 @@ Lookup::Lookup(sqlite::Connection& db, const TableInfo& table, int position)
     }
 }
 
-std::vector<qint64> Lookup::rows(const QString& key) const
+std::vector<qint64> Lookup::rows(const QString& text, bool null) const
 {
     std::vector<qint64> result;
-    if (key.startsWith(QLatin1Char('n'))) {
+    if (null) {
         result = m_nulls;
     } else {
-        const QStringView text = QStringView(key).mid(1);
         qsizetype group = m_lastGroup + 1;
         if (group >= qsizetype(m_groups.size()) || m_groups[size_t(group)].text != text) {
             const auto it = m_byText.constFind(text);
@@ -184,7 +183,7 @@ std::vector<qint64> Lookup::rows(const QString& key) const
     if (m_changed.isEmpty())
         return result;
     std::erase_if(result, [this](qint64 rowid) { return m_changed.contains(rowid); });
-    const auto changed = m_changedByKey.constFind(key);
+    const auto changed = m_changedByKey.constFind(null ? QStringLiteral("n") : QLatin1Char('t') + text);
     if (changed != m_changedByKey.constEnd()) {
         result.insert(result.end(), changed->cbegin(), changed->cend());
         std::sort(result.begin(), result.end());

@@ -82,8 +82,8 @@ class Lookup
 {
 public:
     // Rows holding a text equal to `text` (letter case ignored, accents kept), ascending.
-    std::vector<qint64> equal(QString text) const { return rows(QLatin1Char('t') + foldKey(std::move(text))); }
-    std::vector<qint64> nulls() const { return rows(QStringLiteral("n")); }
+    std::vector<qint64> equal(QString text) const { return rows(foldKey(std::move(text)), false); }
+    std::vector<qint64> nulls() const { return rows({}, true); }
 
 private:
     friend class Lookups;
@@ -93,7 +93,7 @@ private:
     // A row changed since the scan now holds `key` ("t" and the folded text, "n" for null, empty
     // for anything else or a row deleted).
     void changed(qint64 rowid, const QString& key);
-    std::vector<qint64> rows(const QString& key) const;
+    std::vector<qint64> rows(const QString& folded, bool null) const;
 
     QString m_tableName;
     QByteArray m_table; // as SQLite names it to the hook

@@ -155,7 +155,14 @@ public:
     void setKeys(std::vector<qint64> keys)
     {
         m_keys = std::move(keys);
+        m_noMatch = false;
+        m_deleted = false;
         opened();
+    }
+    // Whether this is a read-only selection of the table as defined, on the connection.
+    bool probes(const Connection& connection, const TableInfo& info) const
+    {
+        return !m_updatable && m_connection.get() == &connection && m_info.get() == &info;
     }
 
     void loadAllKeys()
@@ -701,7 +708,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& connection, const QString& recordSource)
+std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& connection, const QString& recordSource,
+                                         std::unique_ptr<Recordset> previous)
 {
     // Most record sources have nothing to trim: they are kept without a copy.
     QString source =
@@ -723,10 +731,12 @@ std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& conn
             const int column = info ? info->indexOf(simple->where.column) : -1;
             if (column >= 0 && (simple->where.isNull || info->columns[size_t(column)].type.textAffinity)) {
                 const auto lookup = connection->lookup(*info, column);
-                auto recordset = std::make_unique<KeysetRecordset>(connection, info, false);
-                recordset->setKeys(simple->where.isNull ? lookup->nulls()
-                                                        : lookup->equal(std::move(simple->where.text)));
-                return recordset;
+                auto* reused = dynamic_cast<KeysetRecordset*>(previous.get());
+                if (!reused || !reused->probes(*connection, *info))
+                    previous = std::make_unique<KeysetRecordset>(connection, info, false);
+                static_cast<KeysetRecordset&>(*previous).setKeys(
+                    simple->where.isNull ? lookup->nulls() : lookup->equal(std::move(simple->where.text)));
+                return previous;
             }
         }
         return std::make_unique<QueryRecordset>(connection, source);
