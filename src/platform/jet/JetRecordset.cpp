@@ -228,8 +228,7 @@ public:
         if (m_pending == Pending::None)
             raise(err::NoAddOrEdit, kNoAddOrEdit);
         const auto i = size_t(position);
-        const QVariant stored = toStored(value, m_info->columns[i].type, &m_connection->dates());
-        m_stored[i] = stored;
+        m_stored[i] = toStored(value, m_info->columns[i].type, &m_connection->dates());
         m_set[i] = true;
     }
     void update() override

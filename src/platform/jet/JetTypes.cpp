@@ -411,6 +411,9 @@ QVariant toStored(const QVariant& value, const ColumnType& type, DateMemo* memo)
         return qlonglong(whole);
     }
     case K::Double: {
+        if (value.typeId() == QMetaType::Double && !type.currency &&
+            std::isfinite(*static_cast<const double*>(value.constData())))
+            return value;
         if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
             return {};
         double number = numberOf(value);
