@@ -287,48 +287,19 @@ void Lookups::forget(Stale) noexcept
     m_lookups.clear();
 }
 
-std::unique_ptr<CursorPool::Cursor> CursorPool::borrow(sqlite::Connection& db, const QString& sql)
-{
-    const auto it = std::find_if(m_pool.begin(), m_pool.end(), [&sql](const auto& c) { return c->sql == sql; });
-    if (it != m_pool.end()) {
-        auto cursor = std::move(*it);
-        m_pool.erase(it);
-        return cursor;
-    }
-    return std::unique_ptr<Cursor>(new Cursor{sql, db.prepare(sql), 0});
-}
-
-void CursorPool::giveBack(std::unique_ptr<Cursor> cursor) noexcept
-{
-    if (!cursor)
-        return;
-    std::erase(m_held, cursor.get());
-    sqlite3_reset(cursor->statement.handle());
-    cursor->heldAt = 0;
-    if (std::count_if(m_pool.begin(), m_pool.end(), [&cursor](const auto& c) { return c->sql == cursor->sql; }) < 4)
-        m_pool.push_back(std::move(cursor));
-}
-
-void CursorPool::hold(Cursor& cursor)
+void HeldCursors::hold(Cursor& cursor)
 {
     if (std::find(m_held.begin(), m_held.end(), &cursor) == m_held.end())
         m_held.push_back(&cursor);
     cursor.heldAt = m_moves;
 }
 
-void CursorPool::release() noexcept
+void HeldCursors::forget() noexcept
 {
     for (Cursor* cursor : m_held)
         sqlite3_reset(cursor->statement.handle());
     m_held.clear();
     ++m_moves;
-}
-
-void CursorPool::forget(Stale stale) noexcept
-{
-    release();
-    if (stale == Stale::Schema)
-        m_pool.clear();
 }
 
 } // namespace maj::jet

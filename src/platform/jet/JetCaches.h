@@ -148,32 +148,26 @@ private:
 };
 
 // Cursors: statements a recordset keeps stepped on its current row between calls, so that a move
-// to the next row is one step and a field is decoded only when it is read. Each is borrowed from
-// the pool (a probe opened once per row prepares nothing) and given back. A held cursor is off its
-// row once any row is written or the transaction ends, when the pool resets it, so that no read
-// lock outlives the transaction. The pooled statements are stale only when definitions may have
-// changed.
-class CursorPool
+// to the next row is one step and a field is decoded only when it is read. A held cursor is off
+// its row once any row is written or the transaction ends, when forget() resets it, so that no
+// read lock outlives the transaction.
+class HeldCursors
 {
 public:
     struct Cursor
     {
-        QString sql;
         sqlite::Statement statement;
         quint64 heldAt = 0;
     };
-    std::unique_ptr<Cursor> borrow(sqlite::Connection& db, const QString& sql);
-    // Every borrowed cursor comes back before it is destroyed.
-    void giveBack(std::unique_ptr<Cursor> cursor) noexcept;
-    // The cursor is stepped onto a row: on() until a row is written or release().
+    // The cursor is stepped onto a row: on() until a row is written or forget().
     void hold(Cursor& cursor);
     bool on(const Cursor& cursor) const { return cursor.heldAt == m_moves; }
     void rowWritten() { ++m_moves; }
-    void release() noexcept;
-    void forget(Stale stale) noexcept;
+    // Before the cursor is destroyed.
+    void drop(const Cursor* cursor) noexcept { std::erase(m_held, cursor); }
+    void forget() noexcept;
 
 private:
-    std::vector<std::unique_ptr<Cursor>> m_pool; // a few for each text
     std::vector<Cursor*> m_held;
     quint64 m_moves = 1;
 };

@@ -235,7 +235,7 @@ void Connection::rollback() noexcept
 
 void Connection::forget(Stale stale)
 {
-    m_cursors.forget(stale);
+    m_cursors.forget();
     m_lookups.forget(stale);
     m_tables.forget(stale);
     m_statements.forget(stale);

@@ -63,31 +63,17 @@ public:
     void commit();
     void rollback() noexcept;
 
-    // A cached prepared statement, reset before it is handed out.
-    sqlite::Statement& statement(const QString& sql, Context context = Context::Query)
-    {
-        return *sharedStatement(sql, context);
-    }
-    // The same, for a caller that keeps it: it calls rewind() before each use.
-    std::shared_ptr<sqlite::Statement> sharedStatement(const QString& sql, Context context = Context::Query)
+    // A cached prepared statement, reset before it is handed out; a caller that keeps it resets
+    // it inside the transaction (db()) before each use.
+    std::shared_ptr<sqlite::Statement> statement(const QString& sql, Context context = Context::Query)
     {
         begin();
         return m_statements.get(m_db, sql, context);
     }
-    void rewind(sqlite::Statement& statement)
-    {
-        begin();
-        statement.rewind();
-    }
 
     // The recordsets' cursors; the connection resets every held one when a transaction ends.
-    CursorPool& cursors() { return m_cursors; }
-    std::unique_ptr<CursorPool::Cursor> borrowCursor(const QString& sql)
-    {
-        begin();
-        return m_cursors.borrow(m_db, sql);
-    }
-    void releaseCursors() noexcept { m_cursors.release(); }
+    HeldCursors& cursors() { return m_cursors; }
+    void releaseCursors() noexcept { m_cursors.forget(); }
 
     // Every cache of the connection is told what it could not follow.
     void forget(Stale stale);
@@ -140,7 +126,7 @@ private:
     StatementCache m_statements;
     TableCache m_tables;
     Lookups m_lookups;
-    CursorPool m_cursors;
+    HeldCursors m_cursors;
     DateMemo m_dates;
     ProbeMemo m_lastProbe;
     bool m_wrote = false;           // the transaction holds writes

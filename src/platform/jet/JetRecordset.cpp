@@ -145,11 +145,11 @@ public:
     ~KeysetRecordset() override
     {
         // The write statements are shared: leave none pointing at this recordset's buffers.
-        for (const auto& statement : std::as_const(m_writeSql)) {
-            sqlite3_reset(statement->handle());
-            sqlite3_clear_bindings(statement->handle());
+        if (m_lastWrite) {
+            sqlite3_reset(m_lastWrite->handle());
+            sqlite3_clear_bindings(m_lastWrite->handle());
         }
-        m_connection->cursors().giveBack(std::move(m_cursor));
+        dropCursor();
     }
 
     void setKeys(std::vector<qint64> keys)
@@ -251,8 +251,8 @@ public:
         dropPending();
         const qint64 rowid = m_keys[size_t(m_pos)];
         m_connection->write([&] {
-            auto& remove = m_connection->statement(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(m_quotedTable),
-                                                   Context::Write);
+            auto& remove = *m_connection->statement(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(m_quotedTable),
+                                                    Context::Write);
             sqlite3_bind_int64(remove.handle(), 1, rowid);
             remove.step();
             sqlite3_reset(remove.handle());
@@ -335,10 +335,9 @@ private:
         m_info = std::move(info);
         m_quotedTable = m_info->quotedName;
         m_pending = Pending::None;
-        m_writeSql.clear();
         m_lastWrite.reset();
         m_findLookup.reset();
-        m_connection->cursors().giveBack(std::move(m_cursor));
+        dropCursor();
         m_cursorOn = false;
         m_cursorSql.clear();
         m_cursorSlots.clear();
@@ -426,7 +425,7 @@ private:
             }
         }
         if (!m_cursor)
-            self->m_cursor = self->m_connection->borrowCursor(m_cursorSql);
+            self->m_cursor.reset(new HeldCursors::Cursor{self->m_connection->db().prepare(m_cursorSql)});
         self->m_connection->db(); // in the transaction before stepping
         sqlite3_stmt* s = m_cursor->statement.handle();
         sqlite3_reset(s);
@@ -450,7 +449,7 @@ private:
         const size_t n = m_info->columns.size();
         if (m_cursorSlots.size() != n)
             m_cursorSlots.assign(n, -1);
-        m_connection->cursors().giveBack(std::move(m_cursor));
+        dropCursor();
         m_cursorOn = false;
         if (++m_widenings > 2)
             m_cursorSlots.assign(n, 0);
@@ -482,27 +481,27 @@ private:
         return m_converted[column];
     }
 
-    // The statement that writes the columns set, built once for each set of columns.
+    void dropCursor() noexcept
+    {
+        if (m_cursor)
+            m_connection->cursors().drop(m_cursor.get());
+        m_cursor.reset();
+    }
+
+    // The statement that writes the columns set; a loop writes the same columns row after row.
     sqlite::Statement& writeStatement(char kind, const std::function<QString()>& build)
     {
-        // A loop writes the same columns row after row.
         if (m_lastWrite && m_lastWriteKind == kind && m_lastWriteSet == m_set) {
-            m_connection->rewind(*m_lastWrite);
+            m_connection->db();
+            m_lastWrite->rewind();
             return *m_lastWrite;
         }
-        QByteArray key(1, kind);
-        key.reserve(qsizetype(m_set.size()) + 1);
-        for (const bool set : m_set)
-            key.append(set ? '1' : '0');
-        auto it = m_writeSql.find(key);
-        if (it == m_writeSql.end())
-            it = m_writeSql.insert(key, m_connection->sharedStatement(build(), Context::Write));
-        else
-            m_connection->rewind(**it);
-        m_lastWrite = *it;
+        if (m_lastWrite)
+            sqlite3_clear_bindings(m_lastWrite->handle());
+        m_lastWrite = m_connection->statement(build(), Context::Write);
         m_lastWriteKind = kind;
         m_lastWriteSet = m_set;
-        return **it;
+        return *m_lastWrite;
     }
 
     void insertPending()
@@ -582,7 +581,7 @@ private:
     std::shared_ptr<const TableInfo> m_info;
     std::vector<qint64> m_keys;
 
-    std::unique_ptr<CursorPool::Cursor> m_cursor;
+    std::unique_ptr<HeldCursors::Cursor> m_cursor;
     bool m_cursorOn = false;
     qint64 m_cursorRowid = 0;
     std::vector<QVariant> m_converted; // the fields of the current row read so far
@@ -590,8 +589,6 @@ private:
 
     Pending m_pending = Pending::None;
     qint64 m_editRowid = 0;
-    // The statements of this recordset, kept rather than looked up by their text for each row.
-    QHash<QByteArray, std::shared_ptr<sqlite::Statement>> m_writeSql; // by kind and columns set
     QString m_cursorSql;
     std::vector<int> m_cursorSlots; // each column's place in the cursor's row, -1 when not read
     int m_widenings = 0;
