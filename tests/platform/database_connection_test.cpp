@@ -3,7 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
-#include "platform/jet/JetConnection.h"
+#include "platform/jet/JetCaches.h"
 
 #include <QDir>
 #include <QFile>
@@ -207,73 +207,55 @@ TEST_F(DatabaseConnectionTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
     EXPECT_EQ(libelle(), "nouveau modifié");
 }
 
-// Each cache's rule for when it is stale, after each thing that can happen to the file: whether
-// the connection still serves the statement (run once before), the definition and the look-up
-// it served before; a cursor held on a row is off it after any of them.
+// Each cache's rule for when it is stale, each class on its own on the file: told what its
+// connection could not follow after each thing that can happen, whether it still serves the
+// statement (run once before), the definition and the look-up it served, and whether a cursor
+// held on a row is still on it.
 TEST_F(DatabaseConnectionTest, EachCacheForgetsWhatItCannotFollow)
 {
-    const QString insert = "INSERT INTO nomenclature (ABREVIATION, \"code inami\", LIBELLE) VALUES ('a', '%1', 'x')";
-    enum Then
-    {
-        Nothing,
-        Rollback,
-        Elsewhere,
-        Schema,
-        Replaced
-    };
+    using jet::Stale;
     const struct
     {
         const char* event;
-        const char* code; // of a row the connection writes first, failing with `error`
-        int error;
-        Then then;
+        bool written;              // a row, which the connection's hook tells the cursors of
+        std::optional<Stale> told; // what the connection could not follow
         bool statement, definition, lookup;
     } cases[] = {
-        {"a write of its own", "4", 0, Nothing, true, true, true},
-        {"a write that fails", "1", err::DuplicateKey, Nothing, true, true, false},
-        {"a rollback", "6", 0, Rollback, false, false, false},
-        {"a write through another connection", nullptr, 0, Elsewhere, false, false, false},
-        {"a schema change", nullptr, 0, Schema, false, false, false},
-        {"a file replaced", nullptr, 0, Replaced, false, false, false},
+        {"nothing new", false, std::nullopt, true, true, true},
+        {"a write of its own", true, std::nullopt, true, true, true},
+        {"a write that fails", true, Stale::Rows, true, true, false},
+        {"a write through another connection", false, Stale::Schema, false, false, false},
+        {"a schema change", true, Stale::Schema, false, false, false},
+        {"a rollback", true, Stale::Schema, false, false, false},
     };
+    sqlite::Connection db(host(), sqlite::Connection::Mode::ReadWrite);
     for (const auto& c : cases) {
-        const auto before = engine.connection(file);
-        before->statement("SELECT count(*) FROM nomenclature")->step();
-        const auto info = before->table("NOMENCLATURE");
-        const auto lookup = before->lookup(*info, 0);
-        jet::HeldCursors::Cursor held{before->db().prepare("SELECT * FROM nomenclature")};
+        jet::StatementCache statements;
+        jet::TableCache tables;
+        jet::Lookups lookups;
+        jet::HeldCursors cursors;
+        statements.get(db, "SELECT count(*) FROM nomenclature", sqlite::Context::Query)->step();
+        const auto info = tables.get(db, statements, "NOMENCLATURE");
+        const auto lookup = lookups.get(db, *info, 0);
+        jet::HeldCursors::Cursor held{db.prepare("SELECT * FROM nomenclature")};
         held.statement.step();
-        before->cursors().hold(held);
-        if (c.code) {
-            EXPECT_EQ(
-                errorOf([&] { before->write([&] { before->db().exec(insert.arg(c.code), jet::Context::Write); }); }),
-                c.error)
-                << c.event;
+        cursors.hold(held);
+        if (c.written)
+            cursors.rowWritten();
+        if (c.told) {
+            statements.forget(*c.told);
+            tables.forget(*c.told);
+            lookups.forget(*c.told);
+            cursors.forget();
         }
-        before->statement("SELECT count(*) FROM nomenclature")->reset(); // no read lock left
-        if (c.then == Rollback)
-            before->rollback();
-        if (c.then == Elsewhere || c.then == Replaced)
-            before->commit();
-        if (c.then == Elsewhere)
-            test::exec(host(), insert.arg(5));
-        if (c.then == Schema)
-            execute("ALTER TABLE nomenclature ADD COLUMN NOTE TEXT(10)");
-        if (c.then == Replaced && QFile::copy(host(), host("copie.mdb")))
-            fs::copyFile("c:\\praxidome\\copie.mdb", file);
-        const auto after = engine.connection(file);
-        const auto again = after->statement("SELECT count(*) FROM nomenclature");
+        const auto again = statements.get(db, "SELECT count(*) FROM nomenclature", sqlite::Context::Query);
         EXPECT_EQ(sqlite3_stmt_status(again->handle(), SQLITE_STMTSTATUS_RUN, 0) > 0, c.statement) << c.event;
-        EXPECT_EQ(after->table("nomenclature") == info, c.definition) << c.event;
-        EXPECT_EQ(after == before && before->current(*info), c.definition) << c.event;
-        EXPECT_EQ(after->lookup(*after->table("nomenclature"), 0) == lookup, c.lookup) << c.event;
-        EXPECT_FALSE(before->cursors().on(held)) << c.event;
-        before->cursors().drop(&held);
-        // Whatever it kept, the look-up gives the rows SQL gives.
-        auto count = after->db().prepare("SELECT count(*) FROM nomenclature WHERE ABREVIATION = 'a' COLLATE NOCASE");
-        count.step();
-        EXPECT_EQ(qlonglong(after->lookup(*info, 0)->equal("A").size()), count.column(0).toLongLong()) << c.event;
-        after->commit();
+        again->reset();
+        EXPECT_EQ(tables.get(db, statements, "nomenclature") == info, c.definition) << c.event;
+        EXPECT_EQ(jet::TableCache::current(*info), c.definition) << c.event;
+        EXPECT_EQ(lookups.get(db, *info, 0) == lookup, c.lookup) << c.event;
+        EXPECT_EQ(cursors.on(held), !c.written && !c.told) << c.event;
+        cursors.drop(&held);
     }
 }
 

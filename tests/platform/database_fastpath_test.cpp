@@ -126,6 +126,12 @@ TEST_F(DatabaseFastPathTest, LookUpsGiveExactlySqlsRowsAlsoAfterTheRecordsetsOwn
     rs.setField(2, -1);
     rs.update();
     expectSameAsSql("after the recordset's changes");
+
+    // Changes by another connection are followed too.
+    engine.commit();
+    test::exec(host(), "UPDATE nomenclature SET ABREVIATION = 'NOUVEAU' WHERE AGE % 3 = 0;"
+                       "INSERT INTO nomenclature VALUES ('abc', 'x', 5000), (NULL, 'y', 5001)");
+    expectSameAsSql("after another connection's changes");
 }
 
 TEST_F(DatabaseFastPathTest, ProbeOfATextThatNoRowHoldsHasNoRecordToMoveTo)
