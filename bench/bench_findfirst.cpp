@@ -2,13 +2,14 @@
 //
 // A user's table `nomenclature` of 100,000 codes and a release table `nomen` holding the same
 // codes in another order with new values, both without any index on "code inami" (as the
-// application keeps them). In one run, on fresh identical copies of the files, three rounds of:
+// application keeps them). Each run, on fresh identical copies of the files:
 //   engine:  for each release row, findFirst("[code inami] = '...'"), edit, set 13 fields from
 //            the release row and the release date, update; then the engine commits
 //   SQL:     one UPDATE nomenclature SET (...) = (...) FROM nomen WHERE codes are equal
 // Then the duplicate check's pattern: one "select * from nomenclature where ABREVIATION = '...'"
-// per row, each moved last and first and counted, against a GROUP BY. The bench checks that both
-// sides leave the same rows and find the same duplicates, then prints the times and the ratio.
+// per row, each moved last and first and counted, against a GROUP BY. Each pair runs five times in
+// turn on fresh copies; the bench checks that both sides leave the same rows and find the same
+// duplicates, then prints the median and fastest-to-fastest ratios.
 // MAJ_BENCH_ROWS changes the size (for profiling); the target is measured at 100,000.
 
 #include "BenchSupport.h"
@@ -26,8 +27,6 @@
 #include <cstdio>
 #include <random>
 
-#include <time.h>
-
 using namespace maj;
 using namespace maj::bench;
 
@@ -37,25 +36,6 @@ const int kRows = qEnvironmentVariableIntValue("MAJ_BENCH_ROWS") > 0 ? qEnvironm
                                                                      : 100000;
 // The positions `anciens` copies from the release row (column 19 takes the release date).
 constexpr int kCopied[] = {3, 4, 5, 6, 9, 10, 11, 12, 13, 14, 15, 20};
-
-// Wall time and the process's CPU time: on a loaded machine the CPU time says more.
-struct Clock
-{
-    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
-    double cpu = cpuNow();
-
-    static double cpuNow()
-    {
-        timespec t{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-        return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-    }
-    double wallSeconds() const
-    {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
-    }
-    double cpuSeconds() const { return cpuNow() - cpu; }
-};
 
 // The release lists its codes in code order. The user's table holds them in the order they were
 // added: in code order, but one code in ten came later and sits at the end. The worst case shuffles
@@ -214,57 +194,36 @@ int main(int argc, char** argv)
     const QString eattest = drive.filePath(QStringLiteral("praxidome/eattest.mdb"));
     const QString sqlPat = drive.filePath(QStringLiteral("sql/pat.mdb"));
     const QString sqlEattest = drive.filePath(QStringLiteral("sql/eattest.mdb"));
-    struct Result
-    {
-        double engine = 1e9, engineCpu = 1e9, sql = 1e9, sqlCpu = 1e9;
-        bool same = true;
-    };
-    // Three rounds on fresh copies, the sides taking turns; the best time of each side counts, so
-    // that other work on the machine weighs on neither more than the other.
-    constexpr int kRounds = 3;
+    const int count = runs();
+    bool same = true;
     auto measure = [&](bool shuffled) {
         generate(orig + QStringLiteral("pat.mdb"), orig + QStringLiteral("eattest.mdb"), shuffled);
-        Result r;
-        for (int round = 0; round < kRounds; ++round) {
-            replace(orig + QStringLiteral("pat.mdb"), pat);
-            replace(orig + QStringLiteral("eattest.mdb"), eattest);
-            replace(orig + QStringLiteral("pat.mdb"), sqlPat);
-            replace(orig + QStringLiteral("eattest.mdb"), sqlEattest);
-            const Clock engineStart;
-            engineUpdate();
-            r.engine = std::min(r.engine, engineStart.wallSeconds());
-            r.engineCpu = std::min(r.engineCpu, engineStart.cpuSeconds());
-            const Clock sqlStart;
-            sqlUpdate(sqlPat, sqlEattest);
-            r.sql = std::min(r.sql, sqlStart.wallSeconds());
-            r.sqlCpu = std::min(r.sqlCpu, sqlStart.cpuSeconds());
-            r.same = r.same && digest(pat) == digest(sqlPat);
-        }
+        const Comparison c = compare(
+            count,
+            [&](int) {
+                replace(orig + QStringLiteral("pat.mdb"), pat);
+                replace(orig + QStringLiteral("eattest.mdb"), eattest);
+                return timed(engineUpdate);
+            },
+            [&](int) {
+                replace(orig + QStringLiteral("pat.mdb"), sqlPat);
+                replace(orig + QStringLiteral("eattest.mdb"), sqlEattest);
+                return timed([&] { sqlUpdate(sqlPat, sqlEattest); });
+            });
+        same = same && digest(pat) == digest(sqlPat);
         QFile::remove(orig + QStringLiteral("pat.mdb"));
         QFile::remove(orig + QStringLiteral("eattest.mdb"));
-        return r;
+        return c;
     };
-    const Result worst = measure(true);
-    const Result usual = measure(false);
-
-    const Clock probeStart;
-    const int shared = engineDuplicates();
-    const double probe = probeStart.wallSeconds();
-    const Clock groupStart;
-    const int expected = sqlDuplicates(sqlPat);
-    const double group = groupStart.wallSeconds();
-
-    std::printf("rows: %d, best of %d rounds\n", kRows, kRounds);
-    for (const auto& [name, r] : {std::pair{"release in code order", usual}, std::pair{"release shuffled", worst}}) {
-        std::printf("%s:\n", name);
-        std::printf("  engine find-first-then-update cycles: %.3f s (cpu %.3f s)\n", r.engine, r.engineCpu);
-        std::printf("  set-based UPDATE ... FROM:           %.3f s (cpu %.3f s)\n", r.sql, r.sqlCpu);
-        std::printf("  same rows on both sides:             %s\n", r.same ? "yes" : "NO");
-        std::printf("  ratio engine / set-based:            %.2f wall, %.2f cpu (target <= 2)\n", r.engine / r.sql,
-                    r.engineCpu / r.sqlCpu);
-    }
-    std::printf("duplicate-check probes:                %.3f s (%.1f us a row), %d rows shared (GROUP BY: %d, "
-                "%.3f s)\n",
-                probe, probe * 1e6 / kRows, shared, expected, group);
-    return usual.same && worst.same && shared == expected ? 0 : 1;
+    std::printf("rows: %d\n", kRows);
+    measure(true).print("find-first-then-update, release shuffled, against UPDATE ... FROM", 1.5);
+    measure(false).print("find-first-then-update, release in code order, against UPDATE ... FROM", 1.5);
+    int shared = -1;
+    int expected = -2;
+    compare(
+        count, [&](int) { return timed([&] { shared = engineDuplicates(); }); },
+        [&](int) { return timed([&] { expected = sqlDuplicates(sqlPat); }); })
+        .print("duplicate-check probes against GROUP BY", 1.5);
+    std::printf("same rows on both sides: %s; rows shared: %d (GROUP BY: %d)\n", same ? "yes" : "NO", shared, expected);
+    return same && shared == expected ? 0 : 1;
 }

@@ -1,13 +1,12 @@
 // The tariff code steps against the set-based SQL that gives the same rows.
 //
 // A release of 100,000 codes and a user's table of 100,000 codes (90% shared), on tables without
-// any index on "code inami" or ABREVIATION. One run, identical copies of the files:
+// any index on "code inami" or ABREVIATION. Each side five times in turn, on fresh copies of the files:
 //   nouv + anciens     against  INSERT ... SELECT (an anti-join: rows with no match)  +  UPDATE ... FROM
 //   btnbd_Click        against  SELECT ... GROUP BY ABREVIATION COLLATE NOCASE HAVING count(*) > 1
 // The set-based side compares codes and abbreviations with = and COLLATE NOCASE (letter case
 // ignored), as the engine does for this ASCII data. The bench checks that both sides leave the
-// same rows and report the same duplicates, then prints the two ratios. The check and the GROUP
-// BY are taken five times in turn, each on a fresh connection, and their medians compared.
+// same rows and report the same duplicates, then prints the median and fastest-to-fastest ratios.
 
 #include "BenchSupport.h"
 #include "nomenclature/Nomenclature.h"
@@ -37,7 +36,6 @@ namespace {
 constexpr int Codes = 100000;
 constexpr int Shared = 90000;
 constexpr int DuplicatePairs = 200; // user rows given the abbreviation of another, letter case changed
-constexpr int Runs = 5;             // of the check and of the GROUP BY, in turn
 
 // Fills a nomenclature table: `codes` in the given order, `variant` making the release's values
 // differ from the user's.
@@ -183,100 +181,98 @@ int main(int argc, char** argv)
     createFromSchema(genEattest, "eattest");
     fill(genPat, QStringLiteral("nomenclature"), user, 1, userAbbreviations);
     fill(genEattest, QStringLiteral("nomen"), release, 0, {});
-    for (const QString& dir : {installed, baseline}) {
-        copyFile(genPat, dir + QStringLiteral("/pat.mdb"));
-        copyFile(genEattest, dir + QStringLiteral("/eattest.mdb"));
-    }
     std::printf("release %d codes, user table %d codes, %d shared, %d abbreviations shared by two rows\n", Codes, Codes,
                 Shared, DuplicatePairs);
 
-    // The steps, through the engine, bound as assignationdesbases binds them.
-    QuietUi ui;
+    // The steps, through the engine, bound as assignationdesbases binds them, against the same rows
+    // set-based; each on fresh copies of the files.
     SystemClock clock;
-    Form1Core f(ui, clock);
-    f.settings.LanguageCode = QStringLiteral("NL");
-    f.settings.ReleaseDate = QStringLiteral("01/01/2021");
-    auto start = std::chrono::steady_clock::now();
-    f.data.Data1.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
-    f.data.Data2.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
-    auto phase = std::chrono::steady_clock::now();
-    nouv(f);
-    const double nouvSeconds = seconds(phase);
-    phase = std::chrono::steady_clock::now();
-    anciens(f);
-    const double anciensSeconds = seconds(phase);
-    f.data.Data1.release();
-    f.data.Data2.release();
-    const double stepsSeconds = seconds(start);
-    if (!ui.messages.isEmpty())
-        std::printf("  the steps showed: %s\n", qPrintable(ui.messages.join(QStringLiteral(" | "))));
-
-    // The same rows, set-based.
-    double setSeconds = 0;
+    const auto fresh = [&](const QString& dir) {
+        copyFile(genPat, dir + QStringLiteral("/pat.mdb"));
+        copyFile(genEattest, dir + QStringLiteral("/eattest.mdb"));
+    };
+    const Comparison merge = compare(
+        runs(),
+        [&](int) {
+            fresh(installed);
+            QuietUi ui;
+            Form1Core f(ui, clock);
+            f.settings.LanguageCode = QStringLiteral("NL");
+            f.settings.ReleaseDate = QStringLiteral("01/01/2021");
+            const double t = timed([&] {
+                f.data.Data1.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
+                f.data.Data2.bind(QStringLiteral("c:\\praxidome\\eattest.mdb"), QStringLiteral("nomen"));
+                nouv(f);
+                anciens(f);
+                f.data.Data1.release();
+                f.data.Data2.release();
+            });
+            if (!ui.messages.isEmpty())
+                std::printf("  the steps showed: %s\n", qPrintable(ui.messages.join(QStringLiteral(" | "))));
+            return t;
+        },
+        [&](int) {
+            fresh(baseline);
+            return timed([&] {
+                sql::Database db(baseline + QStringLiteral("/pat.mdb"), sql::ReadWrite);
+                db.exec(QStringLiteral("ATTACH DATABASE '%1/eattest.mdb' AS rel").arg(baseline));
+                db.exec(QStringLiteral("BEGIN"));
+                db.exec(QString::fromUtf8(insertNew));
+                db.exec(QString::fromUtf8(updateExisting));
+                db.exec(QStringLiteral("COMMIT"));
+            });
+        });
     {
-        start = std::chrono::steady_clock::now();
-        sql::Database db(baseline + QStringLiteral("/pat.mdb"), sql::ReadWrite);
+        sql::Database db(baseline + QStringLiteral("/pat.mdb"), sql::ReadOnly);
         db.exec(QStringLiteral("ATTACH DATABASE '%1/eattest.mdb' AS rel").arg(baseline));
-        db.exec(QStringLiteral("BEGIN"));
-        db.exec(QString::fromUtf8(insertNew));
-        db.exec(QString::fromUtf8(updateExisting));
-        db.exec(QStringLiteral("COMMIT"));
-        setSeconds = seconds(start);
         printPlan(db, insertNew);
         printPlan(db, updateExisting);
     }
     const bool sameUpdate = sameRows(installed + QStringLiteral("/pat.mdb"), baseline + QStringLiteral("/pat.mdb"));
-    std::printf("nouv + anciens: %.3f s (bind %.3f, nouv %.3f, anciens %.3f); set-based: %.3f s; ratio %.2f; "
-                "same rows: %s\n",
-                stepsSeconds, stepsSeconds - nouvSeconds - anciensSeconds, nouvSeconds, anciensSeconds, setSeconds,
-                stepsSeconds / setSeconds, sameUpdate ? "yes" : "NO");
+    merge.print("nouv + anciens against INSERT ... SELECT + UPDATE ... FROM", 1.2);
 
-    // The duplicate check on the updated table, against the GROUP BY, taken in turn several times
-    // (each on a connection of its own) on a machine whose speed varies: the medians are compared.
-    std::vector<double> checkTimes;
-    std::vector<double> checkCpuTimes;
-    std::vector<double> groupTimes;
+    // The duplicate check on the updated table, against the GROUP BY, each on a connection of its own.
     QStringList reported;
     QStringList expected;
-    for (int run = 0; run < Runs; ++run) {
-        QuietUi checkUi;
-        Form1Core check(checkUi, clock);
-        start = std::chrono::steady_clock::now();
-        const std::clock_t cpuStart = std::clock();
-        runHandler(checkUi, [&] { btnbd_Click(check); });
-        checkTimes.push_back(seconds(start));
-        checkCpuTimes.push_back(double(std::clock() - cpuStart) / CLOCKS_PER_SEC);
-        check.data.Data1.release();
-        check.data.Data2.release();
-        if (run == 0) {
-            for (const QString& line : check.window.l.mid(1)) {
-                if (line != QLatin1String(" "))
-                    reported.append(line.section(QLatin1Char(' '), 4, 4)); // the code after " de "
+    const Comparison check = compare(
+        runs(),
+        [&](int run) {
+            QuietUi checkUi;
+            Form1Core f(checkUi, clock);
+            const double t = timed([&] {
+                runHandler(checkUi, [&] { btnbd_Click(f); });
+                f.data.Data1.release();
+                f.data.Data2.release();
+            });
+            if (run == 0) {
+                for (const QString& line : f.window.l.mid(1)) {
+                    if (line != QLatin1String(" "))
+                        reported.append(line.section(QLatin1Char(' '), 4, 4)); // the code after " de "
+                }
+                if (checkUi.ended)
+                    reported.append(QStringLiteral("(the check ended the program)"));
             }
-            if (checkUi.ended)
-                reported.append(QStringLiteral("(the check ended the program)"));
-        }
-
-        sql::Database db(baseline + QStringLiteral("/pat.mdb"), sql::ReadOnly);
-        start = std::chrono::steady_clock::now();
-        sql::Statement groups = db.prepare(QString::fromUtf8(sharedAbbreviations));
-        QSet<QString> shared;
-        while (groups.step())
-            shared.insert(groups.column(0).toString().toLower());
-        groupTimes.push_back(seconds(start));
-        if (run == 0) {
-            printPlan(db, sharedAbbreviations);
-            sql::Statement rows =
-                db.prepare(QStringLiteral("SELECT ABREVIATION, \"code inami\" FROM nomenclature ORDER BY rowid"));
-            while (rows.step()) {
-                if (shared.contains(rows.column(0).toString().toLower()))
-                    expected.append(rows.column(1).toString());
+            return t;
+        },
+        [&](int run) {
+            sql::Database db(baseline + QStringLiteral("/pat.mdb"), sql::ReadOnly);
+            QSet<QString> shared;
+            const double t = timed([&] {
+                sql::Statement groups = db.prepare(QString::fromUtf8(sharedAbbreviations));
+                while (groups.step())
+                    shared.insert(groups.column(0).toString().toLower());
+            });
+            if (run == 0) {
+                printPlan(db, sharedAbbreviations);
+                sql::Statement rows =
+                    db.prepare(QStringLiteral("SELECT ABREVIATION, \"code inami\" FROM nomenclature ORDER BY rowid"));
+                while (rows.step()) {
+                    if (shared.contains(rows.column(0).toString().toLower()))
+                        expected.append(rows.column(1).toString());
+                }
             }
-        }
-    }
-    const double checkSeconds = median(checkTimes);
-    const double checkCpu = median(checkCpuTimes);
-    const double groupSeconds = median(groupTimes);
+            return t;
+        });
     const bool sameReport = reported == expected;
 
     // Where the check's time goes: its engine operations, one kind at a time, on the same table.
@@ -285,7 +281,7 @@ int main(int argc, char** argv)
         Engine engine;
         DataSource table(engine, QStringLiteral("Walk"));
         DataSource probe(engine, QStringLiteral("Probe"));
-        start = std::chrono::steady_clock::now();
+        auto start = std::chrono::steady_clock::now();
         table.bind(QStringLiteral("c:\\praxidome\\pat.mdb"), QStringLiteral("nomenclature"));
         const double bind = seconds(start);
         probe.setDatabaseName(QStringLiteral("c:\\praxidome\\pat.mdb"));
@@ -337,12 +333,8 @@ int main(int argc, char** argv)
                     "%.3f s; interleaved: walk + field(0) %.3f s, query text + probe open %.3f s\n",
                     qlonglong(queries.size()), bind, build, walk, text, open, count, walkInterleaved, openInterleaved);
     }
-    std::printf("btnbd_Click, median of %d runs: %.3f s (processor %.3f s, fastest %.3f s); GROUP BY: %.3f s (fastest "
-                "%.3f s); ratio %.2f (fastest to fastest %.2f); same rows reported (%lld): %s\n",
-                Runs, checkSeconds, checkCpu, *std::min_element(checkTimes.begin(), checkTimes.end()), groupSeconds,
-                *std::min_element(groupTimes.begin(), groupTimes.end()), checkSeconds / groupSeconds,
-                *std::min_element(checkTimes.begin(), checkTimes.end()) /
-                    *std::min_element(groupTimes.begin(), groupTimes.end()),
+    check.print("btnbd_Click against GROUP BY", 1.5);
+    std::printf("same rows after the merge: %s; same rows reported (%lld): %s\n", sameUpdate ? "yes" : "NO",
                 qlonglong(reported.size()), sameReport ? "yes" : "NO");
     return sameUpdate && sameReport ? 0 : 1;
 }

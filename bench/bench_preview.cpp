@@ -2,7 +2,7 @@
 //
 // A sample server installation whose code table holds 100,000 codes, and a release medium that
 // lists them all (20% with new prices or texts) plus 3,000 new ones. Taken in turn, five times
-// each, and their medians compared:
+// each, their medians and fastest times compared:
 //   the merge steps of a run (copienomen, assignationdesbases, nouv, anciens), on a fresh copy of
 //   the installation   against   the preview of the same installation (its snapshot, the steps on
 //   it, the registration, the duplicate check, the census and the comparison of the code table).
@@ -33,7 +33,6 @@ using namespace maj::bench;
 namespace {
 
 constexpr int Codes = 100000;
-constexpr int Runs = 5;
 
 // The release's settings, as the window's opening sets those the steps read.
 void releaseSettings(Form1Core& f)
@@ -74,16 +73,15 @@ int main(int argc, char** argv)
                 count(installedPat, QStringLiteral("SELECT count(*) FROM nomenclature")),
                 count(o.medium + QStringLiteral("/eattest.mdb"), QStringLiteral("SELECT count(*) FROM nomen")));
 
-    std::vector<double> mergeTimes;
-    std::vector<double> previewTimes;
     qint64 runAdded = 0;
     qint64 runChanged = 0;
     preview::Result result;
-    for (int run = 0; run < Runs; ++run) {
+    const auto mergeSide = [&](int run) {
         // The run's merge steps on a copy of the installation.
         const QString copy = dir.filePath(QStringLiteral("run%1").arg(run));
         if (QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), o.drive, copy}) != 0)
             qFatal("cannot copy the installation");
+        double t = 0;
         {
             qputenv("MAJ_DRIVE_C", copy.toUtf8());
             QuietUi ui;
@@ -91,13 +89,13 @@ int main(int argc, char** argv)
             Form1Core f(ui, clock);
             releaseSettings(f);
             f.settings.PayloadFolder = fs::currentFolder() + QLatin1Char('\\');
-            const auto start = std::chrono::steady_clock::now();
-            for (void (*step)(Form1Core&) : {copienomen, assignationdesbases, nouv, anciens})
-                step(f);
-            f.data.Data1.release();
-            f.data.Data2.release();
-            f.data.Data3.release();
-            mergeTimes.push_back(seconds(start));
+            t = timed([&] {
+                for (void (*step)(Form1Core&) : {copienomen, assignationdesbases, nouv, anciens})
+                    step(f);
+                f.data.Data1.release();
+                f.data.Data2.release();
+                f.data.Data3.release();
+            });
             if (!ui.messages.isEmpty())
                 std::printf("  the steps showed: %s\n", qPrintable(ui.messages.join(QStringLiteral(" | "))));
         }
@@ -119,20 +117,16 @@ int main(int argc, char** argv)
             runChanged = changed.column(0).toLongLong();
         }
         QDir(copy).removeRecursively();
-
-        // The preview of the installation itself.
+        return t;
+    };
+    // The preview of the installation itself.
+    const auto previewSide = [&](int) {
         qputenv("MAJ_DRIVE_C", o.drive.toUtf8());
         SystemClock clock;
-        const auto start = std::chrono::steady_clock::now();
-        result = preview::makePreview(clock, releaseSettings);
-        previewTimes.push_back(seconds(start));
-    }
-    const double merge = median(mergeTimes);
-    const double preview = median(previewTimes);
+        return timed([&] { result = preview::makePreview(clock, releaseSettings); });
+    };
+    compare(runs(), previewSide, mergeSide).print("preview against the merge steps", 1.5);
     const bool same = result.codes.added.size() == runAdded && result.codes.changed.size() == runChanged;
-    std::printf("merge steps (copienomen, assignationdesbases, nouv, anciens), median of %d: %.3f s; preview, median "
-                "of %d: %.3f s; ratio %.2f\n",
-                Runs, merge, Runs, preview, preview / merge);
     std::printf("preview: %lld added, %lld changed, %lld unchanged, %lld duplicates; the run: %lld added, %lld "
                 "changed; same counts: %s\n",
                 qlonglong(result.codes.added.size()), qlonglong(result.codes.changed.size()), result.codes.unchanged,

@@ -431,8 +431,13 @@ qint64 copyContent(int from, int to, Sha256* digest)
             return copied;
         if (digest)
             digest->add(buffer.data(), size_t(got));
-        if (to >= 0 && !posix::writeAll(to, buffer.data(), static_cast<size_t>(got)))
-            fail(posix::errorNumber(errno));
+        if (to >= 0) {
+            if (!posix::writeAll(to, buffer.data(), static_cast<size_t>(got)))
+                fail(posix::errorNumber(errno));
+            // The disk starts on what is written while the rest is read and hashed: the final
+            // fsync then waits for little. A failure here is the fsync's to report.
+            ::sync_file_range(to, copied, got, SYNC_FILE_RANGE_WRITE);
+        }
         copied += got;
     }
 }

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
+#include "platform/jet/JetCaches.h"
 
 #include <QDir>
 #include <QFile>
@@ -204,6 +205,58 @@ TEST_F(DatabaseConnectionTest, AFileCopiedOverAnOpenOneIsOpenedAnew)
     data1.release();
     data2.release();
     EXPECT_EQ(libelle(), "nouveau modifié");
+}
+
+// Each cache's rule for when it is stale, each class on its own on the file: told what its
+// connection could not follow after each thing that can happen, whether it still serves the
+// statement (run once before), the definition and the look-up it served, and whether a cursor
+// held on a row is still on it.
+TEST_F(DatabaseConnectionTest, EachCacheForgetsWhatItCannotFollow)
+{
+    using jet::Stale;
+    const struct
+    {
+        const char* event;
+        bool written;              // a row, which the connection's hook tells the cursors of
+        std::optional<Stale> told; // what the connection could not follow
+        bool statement, definition, lookup;
+    } cases[] = {
+        {"nothing new", false, std::nullopt, true, true, true},
+        {"a write of its own", true, std::nullopt, true, true, true},
+        {"a write that fails", true, Stale::Rows, true, true, false},
+        {"a write through another connection", false, Stale::Schema, false, false, false},
+        {"a schema change", true, Stale::Schema, false, false, false},
+        {"a rollback", true, Stale::Schema, false, false, false},
+    };
+    sqlite::Connection db(host(), sqlite::Connection::Mode::ReadWrite);
+    for (const auto& c : cases) {
+        jet::StatementCache statements;
+        jet::TableCache tables;
+        jet::Lookups lookups;
+        jet::HeldCursors cursors;
+        statements.get(db, "SELECT count(*) FROM nomenclature", sqlite::Context::Query)->step();
+        const auto info = tables.get(db, statements, "NOMENCLATURE");
+        const auto lookup = lookups.get(db, *info, 0);
+        jet::HeldCursors::Cursor held{db.prepare("SELECT * FROM nomenclature")};
+        held.statement.step();
+        cursors.hold(held);
+        if (c.written)
+            cursors.rowWritten();
+        if (c.told) {
+            statements.forget(*c.told);
+            tables.forget(*c.told);
+            lookups.forget(*c.told);
+            cursors.forget();
+        }
+        const auto again = statements.get(db, "SELECT count(*) FROM nomenclature", sqlite::Context::Query);
+        EXPECT_EQ(sqlite3_stmt_status(again->handle(), SQLITE_STMTSTATUS_RUN, 0) > 0, c.statement) << c.event;
+        again->reset();
+        EXPECT_EQ(tables.get(db, statements, "nomenclature") == info, c.definition) << c.event;
+        EXPECT_EQ(jet::TableCache::current(*info), c.definition) << c.event;
+        EXPECT_EQ(lookups.get(db, *info, 0) == lookup, c.lookup) << c.event;
+        EXPECT_EQ(cursors.on(held), !c.written && !c.told) << c.event;
+        cursors.drop(&held);
+    }
 }
 
 } // namespace

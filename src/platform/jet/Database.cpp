@@ -109,13 +109,15 @@ void DataSource::refresh()
     // connection is taken before the old one is let go, so that a file rebound to itself keeps
     // its connection and look-ups.
     std::shared_ptr<jet::Connection> connection;
+    // A probe opened once per row on the same file may serve the next one.
+    std::unique_ptr<Recordset> previous = std::move(m_recordset);
     try {
-        m_recordset.reset();
         // A record source set anew on the same file (once per row in the duplicate check) keeps
         // the connection without resolving the path again.
         if (m_connection && m_connectedPath == m_databaseName && m_connection->sameFile()) {
             connection = m_connection;
         } else {
+            previous.reset();
             // What was written to the file it held is committed before another file is touched.
             if (m_connection)
                 m_connection->commit();
@@ -132,7 +134,7 @@ void DataSource::refresh()
     if (QStringView(m_recordSource).trimmed().isEmpty())
         return;
     try {
-        m_recordset = jet::openRecordset(connection, m_recordSource);
+        m_recordset = jet::openRecordset(connection, m_recordSource, std::move(previous));
     } catch (...) {
         m_connection.reset();
         m_connectedPath.clear();

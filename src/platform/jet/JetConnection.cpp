@@ -14,10 +14,8 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 
 namespace maj::jet {
 
@@ -104,105 +102,6 @@ void Connection::registerFunctions()
     sqlite3_create_function(db, "year", 1, flags, nullptr, &yearOf, nullptr, nullptr);
 }
 
-int columnIndex(const QHash<QString, int>& byName, const QString& name)
-{
-    auto it = byName.constFind(name);
-    if (it == byName.constEnd())
-        it = byName.constFind(foldKey(name));
-    return it == byName.constEnd() ? -1 : *it;
-}
-
-QString foldKey(QString text)
-{
-    // ASCII folds to its lower case: the look-ups fold every value and every probe, most of them
-    // ASCII, without the Unicode tables.
-    bool upper = false;
-    for (const QChar c : std::as_const(text)) {
-        if (c.unicode() >= 0x80)
-            return std::move(text).toCaseFolded();
-        upper = upper || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
-    }
-    if (upper) {
-        for (QChar& c : text) {
-            if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-                c = QChar(c.unicode() + (u'a' - u'A'));
-        }
-    }
-    return text;
-}
-
-std::vector<qint64> Lookup::rows(const QString& key) const
-{
-    std::vector<qint64> result;
-    if (key.startsWith(QLatin1Char('n'))) {
-        result = m_nulls;
-    } else {
-        const QStringView text = QStringView(key).mid(1);
-        qsizetype group = m_lastGroup + 1;
-        if (group >= qsizetype(m_groups.size()) || m_groups[size_t(group)].text != text) {
-            const auto it = m_byText.constFind(text);
-            group = it == m_byText.constEnd() ? -1 : *it;
-        }
-        if (group >= 0) {
-            m_lastGroup = group;
-            const auto& rows = m_groups[size_t(group)].rows;
-            result.assign(rows.cbegin(), rows.cend());
-        }
-    }
-    if (m_changed.isEmpty())
-        return result;
-    std::erase_if(result, [this](qint64 rowid) { return m_changed.contains(rowid); });
-    const auto changed = m_changedByKey.constFind(key);
-    if (changed != m_changedByKey.constEnd()) {
-        result.insert(result.end(), changed->cbegin(), changed->cend());
-        std::sort(result.begin(), result.end());
-    }
-    return result;
-}
-
-void Lookup::scanned(qint64 rowid, QByteArrayView utf8)
-{
-    const qsizetype from = m_texts.size();
-    // ASCII is folded straight into the texts, without a string of its own.
-    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x80; })) {
-        m_texts.resize(from + utf8.size());
-        QChar* out = m_texts.data() + from;
-        for (const char c : utf8)
-            *out++ = QLatin1Char(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
-    } else {
-        m_texts += foldKey(QString::fromUtf8(utf8));
-    }
-    m_scanned.push_back({rowid, from, m_texts.size() - from});
-}
-
-void Lookup::index()
-{
-    m_byText.reserve(qsizetype(m_scanned.size()));
-    m_groups.reserve(m_scanned.size());
-    const QStringView texts(m_texts);
-    for (const Scanned& row : m_scanned) {
-        const QStringView text = texts.mid(row.from, row.size);
-        auto it = m_byText.find(text);
-        if (it == m_byText.end()) {
-            it = m_byText.insert(text, qsizetype(m_groups.size()));
-            m_groups.push_back({text, {}});
-        }
-        m_groups[size_t(*it)].rows.append(row.rowid);
-    }
-    m_scanned = {};
-}
-
-void Lookup::changed(qint64 rowid, const QString& key)
-{
-    if (const auto before = m_changed.constFind(rowid); before != m_changed.constEnd()) {
-        auto& rows = m_changedByKey[*before];
-        std::erase(rows, rowid);
-    }
-    m_changed.insert(rowid, key);
-    if (!key.isEmpty())
-        m_changedByKey[key].push_back(rowid);
-}
-
 std::shared_ptr<Connection> Connection::open(const QString& hostPath)
 {
     sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadWrite);
@@ -237,7 +136,7 @@ Connection::~Connection()
 {
     // Whoever wrote commits before letting go; what is left here is a step's unfinished work.
     rollback();
-    forget();
+    forget(Stale::Schema);
     m_dataVersion.reset();
     sqlite3_preupdate_hook(m_db.handle(), nullptr, nullptr);
 }
@@ -266,7 +165,7 @@ void Connection::noteLostWrites()
         m_wrote = false;
         if (!m_lost)
             m_lost = m_db.lastFailure();
-        forget();
+        forget(Stale::Schema);
     }
 }
 
@@ -281,7 +180,7 @@ void Connection::begin()
             const qint64 v = sqlite3_column_int64(m_dataVersion->handle(), 0);
             // Another connection committed: rows and definitions may all have changed.
             if (m_lastDataVersion >= 0 && v != m_lastDataVersion)
-                forget();
+                forget(Stale::Schema);
             m_lastDataVersion = v;
         }
         m_dataVersion->reset();
@@ -331,202 +230,23 @@ void Connection::rollback() noexcept
         return;
     if (m_db.tryExec(QStringLiteral("ROLLBACK")) != SQLITE_OK) // closing the connection rolls back the rest
         qCWarning(lcDb).noquote() << "annulation impossible de" << m_hostPath << ":" << sqlite3_errmsg(m_db.handle());
-    forget();
+    forget(Stale::Schema);
 }
 
-std::shared_ptr<sqlite::Statement> Connection::sharedStatement(const QString& sql, Context context)
+void Connection::forget(Stale stale)
 {
-    begin();
-    auto it = m_statements.find(sql);
-    if (it == m_statements.end())
-        it = m_statements.insert(sql, std::make_shared<sqlite::Statement>(m_db.prepare(sql, context)));
-    else
-        sqlite3_reset((*it)->handle()); // every parameter is bound anew by the caller
-    return *it;
+    m_cursors.forget();
+    m_lookups.forget(stale);
+    m_tables.forget(stale);
+    m_statements.forget(stale);
 }
-
-std::shared_ptr<sqlite::Statement> Connection::borrowStatement(const QString& sql)
-{
-    begin();
-    const auto it = m_pool.find(sql);
-    if (it != m_pool.end()) {
-        auto statement = std::move(*it);
-        m_pool.erase(it);
-        return statement;
-    }
-    return std::make_shared<sqlite::Statement>(m_db.prepare(sql));
-}
-
-void Connection::returnStatement(const QString& sql, std::shared_ptr<sqlite::Statement> statement) noexcept
-{
-    if (!statement)
-        return;
-    sqlite3_reset(statement->handle());
-    if (m_pool.count(sql) < 4)
-        m_pool.insert(sql, std::move(statement));
-}
-
-void Connection::releaseCursors() noexcept
-{
-    for (const auto& weak : m_heldCursors) {
-        if (const auto statement = weak.lock())
-            sqlite3_reset(statement->handle());
-    }
-    m_heldCursors.clear();
-    ++m_changes;
-}
-
-void Connection::forget()
-{
-    releaseCursors();
-    m_rowUpdate.columns = nullptr;
-    m_pool.clear();
-    m_statements.clear();
-    m_tableInfos.clear();
-    m_lookups.clear();
-    ++m_epoch;
-}
-
-namespace {
-
-// What a value is to a look-up: "t" and its folded text, "n" for null, empty for anything else.
-QString keyOf(sqlite3_value* value)
-{
-    switch (value ? sqlite3_value_type(value) : SQLITE_BLOB) {
-    case SQLITE_NULL:
-        return QStringLiteral("n");
-    case SQLITE_TEXT:
-        return QLatin1Char('t') + foldKey(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)),
-                                                            sqlite3_value_bytes(value)));
-    default:
-        return {};
-    }
-}
-
-bool sameKey(sqlite3_value* a, sqlite3_value* b)
-{
-    if (!a || !b)
-        return false;
-    const int type = sqlite3_value_type(a);
-    if (type != SQLITE_TEXT || sqlite3_value_type(b) != SQLITE_TEXT)
-        return (type == SQLITE_NULL) == (sqlite3_value_type(b) == SQLITE_NULL) &&
-               (type == SQLITE_TEXT) == (sqlite3_value_type(b) == SQLITE_TEXT);
-    return sqlite3_value_bytes(a) == sqlite3_value_bytes(b) &&
-           std::memcmp(sqlite3_value_text(a), sqlite3_value_text(b), size_t(sqlite3_value_bytes(a))) == 0;
-}
-
-} // namespace
 
 void Connection::onPreUpdate(void* self, sqlite3* db, int op, const char*, const char* table, qint64 before,
                              qint64 after)
 {
     auto* connection = static_cast<Connection*>(self);
-    ++connection->m_changes;
-    const RowUpdate& update = connection->m_rowUpdate;
-    for (const auto& lookup : connection->m_lookups) {
-        if (qstricmp(table, lookup->m_table.constData()) != 0)
-            continue;
-        if (op == SQLITE_UPDATE && update.columns && before == update.rowid && after == before &&
-            !(*update.columns)[size_t(lookup->m_position)] && lookup->m_tableName == update.table)
-            continue;
-        sqlite3_value* old = nullptr;
-        sqlite3_value* now = nullptr;
-        if (op != SQLITE_INSERT)
-            sqlite3_preupdate_old(db, lookup->m_position, &old);
-        if (op != SQLITE_DELETE)
-            sqlite3_preupdate_new(db, lookup->m_position, &now);
-        // Most writes leave the column alone.
-        if (op == SQLITE_UPDATE && before == after && sameKey(old, now))
-            continue;
-        if (op != SQLITE_INSERT && !(op == SQLITE_UPDATE && before == after))
-            lookup->changed(before, {});
-        if (op != SQLITE_DELETE)
-            lookup->changed(after, keyOf(now));
-    }
-}
-
-std::shared_ptr<const TableInfo> Connection::table(const QString& name)
-{
-    begin();
-    // By the name as written, then in lower case.
-    if (const auto it = m_tableInfos.constFind(name); it != m_tableInfos.constEnd())
-        return *it;
-    const QString key = name.toLower();
-    if (const auto it = m_tableInfos.constFind(key); it != m_tableInfos.constEnd())
-        return *it;
-    auto info = std::make_shared<TableInfo>();
-    {
-        auto& find = statement(
-            QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"));
-        find.bind(1, name);
-        if (find.step())
-            info->name = find.column(0).toString();
-        find.reset();
-    }
-    if (info->name.isEmpty())
-        return nullptr;
-    info->quotedName = quoteIdentifier(info->name);
-    sqlite::Statement pragma = m_db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(info->quotedName));
-    QStringList defaults;
-    while (pragma.step()) {
-        TableInfo::Column c;
-        c.name = pragma.column(1).toString();
-        c.type = parseDeclaredType(pragma.column(2).toString());
-        const QVariant dflt = pragma.column(4);
-        defaults.append(dflt.isValid() ? dflt.toString() : QStringLiteral("NULL"));
-        info->byName.insert(c.name, int(info->columns.size()));
-        info->byName.insert(foldKey(c.name), int(info->columns.size()));
-        info->columns.push_back(std::move(c));
-    }
-    if (std::any_of(defaults.begin(), defaults.end(), [](const QString& d) { return d != QLatin1String("NULL"); })) {
-        sqlite::Statement values = m_db.prepare(QStringLiteral("SELECT ") + defaults.join(QLatin1Char(',')));
-        if (values.step()) {
-            for (size_t i = 0; i < info->columns.size(); ++i)
-                info->columns[i].defaultValue = readColumn(values.handle(), int(i), info->columns[i].type);
-        }
-    }
-    m_tableInfos.insert(key, info);
-    m_tableInfos.insert(name, info);
-    return info;
-}
-
-std::shared_ptr<Lookup> Connection::lookup(const TableInfo& table, int column)
-{
-    begin();
-    for (const auto& lookup : m_lookups) {
-        if (lookup->m_position == column && lookup->m_tableName == table.name)
-            return lookup;
-    }
-    auto fresh = std::make_shared<Lookup>(table.name, table.columns[size_t(column)].name, column);
-    const QString& quotedTable = table.quotedName;
-    {
-        // Room for every row at once rather than growing through rehashes.
-        sqlite::Statement last = m_db.prepare(QStringLiteral("SELECT max(rowid) FROM %1").arg(quotedTable));
-        if (last.step())
-            fresh->m_scanned.reserve(size_t(std::clamp<qint64>(last.column(0).toLongLong(), 0, 4000000)));
-    }
-    sqlite::Statement scan = m_db.prepare(
-        QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid").arg(quoteIdentifier(fresh->m_column), quotedTable));
-    sqlite3_stmt* s = scan.handle();
-    while (scan.step()) {
-        const qint64 rowid = sqlite3_column_int64(s, 0);
-        switch (sqlite3_column_type(s, 1)) {
-        case SQLITE_NULL:
-            fresh->m_nulls.push_back(rowid);
-            break;
-        case SQLITE_TEXT:
-            // The scan ascends by rowid: each value's ids stay in order.
-            fresh->scanned(rowid, QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
-                                                 sqlite3_column_bytes(s, 1)));
-            break;
-        default:
-            // Numbers and blobs never equal a text.
-            break;
-        }
-    }
-    fresh->index();
-    m_lookups.push_back(fresh);
-    return fresh;
+    connection->m_cursors.rowWritten();
+    connection->m_lookups.written(db, op, table, before, after);
 }
 
 } // namespace maj::jet

@@ -145,18 +145,24 @@ public:
     ~KeysetRecordset() override
     {
         // The write statements are shared: leave none pointing at this recordset's buffers.
-        for (const auto& statement : std::as_const(m_writeSql)) {
-            sqlite3_reset(statement->handle());
-            sqlite3_clear_bindings(statement->handle());
+        if (m_lastWrite) {
+            sqlite3_reset(m_lastWrite->handle());
+            sqlite3_clear_bindings(m_lastWrite->handle());
         }
-        if (m_cursor)
-            m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
+        dropCursor();
     }
 
     void setKeys(std::vector<qint64> keys)
     {
         m_keys = std::move(keys);
+        m_noMatch = false;
+        m_deleted = false;
         opened();
+    }
+    // Whether this is a read-only selection of the table as defined, on the connection.
+    bool probes(const Connection& connection, const TableInfo& info) const
+    {
+        return !m_updatable && m_connection.get() == &connection && m_info.get() == &info;
     }
 
     void loadAllKeys()
@@ -222,8 +228,7 @@ public:
         if (m_pending == Pending::None)
             raise(err::NoAddOrEdit, kNoAddOrEdit);
         const auto i = size_t(position);
-        const QVariant stored = toStored(value, m_info->columns[i].type, &m_connection->dates());
-        m_stored[i] = stored;
+        m_stored[i] = toStored(value, m_info->columns[i].type, &m_connection->dates());
         m_set[i] = true;
     }
     void update() override
@@ -246,8 +251,8 @@ public:
         dropPending();
         const qint64 rowid = m_keys[size_t(m_pos)];
         m_connection->write([&] {
-            auto& remove = m_connection->statement(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(m_quotedTable),
-                                                   Context::Write);
+            auto& remove = *m_connection->statement(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(m_quotedTable),
+                                                    Context::Write);
             sqlite3_bind_int64(remove.handle(), 1, rowid);
             remove.step();
             sqlite3_reset(remove.handle());
@@ -329,13 +334,10 @@ private:
             raise(err::TableNotFound);
         m_info = std::move(info);
         m_quotedTable = m_info->quotedName;
-        m_epoch = m_connection->epoch();
         m_pending = Pending::None;
-        m_writeSql.clear();
         m_lastWrite.reset();
         m_findLookup.reset();
-        if (m_cursor)
-            m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
+        dropCursor();
         m_cursorOn = false;
         m_cursorSql.clear();
         m_cursorSlots.clear();
@@ -352,7 +354,7 @@ private:
     // or edit outlives a change of its rows by another program.
     void checkSchema()
     {
-        if (m_connection->epoch() == m_epoch)
+        if (m_connection->current(*m_info))
             return;
         auto info = m_connection->table(m_table);
         const auto same = [](const TableInfo::Column& a, const TableInfo::Column& b) {
@@ -361,7 +363,6 @@ private:
         if (info && std::equal(info->columns.begin(), info->columns.end(), m_info->columns.begin(),
                                m_info->columns.end(), same)) {
             m_info = std::move(info);
-            m_epoch = m_connection->epoch();
             m_cursorOn = false;
             return;
         }
@@ -406,13 +407,13 @@ private:
         requireCurrent();
         auto* self = const_cast<KeysetRecordset*>(this);
         const qint64 rowid = m_keys[size_t(m_pos)];
-        const bool valid = m_cursorOn && m_cursorChanges == m_connection->changes();
+        const bool valid = m_cursorOn && m_connection->cursors().on(*m_cursor);
         self->m_cursorOn = false; // until it is on the row again
         if (valid) {
-            sqlite3_stmt* s = m_cursor->handle();
+            sqlite3_stmt* s = m_cursor->statement.handle();
             for (int steps = 0; rowid > m_cursorRowid && steps < 4; ++steps) {
                 self->m_isConverted.assign(m_info->columns.size(), false);
-                if (!m_cursor->step())
+                if (!m_cursor->statement.step())
                     raise(err::NoCurrentRecord);
                 self->m_cursorRowid = sqlite3_column_int64(s, 0);
                 if (m_cursorRowid > rowid)
@@ -423,21 +424,20 @@ private:
                 return s;
             }
         }
-        self->m_connection->epoch();
         if (!m_cursor)
-            self->m_cursor = self->m_connection->borrowStatement(m_cursorSql);
-        sqlite3_stmt* s = m_cursor->handle();
+            self->m_cursor.reset(new HeldCursors::Cursor{self->m_connection->db().prepare(m_cursorSql)});
+        self->m_connection->db(); // in the transaction before stepping
+        sqlite3_stmt* s = m_cursor->statement.handle();
         sqlite3_reset(s);
         sqlite3_bind_int64(s, 1, rowid);
         self->m_isConverted.assign(m_info->columns.size(), false);
-        if (!m_cursor->step() || sqlite3_column_int64(s, 0) != rowid) {
+        if (!m_cursor->statement.step() || sqlite3_column_int64(s, 0) != rowid) {
             sqlite3_reset(s);
             raise(err::NoCurrentRecord);
         }
-        self->m_connection->holdCursor(m_cursor);
+        self->m_connection->cursors().hold(*m_cursor);
         self->m_cursorOn = true;
         self->m_cursorRowid = rowid;
-        self->m_cursorChanges = m_connection->changes();
         return s;
     }
 
@@ -449,8 +449,7 @@ private:
         const size_t n = m_info->columns.size();
         if (m_cursorSlots.size() != n)
             m_cursorSlots.assign(n, -1);
-        if (m_cursor)
-            m_connection->returnStatement(m_cursorSql, std::move(m_cursor));
+        dropCursor();
         m_cursorOn = false;
         if (++m_widenings > 2)
             m_cursorSlots.assign(n, 0);
@@ -482,27 +481,27 @@ private:
         return m_converted[column];
     }
 
-    // The statement that writes the columns set, built once for each set of columns.
+    void dropCursor() noexcept
+    {
+        if (m_cursor)
+            m_connection->cursors().drop(m_cursor.get());
+        m_cursor.reset();
+    }
+
+    // The statement that writes the columns set; a loop writes the same columns row after row.
     sqlite::Statement& writeStatement(char kind, const std::function<QString()>& build)
     {
-        // A loop writes the same columns row after row.
         if (m_lastWrite && m_lastWriteKind == kind && m_lastWriteSet == m_set) {
-            m_connection->rewind(*m_lastWrite);
+            m_connection->db();
+            m_lastWrite->rewind();
             return *m_lastWrite;
         }
-        QByteArray key(1, kind);
-        key.reserve(qsizetype(m_set.size()) + 1);
-        for (const bool set : m_set)
-            key.append(set ? '1' : '0');
-        auto it = m_writeSql.find(key);
-        if (it == m_writeSql.end())
-            it = m_writeSql.insert(key, m_connection->sharedStatement(build(), Context::Write));
-        else
-            m_connection->rewind(**it);
-        m_lastWrite = *it;
+        if (m_lastWrite)
+            sqlite3_clear_bindings(m_lastWrite->handle());
+        m_lastWrite = m_connection->statement(build(), Context::Write);
         m_lastWriteKind = kind;
         m_lastWriteSet = m_set;
-        return **it;
+        return *m_lastWrite;
     }
 
     void insertPending()
@@ -580,20 +579,16 @@ private:
     QString m_quotedTable;
     bool m_updatable;
     std::shared_ptr<const TableInfo> m_info;
-    quint64 m_epoch = 0;
     std::vector<qint64> m_keys;
 
-    std::shared_ptr<sqlite::Statement> m_cursor;
+    std::unique_ptr<HeldCursors::Cursor> m_cursor;
     bool m_cursorOn = false;
     qint64 m_cursorRowid = 0;
-    quint64 m_cursorChanges = 0;
     std::vector<QVariant> m_converted; // the fields of the current row read so far
     std::vector<bool> m_isConverted;
 
     Pending m_pending = Pending::None;
     qint64 m_editRowid = 0;
-    // The statements of this recordset, kept rather than looked up by their text for each row.
-    QHash<QByteArray, std::shared_ptr<sqlite::Statement>> m_writeSql; // by kind and columns set
     QString m_cursorSql;
     std::vector<int> m_cursorSlots; // each column's place in the cursor's row, -1 when not read
     int m_widenings = 0;
@@ -709,7 +704,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& connection, const QString& recordSource)
+std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& connection, const QString& recordSource,
+                                         std::unique_ptr<Recordset> previous)
 {
     // Most record sources have nothing to trim: they are kept without a copy.
     QString source =
@@ -731,10 +727,12 @@ std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& conn
             const int column = info ? info->indexOf(simple->where.column) : -1;
             if (column >= 0 && (simple->where.isNull || info->columns[size_t(column)].type.textAffinity)) {
                 const auto lookup = connection->lookup(*info, column);
-                auto recordset = std::make_unique<KeysetRecordset>(connection, info, false);
-                recordset->setKeys(simple->where.isNull ? lookup->nulls()
-                                                        : lookup->equal(std::move(simple->where.text)));
-                return recordset;
+                auto* reused = dynamic_cast<KeysetRecordset*>(previous.get());
+                if (!reused || !reused->probes(*connection, *info))
+                    previous = std::make_unique<KeysetRecordset>(connection, info, false);
+                static_cast<KeysetRecordset&>(*previous).setKeys(
+                    simple->where.isNull ? lookup->nulls() : lookup->equal(std::move(simple->where.text)));
+                return previous;
             }
         }
         return std::make_unique<QueryRecordset>(connection, source);

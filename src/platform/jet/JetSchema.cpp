@@ -337,7 +337,7 @@ private:
             m_connection->releaseCursors(); // a statement stepped on a table would lock it
             m_connection->db().exec(sql);
         });
-        m_connection->forget();
+        m_connection->forget(Stale::Schema);
     }
 
     void alterColumn(const QString& table, const QString& column, const QString& jetDefinition)
@@ -513,7 +513,7 @@ private:
             db.exec(QStringLiteral("RELEASE maj_rebuild"));
             undo.dismiss();
         });
-        m_connection->forget();
+        m_connection->forget(Stale::Schema);
     }
 
     // The values of a column whose type changed, converted as a write to the new type converts

@@ -411,6 +411,9 @@ QVariant toStored(const QVariant& value, const ColumnType& type, DateMemo* memo)
         return qlonglong(whole);
     }
     case K::Double: {
+        if (value.typeId() == QMetaType::Double && !type.currency &&
+            std::isfinite(*static_cast<const double*>(value.constData())))
+            return value;
         if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
             return {};
         double number = numberOf(value);
@@ -582,8 +585,12 @@ QVariant readColumn(sqlite3_stmt* statement, int column, const ColumnType& type,
             return whole;
         return fromStored(whole, type, memo);
     }
-    case SQLITE_FLOAT:
-        return fromStored(sqlite3_column_double(statement, column), type, memo);
+    case SQLITE_FLOAT: {
+        const double number = sqlite3_column_double(statement, column);
+        if (type.kind == ColumnType::Kind::Double || type.kind == ColumnType::Kind::Other)
+            return number;
+        return fromStored(number, type, memo);
+    }
     default:
         return fromStored(QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, column)),
                                      sqlite3_column_bytes(statement, column)),
