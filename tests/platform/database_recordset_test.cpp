@@ -40,7 +40,6 @@ struct DatabaseRecordsetTest : test::EngineTest
     DataSource data{engine, "Data1"};
 
     void SetUp() override { create(QString::fromUtf8(kSchema)); }
-    void TearDown() override { data.release(); }
 
     Recordset& bind(const QString& source)
     {
@@ -116,9 +115,9 @@ TEST_F(DatabaseRecordsetTest, FieldsByPositionAndByNameInTheColumnsKind)
     rs.edit();
     EXPECT_EQ(errorOf([&] { rs.setField(9, 1); }), err::ItemNotFound);
     rs.cancelUpdate();
-    EXPECT_EQ(rs.field(3).typeId(), QMetaType::Double);
-    EXPECT_EQ(rs.field(4).typeId(), QMetaType::LongLong);
-    EXPECT_EQ(rs.field(5).typeId(), QMetaType::Bool);
+    for (const auto& [position, type] :
+         {std::pair{3, QMetaType::Double}, {4, QMetaType::LongLong}, {5, QMetaType::Bool}})
+        EXPECT_EQ(rs.field(position).typeId(), type) << position;
     EXPECT_EQ(rs.field(6).toDateTime(), QDateTime(QDate(2020, 2, 3), QTime(0, 0)));
     EXPECT_FALSE(rs.field(7).isValid());
 
@@ -254,9 +253,7 @@ TEST_F(DatabaseRecordsetTest, PendingChangesNeedAnEditAreDroppedByMovesAndQuerie
     EXPECT_EQ(stored("SELECT group_concat(\"code inami\") FROM codes WHERE rowid > 5").toString(), "2");
 
     rs.moveFirst();
-    rs.edit();
-    rs.setField("libelle", "changé");
-    rs.update();
+    test::change(rs, QStringLiteral("libelle"), "changé");
     EXPECT_EQ(rs.field(2).toString(), "changé");
     EXPECT_EQ(rs.field(0).toString(), "ECLAT");
 
