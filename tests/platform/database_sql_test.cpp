@@ -148,6 +148,8 @@ TEST_F(DatabaseSqlTest, AppendFieldPlacesTheColumnAtItsOrdinalOnce)
     db->appendField("patients", "TPAUTORISE", DirectDatabase::FieldType::YesNo, 51);
     EXPECT_EQ(errorOf([&] { db->appendField("PATIENTS", "tpautorise", DirectDatabase::FieldType::YesNo, 51); }),
               err::FieldDefinedTwice);
+    EXPECT_EQ(errorOf([&] { db->appendField("absente", "X", DirectDatabase::FieldType::Long, 1); }),
+              err::TableNotFound);
     db->close();
 
     // The data source already open follows the new definition.
