@@ -28,12 +28,17 @@ struct EngineTest : ::testing::Test
         db->execute(jetSql);
         db->close();
     }
+    // The recordset of the data source bound to the source on the file.
+    Recordset& bind(DataSource& data, const QString& source) const
+    {
+        data.bind(file, source);
+        return data.recordset();
+    }
     // Every row the data source reads from the source, fields joined by '|'; counted: after the
     // count the duplicate check's moves give.
     QStringList rows(DataSource& data, const QString& source, bool counted = false) const
     {
-        data.bind(file, source);
-        Recordset& rs = data.recordset();
+        Recordset& rs = bind(data, source);
         QStringList out;
         if (counted && !rs.isEof()) {
             rs.moveLast();

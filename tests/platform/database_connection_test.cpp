@@ -80,8 +80,7 @@ TEST_F(DatabaseConnectionTest, DataSourcesOnOneFileShareOneConnectionAndSeeEachO
 
 TEST_F(DatabaseConnectionTest, WritesWaitForTheCommitThenStayWritten)
 {
-    data1.bind(file, "nomenclature");
-    Recordset& rs = data1.recordset();
+    Recordset& rs = bind(data1, "nomenclature");
     test::change(rs, 2, "changé");
     EXPECT_EQ(seen("SELECT LIBELLE FROM nomenclature WHERE rowid = 1"), "un");
     Transaction(engine).commit();
@@ -114,8 +113,7 @@ TEST_F(DatabaseConnectionTest, AFileAnotherConnectionWritesIsLocked)
 {
     sample::sql::Database other(host(), sample::sql::ReadWrite);
     other.exec("BEGIN IMMEDIATE; UPDATE nomenclature SET LIBELLE = 'autre' WHERE rowid = 3");
-    data1.bind(file, "nomenclature"); // reading is still possible
-    Recordset& rs = data1.recordset();
+    Recordset& rs = bind(data1, "nomenclature"); // reading is still possible
     rs.edit();
     rs.setField(2, "moi");
     EXPECT_EQ(errorOf([&] { rs.update(); }), err::CannotOpenFile);
@@ -136,8 +134,7 @@ TEST_F(DatabaseConnectionTest, AFileAnotherConnectionWritesIsLocked)
 // data source's look-up sees its changes.
 TEST_F(DatabaseConnectionTest, ChangesMadeBehindTheRecordsetsAreSeen)
 {
-    data1.bind(file, "nomenclature");
-    Recordset& rs = data1.recordset();
+    Recordset& rs = bind(data1, "nomenclature");
     rs.findFirst("ABREVIATION = 'b'"); // builds the look-up
     test::change(rs, 2, "en attente");
     execute("UPDATE nomenclature SET ABREVIATION = 'R' WHERE [code inami] = '3'");
