@@ -28,6 +28,39 @@ struct EngineTest : ::testing::Test
         db->execute(jetSql);
         db->close();
     }
+    // The recordset of the data source bound to the source on the file.
+    Recordset& bind(DataSource& data, const QString& source) const
+    {
+        data.bind(file, source);
+        return data.recordset();
+    }
+    // Every row the data source reads from the source, fields joined by '|'; counted: after the
+    // count the duplicate check's moves give.
+    QStringList rows(DataSource& data, const QString& source, bool counted = false) const
+    {
+        Recordset& rs = bind(data, source);
+        QStringList out;
+        if (counted && !rs.isEof()) {
+            rs.moveLast();
+            rs.moveFirst();
+            out.append(QString::number(rs.recordCount()));
+        }
+        for (; !rs.isEof(); rs.moveNext()) {
+            QStringList fields;
+            for (int i = 0; i < rs.fieldCount(); ++i)
+                fields.append(rs.field(i).toString());
+            out.append(fields.join(QLatin1Char('|')));
+        }
+        return out;
+    }
 };
+
+// Sets one field of the current row (of a new row when added) and writes it.
+template <typename Field> void change(Recordset& rs, Field field, const Value& value, bool added = false)
+{
+    added ? rs.addNew() : rs.edit();
+    rs.setField(field, value);
+    rs.update();
+}
 
 } // namespace maj::test

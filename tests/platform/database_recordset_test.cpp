@@ -40,20 +40,13 @@ struct DatabaseRecordsetTest : test::EngineTest
     DataSource data{engine, "Data1"};
 
     void SetUp() override { create(QString::fromUtf8(kSchema)); }
-    void TearDown() override { data.release(); }
-
-    Recordset& bind(const QString& source)
-    {
-        data.bind(file, source);
-        return data.recordset();
-    }
 };
 
 TEST_F(DatabaseRecordsetTest, ReleaseOrRefreshWithoutDatabaseOrRecordSourceLeavesNoRecordset)
 {
     DataSource never(engine, "Data5");
     never.release();
-    bind("codes");
+    bind(data, "codes");
     data.setDatabaseName({});
     EXPECT_EQ(errorOf([&] { data.refresh(); }), 0); // a release
     data.release();
@@ -86,7 +79,7 @@ TEST_F(DatabaseRecordsetTest, FindFirstComparesTextAsTheOldEngineAndRefusesMalfo
         {"FAVORI = True", "308335."},           //
         {"ABREVIATION & [code inami] = 'Eclat305616,'", "305616,"},
     };
-    Recordset& rs = bind("codes");
+    Recordset& rs = bind(data, "codes");
     for (const auto& [criterion, expected] : cases) {
         rs.moveLast();
         rs.findFirst(QString::fromUtf8(criterion));
@@ -108,7 +101,7 @@ TEST_F(DatabaseRecordsetTest, FindFirstComparesTextAsTheOldEngineAndRefusesMalfo
 
 TEST_F(DatabaseRecordsetTest, FieldsByPositionAndByNameInTheColumnsKind)
 {
-    Recordset& rs = bind("codes");
+    Recordset& rs = bind(data, "codes");
     EXPECT_EQ(rs.field("CODE INAMI").toString(), "308335.");
     for (int position : {9, -1})
         EXPECT_EQ(errorOf([&] { rs.field(position); }), err::ItemNotFound) << position;
@@ -116,13 +109,13 @@ TEST_F(DatabaseRecordsetTest, FieldsByPositionAndByNameInTheColumnsKind)
     rs.edit();
     EXPECT_EQ(errorOf([&] { rs.setField(9, 1); }), err::ItemNotFound);
     rs.cancelUpdate();
-    EXPECT_EQ(rs.field(3).typeId(), QMetaType::Double);
-    EXPECT_EQ(rs.field(4).typeId(), QMetaType::LongLong);
-    EXPECT_EQ(rs.field(5).typeId(), QMetaType::Bool);
+    for (const auto& [position, type] :
+         {std::pair{3, QMetaType::Double}, {4, QMetaType::LongLong}, {5, QMetaType::Bool}})
+        EXPECT_EQ(rs.field(position).typeId(), type) << position;
     EXPECT_EQ(rs.field(6).toDateTime(), QDateTime(QDate(2020, 2, 3), QTime(0, 0)));
     EXPECT_FALSE(rs.field(7).isValid());
 
-    Recordset& query = bind("select [code inami], FAVORI, DATE_MAJ as quand from codes");
+    Recordset& query = bind(data, "select [code inami], FAVORI, DATE_MAJ as quand from codes");
     EXPECT_EQ(query.field(1).typeId(), QMetaType::Bool);
     EXPECT_EQ(query.field("QUAND").toDateTime().date(), QDate(2020, 2, 3));
     EXPECT_EQ(errorOf([&] { query.field(3); }), err::ItemNotFound);
@@ -152,7 +145,7 @@ TEST_F(DatabaseRecordsetTest, WritingConvertsToTheDeclaredType)
         {"code inami", "123456789012345", "123456789012345", "123456789012345"},
         {"AGE", QVariant(), QVariant(), QVariant()},
     };
-    Recordset& rs = bind("codes");
+    Recordset& rs = bind(data, "codes");
     for (const auto& [name, written, read, held] : cases) {
         const QString column = QString::fromUtf8(name);
         SCOPED_TRACE((column + " " + written.toString()).toStdString());
@@ -181,7 +174,7 @@ TEST_F(DatabaseRecordsetTest, ValuesTheColumnCannotHoldAreRefused)
         {"code inami", "1234567890123456", err::FieldTooSmall},
         {"ABREVIATION", QString(21, QLatin1Char('x')), err::FieldTooSmall},
     };
-    Recordset& rs = bind("codes");
+    Recordset& rs = bind(data, "codes");
     for (const auto& [column, written, error] : cases) {
         rs.moveFirst();
         rs.edit();
@@ -199,7 +192,7 @@ TEST_F(DatabaseRecordsetTest, RowsTheKeysRefuse)
         {"A", 2, err::DuplicateKey}, // the primary key, not only a unique index
         {"B", QVariant(), err::NullNotAllowed},
     };
-    Recordset& rs = bind("cles");
+    Recordset& rs = bind(data, "cles");
     for (const auto& [key, value, error] : cases) {
         rs.addNew();
         rs.setField(0, key);
@@ -214,7 +207,7 @@ TEST_F(DatabaseRecordsetTest, RowsTheKeysRefuse)
 // A walk that deletes rows on its way, the last one too, still visits each row once.
 TEST_F(DatabaseRecordsetTest, AWalkThatDeletesVisitsEveryRowOnce)
 {
-    Recordset& rs = bind("codes");
+    Recordset& rs = bind(data, "codes");
     QStringList seen;
     for (rs.moveFirst(); !rs.isEof(); rs.moveNext()) {
         seen.append(rs.field("PETIT").toString());
@@ -228,7 +221,7 @@ TEST_F(DatabaseRecordsetTest, AWalkThatDeletesVisitsEveryRowOnce)
 
 TEST_F(DatabaseRecordsetTest, PendingChangesNeedAnEditAreDroppedByMovesAndQueriesTakeNone)
 {
-    Recordset& rs = bind("codes");
+    Recordset& rs = bind(data, "codes");
     EXPECT_EQ(errorOf([&] { rs.setField(0, "X"); }), err::NoAddOrEdit);
     EXPECT_EQ(errorOf([&] { rs.update(); }), err::NoAddOrEdit);
 
@@ -254,20 +247,18 @@ TEST_F(DatabaseRecordsetTest, PendingChangesNeedAnEditAreDroppedByMovesAndQuerie
     EXPECT_EQ(stored("SELECT group_concat(\"code inami\") FROM codes WHERE rowid > 5").toString(), "2");
 
     rs.moveFirst();
-    rs.edit();
-    rs.setField("libelle", "changé");
-    rs.update();
+    test::change(rs, QStringLiteral("libelle"), "changé");
     EXPECT_EQ(rs.field(2).toString(), "changé");
     EXPECT_EQ(rs.field(0).toString(), "ECLAT");
 
     // Queries are read-only.
-    Recordset& query = bind("select * from codes");
+    Recordset& query = bind(data, "select * from codes");
     EXPECT_FALSE(query.isUpdatable());
     for (const auto& call :
          std::vector<std::function<void()>>{[&] { query.addNew(); }, [&] { query.edit(); },
                                             [&] { query.deleteCurrent(); }, [&] { query.setField(0, 1); }})
         EXPECT_EQ(errorOf(call), err::ReadOnly);
-    Recordset& probe = bind("select * from codes where ABREVIATION = 'ECLAT'");
+    Recordset& probe = bind(data, "select * from codes where ABREVIATION = 'ECLAT'");
     EXPECT_FALSE(probe.isUpdatable());
     EXPECT_EQ(errorOf([&] { probe.edit(); }), err::ReadOnly);
 }

