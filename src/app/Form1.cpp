@@ -100,10 +100,16 @@ protected:
     }
 };
 
+// A control named as in the design.
+template <class Control> Control* named(Control* control, const char* name)
+{
+    control->setObjectName(QLatin1String(name));
+    return control;
+}
+
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption)
 {
-    auto* button = new CommandButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
+    auto* button = named(new CommandButton(caption, parent), name);
     button->setAutoDefault(false);
     return button;
 }
@@ -115,21 +121,6 @@ void setBackground(QWidget* widget, const QColor& colour)
     palette.setColor(QPalette::Window, colour);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
-}
-
-bool beforeTheSequence(const WindowModel& w)
-{
-    return w.contractButtonsEnabled();
-}
-
-bool outsideTheSequence(const WindowModel& w)
-{
-    return !w.running;
-}
-
-QString displayed(QString text)
-{
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
 } // namespace
@@ -171,8 +162,7 @@ Form1::~Form1() = default;
 
 void Form1::buildControls()
 {
-    txtconvention = new QPlainTextEdit(this);
-    txtconvention->setObjectName(QStringLiteral("txtconvention"));
+    txtconvention = named(new QPlainTextEdit(this), "txtconvention");
     txtconvention->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtconvention->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtconvention->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -184,10 +174,8 @@ void Form1::buildControls()
     Btnancienexe = makeButton(this, "Btnancienexe", QStringLiteral("Retour à l'ancien exécutable"));
     btnquit = makeButton(this, "btnquit", QStringLiteral("Quitter"));
 
-    lbllangue = new QLabel(this);
-    lbllangue->setObjectName(QStringLiteral("lbllangue"));
-    LBLSERVEURCLIENT = new QLabel(this);
-    LBLSERVEURCLIENT->setObjectName(QStringLiteral("LBLSERVEURCLIENT"));
+    lbllangue = named(new QLabel(this), "lbllangue");
+    LBLSERVEURCLIENT = named(new QLabel(this), "LBLSERVEURCLIENT");
     LBLSERVEURCLIENT->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     LBLSERVEURCLIENT->setWordWrap(true);
 
@@ -196,22 +184,16 @@ void Form1::buildControls()
     btnnon = makeButton(this, "btnnon", QStringLiteral("Je n'accepte pas les termes du contrat de maintenance"));
     setBackground(btnnon, QColor(255, 128, 128));
 
-    chkXP = new QCheckBox(QStringLiteral("MSINET.OCX non enregistré"), this);
-    chkXP->setObjectName(QStringLiteral("chkXP"));
-    lbldate = new QLabel(this);
-    lbldate->setObjectName(QStringLiteral("lbldate"));
-    lblnumerodemaj = new QLabel(this);
-    lblnumerodemaj->setObjectName(QStringLiteral("lblnumerodemaj"));
-    l = new QListWidget(this);
-    l->setObjectName(QStringLiteral("l"));
+    chkXP = named(new QCheckBox(QStringLiteral("MSINET.OCX non enregistré"), this), "chkXP");
+    lbldate = named(new QLabel(this), "lbldate");
+    lblnumerodemaj = named(new QLabel(this), "lblnumerodemaj");
+    l = named(new QListWidget(this), "l");
     btnquitter = makeButton(this, "btnquitter", QStringLiteral("Quitter"));
     btnbd = makeButton(this, "btnbd", QStringLiteral("Btnbd"));
 
-    lbletape = new QLabel(this);
-    lbletape->setObjectName(QStringLiteral("lbletape"));
+    lbletape = named(new QLabel(this), "lbletape");
     lbletape->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    pgbprogression = new QProgressBar(this);
-    pgbprogression->setObjectName(QStringLiteral("pgbprogression"));
+    pgbprogression = named(new QProgressBar(this), "pgbprogression");
 
     for (const char* name : tabOrderNames)
         m_tabOrder.append(findChild<QWidget*>(QLatin1String(name), Qt::FindDirectChildrenOnly));
@@ -224,14 +206,14 @@ void Form1::buildControls()
     for (QWidget* hidden : hiddenAtStart)
         hidden->hide();
 
-    connectButton(btnimprimer, &btnimprimer_Click, &beforeTheSequence);
-    connectButton(Command2, &Command2_Click, &beforeTheSequence);
-    connectButton(Command1, &Command1_Click, &beforeTheSequence);
-    connectButton(Btnancienexe, &Btnancienexe_Click, &outsideTheSequence);
+    connectButton(btnimprimer, &btnimprimer_Click, &WindowModel::contractButtonsEnabled);
+    connectButton(Command2, &btnnon_Click, &WindowModel::contractButtonsEnabled);
+    connectButton(Command1, &btnoui_Click, &WindowModel::contractButtonsEnabled);
+    connectButton(Btnancienexe, &Btnancienexe_Click, &WindowModel::restoreButtonEnabled);
     connectButton(btnquit, &btnquit_Click, nullptr);
-    connectButton(btnoui, &btnoui_Click, &beforeTheSequence);
-    connectButton(btnnon, &btnnon_Click, &beforeTheSequence);
-    connectButton(btnquitter, &btnquitter_Click, nullptr);
+    connectButton(btnoui, &btnoui_Click, &WindowModel::contractButtonsEnabled);
+    connectButton(btnnon, &btnnon_Click, &WindowModel::contractButtonsEnabled);
+    connectButton(btnquitter, &btnquit_Click, nullptr);
     connectButton(btnbd, &btnbd_Click, nullptr);
 
     connect(txtconvention, &QPlainTextEdit::textChanged, this, &Form1::takeUserText);
@@ -268,11 +250,11 @@ void Form1::applyScale()
     showProgress();
 }
 
-void Form1::connectButton(QPushButton* button, void (*handler)(Form1Core&), bool (*allowed)(const WindowModel&))
+void Form1::connectButton(QPushButton* button, void (*handler)(Form1Core&), bool (WindowModel::*allowed)() const)
 {
     connect(button, &QPushButton::clicked, this, [this, handler, allowed] {
         // Disabled by the model; a click queued before that does nothing either.
-        if (allowed && !allowed(m_core.window))
+        if (allowed && !(m_core.window.*allowed)())
             return;
         handle(handler);
     });
@@ -328,7 +310,7 @@ void Form1::showModel()
         txtconvention->setFont(designFont(w.txtconventionFontSize, m_scale));
     if (w.txtconvention != m_shownText) {
         m_shownText = w.txtconvention;
-        txtconvention->setPlainText(displayed(w.txtconvention));
+        txtconvention->setPlainText(QString(w.txtconvention).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     }
     txtconvention->setVisible(w.txtconventionVisible);
 
@@ -348,8 +330,8 @@ void Form1::showModel()
 
     // Accepting, refusing and printing only before the sequence; restoring not while it runs.
     for (QPushButton* button : {Command1, Command2, btnimprimer, btnoui, btnnon})
-        button->setEnabled(beforeTheSequence(w));
-    Btnancienexe->setEnabled(outsideTheSequence(w));
+        button->setEnabled(w.contractButtonsEnabled());
+    Btnancienexe->setEnabled(w.restoreButtonEnabled());
     m_showing = false;
     showProgress();
 }

@@ -51,9 +51,6 @@ public:
     void fitToScreen(const QScreen* screen);
     double scale() const { return m_scale; }
 
-    // The named controls in their tab order.
-    QList<QWidget*> tabOrder() const { return m_tabOrder; }
-
 protected:
     // Closing the window ends the program at once, whatever runs (the update sequence may be waiting
     // in the upload when the window is closed).
@@ -67,7 +64,7 @@ private:
     void takeUserText();
     void handle(const std::function<void(Form1Core&)>& handler);
     // `allowed` (none: always) tells from the model whether a click may run the handler.
-    void connectButton(QPushButton* button, void (*handler)(Form1Core&), bool (*allowed)(const WindowModel&));
+    void connectButton(QPushButton* button, void (*handler)(Form1Core&), bool (WindowModel::*allowed)() const);
 
     Form1Core m_core;
     double m_scale = 1;

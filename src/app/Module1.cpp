@@ -20,9 +20,7 @@ StartedWindows startWindows(UiServices& ui, Clock& clock)
 
     windows.form = std::make_unique<Form1>(ui, clock);
     windows.opened = windows.form->showAndActivate();
-    if (!windows.opened)
-        return windows;
-    if (windows.splash)
+    if (windows.opened && windows.splash)
         windows.splash->CloseAfter(1);
     return windows;
 }

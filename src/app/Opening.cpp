@@ -13,12 +13,6 @@
 
 namespace maj {
 
-namespace {
-
-const QString crlf = QStringLiteral("\r\n");
-
-} // namespace
-
 void setRunSettings(Form1Core& f)
 {
     RunSettings& s = f.settings;
@@ -207,17 +201,11 @@ void convention(Form1Core& f)
     runStep(
         f, "convention",
         [&] {
-            f.window.txtconvention.clear();
-            const QStringList lines = conventionLines(f.settings);
-            for (qsizetype i = 0; i < lines.size(); ++i) {
-                if (i > 0)
-                    f.window.txtconvention += crlf;
-                f.window.txtconvention += lines.at(i);
-            }
+            f.window.txtconvention = conventionLines(f.settings).join(QStringLiteral("\r\n"));
             f.window.notify();
         },
         [&](const MajError&) {
-            // The text box keeps the lines appended so far.
+            // The text box is left as it was.
             f.window.notify();
             f.ui.message(QStringLiteral("La convention n'a pu s'afficher"));
         });

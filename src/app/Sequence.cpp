@@ -5,38 +5,9 @@
 #include "preview/Update.h"
 #include "run/Step.h"
 
+#include <QScopeGuard>
+
 namespace maj {
-
-namespace {
-
-// Clears the running state when the sequence returns to the waiting window.
-class RunningState
-{
-public:
-    explicit RunningState(WindowModel& window) : m_window(window)
-    {
-        m_window.running = true;
-        m_window.sequenceStarted = true;
-        m_window.notify();
-    }
-    ~RunningState()
-    {
-        m_window.running = false;
-        m_window.notify();
-    }
-    RunningState(const RunningState&) = delete;
-    RunningState& operator=(const RunningState&) = delete;
-
-private:
-    WindowModel& m_window;
-};
-
-} // namespace
-
-void Command1_Click(Form1Core& f)
-{
-    btnoui_Click(f);
-}
 
 void btnoui_Click(Form1Core& f)
 {
@@ -44,17 +15,19 @@ void btnoui_Click(Form1Core& f)
     // after it.
     if (!f.window.contractButtonsEnabled())
         return;
-    RunningState running(f.window);
+    f.window.running = true;
+    f.window.sequenceStarted = true;
+    f.window.notify();
+    // Back to the waiting window however the sequence returns.
+    const auto stopped = qScopeGuard([&f] {
+        f.window.running = false;
+        f.window.notify();
+    });
 
     RunPolicy policy;
     policy.upload = !f.window.chkXP; // the transfer control is missing: nothing is sent
     policy.stop = deploy::offerUndo;
     runUpdate(f, policy);
-}
-
-void Command2_Click(Form1Core& f)
-{
-    btnnon_Click(f);
 }
 
 void btnnon_Click(Form1Core& f)
@@ -67,11 +40,6 @@ void btnnon_Click(Form1Core& f)
 }
 
 void btnquit_Click(Form1Core& f)
-{
-    f.ui.endProgram();
-}
-
-void btnquitter_Click(Form1Core& f)
 {
     f.ui.endProgram();
 }

@@ -27,9 +27,11 @@ void setTwipsGeometry(QWidget* widget, double left, double top, double width, do
     widget->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
 }
 
-QLabel* makeLabel(QWidget* parent, int index, const QString& caption, double pointSize)
+// A caption of the frame, placed at `twips`.
+QLabel* makeLabel(QWidget* parent, int index, const QString& caption, double pointSize, const QRectF& twips)
 {
     auto* label = new QLabel(caption, parent);
+    setTwipsGeometry(label, twips.x(), twips.y(), twips.width(), twips.height());
     label->setObjectName(QStringLiteral("Label1_%1").arg(index));
     label->setProperty("index", index);
     QFont font(QStringLiteral("Palatino Linotype"));
@@ -69,16 +71,14 @@ frmsplash::frmsplash(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     m_frame1 = QPointF(360, 240);
     placeFrame1();
 
-    Label1.append(makeLabel(Frame1, 0, QStringLiteral("MISE A JOUR"), 18));
-    setTwipsGeometry(Label1[0], 480, 480, 3375, 615);
+    Label1.append(makeLabel(Frame1, 0, QStringLiteral("MISE A JOUR"), 18, {480, 480, 3375, 615}));
     Image1 = new QLabel(Frame1);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(applicationPixmap());
     setTwipsGeometry(Image1, 1920, 1560, 480, 480);
-    Label1.append(makeLabel(Frame1, 1, QStringLiteral("PRAXIDOME"), 18));
-    setTwipsGeometry(Label1[1], 480, 2400, 3375, 615);
-    Label1.append(makeLabel(Frame1, 2, QStringLiteral("Ceci peut prendre quelques minutes"), 8.25));
-    setTwipsGeometry(Label1[2], 480, 3000, 3375, 255);
+    Label1.append(makeLabel(Frame1, 1, QStringLiteral("PRAXIDOME"), 18, {480, 2400, 3375, 615}));
+    Label1.append(
+        makeLabel(Frame1, 2, QStringLiteral("Ceci peut prendre quelques minutes"), 8.25, {480, 3000, 3375, 255}));
 
     tmr = new QTimer(this);
     tmr->setObjectName(QStringLiteral("tmr"));

@@ -51,9 +51,7 @@ bool readStationRole(Form1Core& f)
     Recordset& record = f.data.settingsRecord();
     record.moveFirst();
     const Value station = record.field(QStringLiteral("STATION"));
-    if (station.isNull())
-        return false;
-    return station.toString().trimmed().compare(QLatin1String("CLIENT"), Qt::CaseInsensitive) == 0;
+    return !station.isNull() && station.toString().trimmed().compare(QLatin1String("CLIENT"), Qt::CaseInsensitive) == 0;
 }
 
 void lirestation(Form1Core& f)

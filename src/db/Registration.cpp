@@ -11,11 +11,6 @@ namespace maj {
 
 namespace {
 
-QDateTime midnight(const QDate& date)
-{
-    return QDateTime(date, QTime(0, 0));
-}
-
 // The day the application was installed: the local date of its uninstall log's last change.
 std::optional<QDate> installationDate()
 {
@@ -35,7 +30,7 @@ void inscritdate(Form1Core& f)
             DataSource& annex = f.data.Data4;
             annex.bind(Installation::annexDatabase(), QStringLiteral("ortho"));
             const std::optional<QDate> installed = installationDate();
-            const QDateTime today = midnight(f.clock.today());
+            const QDateTime today = f.clock.today().startOfDay();
 
             Recordset& ortho = annex.recordset();
             ortho.findFirst(QStringLiteral("numpat = 'Insta'"));
@@ -49,7 +44,7 @@ void inscritdate(Form1Core& f)
             if (created) {
                 ortho.setField(0, QStringLiteral("Insta"));
                 if (installed)
-                    ortho.setField(1, midnight(*installed));
+                    ortho.setField(1, installed->startOfDay());
             }
             ortho.setField(2, today);
             ortho.setField(3, f.window.lbldate);

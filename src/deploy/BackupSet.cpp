@@ -497,10 +497,11 @@ Manifest runManifest(const Form1Core& f)
     return m;
 }
 
-namespace {
-
-void releaseDatabases(Form1Core& f)
+Manifest recordRunEnd(Form1Core& f, bool failed, const MajError* failure)
 {
+    if (f.backup.ended || f.settings.BackupFolder.isEmpty())
+        return {};
+    f.backup.ended = true;
     for (DataSource* source : f.data.all()) {
         try {
             source->release();
@@ -508,16 +509,6 @@ void releaseDatabases(Form1Core& f)
             // Every step committed at its end: nothing is pending here to lose.
         }
     }
-}
-
-} // namespace
-
-Manifest recordRunEnd(Form1Core& f, bool failed, const MajError* failure)
-{
-    if (f.backup.ended || f.settings.BackupFolder.isEmpty())
-        return {};
-    f.backup.ended = true;
-    releaseDatabases(f);
     for (SavedFile& file : f.backup.files) {
         try {
             file.sha256AtEnd = currentSha256(f.engine, file.path);

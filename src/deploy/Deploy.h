@@ -34,8 +34,6 @@ void creermails(Form1Core& f);
 void creerformulaires(Form1Core& f);
 void copierformulaires(Form1Core& f);
 void copieraccourci(Form1Core& f);
-// Full path of the first file named `fileName` under `root`, or an empty text.
-QString rechercherfichier(const QString& fileName, const QString& root);
 
 // The backup folder's name for a moment: "c:\MAJ" + year, day, month, hour, minute, second,
 // unpadded ("c:\MAJ20265122037" on 5 December 2026 at 20:03:07).

@@ -9,11 +9,13 @@ namespace maj {
 
 namespace {
 
-void createFolderUnlessThere(Form1Core& f, const char* step, const QString& folder)
+// A folder that is already there is what the run expects: no failure to log, and for the support
+// files' folders (`notePresent` false) nothing to log at all.
+void createFolderUnlessThere(Form1Core& f, const char* step, const QString& folder, bool notePresent = true)
 {
-    // A folder that is already there is what the run expects: no failure to log.
     if (fs::folderExists(folder)) {
-        f.log.write(QStringLiteral("dossier ") + folder + QStringLiteral(" déjà présent"));
+        if (notePresent)
+            f.log.write(QStringLiteral("dossier ") + folder + QStringLiteral(" déjà présent"));
         return;
     }
     runStep(
@@ -42,6 +44,16 @@ void preparerepertoire(Form1Core& f)
 void creemaj(Form1Core& f)
 {
     createFolderUnlessThere(f, "creemaj", Installation::workFolder());
+}
+
+void creermails(Form1Core& f)
+{
+    createFolderUnlessThere(f, "creermails", QStringLiteral("c:\\praxidome\\mails"), false);
+}
+
+void creerformulaires(Form1Core& f)
+{
+    createFolderUnlessThere(f, "creerformulaires", QStringLiteral("c:\\praxidome\\FORMULAIRES"), false);
 }
 
 QString backupFolderName(const QDateTime& moment)

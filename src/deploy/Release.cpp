@@ -121,11 +121,6 @@ QString olderReleaseRefusal(const QString& update, const QString& recorded)
         .arg(update, QString::number(last));
 }
 
-QString olderReleaseRefusal(Form1Core& f)
-{
-    return olderReleaseRefusal(f.window.lblnumerodemaj, recordedUpdate(f));
-}
-
 namespace {
 
 // A refused release is shown and ends the program; nothing was written.
@@ -158,7 +153,7 @@ void verifiemaj(Form1Core& f)
 void verifienumero(Form1Core& f)
 {
     refuseOn(f, "verifienumero", [&] {
-        f.release.refusal = olderReleaseRefusal(f);
+        f.release.refusal = olderReleaseRefusal(f.window.lblnumerodemaj, recordedUpdate(f));
         if (!f.release.refusal.isEmpty())
             throw MajError(err::PathFileAccess, f.release.refusal);
     });

@@ -24,8 +24,6 @@ ReleaseCheck checkSignedRelease(const QString& folder, const std::vector<signify
 // The refusal of an update number lower than the one the registration recorded last (`recorded`,
 // read as a whole number; anything else refuses nothing); empty when the update may run.
 QString olderReleaseRefusal(const QString& update, const QString& recorded);
-// The same for this run's update number against the settings record (Data7).
-QString olderReleaseRefusal(Form1Core& f);
 
 // The opening's checks, before anything is written. verifiemaj: with keys, the signed release;
 // without, the log says that the release is not authenticated. verifienumero: the update number

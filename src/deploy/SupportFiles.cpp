@@ -18,26 +18,16 @@ struct PayloadFile
     QString target;
 };
 
-void deployAll(Form1Core& f, std::initializer_list<PayloadFile> files)
-{
-    for (const PayloadFile& file : files)
-        deploy::deployPayloadFile(f, file.name, file.target);
-}
-
-void createFolderQuietly(Form1Core& f, const char* step, const QString& folder)
-{
-    // An existing folder is no failure to report, nor to log.
-    if (fs::folderExists(folder))
-        return;
-    runStep(
-        f, {step, folder}, [&] { fs::createFolder(folder); }, silently);
-}
-
 // A step that deploys payload files in order and shows one message when one fails.
 void deployStep(Form1Core& f, const char* step, std::initializer_list<PayloadFile> files, const QString& message)
 {
     runStep(
-        f, step, [&] { deployAll(f, files); }, [&](const MajError&) { f.ui.message(message); });
+        f, step,
+        [&] {
+            for (const PayloadFile& file : files)
+                deploy::deployPayloadFile(f, file.name, file.target);
+        },
+        [&](const MajError&) { f.ui.message(message); });
 }
 
 } // namespace
@@ -90,16 +80,6 @@ void assurability(Form1Core& f)
         });
 }
 
-void creermails(Form1Core& f)
-{
-    createFolderQuietly(f, "creermails", QStringLiteral("c:\\praxidome\\mails"));
-}
-
-void creerformulaires(Form1Core& f)
-{
-    createFolderQuietly(f, "creerformulaires", QStringLiteral("c:\\praxidome\\FORMULAIRES"));
-}
-
 void copierformulaires(Form1Core& f)
 {
     deployStep(f, "copierformulaires",
@@ -124,11 +104,6 @@ void copieraccourci(Form1Core& f)
                                     fs::windowsPath(desktop) + QStringLiteral("\\praxidome_Assistance.lnk"));
         },
         [&](const MajError&) { f.ui.message(QStringLiteral("Le raccourci n'a pas été copié sur le bureau")); });
-}
-
-QString rechercherfichier(const QString& fileName, const QString& root)
-{
-    return fs::searchTreeForFile(root, fileName);
 }
 
 } // namespace maj

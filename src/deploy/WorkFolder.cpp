@@ -11,15 +11,10 @@ namespace maj::deploy {
 namespace {
 
 // The same folder or file whatever the spelling: empty when it cannot be resolved.
-QString canonical(const QString& hostPath)
-{
-    return QFileInfo(hostPath).canonicalFilePath();
-}
-
 QString canonicalOfWindowsPath(const QString& windowsPath)
 {
     try {
-        return canonical(fs::hostPath(windowsPath));
+        return QFileInfo(fs::hostPath(windowsPath)).canonicalFilePath();
     } catch (const MajError&) {
         return {}; // a path that cannot be mapped names no folder: the program is not in it
     }
@@ -56,7 +51,7 @@ bool payloadIsWorkFolder(const QString& mediaKind)
 QStringList workFilesToDelete(const QStringList& listed, const QString& mediaKind, const QString& programHostPath)
 {
     const bool holdsRelease = payloadIsWorkFolder(mediaKind);
-    const QString program = canonical(programHostPath);
+    const QString program = QFileInfo(programHostPath).canonicalFilePath();
     QStringList deleted;
     for (const QString& name : listed) {
         if (holdsRelease && releaseFileNames().contains(name, Qt::CaseInsensitive))

@@ -4,18 +4,6 @@
 
 namespace maj::nomen {
 
-namespace {
-
-QList<int> range(int first, int last)
-{
-    QList<int> positions;
-    for (int p = first; p <= last; ++p)
-        positions.append(p);
-    return positions;
-}
-
-} // namespace
-
 bool addsRow(Step step)
 {
     return step == Step::Nouv || step == Step::SynchroInsert;
@@ -26,7 +14,7 @@ QList<int> copiedPositions(Step step, const QString& languageCode)
     switch (step) {
     case Step::Nouv:
     case Step::SynchroInsert:
-        return range(0, 15) << 20;
+        return {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 20};
     case Step::Anciens: {
         QList<int> positions;
         if (languageCode == QLatin1String("FR"))

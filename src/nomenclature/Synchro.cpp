@@ -23,13 +23,11 @@ void synchrotrajet(Form1Core& f)
             f.window.showRows(done, total);
             while (!user.isEof()) {
                 reduced.findFirst(codeCriterion(user.field(1).toString()));
-                Step step = Step::SynchroUpdate;
-                if (reduced.noMatch()) {
-                    step = Step::SynchroInsert;
+                const Step step = reduced.noMatch() ? Step::SynchroInsert : Step::SynchroUpdate;
+                if (addsRow(step))
                     reduced.addNew();
-                } else {
+                else
                     reduced.edit();
-                }
                 writeRow(reduced, user, step, f.settings.LanguageCode, f.settings.ReleaseDate);
                 reduced.update();
                 user.moveNext();

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -38,30 +39,6 @@ public:
 protected:
     void showMessage(const QString& text, const QString&) override { messages.append(text); }
     bool showQuestion(const QString&, const QString&) override { return false; }
-};
-
-// Drive c: is another folder while the object lives.
-class DriveC
-{
-public:
-    explicit DriveC(const QString& hostFolder)
-        : m_had(qEnvironmentVariableIsSet("MAJ_DRIVE_C")), m_previous(qgetenv("MAJ_DRIVE_C"))
-    {
-        qputenv("MAJ_DRIVE_C", QFile::encodeName(hostFolder));
-    }
-    ~DriveC()
-    {
-        if (m_had)
-            qputenv("MAJ_DRIVE_C", m_previous);
-        else
-            qunsetenv("MAJ_DRIVE_C");
-    }
-    DriveC(const DriveC&) = delete;
-    DriveC& operator=(const DriveC&) = delete;
-
-private:
-    bool m_had;
-    QByteArray m_previous;
 };
 
 FileAction describe(const QString& path, const QString& action)
@@ -293,7 +270,16 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
     }
 
     {
-        DriveC drive(snapshot.path());
+        // Drive c: is the snapshot while the steps run.
+        const bool hadDrive = qEnvironmentVariableIsSet("MAJ_DRIVE_C");
+        const QByteArray drive = qgetenv("MAJ_DRIVE_C");
+        qputenv("MAJ_DRIVE_C", QFile::encodeName(snapshot.path()));
+        const auto restoreDrive = qScopeGuard([&] {
+            if (hadDrive)
+                qputenv("MAJ_DRIVE_C", drive);
+            else
+                qunsetenv("MAJ_DRIVE_C");
+        });
         runSteps(clock, settings, release, hasRelease ? QString() : payload, releaseFolder, installedCodes,
                  snapshot.filePath(QStringLiteral("before.mdb")), r);
     }

@@ -2,6 +2,8 @@
 
 #include "platform/Format.h"
 
+#include <algorithm>
+
 namespace maj::census {
 
 QString yearQuery(int year)
@@ -19,11 +21,8 @@ QString reportFileName(const QString& reportName, const QString& computerName, c
 bool isPlainFileName(const QString& name)
 {
     static const QString refused = QStringLiteral("\\/:*?\"<>|");
-    for (const QChar c : name) {
-        if (c.unicode() < 0x20 || refused.contains(c))
-            return false;
-    }
-    return !name.isEmpty();
+    return !name.isEmpty() &&
+           std::none_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x20 || refused.contains(c); });
 }
 
 QStringList introSummary()

@@ -99,6 +99,7 @@ public:
     // A second run is not wanted: once the sequence has started, accept, refuse and print stay off.
     bool sequenceStarted = false;
     bool contractButtonsEnabled() const { return !running && !sequenceStarted; }
+    bool restoreButtonEnabled() const { return !running; }
 
     // What the run shows where the contract was: the step that runs and the progress bar.
     QString stepText;

@@ -160,7 +160,7 @@ TEST(SupportFiles, RechercherfichierFindsTheFirstFileOfThatName)
 {
     SupportFiles t;
     t.drive.write("praxidome/a/b/c/Cible.TXT", "deep");
-    EXPECT_EQ(rechercherfichier("cible.txt", "c:\\praxidome"), "c:\\praxidome\\a\\b\\c\\Cible.TXT");
+    EXPECT_EQ(fs::searchTreeForFile("c:\\praxidome", "cible.txt"), "c:\\praxidome\\a\\b\\c\\Cible.TXT");
 }
 
 } // namespace
