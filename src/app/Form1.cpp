@@ -207,13 +207,13 @@ void Form1::buildControls()
         hidden->hide();
 
     connectButton(btnimprimer, &btnimprimer_Click, &WindowModel::contractButtonsEnabled);
-    connectButton(Command2, &btnnon_Click, &WindowModel::contractButtonsEnabled);
-    connectButton(Command1, &btnoui_Click, &WindowModel::contractButtonsEnabled);
+    connectButton(Command2, &Command2_Click, &WindowModel::contractButtonsEnabled);
+    connectButton(Command1, &Command1_Click, &WindowModel::contractButtonsEnabled);
     connectButton(Btnancienexe, &Btnancienexe_Click, &WindowModel::restoreButtonEnabled);
     connectButton(btnquit, &btnquit_Click, nullptr);
     connectButton(btnoui, &btnoui_Click, &WindowModel::contractButtonsEnabled);
     connectButton(btnnon, &btnnon_Click, &WindowModel::contractButtonsEnabled);
-    connectButton(btnquitter, &btnquit_Click, nullptr);
+    connectButton(btnquitter, &btnquitter_Click, nullptr);
     connectButton(btnbd, &btnbd_Click, nullptr);
 
     connect(txtconvention, &QPlainTextEdit::textChanged, this, &Form1::takeUserText);

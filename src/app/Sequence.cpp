@@ -9,6 +9,11 @@
 
 namespace maj {
 
+void Command1_Click(Form1Core& f)
+{
+    btnoui_Click(f);
+}
+
 void btnoui_Click(Form1Core& f)
 {
     // The upload lets the window process clicks while it waits: no second run, inside the first or
@@ -30,6 +35,11 @@ void btnoui_Click(Form1Core& f)
     runUpdate(f, policy);
 }
 
+void Command2_Click(Form1Core& f)
+{
+    btnnon_Click(f);
+}
+
 void btnnon_Click(Form1Core& f)
 {
     // Refusing in the middle of an update would end it half done, and after it comes too late.
@@ -40,6 +50,11 @@ void btnnon_Click(Form1Core& f)
 }
 
 void btnquit_Click(Form1Core& f)
+{
+    f.ui.endProgram();
+}
+
+void btnquitter_Click(Form1Core& f)
 {
     f.ui.endProgram();
 }

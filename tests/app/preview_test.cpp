@@ -133,7 +133,7 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
 
         activate(run);
         run.f.window.chkXP = true; // nothing sent
-        run.runStep(btnoui_Click);
+        run.runStep(Command1_Click);
 
         const QJsonObject done = runChanges(dir.filePath("before.mdb"), run.drive.host("praxidome/pat.mdb"));
         EXPECT_EQ(compact(preview["added"]), compact(done["added"]));

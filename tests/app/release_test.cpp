@@ -142,7 +142,7 @@ TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
             exec(codes, "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('EVIL', '300002')");
         }
         s.f.window.chkXP = true; // nothing sent
-        s.runStep(btnoui_Click);
+        s.runStep(Command1_Click);
         EXPECT_EQ(s.ui.messages.contains("eattest.mdb n'a pu être copié !"), c.swapped || c.unlisted);
         EXPECT_EQ(drive.read("praxidome/eattest.mdb"), c.swapped || c.unlisted ? installed : release);
     }

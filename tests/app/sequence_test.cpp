@@ -149,7 +149,7 @@ TEST(Sequence, RunsCompleteOrEndAtAFailureAndCanBeUndone)
         t.ui.answer = c.answer;
         t.f.window.chkXP = c.missingControl;
         CurrentFolder medium(t.drive.host("CD"));
-        t.runStep(btnoui_Click);
+        t.runStep(Command1_Click);
 
         const bool completed = c.status == S::Completed;
         EXPECT_EQ(t.steps, c.steps);
@@ -236,11 +236,11 @@ TEST(Sequence, NoSecondRunInsideTheFirstAndQuitterStillEnds)
         acted = true;
         // The user presses the visible buttons while the report goes out.
         EXPECT_TRUE(t.f.window.running);
-        btnoui_Click(t.f);
-        btnnon_Click(t.f);
+        Command1_Click(t.f);
+        Command2_Click(t.f);
         btnquit_Click(t.f);
     };
-    t.runStep(btnoui_Click);
+    t.runStep(Command1_Click);
     EXPECT_TRUE(t.ui.ended);
     EXPECT_TRUE(t.ui.messages.isEmpty()) << "neither run nor refused, and no end of the update told";
     EXPECT_EQ(t.steps, QStringList{"Envoi du rapport d'activité..."});
@@ -302,7 +302,7 @@ TEST(SequenceTransfers, NothingReadableCrossesTheWire)
             GTEST_SKIP() << "tcpdump cannot capture on lo: " << said.data() << qPrintable(tcpdump.errorString());
         {
             CurrentFolder medium(t.drive.host("CD"));
-            t.runStep(btnoui_Click);
+            t.runStep(Command1_Click);
         }
         QThread::msleep(300); // the last packets' way through tcpdump
         tcpdump.terminate();
