@@ -10,13 +10,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QObject>
 
 #include <curl/curl.h>
 
 #include <atomic>
 #include <cstdio>
-#include <mutex>
 #include <thread>
 
 namespace maj {
@@ -27,26 +27,7 @@ namespace {
 constexpr int StillExecutingLastRequest = 35764;
 constexpr int InvalidArgument = 5;
 
-struct EasyCleanup
-{
-    void operator()(CURL* easy) const noexcept { curl_easy_cleanup(easy); }
-};
-struct UrlCleanup
-{
-    void operator()(CURLU* url) const noexcept { curl_url_cleanup(url); }
-};
-struct FileClose
-{
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-
-using FilePtr = std::unique_ptr<std::FILE, FileClose>;
-
-void initCurlOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
+using FilePtr = std::unique_ptr<std::FILE, decltype([](std::FILE* file) { std::fclose(file); })>;
 
 // A remote folder: segments below the login folder, or below the server's root when absolute.
 struct RemoteFolder
@@ -137,7 +118,8 @@ struct CurlTransfer::Impl
 
     explicit Impl(const TransferSettings& s) : settings(s)
     {
-        initCurlOnce();
+        // Once per process, whatever the number of transfers (thread-safe, as any static's start).
+        [[maybe_unused]] static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
         easy.reset(curl_easy_init());
     }
 
@@ -166,12 +148,11 @@ struct CurlTransfer::Impl
     // The URL of a path on the current FTP login, the credentials kept from the FTP address.
     QByteArray ftpUrl(const QByteArray& path) const
     {
-        std::unique_ptr<CURLU, UrlCleanup> url(curl_url());
-        if (!url || curl_url_set(url.get(), CURLUPART_URL, ftpAddress.constData(), 0) != CURLUE_OK ||
-            curl_url_set(url.get(), CURLUPART_PATH, path.constData(), 0) != CURLUE_OK)
-            throw MajError(InvalidArgument, QStringLiteral("Adresse FTP incorrecte"));
+        const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), &curl_url_cleanup);
         char* text = nullptr;
-        if (curl_url_get(url.get(), CURLUPART_URL, &text, 0) != CURLUE_OK)
+        if (!url || curl_url_set(url.get(), CURLUPART_URL, ftpAddress.constData(), 0) != CURLUE_OK ||
+            curl_url_set(url.get(), CURLUPART_PATH, path.constData(), 0) != CURLUE_OK ||
+            curl_url_get(url.get(), CURLUPART_URL, &text, 0) != CURLUE_OK)
             throw MajError(InvalidArgument, QStringLiteral("Adresse FTP incorrecte"));
         QByteArray result(text);
         curl_free(text);
@@ -201,65 +182,43 @@ struct CurlTransfer::Impl
         return set;
     }
 
-    // Why a transfer failed, in French, libcurl's code beside for the maker's support.
-    static QString failureText(CURLcode rc)
-    {
-        return frenchFailure(rc) + QStringLiteral(" (libcurl ") + QString::number(int(rc)) + u')';
-    }
-
+    // Why a transfer failed, in French.
     static QString frenchFailure(CURLcode rc)
     {
-        switch (rc) {
-        case CURLE_COULDNT_RESOLVE_HOST:
-            return QStringLiteral("le nom du serveur n'a pu être résolu");
-        case CURLE_COULDNT_RESOLVE_PROXY:
-            return QStringLiteral("le nom du proxy n'a pu être résolu");
-        case CURLE_COULDNT_CONNECT:
-            return QStringLiteral("la connexion au serveur a été refusée ou n'a pu se faire");
-        case CURLE_OPERATION_TIMEDOUT:
-            return QStringLiteral("le serveur n'a pas répondu à temps");
-        case CURLE_LOGIN_DENIED:
-            return QStringLiteral("le serveur a refusé l'identifiant ou le mot de passe");
-        case CURLE_REMOTE_ACCESS_DENIED:
-            return QStringLiteral("le serveur a refusé l'accès au dossier ou au fichier");
-        case CURLE_UPLOAD_FAILED:
-            return QStringLiteral("le serveur a refusé le fichier envoyé");
-        case CURLE_READ_ERROR:
-            return QStringLiteral("le fichier à envoyer n'a pu être lu");
-        case CURLE_HTTP_RETURNED_ERROR:
-            return QStringLiteral("le serveur a répondu par une erreur");
-        case CURLE_GOT_NOTHING:
-            return QStringLiteral("le serveur n'a rien répondu");
-        case CURLE_SEND_ERROR:
-            return QStringLiteral("l'envoi de données au serveur a été interrompu");
-        case CURLE_RECV_ERROR:
-            return QStringLiteral("la réception des données du serveur a été interrompue");
-        case CURLE_WEIRD_SERVER_REPLY:
-        case CURLE_FTP_WEIRD_PASV_REPLY:
-        case CURLE_FTP_WEIRD_227_FORMAT:
-            return QStringLiteral("le serveur a donné une réponse incompréhensible");
-        case CURLE_FTP_CANT_GET_HOST:
-        case CURLE_FTP_ACCEPT_FAILED:
-        case CURLE_FTP_ACCEPT_TIMEOUT:
-        case CURLE_FTP_PORT_FAILED:
-            return QStringLiteral("la connexion de données FTP n'a pu s'établir");
-        case CURLE_ABORTED_BY_CALLBACK:
-            return QStringLiteral("le transfert a été interrompu");
-        case CURLE_USE_SSL_FAILED:
-            return QStringLiteral("le serveur ne propose pas de connexion chiffrée (TLS), rien ne lui a été envoyé");
-        case CURLE_PEER_FAILED_VERIFICATION:
-            return QStringLiteral("le certificat du serveur n'a pu être vérifié, rien ne lui a été envoyé");
-        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-            return QStringLiteral("la clé publique du serveur n'est pas celle attendue, rien ne lui a été envoyé");
-        case CURLE_SSL_CONNECT_ERROR:
-            return QStringLiteral("la connexion chiffrée (TLS) n'a pu être établie");
-        case CURLE_UNSUPPORTED_PROTOCOL:
-            return QStringLiteral("adresse refusée : seuls HTTPS et FTP chiffré sont permis");
-        case CURLE_NOT_BUILT_IN:
-            return QStringLiteral("cette version de libcurl ne sait pas exiger TLS, rien n'a été envoyé");
-        default:
-            return QStringLiteral("le transfert a échoué : ") + QString::fromUtf8(curl_easy_strerror(rc));
-        }
+        static const char* const weirdReply = "le serveur a donné une réponse incompréhensible";
+        static const char* const noDataConnection = "la connexion de données FTP n'a pu s'établir";
+        static const QHash<int, const char*> texts = {
+            {CURLE_COULDNT_RESOLVE_HOST, "le nom du serveur n'a pu être résolu"},
+            {CURLE_COULDNT_RESOLVE_PROXY, "le nom du proxy n'a pu être résolu"},
+            {CURLE_COULDNT_CONNECT, "la connexion au serveur a été refusée ou n'a pu se faire"},
+            {CURLE_OPERATION_TIMEDOUT, "le serveur n'a pas répondu à temps"},
+            {CURLE_LOGIN_DENIED, "le serveur a refusé l'identifiant ou le mot de passe"},
+            {CURLE_REMOTE_ACCESS_DENIED, "le serveur a refusé l'accès au dossier ou au fichier"},
+            {CURLE_UPLOAD_FAILED, "le serveur a refusé le fichier envoyé"},
+            {CURLE_READ_ERROR, "le fichier à envoyer n'a pu être lu"},
+            {CURLE_HTTP_RETURNED_ERROR, "le serveur a répondu par une erreur"},
+            {CURLE_GOT_NOTHING, "le serveur n'a rien répondu"},
+            {CURLE_SEND_ERROR, "l'envoi de données au serveur a été interrompu"},
+            {CURLE_RECV_ERROR, "la réception des données du serveur a été interrompue"},
+            {CURLE_WEIRD_SERVER_REPLY, weirdReply},
+            {CURLE_FTP_WEIRD_PASV_REPLY, weirdReply},
+            {CURLE_FTP_WEIRD_227_FORMAT, weirdReply},
+            {CURLE_FTP_CANT_GET_HOST, noDataConnection},
+            {CURLE_FTP_ACCEPT_FAILED, noDataConnection},
+            {CURLE_FTP_ACCEPT_TIMEOUT, noDataConnection},
+            {CURLE_FTP_PORT_FAILED, noDataConnection},
+            {CURLE_ABORTED_BY_CALLBACK, "le transfert a été interrompu"},
+            {CURLE_USE_SSL_FAILED, "le serveur ne propose pas de connexion chiffrée (TLS), rien ne lui a été envoyé"},
+            {CURLE_PEER_FAILED_VERIFICATION, "le certificat du serveur n'a pu être vérifié, rien ne lui a été envoyé"},
+            {CURLE_SSL_PINNEDPUBKEYNOTMATCH,
+             "la clé publique du serveur n'est pas celle attendue, rien ne lui a été envoyé"},
+            {CURLE_SSL_CONNECT_ERROR, "la connexion chiffrée (TLS) n'a pu être établie"},
+            {CURLE_UNSUPPORTED_PROTOCOL, "adresse refusée : seuls HTTPS et FTP chiffré sont permis"},
+            {CURLE_NOT_BUILT_IN, "cette version de libcurl ne sait pas exiger TLS, rien n'a été envoyé"},
+        };
+        if (const char* text = texts.value(rc))
+            return QString::fromUtf8(text);
+        return QStringLiteral("le transfert a échoué : ") + QString::fromUtf8(curl_easy_strerror(rc));
     }
 
     static size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
@@ -320,8 +279,11 @@ struct CurlTransfer::Impl
                                                                   : "put")
                                  << "ended:" << int(rc) << (errorText[0] ? errorText : curl_easy_strerror(rc))
                                  << "response" << response;
-        // For the log: libcurl's generic text, never the address, which holds the password.
-        outcome = rc == CURLE_OK ? QStringLiteral("réussi") : QStringLiteral("échec : ") + failureText(rc);
+        // For the log: libcurl's generic text, never the address, which holds the password, and
+        // libcurl's code beside for the maker's support.
+        outcome = rc == CURLE_OK ? QStringLiteral("réussi")
+                                 : QStringLiteral("échec : ") + frenchFailure(rc) + QStringLiteral(" (libcurl ") +
+                                       QString::number(int(rc)) + u')';
         if (response != 0)
             outcome += QStringLiteral(" (réponse ") + QString::number(response) + u')';
 
@@ -338,7 +300,7 @@ struct CurlTransfer::Impl
     }
 
     TransferSettings settings;
-    std::unique_ptr<CURL, EasyCleanup> easy;
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy{nullptr, &curl_easy_cleanup};
     std::thread worker;
     std::atomic<bool> running{false};
     std::atomic<bool> abort{false};

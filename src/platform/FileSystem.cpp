@@ -10,7 +10,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <cctype>
+#include <charconv>
 #include <optional>
 #include <vector>
 
@@ -42,40 +42,14 @@ struct WinPath
     QStringList components;
 };
 
-bool isForbidden(QChar c, bool wildcardsAllowed)
-{
-    if (c.unicode() < 0x20)
-        return true;
-    switch (c.unicode()) {
-    case '*':
-    case '?':
-        return !wildcardsAllowed;
-    case '/':
-    case ':':
-    case '"':
-    case '<':
-    case '>':
-    case '|':
-        return true;
-    default:
-        return false;
-    }
-}
-
 void checkName(const QString& name, bool wildcardsAllowed)
 {
     for (const QChar c : name) {
-        if (isForbidden(c, wildcardsAllowed))
+        if (c.unicode() < 0x20 || QStringView(u"/:\"<>|").contains(c) ||
+            (!wildcardsAllowed && (c == u'*' || c == u'?')))
             fail(err::BadFileName);
     }
 }
-
-bool hasWildcard(const QString& name)
-{
-    return name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'));
-}
-
-WinPath parse(const QString& windowsPath, bool wildcardsInLast = false);
 
 // Components after the drive: "\" separates, repeated backslashes collapse, "." and ".." are
 // resolved as Windows does (".." stops at the root, so no path leaves its drive).
@@ -96,7 +70,7 @@ void appendComponents(QStringList& components, QStringView rest, bool wildcardsI
     }
 }
 
-WinPath parse(const QString& windowsPath, bool wildcardsInLast)
+WinPath parse(const QString& windowsPath, bool wildcardsInLast = false)
 {
     if (windowsPath.isEmpty())
         fail(err::BadFileName);
@@ -236,12 +210,9 @@ std::optional<unsigned> parseDosAttrib(const QByteArray& value)
 {
     if (!value.startsWith("0x") && !value.startsWith("0X"))
         return std::nullopt;
-    qsizetype end = 2;
-    while (end < value.size() && std::isxdigit(static_cast<unsigned char>(value[end])))
-        ++end;
-    bool ok = false;
-    const unsigned bits = value.mid(2, end - 2).toUInt(&ok, 16);
-    return ok ? std::optional<unsigned>(bits) : std::nullopt;
+    unsigned bits = 0;
+    const auto [end, error] = std::from_chars(value.begin() + 2, value.end(), bits, 16);
+    return error == std::errc() ? std::optional<unsigned>(bits) : std::nullopt;
 }
 
 std::optional<unsigned> readDosAttrib(int fd, const QString& hostPath)
@@ -288,7 +259,8 @@ bool isNormalFile(const QString& hostPath)
     return !(attrs & (Hidden | System));
 }
 
-// Windows wildcards, letter case ignored: * any run, ? one character.
+// Windows wildcards, letter case ignored: * any run, ? one character. By hand, as Qt's wildcards
+// also read [...] as a set of characters, which Windows' do not.
 bool globMatch(QStringView pattern, QStringView name)
 {
     qsizetype p = 0, n = 0, starP = -1, starN = 0;
@@ -529,7 +501,6 @@ void setAttributes(const QString& windowsPath, unsigned attributes)
 struct StagedCopy::Data
 {
     QString to;
-    QString folder;
     posix::UniqueFd in; // holds the shared lock on the source until the copy is in place
     std::optional<TempFile> temp;
 };
@@ -559,7 +530,6 @@ StagedCopy::StagedCopy(const QString& source, const QString& target, Sha256* dig
         fail(err::PermissionDenied);
 
     const QString folder = parentOf(to);
-    m_data->folder = folder;
     if (!posix::isDirectory(folder))
         fail(err::PathNotFound);
     struct stat targetStat;
@@ -601,7 +571,7 @@ void StagedCopy::replaceTarget()
 {
     if (!m_data->temp->renameOver(QFile::encodeName(m_data->to)))
         failErrno(errno, m_data->to);
-    posix::syncFolder(m_data->folder);
+    posix::syncFolder(parentOf(m_data->to));
 }
 
 void copyFile(const QString& source, const QString& target, Sha256* digest)
@@ -655,7 +625,7 @@ QStringList listFiles(const QString& pattern)
         return {}; // as Dir does: nothing matches in a folder that does not exist
 
     QStringList names;
-    if (!hasWildcard(namePattern)) {
+    if (!namePattern.contains(u'*') && !namePattern.contains(u'?')) {
         const QString name = storedName(folder, namePattern);
         if (!name.isEmpty() && isNormalFile(join(folder, name)))
             names.append(name);

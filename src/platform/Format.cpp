@@ -25,11 +25,6 @@ bool isNullValue(const QVariant& value)
     return !value.isValid() || value.typeId() == QMetaType::Nullptr;
 }
 
-bool isNumber(int type)
-{
-    return isWholeNumber(type) || type == QMetaType::Double || type == QMetaType::Float;
-}
-
 // Position and length of each run of `letter` outside the quoted literals of a Qt format.
 QList<std::pair<qsizetype, qsizetype>> runsOf(const QString& format, QChar letter)
 {
@@ -156,7 +151,8 @@ QString printed(const QVariant& value)
     // Only a real null prints as "Null": an empty text is a value.
     if (isNullValue(value))
         return QStringLiteral("Null");
-    if (!isNumber(value.typeId()))
+    const int type = value.typeId();
+    if (!isWholeNumber(type) && type != QMetaType::Double && type != QMetaType::Float)
         return text(value);
     // The sign's place: a blank before a positive number; a negative one brings its minus sign.
     const QString digits = text(value);
@@ -166,22 +162,10 @@ QString printed(const QVariant& value)
 
 bool isWholeNumber(int typeId)
 {
-    switch (typeId) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        return true;
-    default:
-        return false;
-    }
+    static constexpr int kWhole[] = {QMetaType::Int,   QMetaType::UInt,   QMetaType::LongLong, QMetaType::ULongLong,
+                                     QMetaType::Short, QMetaType::UShort, QMetaType::Long,     QMetaType::ULong,
+                                     QMetaType::Char,  QMetaType::SChar,  QMetaType::UChar};
+    return std::find(std::begin(kWhole), std::end(kWhole), typeId) != std::end(kWhole);
 }
 
 QString size(qint64 bytes)

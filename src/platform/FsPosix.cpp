@@ -4,10 +4,12 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,6 +17,12 @@
 #include <unistd.h>
 
 namespace maj::fs::posix {
+
+namespace {
+
+using Dir = std::unique_ptr<DIR, decltype([](DIR* dir) { ::closedir(dir); })>;
+
+} // namespace
 
 void UniqueFd::reset(int fd) noexcept
 {
@@ -72,22 +80,12 @@ unsigned char entryType(const QString& hostPath)
     struct stat st;
     if (::lstat(QFile::encodeName(hostPath).constData(), &st) != 0)
         return DT_UNKNOWN;
-    if (S_ISDIR(st.st_mode))
-        return DT_DIR;
-    if (S_ISREG(st.st_mode))
-        return DT_REG;
-    if (S_ISLNK(st.st_mode))
-        return DT_LNK;
-    return DT_UNKNOWN;
+    return IFTODT(st.st_mode);
 }
 
 void forEachEntry(const QString& folder, const std::function<void(const QString& name, unsigned char type)>& visit)
 {
-    struct Closer
-    {
-        void operator()(DIR* dir) const noexcept { ::closedir(dir); }
-    };
-    std::unique_ptr<DIR, Closer> dir(::opendir(QFile::encodeName(folder).constData()));
+    const Dir dir(::opendir(QFile::encodeName(folder).constData()));
     if (!dir)
         return;
     while (const dirent* entry = ::readdir(dir.get())) {
@@ -112,14 +110,10 @@ bool writeAll(int fd, const char* data, size_t size)
 
 namespace {
 
+// l_len 0: to the end, however far the file grows.
 struct flock wholeFile(short type)
 {
-    struct flock lock = {};
-    lock.l_type = type;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = 0;
-    lock.l_len = 0; // to the end, however far the file grows
-    return lock;
+    return {.l_type = type, .l_whence = SEEK_SET, .l_start = 0, .l_len = 0, .l_pid = 0};
 }
 
 } // namespace
@@ -164,26 +158,15 @@ bool writableFdInfo(const char* path)
     return mode == O_WRONLY || mode == O_RDWR;
 }
 
-bool isNumber(const char* name)
+bool isNumber(std::string_view name)
 {
-    if (!*name)
-        return false;
-    for (; *name; ++name) {
-        if (*name < '0' || *name > '9')
-            return false;
-    }
-    return true;
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 } // namespace
 
 bool isOpenForWritingElsewhere(dev_t device, ino_t inode)
 {
-    struct DirCloser
-    {
-        void operator()(DIR* dir) const noexcept { ::closedir(dir); }
-    };
-    using Dir = std::unique_ptr<DIR, DirCloser>;
     const Dir processes(::opendir("/proc"));
     if (!processes)
         return false;

@@ -21,12 +21,6 @@ public:
     int get() const noexcept { return m_fd; }
     explicit operator bool() const noexcept { return m_fd >= 0; }
     void reset(int fd = -1) noexcept;
-    int release() noexcept
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
 
 private:
     int m_fd;

@@ -37,27 +37,20 @@ bool RunLog::open(const QString& windowsPath, qint64 limit)
     try {
         hostPath = fs::hostPath(windowsPath);
     } catch (const MajError&) {
-        fail();
-        return false;
+        return fail();
     }
     m_file.setFileName(hostPath);
     if (m_file.exists() && m_file.size() > limit * 3 / 4) {
-        if (!m_file.open(QIODevice::ReadOnly)) {
-            fail();
-            return false;
-        }
+        if (!m_file.open(QIODevice::ReadOnly))
+            return fail();
         const QByteArray kept = newestRuns(m_file.readAll(), limit / 2);
         m_file.close();
         QSaveFile trimmed(hostPath);
-        if (!trimmed.open(QIODevice::WriteOnly) || trimmed.write(kept) != kept.size() || !trimmed.commit()) {
-            fail();
-            return false;
-        }
+        if (!trimmed.open(QIODevice::WriteOnly) || trimmed.write(kept) != kept.size() || !trimmed.commit())
+            return fail();
     }
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        fail();
-        return false;
-    }
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return fail();
     return true;
 }
 
@@ -101,15 +94,16 @@ void RunLog::append(const QString& line)
         fail();
 }
 
-void RunLog::fail()
+bool RunLog::fail()
 {
     if (m_failed)
-        return;
+        return false;
     m_failed = true;
     m_file.close();
     if (onFailure)
         onFailure(QStringLiteral("Le journal ") + m_name +
                   QStringLiteral(" n'a pu être écrit : la mise à jour continue sans journal."));
+    return false;
 }
 
 } // namespace maj

@@ -30,7 +30,8 @@ public:
 
 private:
     void append(const QString& line);
-    void fail();
+    // Tells the failure once; false, for open() to return.
+    bool fail();
 
     QFile m_file;
     QString m_name;

@@ -41,11 +41,9 @@ void runHandler(UiServices& ui, const std::function<void()>& handler)
     try {
         try {
             handler();
-        } catch (const MajError& e) {
-            ui.message(e.numberAndDescription());
-            ui.endProgram(ExitStatus::Failure);
         } catch (const std::exception& e) {
-            ui.message(QString::fromLocal8Bit(e.what()));
+            const auto* error = dynamic_cast<const MajError*>(&e);
+            ui.message(error ? error->numberAndDescription() : QString::fromLocal8Bit(e.what()));
             ui.endProgram(ExitStatus::Failure);
         }
     } catch (const ProgramEnded&) {

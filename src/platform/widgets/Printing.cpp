@@ -65,8 +65,9 @@ void printText(QPrinter& printer, const QString& text)
         throw MajError(err::PrinterError, QStringLiteral("L'impression n'a pu être envoyée à l'imprimante"));
 }
 
-void printOnPrinter(const QPrinterInfo& printer, const QString& text, const QString& documentName)
+void printOnDefaultPrinter(const QString& text, const QString& documentName)
 {
+    const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
     if (printer.isNull())
         throw MajError(err::PrinterError, QStringLiteral("Aucune imprimante n'est installée"));
     QPrinter device(printer, QPrinter::HighResolution);
@@ -75,11 +76,6 @@ void printOnPrinter(const QPrinterInfo& printer, const QString& text, const QStr
                        QStringLiteral("L'imprimante %1 n'est pas disponible").arg(printer.printerName()));
     device.setDocName(documentName);
     printText(device, text);
-}
-
-void printOnDefaultPrinter(const QString& text, const QString& documentName)
-{
-    printOnPrinter(QPrinterInfo::defaultPrinter(), text, documentName);
 }
 
 } // namespace maj::printing

@@ -3,7 +3,6 @@
 #include <QString>
 
 class QPrinter;
-class QPrinterInfo;
 
 // Printing a block of text, as the old platform's printer object did: the program gives the text
 // with its line breaks; wrapping, margins and paging are this layer's work.
@@ -17,11 +16,8 @@ constexpr int fontPointSize = 8;
 // 482 when the printer cannot be opened or reports an error.
 void printText(QPrinter& printer, const QString& text);
 
-// Prints `text` on the given system printer (a null one is no printer: 482), the job named
-// `documentName`.
-void printOnPrinter(const QPrinterInfo& printer, const QString& text, const QString& documentName);
-
-// Prints `text` on the system's default printer; 482 when the system has none.
+// Prints `text` on the system's default printer, the job named `documentName`; 482 when the system
+// has none, or when the printer is not available.
 void printOnDefaultPrinter(const QString& text, const QString& documentName = QStringLiteral("Mise à jour"));
 
 } // namespace maj::printing

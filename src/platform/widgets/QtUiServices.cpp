@@ -53,10 +53,6 @@ void QtUiServices::showMessage(const QString& text, const QString& title)
     box.exec();
 }
 
-} // namespace maj
-
-namespace maj {
-
 bool QtUiServices::showQuestion(const QString& text, const QString& title)
 {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, QApplication::activeWindow());
