@@ -95,6 +95,7 @@ TEST(OpeningWork, WindowShowsCaptionContractCensusRestoreButtonAndStationRole)
 // has changed and no report was written.
 TEST(OpeningWork, NamesADamagedDatabaseAndEndsBeforeAnythingChanges)
 {
+    const auto cut = [](QFile& f) { f.resize(f.size() / 2); };
     const struct
     {
         const char* file;
@@ -103,8 +104,7 @@ TEST(OpeningWork, NamesADamagedDatabaseAndEndsBeforeAnythingChanges)
     } cases[] = {
         {"pat.mdb", [](QFile& f) { f.write("Ceci n'est pas une base de données.\r\n"); },
          "est endommagée (le fichier n'est pas une base de données)"},
-        {"pannexe.mdb", [](QFile& f) { f.resize(f.size() / 2); },
-         "est endommagée (l'image disque de la base de données est mal formée)"},
+        {"pannexe.mdb", cut, "est endommagée (l'image disque de la base de données est mal formée)"},
         {"pat.mdb", [](QFile& f) { f.seek(4096), f.write(QByteArray(4096, '\x5a')); },
          "est endommagée (la page 2 est illisible)"},
         {"parametres.mdb", [](QFile& f) { f.resize(0); }, "est endommagée (fichier vide : 0 octet)"},
