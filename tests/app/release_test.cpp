@@ -44,6 +44,14 @@ void flipLastByte(const QString& path)
     file.write(QByteArray(1, char(content.at(content.size() - 2) ^ 1)));
 }
 
+// A line of the list in SHA256.sig, added to it or in place of all.
+void writeListLine(const QString& medium, QIODevice::OpenMode mode, const QByteArray& file)
+{
+    QFile sig(medium + "/SHA256.sig");
+    ASSERT_TRUE(sig.open(mode));
+    sig.write("SHA256 (" + file + ") = " + QByteArray(64, 'a') + "\n");
+}
+
 // Each release as the opening and the preview find it: signed by either key, it runs and installs
 // the signed eattest.mdb (its name matched in any letter case); not as signed, or older than the
 // installed update, it is refused with status 8 and nothing changes but the log. A file swapped
@@ -74,19 +82,9 @@ TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
          refused("eattest.mdb a été modifié")},
         {"listed file missing", "actif", "37", [](const QString& m) { QFile::remove(m + "/aide.htm"); },
          refused("aide.htm est absent")},
-        {"list edited", "actif", "37",
-         [](const QString& m) {
-             QFile sig(m + "/SHA256.sig");
-             sig.open(QIODevice::Append);
-             sig.write("SHA256 (x) = " + QByteArray(64, 'a') + "\n");
-         },
+        {"list edited", "actif", "37", [](const QString& m) { writeListLine(m, QIODevice::Append, "x"); },
          refused("la liste de SHA256.sig a été modifiée après sa signature")},
-        {"not a signature", "actif", "37",
-         [](const QString& m) {
-             QFile sig(m + "/SHA256.sig");
-             sig.open(QIODevice::WriteOnly);
-             sig.write("SHA256 (aide.htm) = " + QByteArray(64, 'a') + "\n");
-         },
+        {"not a signature", "actif", "37", [](const QString& m) { writeListLine(m, QIODevice::WriteOnly, "aide.htm"); },
          refused("SHA256.sig est illisible")},
         {"foreign key", "autre", "37", nullptr, refused("SHA256.sig est signé par une clé inconnue")},
         {"no SHA256.sig", "actif", "37", [](const QString& m) { QFile::remove(m + "/SHA256.sig"); },

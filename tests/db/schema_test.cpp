@@ -41,9 +41,7 @@ protected:
         DataSource table(engine, "check");
         const int number = errorOf([&] {
             table.bind("c:\\" + QString(GetParam().file).replace('/', '\\'), GetParam().table);
-            table.recordset().edit();
-            table.recordset().setField("ADRESSE", address);
-            table.recordset().update();
+            change(table.recordset(), QStringLiteral("ADRESSE"), address);
         });
         table.release();
         return number;

@@ -58,13 +58,9 @@ TEST_F(FoldersTest, VerstempoSavesPendingWritesAndClearsTheReadOnlyMarkTheFirstE
     EXPECT_EQ(fs::attributes("c:\\MAJJAN2021\\praxidome.exe"), unsigned(fs::Archive));
 
     f.data.Data7.bind("C:\\praxidome\\PARAMETRES.MDB", "parapat");
-    f.data.Data7.recordset().edit();
-    f.data.Data7.recordset().setField(61, "38");
-    f.data.Data7.recordset().update();
+    change(f.data.Data7.recordset(), 61, "38");
     f.data.Data1.bind(kPat, "patients");
-    f.data.Data1.recordset().edit();
-    f.data.Data1.recordset().setField("NOM", "Dupond");
-    f.data.Data1.recordset().update();
+    change(f.data.Data1.recordset(), QStringLiteral("NOM"), "Dupond");
     f.settings.BackupFolder = "c:\\MAJ1";
     QDir().mkpath(drive.host("MAJ1"));
 

@@ -17,27 +17,6 @@ namespace {
 
 const QString kShortcut = "Praxidome_ Assistance.lnk";
 
-// An installation with its support folders, and a release medium in c:\CD holding every file.
-struct SupportFiles : StepFixture
-{
-    EnvironmentValue home{"HOME", drive.host("home")};
-    EnvironmentValue config{"XDG_CONFIG_HOME", drive.host("home/.config")};
-
-    SupportFiles()
-    {
-        QDir().mkpath(drive.host("praxidome/ASSURABILITY/P12/PRD"));
-        QDir().mkpath(drive.host("praxidome/FORMULAIRES"));
-        QDir().mkpath(drive.host("home/Desktop"));
-        for (const QString& name :
-             QString("eattest.mdb|aide.htm|MyCarenetProxy6.jar|MyCarenetProxy2.jar|truststore.jks|"
-                     "caCertificateKeystore.jks|tsacertificate.jks|DPSI_P1.jpg|DPSI_P2.jpg|"
-                     "praxidome.exe|Praxidome_ Assistance.lnk")
-                 .split('|'))
-            drive.write("CD/" + name, "release " + name.toUtf8());
-        f.settings.PayloadFolder = "c:\\CD\\";
-    }
-};
-
 // Each step and the files it deploys, relative to the drive, each from the payload file of its name.
 const std::tuple<const char*, void (*)(Form1Core&), QStringList> kDeployments[] = {
     {"copienouvelexe", copienouvelexe, {"praxidome/praxidome.exe"}},
@@ -51,6 +30,26 @@ const std::tuple<const char*, void (*)(Form1Core&), QStringList> kDeployments[] 
     {"copierformulaires",
      copierformulaires,
      {"praxidome/FORMULAIRES/DPSI_P1.jpg", "praxidome/FORMULAIRES/DPSI_P2.jpg"}},
+};
+
+// An installation with its support folders, and a release medium in c:\CD holding every file.
+struct SupportFiles : StepFixture
+{
+    EnvironmentValue home{"HOME", drive.host("home")};
+    EnvironmentValue config{"XDG_CONFIG_HOME", drive.host("home/.config")};
+
+    SupportFiles()
+    {
+        QDir().mkpath(drive.host("praxidome/ASSURABILITY/P12/PRD"));
+        QDir().mkpath(drive.host("praxidome/FORMULAIRES"));
+        QDir().mkpath(drive.host("home/Desktop"));
+        for (const auto& [name, step, targets] : kDeployments)
+            for (const QString& target : targets)
+                release(QFileInfo(target).fileName());
+        release(kShortcut);
+        f.settings.PayloadFolder = "c:\\CD\\";
+    }
+    void release(const QString& name) const { drive.write("CD/" + name, "release " + name.toUtf8()); }
 };
 
 TEST(SupportFiles, ReadOnlyPayloadFilesArriveWritable)

@@ -55,12 +55,4 @@ struct EngineTest : ::testing::Test
     }
 };
 
-// Sets one field of the current row (of a new row when added) and writes it.
-template <typename Field> void change(Recordset& rs, Field field, const Value& value, bool added = false)
-{
-    added ? rs.addNew() : rs.edit();
-    rs.setField(field, value);
-    rs.update();
-}
-
 } // namespace maj::test

@@ -224,6 +224,14 @@ QString runProgram(const QString& program, const QStringList& arguments);
 // The page count of a PDF file (pdfinfo), -1 when unknown.
 int pdfPages(const QString& pdf);
 
+// Sets one field of the current row (of a new row when added) and writes it.
+template <typename Field> void change(Recordset& rs, Field field, const Value& value, bool added = false)
+{
+    added ? rs.addNew() : rs.edit();
+    rs.setField(field, value);
+    rs.update();
+}
+
 } // namespace maj::test
 
 // Readable texts and values in the tests' failure messages.
