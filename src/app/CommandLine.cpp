@@ -179,7 +179,7 @@ int restore(const QStringList& arguments, QString folder, bool force, QTextStrea
     startLog(log, arguments, err);
     const auto stop = [&](int status, const QString& text) {
         log.write(text);
-        log.write(QStringLiteral("fin du programme, statut ") + QString::number(status));
+        log.endRun(status);
         if (status != Done)
             err << text << '\n';
         return status;
@@ -248,7 +248,7 @@ int showPreview(const QStringList& arguments, bool asJson, QTextStream& out, QTe
         log.write(QStringLiteral("aperçu impossible : ") + e.description());
         status = Failed;
     }
-    log.write(QStringLiteral("fin du programme, statut ") + QString::number(status));
+    log.endRun(status);
     return status;
 }
 
@@ -288,7 +288,7 @@ int runCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
             RunLog log;
             startLog(log, arguments, err);
             log.write(QStringLiteral("dossiers de sauvegarde listés : ") + QString::number(listBackups(out)));
-            log.write(QStringLiteral("fin du programme, statut 0"));
+            log.endRun(Done);
             return Done;
         }
         return restore(arguments, folder, o.given(o.force), out, err);

@@ -12,8 +12,7 @@ void verifiebases(Form1Core& f)
     runStep(
         f, "verifiebases",
         [&] {
-            for (const QString& path :
-                 {Installation::patientDatabase(), Installation::settingsDatabase(), Installation::annexDatabase()}) {
+            for (const QString& path : Installation::practiceDatabases()) {
                 const DatabaseHealth health = checkDatabaseFile(fs::hostPath(path));
                 const QString end = QStringLiteral(" : la mise à jour ne peut pas se faire. Rien n'a été modifié.");
                 if (health.state == DatabaseHealth::State::Damaged)

@@ -24,6 +24,8 @@ public:
     void beginRun(const QString& header);
     // One line, stamped with the time of day. Before beginRun() it waits for the header.
     void write(const QString& text);
+    // The run's last line, with the status the program ends with.
+    void endRun(int status) { write(QStringLiteral("fin du programme, statut ") + QString::number(status)); }
 
     // Told once, in French, when the log cannot be written; nothing more is written then.
     std::function<void(const QString&)> onFailure;

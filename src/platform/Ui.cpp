@@ -32,7 +32,8 @@ void UiServices::endProgram(ExitStatus status)
 {
     m_exitStatus = status;
     qCDebug(lcUi) << "fin du programme" << int(status);
-    log(QStringLiteral("fin du programme, statut ") + QString::number(int(status)));
+    if (m_log)
+        m_log->endRun(int(status));
     throw ProgramEnded{};
 }
 

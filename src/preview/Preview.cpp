@@ -232,8 +232,7 @@ Result makePreview(Clock& clock, const std::function<void(Form1Core&)>& settings
             throw MajError(e.number(), path + QStringLiteral(" n'a pu être lu : ") + e.description());
         }
     };
-    for (const QString& path :
-         {Installation::patientDatabase(), Installation::settingsDatabase(), Installation::annexDatabase()}) {
+    for (const QString& path : Installation::practiceDatabases()) {
         if (fs::fileExists(path))
             copy(path, QStringLiteral("praxidome/") + path.section(QLatin1Char('\\'), -1));
     }

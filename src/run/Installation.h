@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace maj {
 
@@ -15,6 +16,8 @@ struct Installation
     static QString patientDatabase() { return QStringLiteral("c:\\praxidome\\pat.mdb"); }
     static QString settingsDatabase() { return QStringLiteral("c:\\praxidome\\parametres.mdb"); }
     static QString annexDatabase() { return QStringLiteral("c:\\praxidome\\pannexe.mdb"); }
+    // The practice's databases the run changes.
+    static QStringList practiceDatabases() { return {patientDatabase(), settingsDatabase(), annexDatabase()}; }
     static QString codesDatabase() { return QStringLiteral("c:\\praxidome\\eattest.mdb"); }
     static QString remindersDatabase() { return QStringLiteral("c:\\praxidome\\rappels.mdb"); }
     static QString journeysDatabase() { return QStringLiteral("c:\\praxidome\\traj.mdb"); }
