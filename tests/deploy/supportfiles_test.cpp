@@ -96,7 +96,6 @@ const Failure kFailures[] = {
      "Un ou des formulaires n'ont pas pu être copiés ! (Voir antivirus)", ExitStatus::Completed,
      "praxidome/FORMULAIRES/DPSI_P1.jpg"},
     {"creermails", creermails, "", "", ExitStatus::Completed, "praxidome/mails"},
-    {"creermails again", creermails, "+praxidome/mails", ""},
     {"creerformulaires", creerformulaires, "-praxidome/FORMULAIRES", "", ExitStatus::Completed,
      "praxidome/FORMULAIRES"},
 };
