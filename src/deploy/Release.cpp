@@ -104,7 +104,8 @@ ReleaseCheck checkSignedRelease(const QString& folder, const std::vector<signify
     if (!file.open(QIODevice::ReadOnly))
         return refused(kSignature + QStringLiteral(" n'a pu être lu"));
     const signify::Verified verified = signify::verifyEmbedded(file.readAll(), keys);
-    // A signature that does not hold, by outcome; one that does not parse, or a list that does not, is illisible.
+    // The refusal of a signature that does not hold, by outcome; a signature or a list that cannot be
+    // read is refused as illegible.
     static const QHash<int, QString> refusals{
         {signify::Verified::UnknownKey, kSignature + QStringLiteral(" est signé par une clé inconnue")},
         {signify::Verified::BadSignature,
