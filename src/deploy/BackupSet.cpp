@@ -1,6 +1,7 @@
 #include "deploy/BackupSet.h"
 
 #include "deploy/Deploy.h"
+#include "deploy/Files.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/MajError.h"
@@ -44,8 +45,7 @@ QString journalOf(const QString& path)
     return path + QStringLiteral("-journal");
 }
 
-} // namespace
-
+// What currentSha256() gave before the run: the copy's SHA-256, or "absent".
 QByteArray sha256Before(const SavedFile& file)
 {
     return file.existed ? file.sha256 : kAbsent;
@@ -55,6 +55,41 @@ QString manifestPath(const QString& folder)
 {
     return join(folder, QStringLiteral("manifeste.ini"));
 }
+
+// The files `files` name as they are now, in a new backup folder of their own (kind "restore").
+Manifest saveCurrent(Engine& engine, const Clock& clock, RunLog& log, const Manifest& source,
+                     const std::vector<SavedFile>& files)
+{
+    Manifest saved;
+    saved.kind = QStringLiteral("restore");
+    saved.started = clock.now();
+    saved.release = QStringLiteral(MAJ_VERSION);
+    saved.station = source.station;
+    saved.computer = QSysInfo::machineHostName();
+    saved.program = QStringLiteral(MAJ_VERSION);
+    // Two restores within a second: the next free name.
+    for (int second = 0; saved.folder.isEmpty(); ++second) {
+        const QString name = backupFolderName(saved.started.addSecs(second));
+        if (!fs::folderExists(name) && !fs::fileExists(name)) {
+            fs::createFolder(name);
+            saved.folder = name;
+        }
+    }
+    log.write(QStringLiteral("dossier de sauvegarde : ") + saved.folder);
+    for (const SavedFile& file : files) {
+        SavedFile current{file.path, file.copy, false, 0, {}, {}};
+        if (fs::fileExists(file.path)) {
+            current = saveFile(engine, file.path, saved.folder, file.copy);
+            log.write(QStringLiteral("sauvegarde de %1 dans %2 : %3, vérifiée")
+                          .arg(file.path, saved.folder, fmt::size(current.size)));
+        }
+        saved.files.push_back(current);
+        writeManifest(saved);
+    }
+    return saved;
+}
+
+} // namespace
 
 void writeManifest(const Manifest& m)
 {
@@ -126,11 +161,11 @@ Manifest readManifest(const QString& folder)
     const int count = ini.beginReadArray(QStringLiteral("files"));
     for (int i = 0; i < count; ++i) {
         ini.setArrayIndex(i);
+        const QString existed = ini.value(QStringLiteral("existed")).toString();
+        m.readable = m.readable && (existed == QLatin1String("true") || existed == QLatin1String("false"));
         SavedFile file;
         file.path = ini.value(QStringLiteral("path")).toString();
         file.copy = ini.value(QStringLiteral("copy")).toString();
-        const QString existed = ini.value(QStringLiteral("existed")).toString();
-        m.readable = m.readable && (existed == QLatin1String("true") || existed == QLatin1String("false"));
         file.existed = existed == QLatin1String("true");
         file.size = ini.value(QStringLiteral("size")).toLongLong();
         file.sha256 = ini.value(QStringLiteral("sha256")).toString().toLatin1();
@@ -243,15 +278,12 @@ void markInterrupted(Form1Core& f)
 
 SavedFile saveFile(Engine& engine, const QString& path, const QString& folder, const QString& copyName)
 {
-    if (isDatabase(path))
-        engine.prepareCopy(path);
+    const QString copy = join(folder, copyName);
+    Sha256 digest;
+    deployFile(engine, path, copy, &digest);
     SavedFile saved;
     saved.path = path;
     saved.copy = copyName;
-    const QString copy = join(folder, copyName);
-    Sha256 digest;
-    fs::copyFile(path, copy, &digest);
-    fs::setArchiveOnly(copy);
     saved.sha256 = digest.hex();
     saved.size = QFileInfo(fs::hostPath(copy)).size();
     if (fs::sha256(copy) != saved.sha256)
@@ -326,43 +358,6 @@ QString putBack(Engine& engine, const QString& folder, const std::vector<SavedFi
     return {};
 }
 
-namespace {
-
-// The files `files` name as they are now, in a new backup folder of their own (kind "restore").
-Manifest saveCurrent(Engine& engine, const Clock& clock, RunLog& log, const Manifest& source,
-                     const std::vector<SavedFile>& files)
-{
-    Manifest saved;
-    saved.kind = QStringLiteral("restore");
-    saved.started = clock.now();
-    saved.release = QStringLiteral(MAJ_VERSION);
-    saved.station = source.station;
-    saved.computer = QSysInfo::machineHostName();
-    saved.program = QStringLiteral(MAJ_VERSION);
-    // Two restores within a second: the next free name.
-    for (int second = 0; saved.folder.isEmpty(); ++second) {
-        const QString name = backupFolderName(saved.started.addSecs(second));
-        if (!fs::folderExists(name) && !fs::fileExists(name)) {
-            fs::createFolder(name);
-            saved.folder = name;
-        }
-    }
-    log.write(QStringLiteral("dossier de sauvegarde : ") + saved.folder);
-    for (const SavedFile& file : files) {
-        SavedFile current{file.path, file.copy, false, 0, {}, {}};
-        if (fs::fileExists(file.path)) {
-            current = saveFile(engine, file.path, saved.folder, file.copy);
-            log.write(QStringLiteral("sauvegarde de %1 dans %2 : %3, vérifiée")
-                          .arg(file.path, saved.folder, fmt::size(current.size)));
-        }
-        saved.files.push_back(current);
-        writeManifest(saved);
-    }
-    return saved;
-}
-
-} // namespace
-
 Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manifest& source, bool force,
                     bool saveCurrent)
 {
@@ -410,20 +405,17 @@ Restoration restore(Engine& engine, const Clock& clock, RunLog& log, const Manif
         if (!fs::fileExists(copy))
             return stop(R::Refused,
                         QStringLiteral("La copie ") + copy + QStringLiteral(" est introuvable") + nothingDone);
-        QString unreadable;
         try {
             if (fs::isInUseElsewhere(copy))
-                unreadable = QStringLiteral("elle est ouverte par un autre programme");
-            else if (fs::sha256(copy) != file.sha256)
+                throw MajError(err::PermissionDenied, QStringLiteral("elle est ouverte par un autre programme"));
+            if (fs::sha256(copy) != file.sha256)
                 return stop(R::Refused, QStringLiteral("La copie ") + copy +
                                             QStringLiteral(" ne correspond plus à celle qui a été sauvegardée") +
                                             nothingDone);
         } catch (const MajError& e) {
-            unreadable = e.description();
-        }
-        if (!unreadable.isEmpty())
             return stop(R::Failed, QStringLiteral("La copie ") + copy + QStringLiteral(" n'a pu être lue (") +
-                                       unreadable + QLatin1Char(')') + nothingDone);
+                                       e.description() + QLatin1Char(')') + nothingDone);
+        }
     }
     if (toPutBack.empty())
         return stop(R::NothingToDo);
@@ -538,8 +530,7 @@ Manifest recordRunEnd(Form1Core& f, bool failed, const MajError* failure)
 
 ExitStatus offerUndo(Form1Core& f, const MajError* failure)
 {
-    if (f.backup.ended || f.settings.BackupFolder.isEmpty())
-        return ExitStatus::UpdateIncomplete;
+    // A run already ended, or without a backup folder, records nothing: no file to put back.
     const Manifest run = recordRunEnd(f, true, failure);
     if (std::all_of(run.files.cbegin(), run.files.cend(),
                     [](const SavedFile& file) { return file.sha256AtEnd == sha256Before(file); }) ||

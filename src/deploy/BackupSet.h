@@ -48,7 +48,6 @@ struct Manifest
     QString errorText;
 };
 
-QString manifestPath(const QString& folder);
 // Writes the whole manifest at once (an interruption leaves the previous one); 75 when it cannot.
 void writeManifest(const Manifest& manifest);
 // Throws, in French, for a folder that does not exist (76), that cannot be read (70) or that holds
@@ -73,8 +72,6 @@ SavedFile saveFile(Engine& engine, const QString& path, const QString& folder, c
 // The SHA-256 of a file as it is now, a database made consistent first; "absent" when it does
 // not exist.
 QByteArray currentSha256(Engine& engine, const QString& path);
-// What currentSha256() gave before the run: the copy's SHA-256, or "absent".
-QByteArray sha256Before(const SavedFile& file);
 
 // Puts files back from a folder: each copy is written beside its original and checked against its
 // recorded SHA-256, all of them before any original is replaced (a damaged copy replaces nothing);

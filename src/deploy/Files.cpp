@@ -8,11 +8,11 @@
 
 namespace maj::deploy {
 
-void deployFile(Engine& engine, const QString& source, const QString& target)
+void deployFile(Engine& engine, const QString& source, const QString& target, Sha256* digest)
 {
     if (source.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive))
         engine.prepareCopy(source);
-    fs::copyFile(source, target);
+    fs::copyFile(source, target, digest);
     fs::setArchiveOnly(target);
 }
 

@@ -4,6 +4,7 @@
 
 namespace maj {
 class Engine;
+class Sha256;
 struct Form1Core;
 } // namespace maj
 
@@ -12,8 +13,8 @@ namespace maj::deploy {
 
 // Copies a file over its target, replacing it, then leaves the target with the archive attribute
 // only, so that a read-only source still gives a writable copy. A database (.mdb) is made
-// consistent first (the engine's prepareCopy).
-void deployFile(Engine& engine, const QString& source, const QString& target);
+// consistent first (the engine's prepareCopy). `digest`, when given, receives the bytes copied.
+void deployFile(Engine& engine, const QString& source, const QString& target, Sha256* digest = nullptr);
 
 // Copies the file `name` of the payload folder over `target`, as fs::copyFile does. When the
 // program has release keys, the file must be in the signed list and its copy must hash to the

@@ -58,13 +58,9 @@ void creerformulaires(Form1Core& f)
 
 QString backupFolderName(const QDateTime& moment)
 {
-    const QDate day = moment.date();
-    const QTime time = moment.time();
     // Unpadded and day before month, as the backup folders have always been named: two moments
     // can give one name, and the second run then stops.
-    return QStringLiteral("c:\\MAJ") + QString::number(day.year()) + QString::number(day.day()) +
-           QString::number(day.month()) + QString::number(time.hour()) + QString::number(time.minute()) +
-           QString::number(time.second());
+    return QStringLiteral("c:\\MAJ") + moment.toString(QStringLiteral("yyyydMHms"));
 }
 
 void nouveaudirectory(Form1Core& f)

@@ -5,10 +5,12 @@
 #include "run/Step.h"
 
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
 #include <functional>
+#include <optional>
 
 namespace maj::deploy {
 
@@ -37,17 +39,8 @@ QString recordedUpdate(Form1Core& f)
     }
 }
 
-} // namespace
-
-QString payloadFolder(const RunSettings& settings)
-{
-    QString folder =
-        settings.MediaKind == QLatin1String("CD") ? fs::currentFolder() : QStringLiteral("c:\\praxidome\\maj\\");
-    if (!folder.endsWith(QLatin1Char('\\')))
-        folder += QLatin1Char('\\');
-    return folder;
-}
-
+// The names and SHA-256 (hex) of "SHA256 (NAME) = HEX" lines, in their order; nothing when a line
+// is not one, or when a name comes twice (letter case aside, as Windows names match).
 std::optional<std::vector<std::pair<QString, QByteArray>>> parseSha256List(const QByteArray& list)
 {
     static const QRegularExpression line(QStringLiteral("^SHA256 \\((.+)\\) = ([0-9a-f]{64})$"));
@@ -67,6 +60,41 @@ std::optional<std::vector<std::pair<QString, QByteArray>>> parseSha256List(const
     return files;
 }
 
+// The refusal of an update number lower than the one the registration recorded last (`recorded`,
+// read as a whole number; anything else refuses nothing); empty when the update may run.
+QString olderReleaseRefusal(const QString& update, const QString& recorded)
+{
+    bool updateIsNumber = false;
+    bool recordedIsNumber = false;
+    const qlonglong ours = update.toLongLong(&updateIsNumber);
+    const qlonglong last = recorded.trimmed().toLongLong(&recordedIsNumber);
+    if (!updateIsNumber || !recordedIsNumber || ours >= last)
+        return {};
+    return QStringLiteral("Cette mise à jour (n° %1) est plus ancienne que la dernière installée (n° %2) : rien "
+                          "n'a été modifié.")
+        .arg(update, QString::number(last));
+}
+
+// A refused release is shown and ends the program; nothing was written.
+void refuseOn(Form1Core& f, const char* name, const std::function<void()>& check)
+{
+    runStep(f, name, check, [&](const MajError& e) {
+        f.ui.message(e.description());
+        f.ui.endProgram(ExitStatus::ReleaseRefused);
+    });
+}
+
+} // namespace
+
+QString payloadFolder(const RunSettings& settings)
+{
+    QString folder =
+        settings.MediaKind == QLatin1String("CD") ? fs::currentFolder() : QStringLiteral("c:\\praxidome\\maj\\");
+    if (!folder.endsWith(QLatin1Char('\\')))
+        folder += QLatin1Char('\\');
+    return folder;
+}
+
 ReleaseCheck checkSignedRelease(const QString& folder, const std::vector<signify::PublicKey>& keys)
 {
     const QString signaturePath = folder + kSignature;
@@ -76,20 +104,15 @@ ReleaseCheck checkSignedRelease(const QString& folder, const std::vector<signify
     if (!file.open(QIODevice::ReadOnly))
         return refused(kSignature + QStringLiteral(" n'a pu être lu"));
     const signify::Verified verified = signify::verifyEmbedded(file.readAll(), keys);
-    switch (verified.outcome) {
-    case signify::Verified::Malformed:
-        return refused(kSignature + QStringLiteral(" est illisible"));
-    case signify::Verified::UnknownKey:
-        return refused(kSignature + QStringLiteral(" est signé par une clé inconnue"));
-    case signify::Verified::BadSignature:
-        return refused(QStringLiteral("la liste de ") + kSignature +
-                       QStringLiteral(" a été modifiée après sa signature"));
-    case signify::Verified::Good:
-        break;
-    }
-    const auto listed = parseSha256List(verified.message);
+    // The refusal of a signature that does not hold, by outcome; a signature or a list that cannot be
+    // read is refused as illegible.
+    static const QHash<int, QString> refusals{
+        {signify::Verified::UnknownKey, kSignature + QStringLiteral(" est signé par une clé inconnue")},
+        {signify::Verified::BadSignature,
+         QStringLiteral("la liste de ") + kSignature + QStringLiteral(" a été modifiée après sa signature")}};
+    const auto listed = verified.outcome == signify::Verified::Good ? parseSha256List(verified.message) : std::nullopt;
     if (!listed)
-        return refused(kSignature + QStringLiteral(" est illisible"));
+        return refused(refusals.value(verified.outcome, kSignature + QStringLiteral(" est illisible")));
     ReleaseCheck check;
     for (const auto& [name, sha256] : *listed) {
         const QString path = folder + QString(name).replace(QLatin1Char('/'), QLatin1Char('\\'));
@@ -107,32 +130,6 @@ ReleaseCheck checkSignedRelease(const QString& folder, const std::vector<signify
     check.key = verified.keyName;
     return check;
 }
-
-QString olderReleaseRefusal(const QString& update, const QString& recorded)
-{
-    bool updateIsNumber = false;
-    bool recordedIsNumber = false;
-    const qlonglong ours = update.toLongLong(&updateIsNumber);
-    const qlonglong last = recorded.trimmed().toLongLong(&recordedIsNumber);
-    if (!updateIsNumber || !recordedIsNumber || ours >= last)
-        return {};
-    return QStringLiteral("Cette mise à jour (n° %1) est plus ancienne que la dernière installée (n° %2) : rien "
-                          "n'a été modifié.")
-        .arg(update, QString::number(last));
-}
-
-namespace {
-
-// A refused release is shown and ends the program; nothing was written.
-void refuseOn(Form1Core& f, const char* name, const std::function<void()>& check)
-{
-    runStep(f, name, check, [&](const MajError& e) {
-        f.ui.message(e.description());
-        f.ui.endProgram(ExitStatus::ReleaseRefused);
-    });
-}
-
-} // namespace
 
 void verifiemaj(Form1Core& f)
 {

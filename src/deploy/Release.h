@@ -2,9 +2,6 @@
 
 #include "run/Form1Core.h"
 
-#include <optional>
-#include <utility>
-
 // The release's files as the maker signed them: SHA256.sig in the payload folder, a signify
 // signature (signify -S -e) of the list sha256sum --tag writes.
 namespace maj::deploy {
@@ -13,17 +10,9 @@ namespace maj::deploy {
 // c:\praxidome\maj\; always with its final backslash.
 QString payloadFolder(const RunSettings& settings);
 
-// The names and SHA-256 (hex) of "SHA256 (NAME) = HEX" lines, in their order; nothing when a line
-// is not one, or when a name comes twice (letter case aside, as Windows names match).
-std::optional<std::vector<std::pair<QString, QByteArray>>> parseSha256List(const QByteArray& list);
-
 // SHA256.sig of `folder` checked against `keys`, then every file it lists, each read once: who
 // signed it, or the refusal naming what is wrong.
 ReleaseCheck checkSignedRelease(const QString& folder, const std::vector<signify::PublicKey>& keys);
-
-// The refusal of an update number lower than the one the registration recorded last (`recorded`,
-// read as a whole number; anything else refuses nothing); empty when the update may run.
-QString olderReleaseRefusal(const QString& update, const QString& recorded);
 
 // The opening's checks, before anything is written. verifiemaj: with keys, the signed release;
 // without, the log says that the release is not authenticated. verifienumero: the update number

@@ -7,25 +7,24 @@
 
 #include <QStandardPaths>
 
+#include <utility>
+
 namespace maj {
 
 namespace {
 
-// Deploys payload files in order; the first failure stops the rest.
-struct PayloadFile
-{
-    QString name;
-    QString target;
-};
+// A payload file's name and where it goes.
+using PayloadFile = std::pair<QString, QString>;
 
-// A step that deploys payload files in order and shows one message when one fails.
+// A step that deploys payload files in order and shows one message when one fails; the first
+// failure stops the rest.
 void deployStep(Form1Core& f, const char* step, std::initializer_list<PayloadFile> files, const QString& message)
 {
     runStep(
         f, step,
         [&] {
-            for (const PayloadFile& file : files)
-                deploy::deployPayloadFile(f, file.name, file.target);
+            for (const auto& [name, target] : files)
+                deploy::deployPayloadFile(f, name, target);
         },
         [&](const MajError&) { f.ui.message(message); });
 }
@@ -46,11 +45,10 @@ void copieaide(Form1Core& f)
 
 void copieautres(Form1Core& f)
 {
-    const QString source = f.settings.PayloadFolder + QStringLiteral("MyCarenetProxy6.jar");
     deployStep(
         f, "copieautres",
         {{QStringLiteral("MyCarenetProxy6.jar"), QStringLiteral("c:\\praxidome\\ASSURABILITY\\MyCarenetProxy6.jar")}},
-        source + QStringLiteral(" n'a pu être copié !"));
+        f.settings.PayloadFolder + QStringLiteral("MyCarenetProxy6.jar n'a pu être copié !"));
 }
 
 void assurability(Form1Core& f)
@@ -66,9 +64,9 @@ void assurability(Form1Core& f)
     runStep(
         f, "assurability",
         [&] {
-            for (const PayloadFile& file : files) {
-                source = f.settings.PayloadFolder + file.name;
-                deploy::deployPayloadFile(f, file.name, file.target);
+            for (const auto& [name, target] : files) {
+                source = f.settings.PayloadFolder + name;
+                deploy::deployPayloadFile(f, name, target);
             }
         },
         [&](const MajError& e) {

@@ -20,8 +20,8 @@ QString canonicalOfWindowsPath(const QString& windowsPath)
     }
 }
 
-} // namespace
-
+// The files a release brings in its payload folder for the steps of this library: the executable,
+// the tariff code database, the help page and the support files.
 const QStringList& releaseFileNames()
 {
     static const QStringList names{
@@ -40,6 +40,8 @@ const QStringList& releaseFileNames()
     return names;
 }
 
+// Whether the release's files are taken from the work folder: a media kind other than "CD", or
+// the program started from that folder (host paths compared, so letter case and links agree).
 bool payloadIsWorkFolder(const QString& mediaKind)
 {
     if (mediaKind != QLatin1String("CD"))
@@ -47,6 +49,8 @@ bool payloadIsWorkFolder(const QString& mediaKind)
     const QString work = canonicalOfWindowsPath(Installation::workFolder());
     return !work.isEmpty() && work == canonicalOfWindowsPath(fs::currentFolder());
 }
+
+} // namespace
 
 QStringList workFilesToDelete(const QStringList& listed, const QString& mediaKind, const QString& programHostPath)
 {

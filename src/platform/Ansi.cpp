@@ -1,5 +1,7 @@
 #include "platform/Ansi.h"
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <iconv.h>
 
@@ -7,16 +9,10 @@ namespace maj {
 
 namespace {
 
-// Length of the UTF-8 sequence that starts with `lead`.
+// Length of the UTF-8 sequence that starts with `lead`: its leading one bits, one to four.
 int sequenceLength(unsigned char lead)
 {
-    if (lead >= 0xF0)
-        return 4;
-    if (lead >= 0xE0)
-        return 3;
-    if (lead >= 0xC0)
-        return 2;
-    return 1;
+    return std::clamp(std::countl_one(lead), 1, 4);
 }
 
 // Converts with iconv; each character it cannot convert (or broken sequence), `skip(byte)` bytes
@@ -42,8 +38,7 @@ QByteArray convert(const char* to, const char* from, QByteArray in, int growth, 
         const size_t skipped = qMin(size_t(skip(static_cast<unsigned char>(*src))), srcLeft);
         src += skipped;
         srcLeft -= skipped;
-        for (const char c : replacement)
-            *dst++ = c;
+        dst = std::copy(replacement.begin(), replacement.end(), dst);
         dstLeft -= size_t(replacement.size());
     }
     iconv_close(cd);

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QObject>
+#include <QRegularExpression>
 
 #include <curl/curl.h>
 
@@ -66,28 +67,14 @@ struct RemoteFolder
 };
 
 // Splits a command into words at blanks; double quotes group a word holding blanks.
+// Not QProcess::splitCommand: that one also splits at tabs, drops an empty quoted word and reads
+// tripled quotes.
 QStringList commandWords(const QString& command)
 {
+    static const QRegularExpression word(QStringLiteral(R"((?:[^ "]|"[^"]*"?)+)"));
     QStringList words;
-    QString word;
-    bool quoted = false;
-    bool inWord = false;
-    for (const QChar c : command) {
-        if (c == u'"') {
-            quoted = !quoted;
-            inWord = true;
-        } else if (c == u' ' && !quoted) {
-            if (inWord)
-                words.append(word);
-            word.clear();
-            inWord = false;
-        } else {
-            word.append(c);
-            inWord = true;
-        }
-    }
-    if (inWord)
-        words.append(word);
+    for (const QRegularExpressionMatch& m : word.globalMatch(command))
+        words.append(m.captured().remove(u'"'));
     return words;
 }
 
@@ -274,11 +261,9 @@ struct CurlTransfer::Impl
         const CURLcode rc = secured ? curl_easy_perform(h) : CURLE_NOT_BUILT_IN;
         long response = 0;
         curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response);
-        qCDebug(lcNet).noquote() << (op.kind == Kind::HttpGet     ? "GET"
-                                     : op.kind == Kind::FtpFolder ? "cd"
-                                                                  : "put")
-                                 << "ended:" << int(rc) << (errorText[0] ? errorText : curl_easy_strerror(rc))
-                                 << "response" << response;
+        static const char* const kNames[] = {"GET", "cd", "put"}; // by Kind
+        qCDebug(lcNet).noquote() << kNames[int(op.kind)] << "ended:" << int(rc)
+                                 << (errorText[0] ? errorText : curl_easy_strerror(rc)) << "response" << response;
         // For the log: libcurl's generic text, never the address, which holds the password, and
         // libcurl's code beside for the maker's support.
         outcome = rc == CURLE_OK ? QStringLiteral("réussi")
@@ -355,14 +340,13 @@ void CurlTransfer::execute(const QString& address, const QString& command)
     if (d.worker.joinable())
         d.worker.join(); // the previous operation has ended: its session state is ours to read
 
-    Impl::Operation op;
     if (!address.isEmpty()) {
         URL = address;
         if (hasScheme(address, "http") || hasScheme(address, "https")) {
             protocol = Http;
             if (!command.isEmpty())
                 throw MajError(InvalidArgument, QStringLiteral("Commande inconnue en HTTP: ") + command);
-            op.kind = Impl::Kind::HttpGet;
+            Impl::Operation op;
             op.url = address.toUtf8();
             d.start(std::move(op));
             return;
@@ -375,6 +359,7 @@ void CurlTransfer::execute(const QString& address, const QString& command)
         d.folder = {};
         d.connected = false;
         if (command.isEmpty()) {
+            Impl::Operation op;
             op.kind = Impl::Kind::FtpFolder;
             op.url = d.ftpUrl(d.folder.urlPath());
             d.start(std::move(op));
@@ -387,6 +372,7 @@ void CurlTransfer::execute(const QString& address, const QString& command)
         return;
     }
 
+    Impl::Operation op;
     const QStringList words = commandWords(command);
     const QString verb = words.value(0).toLower();
     if (verb == u"cd" && words.size() == 2) {

@@ -103,31 +103,6 @@ QString driveCRoot()
     return QDir::cleanPath(QDir(root).absolutePath());
 }
 
-} // namespace
-
-QString driveCText()
-{
-    const QString from = qEnvironmentVariableIsEmpty("MAJ_DRIVE_C")
-                             ? (qEnvironmentVariableIsEmpty("WINEPREFIX") ? QStringLiteral("$HOME/.wine/drive_c")
-                                                                          : QStringLiteral("$WINEPREFIX/drive_c"))
-                             : QStringLiteral("MAJ_DRIVE_C");
-    return driveCRoot() + QStringLiteral(" (") + from + QLatin1Char(')');
-}
-
-void requireOnDriveC(const QString& folder)
-{
-    if (!QFileInfo(driveCRoot()).isDir())
-        throw MajError(err::PathNotFound, QStringLiteral("Le lecteur c: devrait être le dossier ") + driveCText() +
-                                              QStringLiteral(", qui n'existe pas : rien n'a été modifié."));
-    if (!folderExists(folder))
-        throw MajError(err::PathNotFound,
-                       QStringLiteral("Le dossier ") + folder +
-                           QStringLiteral(" est introuvable sur le lecteur c:, qui est le dossier ") + driveCText() +
-                           QStringLiteral(" : rien n'a été modifié."));
-}
-
-namespace {
-
 QString driveRoot(QChar drive)
 {
     if (drive == QLatin1Char('c'))
@@ -151,7 +126,7 @@ bool sameName(const QString& a, const QString& b)
 // entry in sorted order that differs only by letter case; empty when there is none.
 QString storedName(const QString& folder, const QString& name)
 {
-    if (posix::exists(join(folder, name)))
+    if (posix::entryType(join(folder, name)) != DT_UNKNOWN)
         return name;
     QString found;
     posix::forEachEntry(folder, [&](const QString& entry, unsigned char) {
@@ -183,16 +158,11 @@ QString parentOf(const QString& hostPath)
     return QFileInfo(hostPath).path();
 }
 
-// 53 when the file's folder exists, 76 when the folder itself is missing.
-[[noreturn]] void failMissing(const QString& hostPath)
-{
-    fail(posix::isDirectory(parentOf(hostPath)) ? err::FileNotFound : err::PathNotFound);
-}
-
 [[noreturn]] void failErrno(int error, const QString& hostPath)
 {
+    // A missing file is 53 when its folder exists, 76 when the folder itself is missing.
     if (error == ENOENT)
-        failMissing(hostPath);
+        fail(posix::isDirectory(parentOf(hostPath)) ? err::FileNotFound : err::PathNotFound);
     fail(posix::errorNumber(error));
 }
 
@@ -206,24 +176,18 @@ struct stat statOrFail(const QString& hostPath)
 
 // Hidden, system and archive bits from the extended attribute: the text form "0x20" (Samba's
 // newer binary form also starts with that text, followed by a NUL and binary data).
-std::optional<unsigned> parseDosAttrib(const QByteArray& value)
-{
-    if (!value.startsWith("0x") && !value.startsWith("0X"))
-        return std::nullopt;
-    unsigned bits = 0;
-    const auto [end, error] = std::from_chars(value.begin() + 2, value.end(), bits, 16);
-    return error == std::errc() ? std::optional<unsigned>(bits) : std::nullopt;
-}
-
 std::optional<unsigned> readDosAttrib(int fd, const QString& hostPath)
 {
     char buffer[256];
     const ssize_t size = fd >= 0
                              ? ::fgetxattr(fd, kDosAttrib, buffer, sizeof buffer)
                              : ::getxattr(QFile::encodeName(hostPath).constData(), kDosAttrib, buffer, sizeof buffer);
-    if (size < 0)
-        return std::nullopt; // none, not supported, or a form too long to be ours
-    return parseDosAttrib(QByteArray(buffer, size));
+    // None, not supported, a form too long to be ours, or another form.
+    if (size < 2 || buffer[0] != '0' || (buffer[1] != 'x' && buffer[1] != 'X'))
+        return std::nullopt;
+    unsigned bits = 0;
+    const auto [end, error] = std::from_chars(buffer + 2, buffer + size, bits, 16);
+    return error == std::errc() ? std::optional<unsigned>(bits) : std::nullopt;
 }
 
 // Writes the attribute; returns errno (0 on success).
@@ -255,8 +219,7 @@ bool isNormalFile(const QString& hostPath)
     struct stat st;
     if (::stat(QFile::encodeName(hostPath).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    const unsigned attrs = attributesOf(st, QFileInfo(hostPath).fileName(), readDosAttrib(-1, hostPath));
-    return !(attrs & (Hidden | System));
+    return !(attributesOf(st, QFileInfo(hostPath).fileName(), readDosAttrib(-1, hostPath)) & (Hidden | System));
 }
 
 // Windows wildcards, letter case ignored: * any run, ? one character. By hand, as Qt's wildcards
@@ -297,24 +260,19 @@ bool wildcardMatch(const QString& pattern, const QString& name)
 constexpr char kCopyPrefix[] = ".maj-copy-";
 constexpr int kCopySuffixLength = 6;
 
-bool isTemporaryCopyName(const QString& name)
-{
-    return name.size() == int(sizeof kCopyPrefix) - 1 + kCopySuffixLength &&
-           name.startsWith(QLatin1String(kCopyPrefix));
-}
-
 // Deletes the temporary copies an interrupted copy left in a folder (an earlier program killed
 // between naming its copy and renaming it, or one that predates unnamed copies). A copy being
 // written holds a lock on its file and stays.
 void removeLeftoverCopies(const QString& folder)
 {
     posix::forEachEntry(folder, [&](const QString& name, unsigned char type) {
-        if (type == DT_DIR || !isTemporaryCopyName(name))
+        if (type == DT_DIR || name.size() != int(sizeof kCopyPrefix) - 1 + kCopySuffixLength ||
+            !name.startsWith(QLatin1String(kCopyPrefix)))
             return;
         const QByteArray path = QFile::encodeName(join(folder, name));
         posix::UniqueFd fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat st;
-        if (fd && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && posix::isFreeOfLocks(fd.get()))
+        if (fd && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && !posix::isLockedByOther(fd.get(), true))
             ::unlink(path.constData());
     });
 }
@@ -414,7 +372,52 @@ qint64 copyContent(int from, int to, Sha256* digest)
     }
 }
 
+QString searchFolder(const QString& folder, const QString& name, int depth)
+{
+    QString found;
+    QStringList subfolders;
+    posix::forEachEntry(folder, [&](const QString& entry, unsigned char type) {
+        if (type == DT_UNKNOWN)
+            type = posix::entryType(join(folder, entry));
+        if (type == DT_DIR)
+            subfolders.append(entry); // a link to a folder is not followed: no loops
+        else if (found.isEmpty() && sameName(entry, name) && posix::entryType(join(folder, entry), true) == DT_REG)
+            found = entry;
+    });
+    if (!found.isEmpty())
+        return join(folder, found);
+    if (depth >= kMaxSearchDepth)
+        return {};
+    for (const QString& sub : std::as_const(subfolders)) {
+        QString result = searchFolder(join(folder, sub), name, depth + 1);
+        if (!result.isEmpty())
+            return result;
+    }
+    return {};
+}
+
 } // namespace
+
+QString driveCText()
+{
+    const QString from = qEnvironmentVariableIsEmpty("MAJ_DRIVE_C")
+                             ? (qEnvironmentVariableIsEmpty("WINEPREFIX") ? QStringLiteral("$HOME/.wine/drive_c")
+                                                                          : QStringLiteral("$WINEPREFIX/drive_c"))
+                             : QStringLiteral("MAJ_DRIVE_C");
+    return driveCRoot() + QStringLiteral(" (") + from + QLatin1Char(')');
+}
+
+void requireOnDriveC(const QString& folder)
+{
+    if (!QFileInfo(driveCRoot()).isDir())
+        throw MajError(err::PathNotFound, QStringLiteral("Le lecteur c: devrait être le dossier ") + driveCText() +
+                                              QStringLiteral(", qui n'existe pas : rien n'a été modifié."));
+    if (!folderExists(folder))
+        throw MajError(err::PathNotFound,
+                       QStringLiteral("Le dossier ") + folder +
+                           QStringLiteral(" est introuvable sur le lecteur c:, qui est le dossier ") + driveCText() +
+                           QStringLiteral(" : rien n'a été modifié."));
+}
 
 QString hostPath(const QString& windowsPath)
 {
@@ -425,23 +428,13 @@ QString hostPath(const QString& windowsPath)
 QString windowsPath(const QString& hostPath)
 {
     const QString path = QDir::cleanPath(QDir(hostPath).absolutePath());
-    const auto under = [&path](const QString& root) -> std::optional<QString> {
-        if (root.isEmpty())
-            return std::nullopt;
-        if (path == root)
-            return QString();
-        const QString prefix = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
-        if (path.startsWith(prefix))
-            return path.mid(prefix.size());
-        return std::nullopt;
-    };
     const QString root = driveCRoot();
     // The process's current folder comes with symbolic links resolved: try the root both ways.
-    auto rest = under(root);
-    if (!rest)
-        rest = under(QFileInfo(root).canonicalFilePath());
-    if (rest)
-        return QStringLiteral("c:\\") + QString(*rest).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    for (const QString& drive : {root, QFileInfo(root).canonicalFilePath()}) {
+        const QString prefix = drive.endsWith(QLatin1Char('/')) ? drive : drive + QLatin1Char('/');
+        if (!drive.isEmpty() && (path == drive || path.startsWith(prefix)))
+            return QStringLiteral("c:\\") + path.mid(prefix.size()).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    }
     return QStringLiteral("z:\\") + path.mid(1).replace(QLatin1Char('/'), QLatin1Char('\\'));
 }
 
@@ -467,8 +460,7 @@ bool folderExists(const QString& windowsPath)
 unsigned attributes(const QString& windowsPath)
 {
     const QString host = hostPath(windowsPath);
-    const struct stat st = statOrFail(host);
-    return attributesOf(st, QFileInfo(host).fileName(), readDosAttrib(-1, host));
+    return attributesOf(statOrFail(host), QFileInfo(host).fileName(), readDosAttrib(-1, host));
 }
 
 void setAttributes(const QString& windowsPath, unsigned attributes)
@@ -539,7 +531,7 @@ StagedCopy::StagedCopy(const QString& source, const QString& target, Sha256* dig
         // A target that another process is using inside a transaction would be replaced under
         // it and its writes lost; Windows refuses to open such a file as well.
         posix::UniqueFd busy(::open(QFile::encodeName(to).constData(), O_RDONLY | O_CLOEXEC));
-        if (busy && posix::isLockedByOther(busy.get(), F_WRLCK))
+        if (busy && posix::isLockedByOther(busy.get(), false))
             fail(err::PermissionDenied);
     }
 
@@ -597,17 +589,15 @@ bool isInUseElsewhere(const QString& windowsPath)
     struct stat st;
     if (!fd || ::fstat(fd.get(), &st) != 0)
         return false;
-    return !posix::isFreeOfLocks(fd.get()) || posix::isOpenForWritingElsewhere(st.st_dev, st.st_ino);
+    return posix::isLockedByOther(fd.get(), true) || posix::isOpenForWritingElsewhere(st.st_dev, st.st_ino);
 }
 
 void createFolder(const QString& windowsPath)
 {
     const QString host = hostPath(windowsPath);
-    struct stat st;
-    if (::lstat(QFile::encodeName(host).constData(), &st) == 0)
-        fail(err::PathFileAccess);
     if (!posix::isDirectory(parentOf(host)))
         fail(err::PathNotFound);
+    // Any name already there, a folder or not, is EEXIST.
     if (::mkdir(QFile::encodeName(host).constData(), 0777) != 0)
         fail(errno == EEXIST ? err::PathFileAccess : posix::errorNumber(errno));
 }
@@ -670,34 +660,6 @@ QString currentFolder()
 {
     return windowsPath(QDir::currentPath());
 }
-
-namespace {
-
-QString searchFolder(const QString& folder, const QString& name, int depth)
-{
-    QString found;
-    QStringList subfolders;
-    posix::forEachEntry(folder, [&](const QString& entry, unsigned char type) {
-        if (type == DT_UNKNOWN)
-            type = posix::entryType(join(folder, entry));
-        if (type == DT_DIR)
-            subfolders.append(entry); // a link to a folder is not followed: no loops
-        else if (found.isEmpty() && sameName(entry, name) && posix::isRegularFile(join(folder, entry)))
-            found = entry;
-    });
-    if (!found.isEmpty())
-        return join(folder, found);
-    if (depth >= kMaxSearchDepth)
-        return {};
-    for (const QString& sub : std::as_const(subfolders)) {
-        QString result = searchFolder(join(folder, sub), name, depth + 1);
-        if (!result.isEmpty())
-            return result;
-    }
-    return {};
-}
-
-} // namespace
 
 QString searchTreeForFile(const QString& root, const QString& name)
 {

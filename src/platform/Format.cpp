@@ -108,18 +108,15 @@ QString number(double value)
     return locale.toString(value, 'f', QLocale::FloatingPointShortest);
 }
 
+// QLocale writes an invalid date or time as nothing.
 QString shortDate(const QDate& date)
 {
-    if (!date.isValid())
-        return {};
     const QLocale locale = QLocale::system();
     return locale.toString(date, shortDateFormat(locale));
 }
 
 QString time(const QTime& time)
 {
-    if (!time.isValid())
-        return {};
     const QLocale locale = QLocale::system();
     return locale.toString(time, timeFormat(locale));
 }

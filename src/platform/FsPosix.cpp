@@ -3,6 +3,7 @@
 #include "platform/MajError.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,6 +23,35 @@ namespace {
 
 using Dir = std::unique_ptr<DIR, decltype([](DIR* dir) { ::closedir(dir); })>;
 
+// l_len 0: to the end, however far the file grows.
+struct flock wholeFile(short type)
+{
+    return {.l_type = type, .l_whence = SEEK_SET, .l_start = 0, .l_len = 0, .l_pid = 0};
+}
+
+// The access mode of an open file from its /proc/<pid>/fdinfo/<fd> text ("flags:\t0100002").
+bool writableFdInfo(const char* path)
+{
+    UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
+    if (!fd)
+        return false;
+    char text[512];
+    const ssize_t got = retry([&] { return ::read(fd.get(), text, sizeof text - 1); });
+    if (got <= 0)
+        return false;
+    text[got] = '\0';
+    const char* flags = std::strstr(text, "flags:");
+    if (!flags)
+        return false;
+    const unsigned long mode = std::strtoul(flags + 6, nullptr, 8) & O_ACCMODE;
+    return mode == O_WRONLY || mode == O_RDWR;
+}
+
+bool isNumber(std::string_view name)
+{
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 } // namespace
 
 void UniqueFd::reset(int fd) noexcept
@@ -33,54 +63,26 @@ void UniqueFd::reset(int fd) noexcept
 
 int errorNumber(int error)
 {
-    switch (error) {
-    case ENOENT:
-        return err::FileNotFound;
-    case ENOTDIR:
-        return err::PathNotFound;
-    case EACCES:
-    case EPERM:
-    case EBUSY:
-    case ETXTBSY:
-    case EAGAIN:
-        return err::PermissionDenied;
-    case ENOSPC:
-    case EDQUOT:
-        return err::DiskFull;
-    case EEXIST:
-        return err::FileAlreadyExists;
-    case ENAMETOOLONG:
-    case EILSEQ:
-        return err::BadFileName;
-    default: // EROFS, EISDIR, EIO, ENOTSUP...
-        return err::PathFileAccess;
-    }
+    static const QHash<int, int> numbers{
+        {ENOENT, err::FileNotFound},      {ENOTDIR, err::PathNotFound},     {EACCES, err::PermissionDenied},
+        {EPERM, err::PermissionDenied},   {EBUSY, err::PermissionDenied},   {ETXTBSY, err::PermissionDenied},
+        {EAGAIN, err::PermissionDenied},  {ENOSPC, err::DiskFull},          {EDQUOT, err::DiskFull},
+        {EEXIST, err::FileAlreadyExists}, {ENAMETOOLONG, err::BadFileName}, {EILSEQ, err::BadFileName}};
+    return numbers.value(error, err::PathFileAccess); // EROFS, EISDIR, EIO, ENOTSUP...
 }
 
-bool exists(const QString& hostPath)
+unsigned char entryType(const QString& hostPath, bool followLink)
 {
     struct stat st;
-    return ::lstat(QFile::encodeName(hostPath).constData(), &st) == 0;
+    const QByteArray path = QFile::encodeName(hostPath);
+    if ((followLink ? ::stat(path.constData(), &st) : ::lstat(path.constData(), &st)) != 0)
+        return DT_UNKNOWN;
+    return IFTODT(st.st_mode);
 }
 
 bool isDirectory(const QString& hostPath)
 {
-    struct stat st;
-    return ::stat(QFile::encodeName(hostPath).constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool isRegularFile(const QString& hostPath)
-{
-    struct stat st;
-    return ::stat(QFile::encodeName(hostPath).constData(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-unsigned char entryType(const QString& hostPath)
-{
-    struct stat st;
-    if (::lstat(QFile::encodeName(hostPath).constData(), &st) != 0)
-        return DT_UNKNOWN;
-    return IFTODT(st.st_mode);
+    return entryType(hostPath, true) == DT_DIR;
 }
 
 void forEachEntry(const QString& folder, const std::function<void(const QString& name, unsigned char type)>& visit)
@@ -108,62 +110,17 @@ bool writeAll(int fd, const char* data, size_t size)
     return true;
 }
 
-namespace {
-
-// l_len 0: to the end, however far the file grows.
-struct flock wholeFile(short type)
-{
-    return {.l_type = type, .l_whence = SEEK_SET, .l_start = 0, .l_len = 0, .l_pid = 0};
-}
-
-} // namespace
-
 bool tryLock(int fd, short type)
 {
     struct flock lock = wholeFile(type);
     return retry([&] { return ::fcntl(fd, F_OFD_SETLK, &lock); }) == 0;
 }
 
-bool isLockedByOther(int fd, short type)
-{
-    struct flock lock = wholeFile(type);
-    if (::fcntl(fd, F_OFD_GETLK, &lock) != 0)
-        return false;
-    return lock.l_type != F_UNLCK;
-}
-
-bool isFreeOfLocks(int fd)
+bool isLockedByOther(int fd, bool ifUntestable)
 {
     struct flock lock = wholeFile(F_WRLCK);
-    return ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type == F_UNLCK;
+    return ::fcntl(fd, F_OFD_GETLK, &lock) != 0 ? ifUntestable : lock.l_type != F_UNLCK;
 }
-
-namespace {
-
-// The access mode of an open file from its /proc/<pid>/fdinfo/<fd> text ("flags:\t0100002").
-bool writableFdInfo(const char* path)
-{
-    UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
-    if (!fd)
-        return false;
-    char text[512];
-    const ssize_t got = retry([&] { return ::read(fd.get(), text, sizeof text - 1); });
-    if (got <= 0)
-        return false;
-    text[got] = '\0';
-    const char* flags = std::strstr(text, "flags:");
-    if (!flags)
-        return false;
-    const unsigned long mode = std::strtoul(flags + 6, nullptr, 8) & O_ACCMODE;
-    return mode == O_WRONLY || mode == O_RDWR;
-}
-
-bool isNumber(std::string_view name)
-{
-    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-} // namespace
 
 bool isOpenForWritingElsewhere(dev_t device, ino_t inode)
 {

@@ -29,11 +29,9 @@ private:
 // The old platform's error number for an errno value (70, 75, 61...).
 int errorNumber(int error);
 
-bool exists(const QString& hostPath);      // without following a final symbolic link
+// DT_DIR, DT_REG, DT_LNK... of a path, following a final link only when asked; DT_UNKNOWN when missing.
+unsigned char entryType(const QString& hostPath, bool followLink = false);
 bool isDirectory(const QString& hostPath); // following links
-bool isRegularFile(const QString& hostPath);
-// DT_DIR, DT_REG, DT_LNK... of a path, without following a final link; DT_UNKNOWN when missing.
-unsigned char entryType(const QString& hostPath);
 
 // Calls `visit` for each entry of a folder but "." and "..", in the file system's order, with the
 // entry's type as readdir gives it (possibly DT_UNKNOWN). A folder that cannot be read has none.
@@ -53,10 +51,9 @@ bool writeAll(int fd, const char* data, size_t size);
 // Non-blocking open-file-description lock of the whole file (F_RDLCK or F_WRLCK). Such locks
 // conflict with other processes' classic POSIX locks too, and die with the descriptor.
 bool tryLock(int fd, short type);
-// Whether another open file (in any process) holds a lock that conflicts with `type`.
-bool isLockedByOther(int fd, short type);
-// Whether no other open file holds any lock on the file; false also when locks cannot be tested.
-bool isFreeOfLocks(int fd);
+// Whether another open file (in any process) holds any lock on the file; `ifUntestable` when locks
+// cannot be tested.
+bool isLockedByOther(int fd, bool ifUntestable);
 
 // Whether a process of this machine other than this one has the file (device and inode) open
 // for writing, idle or not: the kernel's /proc/<pid>/fd and the access mode in /proc/<pid>/fdinfo.

@@ -7,17 +7,14 @@ namespace maj {
 QString standardDescription(int number)
 {
     static const QHash<int, QString> texts = {
-        {err::TypeMismatch, QStringLiteral("Type incompatible")},
         {err::BadFileName, QStringLiteral("Nom ou numéro de fichier incorrect")},
         {err::FileNotFound, QStringLiteral("Fichier introuvable")},
-        {err::FileAlreadyOpen, QStringLiteral("Fichier déjà ouvert")},
         {err::FileAlreadyExists, QStringLiteral("Ce fichier existe déjà")},
         {err::DiskFull, QStringLiteral("Disque plein")},
         {err::PermissionDenied, QStringLiteral("Permission refusée")},
         {err::PathFileAccess, QStringLiteral("Erreur d'accès au chemin ou au fichier")},
         {err::PathNotFound, QStringLiteral("Chemin d'accès introuvable")},
         {err::ObjectNotSet, QStringLiteral("Variable objet ou variable de bloc With non définie")},
-        {err::InvalidUseOfNull, QStringLiteral("Utilisation incorrecte de Null")},
         {err::PrinterError, QStringLiteral("Erreur d'imprimante")},
         {err::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours.")},
         {err::DuplicateKey,
@@ -34,12 +31,9 @@ QString standardDescription(int number)
         {err::TableNotFound, QStringLiteral("Le moteur de base de données ne trouve pas la table ou la requête.")},
         {err::FieldTooSmall, QStringLiteral("Le champ est trop petit pour accepter la quantité de données.")},
         {err::ItemNotFound, QStringLiteral("Élément non trouvé dans cette collection.")},
-        {err::ZeroLengthString, QStringLiteral("Le champ ne peut pas être une chaîne de longueur nulle.")},
         {err::ConversionError, QStringLiteral("Erreur de conversion de type de données.")},
-        {err::CriteriaTypeMismatch, QStringLiteral("Type de données incompatible dans l'expression du critère.")},
     };
-    const auto it = texts.constFind(number);
-    return it != texts.constEnd() ? *it : QStringLiteral("Erreur définie par l'application ou par l'objet");
+    return texts.value(number, QStringLiteral("Erreur définie par l'application ou par l'objet"));
 }
 
 MajError::MajError(int number, QString description)

@@ -9,17 +9,14 @@ namespace maj {
 
 // Error numbers of the old platform that the handlers test (runtime and database numbering).
 namespace err {
-constexpr int TypeMismatch = 13;
 constexpr int BadFileName = 52;
 constexpr int FileNotFound = 53;
-constexpr int FileAlreadyOpen = 55;
 constexpr int FileAlreadyExists = 58;
 constexpr int DiskFull = 61;
 constexpr int PermissionDenied = 70;
 constexpr int PathFileAccess = 75;
 constexpr int PathNotFound = 76;
 constexpr int ObjectNotSet = 91;
-constexpr int InvalidUseOfNull = 94;
 constexpr int PrinterError = 482;
 constexpr int Reserved = 3000;
 constexpr int TableExists = 3010;
@@ -43,11 +40,9 @@ constexpr int FieldDefinedTwice = 3191;
 constexpr int ItemNotFound = 3265;
 constexpr int AlterSyntax = 3293;
 constexpr int NullNotAllowed = 3314;
-constexpr int ZeroLengthString = 3315;
 constexpr int ValidationRule = 3317;
 constexpr int UnrecognizedFormat = 3343;
 constexpr int ConversionError = 3421;
-constexpr int CriteriaTypeMismatch = 3464;
 } // namespace err
 
 // French text of an error number, as the handlers show it ("Fichier introuvable").

@@ -6,30 +6,22 @@
 
 namespace maj {
 
-struct Sha256::Context
+Sha256::Sha256() : m_context(EVP_MD_CTX_new(), EVP_MD_CTX_free)
 {
-    EVP_MD_CTX* md = EVP_MD_CTX_new();
-    ~Context() { EVP_MD_CTX_free(md); }
-};
-
-Sha256::Sha256() : m_context(std::make_unique<Context>())
-{
-    if (!m_context->md || EVP_DigestInit_ex(m_context->md, EVP_sha256(), nullptr) != 1)
+    if (!m_context || EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr) != 1)
         throw std::bad_alloc();
 }
 
-Sha256::~Sha256() = default;
-
 void Sha256::add(const char* data, size_t size)
 {
-    EVP_DigestUpdate(m_context->md, data, size);
+    EVP_DigestUpdate(m_context.get(), data, size);
 }
 
 QByteArray Sha256::hex()
 {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    EVP_DigestFinal_ex(m_context->md, digest, &length);
+    EVP_DigestFinal_ex(m_context.get(), digest, &length);
     return QByteArray(reinterpret_cast<const char*>(digest), int(length)).toHex();
 }
 

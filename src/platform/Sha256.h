@@ -4,6 +4,8 @@
 
 #include <memory>
 
+struct evp_md_ctx_st; // OpenSSL's EVP_MD_CTX
+
 namespace maj {
 
 // SHA-256 of a stream of bytes. OpenSSL's rather than QCryptographicHash: Qt's runs without the
@@ -12,7 +14,6 @@ class Sha256
 {
 public:
     Sha256();
-    ~Sha256();
     Sha256(const Sha256&) = delete;
     Sha256& operator=(const Sha256&) = delete;
 
@@ -21,8 +22,7 @@ public:
     QByteArray hex();
 
 private:
-    struct Context;
-    std::unique_ptr<Context> m_context;
+    std::unique_ptr<evp_md_ctx_st, void (*)(evp_md_ctx_st*)> m_context;
 };
 
 } // namespace maj

@@ -2,7 +2,9 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace maj::signify {
 
@@ -47,19 +49,14 @@ std::optional<PublicKey> publicKey(const QString& name, const QByteArray& base64
 
 std::vector<PublicKey> builtInKeys()
 {
-    struct Compiled
-    {
-        const char* name;
-        const char* base64;
-    };
-    // Written at configure time from MAJ_RELEASE_KEYS, which checked each file.
-    static constexpr Compiled compiled[] = {
+    // Names and key lines, written at configure time from MAJ_RELEASE_KEYS, which checked each file.
+    static constexpr std::pair<const char*, const char*> compiled[] = {
 #include "ReleaseKeys.inc"
         {nullptr, nullptr}};
     std::vector<PublicKey> keys;
-    for (const Compiled& c : compiled) {
-        if (c.name)
-            keys.push_back(*publicKey(QString::fromUtf8(c.name), QByteArray(c.base64)));
+    for (const auto& [name, base64] : compiled) {
+        if (name)
+            keys.push_back(*publicKey(QString::fromUtf8(name), QByteArray(base64)));
     }
     return keys;
 }
@@ -74,21 +71,15 @@ Verified verifyEmbedded(const QByteArray& signatureFile, const std::vector<Publi
     const QByteArray decoded = decode(signatureFile.mid(commentEnd + 1, lineEnd - commentEnd - 1), kSignatureSize);
     if (decoded.isEmpty())
         return v;
-    const QByteArray number = decoded.left(kNumberSize);
-    v.outcome = Verified::UnknownKey;
-    for (const PublicKey& key : keys) {
-        if (key.number != number)
-            continue;
-        const QByteArray message = signatureFile.mid(lineEnd + 1);
-        if (!ed25519Verify(key.key, message, decoded.mid(kNumberSize))) {
-            v.outcome = Verified::BadSignature;
-            return v;
-        }
-        v.outcome = Verified::Good;
-        v.keyName = key.name;
-        v.message = message;
-        return v;
-    }
+    const auto key = std::find_if(keys.cbegin(), keys.cend(),
+                                  [&](const PublicKey& k) { return k.number == decoded.left(kNumberSize); });
+    const QByteArray message = signatureFile.mid(lineEnd + 1);
+    if (key == keys.cend())
+        v.outcome = Verified::UnknownKey;
+    else if (!ed25519Verify(key->key, message, decoded.mid(kNumberSize)))
+        v.outcome = Verified::BadSignature;
+    else
+        v = {Verified::Good, key->name, message};
     return v;
 }
 

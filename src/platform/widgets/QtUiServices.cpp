@@ -30,13 +30,11 @@ void QtUiServices::processEvents()
 
 void QtUiServices::waitForEvents(int ms)
 {
-    QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     timer.start(qMax(0, ms));
     // Blocks until at least one event is there (the timer's at the latest), then handles what came.
-    loop.processEvents(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 void QtUiServices::programEnded()
