@@ -1,8 +1,8 @@
 #include "db/DbSteps.h"
 
-#include "db/PendingRecord.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
+#include "run/PendingRecord.h"
 #include "run/Step.h"
 
 #include <optional>
@@ -35,11 +35,7 @@ void inscritdate(Form1Core& f)
             Recordset& ortho = annex.recordset();
             ortho.findFirst(QStringLiteral("numpat = 'Insta'"));
             const bool created = ortho.noMatch();
-            if (created)
-                ortho.addNew();
-            else
-                ortho.edit();
-            PendingRecord marker(ortho);
+            PendingRecord marker(ortho, created);
             // The installation date is recorded once, when the marker is created.
             if (created) {
                 ortho.setField(0, QStringLiteral("Insta"));
@@ -54,8 +50,7 @@ void inscritdate(Form1Core& f)
             // Binding the settings commits the marker first: a failure from here on leaves it written.
             annex.bind(Installation::settingsDatabase(), QStringLiteral("parapat"));
             Recordset& parapat = annex.recordset();
-            parapat.edit();
-            PendingRecord settings(parapat);
+            PendingRecord settings(parapat, false);
             parapat.setField(61, f.window.lblnumerodemaj);
             settings.update();
         },

@@ -1,7 +1,7 @@
 #include "db/DbSteps.h"
 
-#include "db/PendingRecord.h"
 #include "platform/MajError.h"
+#include "run/PendingRecord.h"
 #include "run/Step.h"
 
 namespace maj {
@@ -66,8 +66,7 @@ void effaceclesis(Form1Core& f)
             Recordset& patients = f.data.Data3.recordset();
             patients.moveFirst();
             while (!patients.isEof()) {
-                patients.edit();
-                PendingRecord record(patients);
+                PendingRecord record(patients, false);
                 patients.setField(42, QStringLiteral(" "));
                 record.update();
                 patients.moveNext();

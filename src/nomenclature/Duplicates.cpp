@@ -1,7 +1,6 @@
 #include "nomenclature/Nomenclature.h"
 
 #include "nomenclature/NomenclatureRecord.h"
-#include "nomenclature/StepSupport.h"
 #include "platform/MajError.h"
 #include "run/Step.h"
 

@@ -4,11 +4,6 @@
 
 namespace maj::nomen {
 
-bool addsRow(Step step)
-{
-    return step == Step::Nouv || step == Step::SynchroInsert;
-}
-
 QList<int> copiedPositions(Step step, const QString& languageCode)
 {
     switch (step) {
@@ -27,15 +22,6 @@ QList<int> copiedPositions(Step step, const QString& languageCode)
     return {};
 }
 
-Treatment treatment(Step step, const QString& languageCode, int position)
-{
-    if (position == StampPosition)
-        return Treatment::Stamped;
-    if (copiedPositions(step, languageCode).contains(position))
-        return Treatment::Copied;
-    return addsRow(step) ? Treatment::Default : Treatment::Kept;
-}
-
 void writeRow(Recordset& target, const Recordset& source, Step step, const QString& languageCode,
               const QString& releaseDate)
 {
@@ -50,11 +36,6 @@ void writeRow(Recordset& target, const Recordset& source, Step step, const QStri
     }
     if (!stamped)
         target.setField(StampPosition, releaseDate);
-}
-
-QString jetQuoted(const QString& text)
-{
-    return jetQuoted(QString(), text);
 }
 
 QString jetQuoted(const QString& before, const QString& text)

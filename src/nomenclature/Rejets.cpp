@@ -1,7 +1,7 @@
 #include "nomenclature/Nomenclature.h"
 
-#include "nomenclature/StepSupport.h"
 #include "platform/MajError.h"
+#include "run/PendingRecord.h"
 #include "run/Step.h"
 
 namespace maj {
@@ -23,16 +23,15 @@ void rejetsetar(Form1Core& f)
             source.bind(Installation::rejectionsDatabase(), QStringLiteral("REJETS"));
             Recordset& rs = source.recordset();
             for (const auto& rejection : rejections) {
-                rs.addNew();
+                PendingRecord row(rs, true);
                 rs.setField(0, QString::fromUtf8(rejection.code));
                 rs.setField(1, QString::fromUtf8(rejection.text));
-                rs.update();
+                row.update();
             }
             // Releasing commits the two rows.
             source.release();
         },
         [&](const MajError&) {
-            nomen::dropPending(source);
             f.ui.message(QStringLiteral(
                 "La mise à jour des dénominations des erreurs de rejets e-tar a échoué. (Peu important)"));
         });
