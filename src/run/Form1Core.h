@@ -155,8 +155,12 @@ struct DataSources
             Data7.bind(Installation::settingsDatabase(), QStringLiteral("parapat"));
         return Data7.recordset();
     }
-    // The census's sources, which the upload lets go.
-    std::array<DataSource*, 4> census() { return {&Data1, &Data2, &Data3, &Data4}; }
+    // Lets go the census's sources, which hold the patient database, before any file is copied.
+    void releaseCensus()
+    {
+        for (DataSource* source : {&Data1, &Data2, &Data3, &Data4})
+            source->release();
+    }
 };
 
 // The main window without its widgets: everything the steps work on. Every step is a free
