@@ -103,12 +103,11 @@ QString outcomeText(const deploy::Manifest& m)
 {
     if (m.outcome == QLatin1String("completed"))
         return QStringLiteral("terminée");
+    const QString stopped = QStringLiteral("arrêtée par l'erreur ") + QString::number(m.errorNumber);
     if (m.outcome == QLatin1String("restored"))
-        return QStringLiteral("arrêtée par l'erreur ") + QString::number(m.errorNumber) +
-               QStringLiteral(", fichiers remis en place");
+        return stopped + QStringLiteral(", fichiers remis en place");
     if (m.outcome == QLatin1String("failed"))
-        return m.errorNumber ? QStringLiteral("arrêtée par l'erreur ") + QString::number(m.errorNumber) +
-                                   QStringLiteral(" : ") + m.errorText
+        return m.errorNumber ? stopped + QStringLiteral(" : ") + m.errorText
                              : QStringLiteral("arrêtée avant de modifier un fichier non sauvegardé");
     if (m.outcome == QLatin1String("interrupted"))
         return QStringLiteral("interrompue");

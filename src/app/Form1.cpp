@@ -69,11 +69,9 @@ void place(QWidget* widget, const Placement& p, double scale)
                         twipsToPixels(p.height * scale));
 }
 
-const QString designFace = QStringLiteral("MS Sans Serif");
-
 QFont designFont(double pointSize, double scale, bool bold = false)
 {
-    QFont font(designFace);
+    QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSizeF(pointSize * scale);
     font.setBold(bold);
     return font;
@@ -142,7 +140,7 @@ WindowFit fitWindow(const QRect& available, const QSize& design, const QMargins&
 Form1::Form1(UiServices& ui, Clock& clock, QWidget* parent) : QWidget(parent), m_core(ui, clock)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowIcon(applicationIcon());
+    setWindowIcon(QIcon(applicationPixmap()));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(224, 224, 224));
     setPalette(palette);
@@ -314,10 +312,8 @@ void Form1::showModel()
     }
     txtconvention->setVisible(w.txtconventionVisible);
 
-    QStringList shownLines;
-    for (int i = 0; i < l->count(); ++i)
-        shownLines.append(l->item(i)->text());
-    if (shownLines != w.l) {
+    if (w.l != m_shownLines) {
+        m_shownLines = w.l;
         l->clear();
         l->addItems(w.l);
     }

@@ -9,19 +9,6 @@
 
 namespace maj {
 
-namespace {
-
-// The day the application was installed: the local date of its uninstall log's last change.
-std::optional<QDate> installationDate()
-{
-    const QString log = Installation::installerLog();
-    if (!fs::fileExists(log))
-        return std::nullopt;
-    return fs::lastModified(log).toLocalTime().date();
-}
-
-} // namespace
-
 void inscritdate(Form1Core& f)
 {
     runStep(
@@ -29,7 +16,10 @@ void inscritdate(Form1Core& f)
         [&] {
             DataSource& annex = f.data.Data4;
             annex.bind(Installation::annexDatabase(), QStringLiteral("ortho"));
-            const std::optional<QDate> installed = installationDate();
+            // The day the application was installed: the local date of its uninstall log's last change.
+            const QString log = Installation::installerLog();
+            const std::optional<QDate> installed =
+                fs::fileExists(log) ? std::optional(fs::lastModified(log).toLocalTime().date()) : std::nullopt;
             const QDateTime today = f.clock.today().startOfDay();
 
             Recordset& ortho = annex.recordset();

@@ -11,10 +11,8 @@ QList<int> copiedPositions(Step step, const QString& languageCode)
     case Step::SynchroInsert:
         return {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 20};
     case Step::Anciens: {
-        QList<int> positions;
-        if (languageCode == QLatin1String("FR"))
-            positions << 2;
-        return positions << 3 << 4 << 5 << 6 << 9 << 10 << 11 << 12 << 13 << 14 << 15 << 20;
+        const QList<int> positions{3, 4, 5, 6, 9, 10, 11, 12, 13, 14, 15, 20};
+        return languageCode == QLatin1String("FR") ? QList<int>{2} + positions : positions;
     }
     case Step::SynchroUpdate:
         return {0, 2, 6, 7, 8, 12, 14, 15, 20};

@@ -8,11 +8,7 @@ namespace maj {
 
 void rejetsetar(Form1Core& f)
 {
-    static const struct
-    {
-        const char* code;
-        const char* text;
-    } rejections[] = {
+    static const std::pair<const char*, const char*> rejections[] = {
         {"172", "Code nomenclature non permis dans efac"},
         {"175", "Code nomenclature non permis dans la consultation tarif mais permis dans efac"},
     };
@@ -22,10 +18,10 @@ void rejetsetar(Form1Core& f)
         [&] {
             source.bind(Installation::rejectionsDatabase(), QStringLiteral("REJETS"));
             Recordset& rs = source.recordset();
-            for (const auto& rejection : rejections) {
+            for (const auto& [code, text] : rejections) {
                 PendingRecord row(rs, true);
-                rs.setField(0, QString::fromUtf8(rejection.code));
-                rs.setField(1, QString::fromUtf8(rejection.text));
+                rs.setField(0, QString::fromUtf8(code));
+                rs.setField(1, QString::fromUtf8(text));
                 row.update();
             }
             // Releasing commits the two rows.

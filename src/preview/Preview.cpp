@@ -7,7 +7,6 @@
 #include "platform/Logging.h"
 #include "platform/MajError.h"
 #include "platform/Transfer.h"
-#include "platform/jet/Snapshot.h"
 #include "preview/Update.h"
 
 #include <QDir>
@@ -16,9 +15,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <future>
-#include <vector>
 
 namespace maj::preview {
 
@@ -101,11 +98,12 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     Form1Core f(ui, clock);
     settings(f);
     f.release = release;
-    RunPolicy policy;
-    policy.upload = false;
-    policy.backups = false;
     // The release is checked before the snapshot, which reads each database whole.
-    policy.checks = false;
+    RunPolicy policy{
+        .upload = false, .backups = false, .checks = false, .stop = [&](Form1Core&, const MajError* failure) {
+            r.stop = failure ? failure->numberAndDescription() : ui.messages.last();
+            return ExitStatus::UpdateIncomplete;
+        }};
     try {
         openUpdate(f, policy);
     } catch (const ProgramEnded&) {
@@ -140,10 +138,6 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
         if (before.valid())
             before.get();
         codes = std::async(std::launch::async, compareCodes, fs::hostPath(Installation::patientDatabase()), beforeHost);
-    };
-    policy.stop = [&](Form1Core&, const MajError* failure) {
-        r.stop = failure ? failure->numberAndDescription() : ui.messages.last();
-        return ExitStatus::UpdateIncomplete;
     };
     policy.before = [&](const UpdateStep& step) {
         if (step.writes.contains(Installation::patientDatabase()) && before.valid())

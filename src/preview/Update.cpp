@@ -1,6 +1,5 @@
 #include "preview/Update.h"
 
-#include "db/DatabaseCheck.h"
 #include "db/DbSteps.h"
 #include "deploy/BackupSet.h"
 #include "deploy/Deploy.h"
