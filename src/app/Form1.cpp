@@ -107,9 +107,7 @@ template <class Control> Control* named(Control* control, const char* name)
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption)
 {
-    auto* button = named(new CommandButton(caption, parent), name);
-    button->setAutoDefault(false);
-    return button;
+    return named(new CommandButton(caption, parent), name);
 }
 
 void setBackground(QWidget* widget, const QColor& colour)
@@ -163,7 +161,6 @@ void Form1::buildControls()
     txtconvention = named(new QPlainTextEdit(this), "txtconvention");
     txtconvention->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtconvention->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    txtconvention->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     txtconvention->setTabChangesFocus(true);
 
     btnimprimer = makeButton(this, "btnimprimer", QStringLiteral("Imprimer le contrat de maintenance"));
@@ -190,7 +187,6 @@ void Form1::buildControls()
     btnbd = makeButton(this, "btnbd", QStringLiteral("Btnbd"));
 
     lbletape = named(new QLabel(this), "lbletape");
-    lbletape->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     pgbprogression = named(new QProgressBar(this), "pgbprogression");
 
     for (const char* name : tabOrderNames)

@@ -66,7 +66,6 @@ frmsplash::frmsplash(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
 
     Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setFrameShape(QFrame::NoFrame);
     Frame1->setAutoFillBackground(true);
     m_frame1 = QPointF(360, 240);
     placeFrame1();

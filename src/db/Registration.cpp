@@ -20,7 +20,6 @@ void inscritdate(Form1Core& f)
             const QString log = Installation::installerLog();
             const std::optional<QDate> installed =
                 fs::fileExists(log) ? std::optional(fs::lastModified(log).toLocalTime().date()) : std::nullopt;
-            const QDateTime today = f.clock.today().startOfDay();
 
             Recordset& ortho = annex.recordset();
             ortho.findFirst(QStringLiteral("numpat = 'Insta'"));
@@ -32,7 +31,7 @@ void inscritdate(Form1Core& f)
                 if (installed)
                     ortho.setField(1, installed->startOfDay());
             }
-            ortho.setField(2, today);
+            ortho.setField(2, f.clock.today().startOfDay());
             ortho.setField(3, f.window.lbldate);
             ortho.setField(79, f.window.lblnumerodemaj);
             marker.update();

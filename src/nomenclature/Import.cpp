@@ -45,9 +45,8 @@ void nouv(Form1Core& f)
             // Without a current release row (an empty release table) building the message fails too,
             // and that failure goes to the caller.
             Recordset& release = f.data.Data2.recordset();
-            const QString text = release.field(0).toString() + QStringLiteral(" ( ") + release.field(1).toString() +
-                                 QStringLiteral(" ) n'a pas été ajouté pour cause de doublon");
-            f.ui.message(text);
+            f.ui.message(release.field(0).toString() + QStringLiteral(" ( ") + release.field(1).toString() +
+                         QStringLiteral(" ) n'a pas été ajouté pour cause de doublon"));
         },
         LostWrites::ToCaller);
 }

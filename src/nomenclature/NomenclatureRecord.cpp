@@ -57,10 +57,4 @@ QString abbreviationQuery(const Value& abbreviation)
     return jetQuoted(QStringLiteral("select * from nomenclature where ABREVIATION = "), abbreviation.toString());
 }
 
-QStringList purgedCodes()
-{
-    return {QStringLiteral("308335."), QStringLiteral("308335,"), QStringLiteral("308335;"), QStringLiteral("308335:"),
-            QStringLiteral("308335"),  QStringLiteral("307274."), QStringLiteral("305653,"), QStringLiteral("305616,")};
-}
-
 } // namespace maj::nomen

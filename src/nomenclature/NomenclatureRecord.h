@@ -40,9 +40,6 @@ QString codeCriterion(const QString& code);
 // the rows that have none).
 QString abbreviationQuery(const Value& abbreviation);
 
-// The codes that detruitcodesinami deletes, in order.
-QStringList purgedCodes();
-
 // Moves to the first row of `rs` and returns how many rows it holds. Both moves fail (3021) on an
 // empty recordset, as the move to the first row alone would.
 inline qint64 countFromFirst(Recordset& rs)

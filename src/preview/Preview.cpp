@@ -40,8 +40,7 @@ protected:
 
 FileAction describe(const QString& path, const QString& action)
 {
-    const QString host = fs::hostPath(path);
-    return {path, action, QFileInfo(host).size(), fs::lastModified(path), fs::sha256(path), {}};
+    return {path, action, QFileInfo(fs::hostPath(path)).size(), fs::lastModified(path), fs::sha256(path), {}};
 }
 
 // The code table against a copy of it as it was (`beforeHost`).
@@ -158,13 +157,9 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     }
     if (r.server && !codes.valid())
         compare();
-    for (const QString& line : f.window.l.mid(1)) {
-        if (line != QLatin1String(" "))
-            r.duplicates.append(line);
-    }
-    r.registration.number = f.window.lblnumerodemaj;
-    r.registration.releaseDate = f.window.lbldate;
-    r.registration.date = clock.today();
+    r.duplicates = f.window.l.mid(1);
+    r.duplicates.removeAll(QStringLiteral(" "));
+    r.registration = {f.window.lblnumerodemaj, f.window.lbldate, clock.today()};
     r.registration.written = registered(f, r.registration);
     r.messages = ui.messages;
     if (codes.valid())

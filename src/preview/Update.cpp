@@ -24,12 +24,10 @@ struct OpeningStep
 // The first of `files` that the backup set does not hold, or an empty text.
 QString unsaved(const BackupSet& backup, const QStringList& files)
 {
-    for (const QString& file : files) {
-        if (std::none_of(backup.files.cbegin(), backup.files.cend(),
-                         [&](const SavedFile& saved) { return saved.path == file; }))
-            return file;
-    }
-    return {};
+    const auto missing = std::ranges::find_if(files, [&](const QString& file) {
+        return std::ranges::none_of(backup.files, [&](const SavedFile& saved) { return saved.path == file; });
+    });
+    return missing == files.cend() ? QString() : *missing;
 }
 
 } // namespace
@@ -138,9 +136,7 @@ void runUpdate(Form1Core& f, const RunPolicy& policy)
     auto next = steps.cbegin();
     run(**next++);
     attempt([&] {
-        f.window.txtconventionVisible = false;
-        f.window.btnnonVisible = false;
-        f.window.btnouiVisible = false;
+        f.window.txtconventionVisible = f.window.btnnonVisible = f.window.btnouiVisible = false;
         f.window.notify();
     });
     attempt([&] { f.ui.setBusyCursor(true); });

@@ -169,8 +169,6 @@ struct Form1Core
 {
     Form1Core(UiServices& uiServices, Clock& systemClock) : ui(uiServices), clock(systemClock) { ui.setLog(&log); }
     ~Form1Core() { ui.setLog(nullptr); }
-    Form1Core(const Form1Core&) = delete;
-    Form1Core& operator=(const Form1Core&) = delete;
 
     UiServices& ui;
     Clock& clock;
