@@ -4,7 +4,6 @@
 
 #include <QList>
 #include <QString>
-#include <QStringList>
 
 // The nomenclature record shared by pat.mdb nomenclature, eattest.mdb nomen and traj.mdb
 // nomenclature (positions 0 to 20; later columns are never touched), what each tariff step writes
