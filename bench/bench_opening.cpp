@@ -9,7 +9,6 @@
 
 #include "BenchSupport.h"
 #include "Sample.h"
-#include "db/DatabaseCheck.h"
 #include "db/DbSteps.h"
 #include "deploy/Deploy.h"
 #include "deploy/Release.h"

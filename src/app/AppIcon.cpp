@@ -18,9 +18,4 @@ QPixmap applicationPixmap()
     return QPixmap(QStringLiteral(":/maj/praxidome.xpm"));
 }
 
-QIcon applicationIcon()
-{
-    return QIcon(applicationPixmap());
-}
-
 } // namespace maj

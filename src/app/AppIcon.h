@@ -7,7 +7,6 @@ namespace maj {
 
 // The application's 32 x 32 icon (16 colours), shown by both windows and by the splash's Image1.
 QPixmap applicationPixmap();
-QIcon applicationIcon();
 
 // Twips (1/1440 inch) to pixels at 15 twips a pixel; positions stay in twips until this last step.
 constexpr int twipsToPixels(double twips)

@@ -103,12 +103,11 @@ QString outcomeText(const deploy::Manifest& m)
 {
     if (m.outcome == QLatin1String("completed"))
         return QStringLiteral("terminée");
+    const QString stopped = QStringLiteral("arrêtée par l'erreur ") + QString::number(m.errorNumber);
     if (m.outcome == QLatin1String("restored"))
-        return QStringLiteral("arrêtée par l'erreur ") + QString::number(m.errorNumber) +
-               QStringLiteral(", fichiers remis en place");
+        return stopped + QStringLiteral(", fichiers remis en place");
     if (m.outcome == QLatin1String("failed"))
-        return m.errorNumber ? QStringLiteral("arrêtée par l'erreur ") + QString::number(m.errorNumber) +
-                                   QStringLiteral(" : ") + m.errorText
+        return m.errorNumber ? stopped + QStringLiteral(" : ") + m.errorText
                              : QStringLiteral("arrêtée avant de modifier un fichier non sauvegardé");
     if (m.outcome == QLatin1String("interrupted"))
         return QStringLiteral("interrompue");
@@ -141,17 +140,6 @@ qsizetype listBackups(QTextStream& out)
     return qsizetype(backups.size());
 }
 
-// The log of a command, its failures told on `err`.
-void startLog(RunLog& log, const QStringList& arguments, QTextStream& err)
-{
-    log.onFailure = [&err](const QString& text) { err << text << '\n'; };
-    log.open(Installation::runLog());
-    log.beginRun(logHeader({QStringLiteral("maj " MAJ_VERSION), QStringLiteral("maj ") + arguments.join(u' '),
-                            QStringLiteral("ordinateur ") + QSysInfo::machineHostName()}));
-    log.write(QStringLiteral("dossier courant : ") + fs::currentFolder() + QStringLiteral(" ; c: est ") +
-              fs::driveCText());
-}
-
 // The backup folder a --restore argument names, as a Windows path: its name alone ("MAJ2026…"), a path
 // of drive c: whatever its slashes, or a host path under the folder that stands for drive c:. Empty
 // for a host path elsewhere.
@@ -173,10 +161,8 @@ QString backupFolderArgument(QString folder)
 }
 
 // A restore from the command line, told to the log and, when it fails, to `err`.
-int restore(const QStringList& arguments, QString folder, bool force, QTextStream& out, QTextStream& err)
+int restore(RunLog& log, QString folder, bool force, QTextStream& out, QTextStream& err)
 {
-    RunLog log;
-    startLog(log, arguments, err);
     const auto stop = [&](int status, const QString& text) {
         log.write(text);
         log.endRun(status);
@@ -230,10 +216,8 @@ int restore(const QStringList& arguments, QString folder, bool force, QTextStrea
 }
 
 // What the update would do, told on `out`; the log notes that a preview ran.
-int showPreview(const QStringList& arguments, bool asJson, QTextStream& out, QTextStream& err)
+int showPreview(RunLog& log, bool asJson, QTextStream& out, QTextStream& err)
 {
-    RunLog log;
-    startLog(log, arguments, err);
     SystemClock clock;
     int status = Done;
     try {
@@ -282,16 +266,22 @@ int runCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
         return err << e.description() << '\n', Failed;
     }
     try {
+        // The command's log, its failures told on `err`.
+        RunLog log;
+        log.onFailure = [&err](const QString& text) { err << text << '\n'; };
+        log.open(Installation::runLog());
+        log.beginRun(logHeader({QStringLiteral("maj " MAJ_VERSION), QStringLiteral("maj ") + arguments.join(u' '),
+                                QStringLiteral("ordinateur ") + QSysInfo::machineHostName()}));
+        log.write(QStringLiteral("dossier courant : ") + fs::currentFolder() + QStringLiteral(" ; c: est ") +
+                  fs::driveCText());
         if (o.given(o.preview))
-            return showPreview(arguments, o.given(o.json), out, err);
+            return showPreview(log, o.given(o.json), out, err);
         if (o.given(o.listBackups)) {
-            RunLog log;
-            startLog(log, arguments, err);
             log.write(QStringLiteral("dossiers de sauvegarde listés : ") + QString::number(listBackups(out)));
             log.endRun(Done);
             return Done;
         }
-        return restore(arguments, folder, o.given(o.force), out, err);
+        return restore(log, folder, o.given(o.force), out, err);
     } catch (const MajError& e) {
         err << e.numberAndDescription() << '\n';
         return Failed;

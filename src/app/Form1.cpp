@@ -69,11 +69,9 @@ void place(QWidget* widget, const Placement& p, double scale)
                         twipsToPixels(p.height * scale));
 }
 
-const QString designFace = QStringLiteral("MS Sans Serif");
-
 QFont designFont(double pointSize, double scale, bool bold = false)
 {
-    QFont font(designFace);
+    QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSizeF(pointSize * scale);
     font.setBold(bold);
     return font;
@@ -109,9 +107,7 @@ template <class Control> Control* named(Control* control, const char* name)
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption)
 {
-    auto* button = named(new CommandButton(caption, parent), name);
-    button->setAutoDefault(false);
-    return button;
+    return named(new CommandButton(caption, parent), name);
 }
 
 void setBackground(QWidget* widget, const QColor& colour)
@@ -142,7 +138,7 @@ WindowFit fitWindow(const QRect& available, const QSize& design, const QMargins&
 Form1::Form1(UiServices& ui, Clock& clock, QWidget* parent) : QWidget(parent), m_core(ui, clock)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowIcon(applicationIcon());
+    setWindowIcon(QIcon(applicationPixmap()));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(224, 224, 224));
     setPalette(palette);
@@ -165,7 +161,6 @@ void Form1::buildControls()
     txtconvention = named(new QPlainTextEdit(this), "txtconvention");
     txtconvention->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtconvention->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    txtconvention->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     txtconvention->setTabChangesFocus(true);
 
     btnimprimer = makeButton(this, "btnimprimer", QStringLiteral("Imprimer le contrat de maintenance"));
@@ -192,7 +187,6 @@ void Form1::buildControls()
     btnbd = makeButton(this, "btnbd", QStringLiteral("Btnbd"));
 
     lbletape = named(new QLabel(this), "lbletape");
-    lbletape->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     pgbprogression = named(new QProgressBar(this), "pgbprogression");
 
     for (const char* name : tabOrderNames)
@@ -314,10 +308,8 @@ void Form1::showModel()
     }
     txtconvention->setVisible(w.txtconventionVisible);
 
-    QStringList shownLines;
-    for (int i = 0; i < l->count(); ++i)
-        shownLines.append(l->item(i)->text());
-    if (shownLines != w.l) {
+    if (w.l != m_shownLines) {
+        m_shownLines = w.l;
         l->clear();
         l->addItems(w.l);
     }

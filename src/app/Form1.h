@@ -71,6 +71,7 @@ private:
     bool m_activated = false;
     bool m_showing = false;
     QString m_shownText;
+    QStringList m_shownLines;
 
     QPlainTextEdit* txtconvention = nullptr;
     QPushButton* btnimprimer = nullptr;

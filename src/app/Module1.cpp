@@ -30,10 +30,11 @@ bool saveScreenshots(const StartedWindows& windows, const QString& folder)
     if (!QDir().mkpath(folder))
         return false;
     bool saved = true;
-    if (windows.splash)
-        saved = windows.splash->grab().save(QDir(folder).filePath(QStringLiteral("frmsplash.png"))) && saved;
-    if (windows.form)
-        saved = windows.form->grab().save(QDir(folder).filePath(QStringLiteral("Form1.png"))) && saved;
+    // Each picture is named after its window: frmsplash.png, Form1.png.
+    for (QWidget* window : std::initializer_list<QWidget*>{windows.splash, windows.form.get()}) {
+        if (window && !window->grab().save(QDir(folder).filePath(window->objectName() + QStringLiteral(".png"))))
+            saved = false;
+    }
     return saved;
 }
 

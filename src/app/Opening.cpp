@@ -26,11 +26,10 @@ void setRunSettings(Form1Core& f)
     s.LanguageCode = QStringLiteral("NL");
     f.window.lbllangue = s.LanguageCode;
     s.MediaKind = QStringLiteral("CD");
-    // The update's sequence number lives only in its hidden label, where the registration reads it.
-    const QString UpdateNumber = QStringLiteral("38");
     s.ReleaseDate = QStringLiteral("01/01/2021");
     f.window.lbldate = s.ReleaseDate;
-    f.window.lblnumerodemaj = UpdateNumber;
+    // The update's sequence number lives only in its hidden label, where the registration reads it.
+    f.window.lblnumerodemaj = QStringLiteral("38");
     s.SafetyFolder = QStringLiteral("c:\\MAJJAN2021\\");
     s.ReleaseNumber = QStringLiteral(MAJ_VERSION); // the project's version (CMakeLists.txt)
 
@@ -64,14 +63,6 @@ void beginLog(Form1Core& f)
                 QCoreApplication::arguments().join(QLatin1Char(' ')));
 }
 
-void openingWork(Form1Core& f)
-{
-    setRunSettings(f);
-    beginLog(f);
-    convention(f);
-    openUpdate(f, RunPolicy{});
-}
-
 } // namespace
 
 void Form_Activate(Form1Core& f)
@@ -79,7 +70,14 @@ void Form_Activate(Form1Core& f)
     // No handling of its own: a failure of its own statements is shown by the event handler's
     // boundary, which ends the program.
     runStep(
-        f, "Form_Activate", [&] { openingWork(f); }, passOn);
+        f, "Form_Activate",
+        [&] {
+            setRunSettings(f);
+            beginLog(f);
+            convention(f);
+            openUpdate(f, RunPolicy{});
+        },
+        passOn);
 }
 
 QStringList conventionLines(const RunSettings& s)

@@ -29,10 +29,8 @@ void btnoui_Click(Form1Core& f)
         f.window.notify();
     });
 
-    RunPolicy policy;
-    policy.upload = !f.window.chkXP; // the transfer control is missing: nothing is sent
-    policy.stop = deploy::offerUndo;
-    runUpdate(f, policy);
+    // Without the transfer control (chkXP) nothing is sent.
+    runUpdate(f, {.upload = !f.window.chkXP, .stop = deploy::offerUndo});
 }
 
 void Command2_Click(Form1Core& f)

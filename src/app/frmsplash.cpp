@@ -56,7 +56,7 @@ frmsplash::frmsplash(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
 {
     setObjectName(QStringLiteral("frmsplash"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowIcon(applicationIcon());
+    setWindowIcon(QIcon(applicationPixmap()));
     setWindowTitle(QString());
     setFixedSize(twipsToPixels(windowWidth), twipsToPixels(windowHeight));
     QPalette palette = this->palette();
@@ -66,7 +66,6 @@ frmsplash::frmsplash(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
 
     Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setFrameShape(QFrame::NoFrame);
     Frame1->setAutoFillBackground(true);
     m_frame1 = QPointF(360, 240);
     placeFrame1();
@@ -114,9 +113,7 @@ void frmsplash::showEvent(QShowEvent* event)
 void frmsplash::Form_Activate()
 {
     // The window has no border: its outer and inner sizes are the same.
-    const double width = this->width() * 15.0;
-    const double height = this->height() * 15.0;
-    m_frame1 = QPointF((width - frameWidth) / 2, (height - frameHeight) / 2);
+    m_frame1 = QPointF((width() * 15.0 - frameWidth) / 2, (height() * 15.0 - frameHeight) / 2);
     placeFrame1();
 }
 

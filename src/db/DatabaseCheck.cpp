@@ -1,4 +1,4 @@
-#include "db/DatabaseCheck.h"
+#include "db/DbSteps.h"
 
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"

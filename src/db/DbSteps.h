@@ -2,12 +2,18 @@
 
 #include "run/Form1Core.h"
 
-// Data sources, the running-application check, the update registration and the schema changes.
+// Data sources, the databases' check, the running-application check, the update registration and
+// the schema changes.
 namespace maj {
 
 // Binds Data7 to parametres.mdb / parapat, as the main window does when it loads.
 void bindAtLoad(Form1Core& f);
 void assignationdesbases(Form1Core& f);
+// Checks the practice's databases that a run changes (pat.mdb, parametres.mdb, pannexe.mdb) before the
+// window offers the update: a damaged or unreadable one is named with SQLite's reason, and the program
+// ends (status 1) before anything is written. A missing or locked one is left to the steps that
+// follow, which say so.
+void verifiebases(Form1Core& f);
 void voitsiouvert(Form1Core& f);
 // True when the settings record marks a client workstation (column STATION = "CLIENT").
 bool readStationRole(Form1Core& f);

@@ -1,26 +1,13 @@
 #include "db/DbSteps.h"
 
-#include "db/PendingRecord.h"
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
+#include "run/PendingRecord.h"
 #include "run/Step.h"
 
 #include <optional>
 
 namespace maj {
-
-namespace {
-
-// The day the application was installed: the local date of its uninstall log's last change.
-std::optional<QDate> installationDate()
-{
-    const QString log = Installation::installerLog();
-    if (!fs::fileExists(log))
-        return std::nullopt;
-    return fs::lastModified(log).toLocalTime().date();
-}
-
-} // namespace
 
 void inscritdate(Form1Core& f)
 {
@@ -29,24 +16,22 @@ void inscritdate(Form1Core& f)
         [&] {
             DataSource& annex = f.data.Data4;
             annex.bind(Installation::annexDatabase(), QStringLiteral("ortho"));
-            const std::optional<QDate> installed = installationDate();
-            const QDateTime today = f.clock.today().startOfDay();
+            // The day the application was installed: the local date of its uninstall log's last change.
+            const QString log = Installation::installerLog();
+            const std::optional<QDate> installed =
+                fs::fileExists(log) ? std::optional(fs::lastModified(log).toLocalTime().date()) : std::nullopt;
 
             Recordset& ortho = annex.recordset();
             ortho.findFirst(QStringLiteral("numpat = 'Insta'"));
             const bool created = ortho.noMatch();
-            if (created)
-                ortho.addNew();
-            else
-                ortho.edit();
-            PendingRecord marker(ortho);
+            PendingRecord marker(ortho, created);
             // The installation date is recorded once, when the marker is created.
             if (created) {
                 ortho.setField(0, QStringLiteral("Insta"));
                 if (installed)
                     ortho.setField(1, installed->startOfDay());
             }
-            ortho.setField(2, today);
+            ortho.setField(2, f.clock.today().startOfDay());
             ortho.setField(3, f.window.lbldate);
             ortho.setField(79, f.window.lblnumerodemaj);
             marker.update();
@@ -54,8 +39,7 @@ void inscritdate(Form1Core& f)
             // Binding the settings commits the marker first: a failure from here on leaves it written.
             annex.bind(Installation::settingsDatabase(), QStringLiteral("parapat"));
             Recordset& parapat = annex.recordset();
-            parapat.edit();
-            PendingRecord settings(parapat);
+            PendingRecord settings(parapat, false);
             parapat.setField(61, f.window.lblnumerodemaj);
             settings.update();
         },

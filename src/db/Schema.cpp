@@ -1,47 +1,47 @@
 #include "db/DbSteps.h"
 
-#include "db/PendingRecord.h"
 #include "platform/MajError.h"
+#include "run/PendingRecord.h"
 #include "run/Step.h"
 
 namespace maj {
 
 namespace {
 
-void widenAddress(Form1Core& f, const char* step, const QString& database, const QString& tablePart,
-                  const QString& failureMessage)
+// ADRESSE of `table` widened to forty characters; a failure tells "La taille du champ <field> n'a pu
+// être changée !".
+void widenAddress(Form1Core& f, const char* step, const QString& database, const char* table,
+                  const char* field = "adresse")
 {
     runStep(
         f, step,
         [&] {
             // Closed whichever way the step leaves: by close() when the change is done, rolled back otherwise.
             const auto db = f.engine.openDirect(database);
-            db->execute(tablePart + QStringLiteral("ALTER COLUMN ADRESSE CHAR(40);"));
+            db->execute(QStringLiteral("ALTER TABLE %1 ALTER COLUMN ADRESSE CHAR(40);").arg(QLatin1String(table)));
             db->close();
         },
-        [&](const MajError&) { f.ui.message(failureMessage); });
+        [&](const MajError&) {
+            f.ui.message(QStringLiteral("La taille du champ %1 n'a pu être changée !").arg(QLatin1String(field)));
+        });
 }
 
 } // namespace
 
 void Changertaillebase(Form1Core& f)
 {
-    widenAddress(f, "Changertaillebase", Installation::remindersDatabase(),
-                 QStringLiteral("ALTER TABLE Attestationsdifferees "),
-                 QStringLiteral("La taille du champ adresse n'a pu être changée !"));
+    widenAddress(f, "Changertaillebase", Installation::remindersDatabase(), "Attestationsdifferees");
 }
 
 void Changertailleadresse(Form1Core& f)
 {
-    widenAddress(f, "Changertailleadresse", Installation::patientDatabase(), QStringLiteral("ALTER TABLE PATIENTS "),
-                 QStringLiteral("La taille du champ adresse n'a pu être changée !"));
+    widenAddress(f, "Changertailleadresse", Installation::patientDatabase(), "PATIENTS");
 }
 
 void Changertailleadresserappels(Form1Core& f)
 {
-    widenAddress(f, "Changertailleadresserappels", Installation::remindersDatabase(),
-                 QStringLiteral("ALTER TABLE rappelsvisite "),
-                 QStringLiteral("La taille du champ adresse/rappels n'a pu être changée !"));
+    widenAddress(f, "Changertailleadresserappels", Installation::remindersDatabase(), "rappelsvisite",
+                 "adresse/rappels");
 }
 
 void creertpauto(Form1Core& f)
@@ -66,8 +66,7 @@ void effaceclesis(Form1Core& f)
             Recordset& patients = f.data.Data3.recordset();
             patients.moveFirst();
             while (!patients.isEof()) {
-                patients.edit();
-                PendingRecord record(patients);
+                PendingRecord record(patients, false);
                 patients.setField(42, QStringLiteral(" "));
                 record.update();
                 patients.moveNext();

@@ -1,7 +1,6 @@
 #include "nomenclature/Nomenclature.h"
 
 #include "nomenclature/NomenclatureRecord.h"
-#include "nomenclature/StepSupport.h"
 #include "platform/MajError.h"
 #include "run/Step.h"
 
@@ -32,8 +31,7 @@ void checkDuplicates(Form1Core& f)
         // The selection holds the row itself; an abbreviation is shared when it holds another.
         const qint64 count = sharing.isEof() ? 0 : countFromFirst(sharing);
         if (count > 1) {
-            f.window.btnquitterVisible = true;
-            f.window.lVisible = true;
+            f.window.btnquitterVisible = f.window.lVisible = true;
             f.window.l.append(QStringLiteral(" "));
             f.window.l.append(QStringLiteral("L'abréviation  ") + abbreviation.toString() + QStringLiteral(" de ") +
                               rows.field(1).toString() + QStringLiteral(" ") + rows.field(2).toString() +

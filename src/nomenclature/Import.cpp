@@ -1,8 +1,8 @@
 #include "nomenclature/Nomenclature.h"
 
 #include "nomenclature/NomenclatureRecord.h"
-#include "nomenclature/StepSupport.h"
 #include "platform/MajError.h"
+#include "run/PendingRecord.h"
 #include "run/Step.h"
 
 namespace maj {
@@ -24,12 +24,9 @@ void mergeRelease(Form1Core& f, Step step)
     while (!release.isEof()) {
         user.findFirst(codeCriterion(release.field(1).toString()));
         if (user.noMatch() == adds) {
-            if (adds)
-                user.addNew();
-            else
-                user.edit();
+            PendingRecord row(user, adds);
             writeRow(user, release, step, f.settings.LanguageCode, f.settings.ReleaseDate);
-            user.update();
+            row.update();
         }
         release.moveNext();
         f.window.showRows(++done, total);
@@ -45,13 +42,11 @@ void nouv(Form1Core& f)
     runStep(
         f, "nouv", [&] { mergeRelease(f, Step::Nouv); },
         [&](const MajError&) {
-            dropPending(f.data.Data1);
             // Without a current release row (an empty release table) building the message fails too,
             // and that failure goes to the caller.
             Recordset& release = f.data.Data2.recordset();
-            const QString text = release.field(0).toString() + QStringLiteral(" ( ") + release.field(1).toString() +
-                                 QStringLiteral(" ) n'a pas été ajouté pour cause de doublon");
-            f.ui.message(text);
+            f.ui.message(release.field(0).toString() + QStringLiteral(" ( ") + release.field(1).toString() +
+                         QStringLiteral(" ) n'a pas été ajouté pour cause de doublon"));
         },
         LostWrites::ToCaller);
 }
@@ -61,7 +56,6 @@ void anciens(Form1Core& f)
     runStep(
         f, "anciens", [&] { mergeRelease(f, Step::Anciens); },
         [&](const MajError& e) {
-            dropPending(f.data.Data1);
             f.ui.message(QStringLiteral("Erreur dans les modifications de la nomenclature ! ") + e.description());
         });
 }

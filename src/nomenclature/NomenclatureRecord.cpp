@@ -4,11 +4,6 @@
 
 namespace maj::nomen {
 
-bool addsRow(Step step)
-{
-    return step == Step::Nouv || step == Step::SynchroInsert;
-}
-
 QList<int> copiedPositions(Step step, const QString& languageCode)
 {
     switch (step) {
@@ -16,24 +11,13 @@ QList<int> copiedPositions(Step step, const QString& languageCode)
     case Step::SynchroInsert:
         return {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 20};
     case Step::Anciens: {
-        QList<int> positions;
-        if (languageCode == QLatin1String("FR"))
-            positions << 2;
-        return positions << 3 << 4 << 5 << 6 << 9 << 10 << 11 << 12 << 13 << 14 << 15 << 20;
+        const QList<int> positions{3, 4, 5, 6, 9, 10, 11, 12, 13, 14, 15, 20};
+        return languageCode == QLatin1String("FR") ? QList<int>{2} + positions : positions;
     }
     case Step::SynchroUpdate:
         return {0, 2, 6, 7, 8, 12, 14, 15, 20};
     }
     return {};
-}
-
-Treatment treatment(Step step, const QString& languageCode, int position)
-{
-    if (position == StampPosition)
-        return Treatment::Stamped;
-    if (copiedPositions(step, languageCode).contains(position))
-        return Treatment::Copied;
-    return addsRow(step) ? Treatment::Default : Treatment::Kept;
 }
 
 void writeRow(Recordset& target, const Recordset& source, Step step, const QString& languageCode,
@@ -50,11 +34,6 @@ void writeRow(Recordset& target, const Recordset& source, Step step, const QStri
     }
     if (!stamped)
         target.setField(StampPosition, releaseDate);
-}
-
-QString jetQuoted(const QString& text)
-{
-    return jetQuoted(QString(), text);
 }
 
 QString jetQuoted(const QString& before, const QString& text)
@@ -76,12 +55,6 @@ QString abbreviationQuery(const Value& abbreviation)
     if (abbreviation.isNull())
         return QStringLiteral("select * from nomenclature where ABREVIATION IS NULL");
     return jetQuoted(QStringLiteral("select * from nomenclature where ABREVIATION = "), abbreviation.toString());
-}
-
-QStringList purgedCodes()
-{
-    return {QStringLiteral("308335."), QStringLiteral("308335,"), QStringLiteral("308335;"), QStringLiteral("308335:"),
-            QStringLiteral("308335"),  QStringLiteral("307274."), QStringLiteral("305653,"), QStringLiteral("305616,")};
 }
 
 } // namespace maj::nomen

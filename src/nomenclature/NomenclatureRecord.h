@@ -4,15 +4,13 @@
 
 #include <QList>
 #include <QString>
-#include <QStringList>
 
 // The nomenclature record shared by pat.mdb nomenclature, eattest.mdb nomen and traj.mdb
-// nomenclature, and what each tariff step writes into it. Pure data: the steps and the tests read
-// the same description.
+// nomenclature (positions 0 to 20; later columns are never touched), what each tariff step writes
+// into it, and the queries that find its rows.
 namespace maj::nomen {
 
-constexpr int RecordPositions = 21; // positions 0 to 20; later columns are never touched
-constexpr int StampPosition = 19;   // stamp of the release that last wrote the row
+constexpr int StampPosition = 19; // stamp of the release that last wrote the row
 
 // The ways a step writes a row of the record.
 enum class Step
@@ -23,23 +21,9 @@ enum class Step
     SynchroInsert, // a reduced-rate row added from the user's table
 };
 
-// What a step leaves in one position of the target row.
-enum class Treatment
-{
-    Copied,  // the source row's value, null included
-    Kept,    // the target row's own value
-    Stamped, // the release date
-    Default, // the table's default (the step starts a new row and does not set it)
-};
-
-// True when the step starts a new row rather than editing the matched one.
-bool addsRow(Step step);
-
 // Positions taken from the same positions of the source row, ascending. Column 2 of an existing
 // code follows the release only in the edition whose LanguageCode is exactly "FR".
 QList<int> copiedPositions(Step step, const QString& languageCode);
-
-Treatment treatment(Step step, const QString& languageCode, int position);
 
 // Sets the target's pending row: the copied positions below the stamp in ascending order, the
 // stamp (the release date as text, converted by the engine to the column's type), then the copied
@@ -48,7 +32,6 @@ void writeRow(Recordset& target, const Recordset& source, Step step, const QStri
               const QString& releaseDate);
 
 // A text as a Jet literal: between single quotes, each quote inside doubled; after `before`.
-QString jetQuoted(const QString& text);
 QString jetQuoted(const QString& before, const QString& text);
 // "[code inami] = '<code>'": finds the first row holding the code.
 QString codeCriterion(const QString& code);
@@ -56,7 +39,14 @@ QString codeCriterion(const QString& code);
 // the rows that have none).
 QString abbreviationQuery(const Value& abbreviation);
 
-// The codes that detruitcodesinami deletes, in order.
-QStringList purgedCodes();
+// Moves to the first row of `rs` and returns how many rows it holds. Both moves fail (3021) on an
+// empty recordset, as the move to the first row alone would.
+inline qint64 countFromFirst(Recordset& rs)
+{
+    rs.moveLast();
+    const qint64 total = rs.recordCount();
+    rs.moveFirst();
+    return total;
+}
 
 } // namespace maj::nomen

@@ -15,8 +15,10 @@ void detruitcodesinami(Form1Core& f)
         f, "detruitcodesinami",
         [&] {
             Recordset& rs = f.data.Data1.recordset();
-            for (const QString& code : purgedCodes()) {
-                rs.findFirst(codeCriterion(code));
+            // The codes it deletes, in order.
+            for (const char* code :
+                 {"308335.", "308335,", "308335;", "308335:", "308335", "307274.", "305653,", "305616,"}) {
+                rs.findFirst(codeCriterion(QLatin1String(code)));
                 if (!rs.noMatch())
                     rs.deleteCurrent();
             }

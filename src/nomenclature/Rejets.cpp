@@ -1,18 +1,14 @@
 #include "nomenclature/Nomenclature.h"
 
-#include "nomenclature/StepSupport.h"
 #include "platform/MajError.h"
+#include "run/PendingRecord.h"
 #include "run/Step.h"
 
 namespace maj {
 
 void rejetsetar(Form1Core& f)
 {
-    static const struct
-    {
-        const char* code;
-        const char* text;
-    } rejections[] = {
+    static const std::pair<const char*, const char*> rejections[] = {
         {"172", "Code nomenclature non permis dans efac"},
         {"175", "Code nomenclature non permis dans la consultation tarif mais permis dans efac"},
     };
@@ -22,17 +18,16 @@ void rejetsetar(Form1Core& f)
         [&] {
             source.bind(Installation::rejectionsDatabase(), QStringLiteral("REJETS"));
             Recordset& rs = source.recordset();
-            for (const auto& rejection : rejections) {
-                rs.addNew();
-                rs.setField(0, QString::fromUtf8(rejection.code));
-                rs.setField(1, QString::fromUtf8(rejection.text));
-                rs.update();
+            for (const auto& [code, text] : rejections) {
+                PendingRecord row(rs, true);
+                rs.setField(0, QString::fromUtf8(code));
+                rs.setField(1, QString::fromUtf8(text));
+                row.update();
             }
             // Releasing commits the two rows.
             source.release();
         },
         [&](const MajError&) {
-            nomen::dropPending(source);
             f.ui.message(QStringLiteral(
                 "La mise à jour des dénominations des erreurs de rejets e-tar a échoué. (Peu important)"));
         });

@@ -1,8 +1,8 @@
 #include "nomenclature/Nomenclature.h"
 
 #include "nomenclature/NomenclatureRecord.h"
-#include "nomenclature/StepSupport.h"
 #include "platform/MajError.h"
+#include "run/PendingRecord.h"
 #include "run/Step.h"
 
 namespace maj {
@@ -23,19 +23,16 @@ void synchrotrajet(Form1Core& f)
             f.window.showRows(done, total);
             while (!user.isEof()) {
                 reduced.findFirst(codeCriterion(user.field(1).toString()));
-                const Step step = reduced.noMatch() ? Step::SynchroInsert : Step::SynchroUpdate;
-                if (addsRow(step))
-                    reduced.addNew();
-                else
-                    reduced.edit();
-                writeRow(reduced, user, step, f.settings.LanguageCode, f.settings.ReleaseDate);
-                reduced.update();
+                const bool adds = reduced.noMatch();
+                PendingRecord row(reduced, adds);
+                writeRow(reduced, user, adds ? Step::SynchroInsert : Step::SynchroUpdate, f.settings.LanguageCode,
+                         f.settings.ReleaseDate);
+                row.update();
                 user.moveNext();
                 f.window.showRows(++done, total);
             }
         },
         [&](const MajError& e) {
-            dropPending(f.data.Data1);
             f.ui.message(e.description());
             f.ui.message(QStringLiteral("La synchronisation de la nomenclature minorée a échoué"));
         });

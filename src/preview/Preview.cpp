@@ -7,7 +7,6 @@
 #include "platform/Logging.h"
 #include "platform/MajError.h"
 #include "platform/Transfer.h"
-#include "platform/jet/Snapshot.h"
 #include "preview/Update.h"
 
 #include <QDir>
@@ -16,9 +15,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <future>
-#include <vector>
 
 namespace maj::preview {
 
@@ -43,8 +40,7 @@ protected:
 
 FileAction describe(const QString& path, const QString& action)
 {
-    const QString host = fs::hostPath(path);
-    return {path, action, QFileInfo(host).size(), fs::lastModified(path), fs::sha256(path), {}};
+    return {path, action, QFileInfo(fs::hostPath(path)).size(), fs::lastModified(path), fs::sha256(path), {}};
 }
 
 // The code table against a copy of it as it was (`beforeHost`).
@@ -101,11 +97,12 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     Form1Core f(ui, clock);
     settings(f);
     f.release = release;
-    RunPolicy policy;
-    policy.upload = false;
-    policy.backups = false;
     // The release is checked before the snapshot, which reads each database whole.
-    policy.checks = false;
+    RunPolicy policy{
+        .upload = false, .backups = false, .checks = false, .stop = [&](Form1Core&, const MajError* failure) {
+            r.stop = failure ? failure->numberAndDescription() : ui.messages.last();
+            return ExitStatus::UpdateIncomplete;
+        }};
     try {
         openUpdate(f, policy);
     } catch (const ProgramEnded&) {
@@ -141,10 +138,6 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
             before.get();
         codes = std::async(std::launch::async, compareCodes, fs::hostPath(Installation::patientDatabase()), beforeHost);
     };
-    policy.stop = [&](Form1Core&, const MajError* failure) {
-        r.stop = failure ? failure->numberAndDescription() : ui.messages.last();
-        return ExitStatus::UpdateIncomplete;
-    };
     policy.before = [&](const UpdateStep& step) {
         if (step.writes.contains(Installation::patientDatabase()) && before.valid())
             before.get();
@@ -164,13 +157,9 @@ void runSteps(Clock& clock, const std::function<void(Form1Core&)>& settings, con
     }
     if (r.server && !codes.valid())
         compare();
-    for (const QString& line : f.window.l.mid(1)) {
-        if (line != QLatin1String(" "))
-            r.duplicates.append(line);
-    }
-    r.registration.number = f.window.lblnumerodemaj;
-    r.registration.releaseDate = f.window.lbldate;
-    r.registration.date = clock.today();
+    r.duplicates = f.window.l.mid(1);
+    r.duplicates.removeAll(QStringLiteral(" "));
+    r.registration = {f.window.lblnumerodemaj, f.window.lbldate, clock.today()};
     r.registration.written = registered(f, r.registration);
     r.messages = ui.messages;
     if (codes.valid())

@@ -1,6 +1,5 @@
 #include "preview/Update.h"
 
-#include "db/DatabaseCheck.h"
 #include "db/DbSteps.h"
 #include "deploy/BackupSet.h"
 #include "deploy/Deploy.h"
@@ -16,23 +15,19 @@ namespace maj {
 
 namespace {
 
-// Without the upload, the census's data sources still give the patient database back before any
-// file is copied.
-void releaseCensusSources(Form1Core& f)
+struct OpeningStep
 {
-    for (DataSource* source : f.data.census())
-        source->release();
-}
+    Routine run;
+    Effect effect = Effect::Installation;
+};
 
 // The first of `files` that the backup set does not hold, or an empty text.
 QString unsaved(const BackupSet& backup, const QStringList& files)
 {
-    for (const QString& file : files) {
-        if (std::none_of(backup.files.cbegin(), backup.files.cend(),
-                         [&](const SavedFile& saved) { return saved.path == file; }))
-            return file;
-    }
-    return {};
+    const auto missing = std::ranges::find_if(files, [&](const QString& file) {
+        return std::ranges::none_of(backup.files, [&](const SavedFile& saved) { return saved.path == file; });
+    });
+    return missing == files.cend() ? QString() : *missing;
 }
 
 } // namespace
@@ -45,7 +40,8 @@ const std::vector<UpdateStep>& updateSteps()
         {.text = QStringLiteral("Envoi du rapport d'activité..."),
          .run = envoyer,
          .effect = Upload,
-         .standIn = releaseCensusSources,
+         // Without the upload, the census's sources still let the patient database go.
+         .standIn = [](Form1Core& f) { f.data.releaseCensus(); },
          .standInText = QStringLiteral("Libération des bases de données...")},
         {.text = QStringLiteral("Préparation des fichiers..."), .run = passagearchive},
         {.text = QStringLiteral("Création du dossier de sauvegarde..."), .run = nouveaudirectory, .effect = Backup},
@@ -77,21 +73,16 @@ const std::vector<UpdateStep>& updateSteps()
     return steps;
 }
 
-const std::vector<OpeningStep>& openingSteps()
+void openUpdate(Form1Core& f, const RunPolicy& policy)
 {
     using enum Effect;
     // Only reads until the release is accepted: a release refused changes nothing. Older runs that
     // never ended are then recorded as interrupted.
-    static const std::vector<OpeningStep> steps{
+    static const OpeningStep steps[]{
         {deploy::verifiemaj, Check},       {verifiebases, Check},       {lirestation},          {deploy::verifienumero},
         {deploy::markInterrupted, Backup}, {preparerepertoire, Backup}, {voitsiouvert, Backup}, {cadastre},
     };
-    return steps;
-}
-
-void openUpdate(Form1Core& f, const RunPolicy& policy)
-{
-    for (const OpeningStep& step : openingSteps()) {
+    for (const OpeningStep& step : steps) {
         if (!policy.keeps(step.effect))
             continue;
         step.run(f);
@@ -145,9 +136,7 @@ void runUpdate(Form1Core& f, const RunPolicy& policy)
     auto next = steps.cbegin();
     run(**next++);
     attempt([&] {
-        f.window.txtconventionVisible = false;
-        f.window.btnnonVisible = false;
-        f.window.btnouiVisible = false;
+        f.window.txtconventionVisible = f.window.btnnonVisible = f.window.btnouiVisible = false;
         f.window.notify();
     });
     attempt([&] { f.ui.setBusyCursor(true); });

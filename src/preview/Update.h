@@ -48,15 +48,6 @@ struct UpdateStep
 
 const std::vector<UpdateStep>& updateSteps();
 
-// The opening's checks and readings, before the contract is offered. A step handles its own
-// failures; one it passes on goes to the caller.
-struct OpeningStep
-{
-    Routine run;
-    Effect effect = Effect::Installation;
-};
-const std::vector<OpeningStep>& openingSteps();
-
 // How the steps are run: with or without the upload and the backups, and what a stop does.
 struct RunPolicy
 {
@@ -80,7 +71,8 @@ struct RunPolicy
 // with the next one, any other failure they pass on stops. A client's run ends the program; after a
 // stop, so does every run.
 void runUpdate(Form1Core& f, const RunPolicy& policy);
-// The opening's steps the policy keeps, in order.
+// The opening's checks and readings the policy keeps, in order, before the contract is offered. A
+// step handles its own failures; one it passes on goes to the caller.
 void openUpdate(Form1Core& f, const RunPolicy& policy);
 
 } // namespace maj

@@ -2,18 +2,17 @@
 
 namespace maj {
 
-QString enleveaccents(const QString& text)
+QString enleveaccents(QString text)
 {
     static const QString from = QStringLiteral("ÀÁÂÃÄÅàáâãäåÒÓÔÕÖØòóôõöøÈÉÊËèéêëÌÍÎÏìíîïÙÚÛÜùúûüÿÑñÇç ");
     static const QString to = QStringLiteral("AAAAAAaaaaaaOOOOOOooooooEEEEeeeeIIIIiiiiUUUUuuuuyNnCc_");
     static_assert(sizeof(u"ÀÁÂÃÄÅàáâãäåÒÓÔÕÖØòóôõöøÈÉÊËèéêëÌÍÎÏìíîïÙÚÛÜùúûüÿÑñÇç ") / sizeof(char16_t) == 55);
-    QString result = text;
-    for (QChar& c : result) {
+    for (QChar& c : text) {
         const qsizetype at = from.indexOf(c);
         if (at >= 0)
             c = to.at(at);
     }
-    return result;
+    return text;
 }
 
 } // namespace maj

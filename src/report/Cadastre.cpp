@@ -64,7 +64,8 @@ void emptyWorkFolder(const QString& mediaKind)
     }
 }
 
-// The number of rows of a query; the move to the last row makes the count cover them all.
+// The number of rows of a query, which it leaves on its first row; the move to the last row makes the
+// count cover them all.
 qint64 rowCount(Recordset& rs)
 {
     if (rs.isBof() && rs.isEof())
@@ -74,13 +75,11 @@ qint64 rowCount(Recordset& rs)
     return rs.recordCount();
 }
 
-// The dentists of a year's query that the dentiste table knows, in the query's order.
+// The dentists of a year's query (on its first row, as rowCount left it) that the dentiste table
+// knows, in the query's order.
 QList<census::Dentist> listedDentists(Recordset& year, Recordset& dentists)
 {
     QList<census::Dentist> listed;
-    if (year.isBof() && year.isEof())
-        return listed;
-    year.moveFirst();
     for (; !year.isEof(); year.moveNext()) {
         // Treatments without a dentist form a group of their own: counted, but there is nobody
         // to look up (an empty criterion would stop the census halfway).

@@ -12,7 +12,7 @@ void cadastre(Form1Core& f);
 // work folder in SIGN on the maker's FTP server, through Inet1 (created with the compiled-in
 // settings when empty). Any failure ends it silently.
 void envoyer(Form1Core& f);
-QString enleveaccents(const QString& text);
+QString enleveaccents(QString text);
 // The machine's name as the system gives it (QSysInfo::machineHostName()), unchanged: neither
 // upper-cased nor cut to the 15 characters of the old platform's NetBIOS names.
 QString nomordinateur();

@@ -155,8 +155,12 @@ struct DataSources
             Data7.bind(Installation::settingsDatabase(), QStringLiteral("parapat"));
         return Data7.recordset();
     }
-    // The census's sources, which the upload lets go.
-    std::array<DataSource*, 4> census() { return {&Data1, &Data2, &Data3, &Data4}; }
+    // Lets go the census's sources, which hold the patient database, before any file is copied.
+    void releaseCensus()
+    {
+        for (DataSource* source : {&Data1, &Data2, &Data3, &Data4})
+            source->release();
+    }
 };
 
 // The main window without its widgets: everything the steps work on. Every step is a free
@@ -165,8 +169,6 @@ struct Form1Core
 {
     Form1Core(UiServices& uiServices, Clock& systemClock) : ui(uiServices), clock(systemClock) { ui.setLog(&log); }
     ~Form1Core() { ui.setLog(nullptr); }
-    Form1Core(const Form1Core&) = delete;
-    Form1Core& operator=(const Form1Core&) = delete;
 
     UiServices& ui;
     Clock& clock;

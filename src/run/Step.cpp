@@ -94,11 +94,9 @@ void runStep(Form1Core& f, const StepName& name, const std::function<void()>& bo
     }
     qCDebug(lcStep).noquote() << "fin" << what;
     // The duration goes inside the step's parentheses: "(verstempo, 12 ms)".
-    QString ended = what;
-    if (ended.endsWith(QLatin1Char(')')))
-        ended.chop(1);
-    ended += (ended == what ? QStringLiteral(" (") : QStringLiteral(", ")) + QString::number(duration.elapsed()) +
-             QStringLiteral(" ms)");
+    const QString ended =
+        (what.endsWith(QLatin1Char(')')) ? what.chopped(1) + QStringLiteral(", ") : what + QStringLiteral(" (")) +
+        QString::number(duration.elapsed()) + QStringLiteral(" ms)");
     f.log.write(failure ? QStringLiteral("échec : ") + ended + QStringLiteral(" : ") + failureText(*failure)
                         : QStringLiteral("fin : ") + ended);
     if (!failure)

@@ -6,12 +6,18 @@
 
 namespace maj {
 
-// A record started with addNew() or edit(): dropped when a failure comes before update(), so that
-// nothing of a half-set record is written later.
+// A record started with addNew() (`adds`) or edit(): dropped when a failure comes before update(), so
+// that nothing of a half-set record is written later.
 class PendingRecord
 {
 public:
-    explicit PendingRecord(Recordset& recordset) : m_recordset(recordset) {}
+    PendingRecord(Recordset& recordset, bool adds) : m_recordset(recordset)
+    {
+        if (adds)
+            m_recordset.addNew();
+        else
+            m_recordset.edit();
+    }
     ~PendingRecord()
     {
         if (m_written)
