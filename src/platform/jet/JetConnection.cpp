@@ -187,7 +187,7 @@ void Connection::begin()
 
 void Connection::commit()
 {
-    releaseCursors();
+    m_cursors.forget();
     noteLostWrites();
     if (m_db.inTransaction()) {
         // A reader of another process may hold the file a moment: wait for it, within bounds.
@@ -219,7 +219,7 @@ void Connection::commit()
 
 void Connection::rollback() noexcept
 {
-    releaseCursors();
+    m_cursors.forget();
     m_wrote = false;
     m_lost.reset();
     if (!m_db.inTransaction())

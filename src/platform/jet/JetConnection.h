@@ -71,7 +71,6 @@ public:
 
     // The recordsets' cursors; the connection resets every held one when a transaction ends.
     HeldCursors& cursors() { return m_cursors; }
-    void releaseCursors() noexcept { m_cursors.forget(); }
 
     // Every cache of the connection is told what it could not follow.
     void forget(Stale stale);

@@ -36,9 +36,7 @@ public:
     }
     void moveLast() override
     {
-        dropPending();
-        if (size() == 0)
-            throw MajError(err::NoCurrentRecord);
+        moveFirst(); // 3021 when there is none
         moveTo(size() - 1);
         m_seen = size();
     }

@@ -121,9 +121,8 @@ QString definitionName(const QString& definition, qsizetype& end)
         ++i;
     end = i;
     const QString word = definition.mid(start, i - start);
-    static const QStringList constraints = {QStringLiteral("CONSTRAINT"), QStringLiteral("PRIMARY"),
-                                            QStringLiteral("UNIQUE"), QStringLiteral("CHECK"),
-                                            QStringLiteral("FOREIGN")};
+    static const QStringList constraints =
+        QStringLiteral("CONSTRAINT PRIMARY UNIQUE CHECK FOREIGN").split(QLatin1Char(' '));
     if (constraints.contains(word.toUpper()))
         return {};
     return word;
@@ -133,10 +132,9 @@ QString definitionName(const QString& definition, qsizetype& end)
 // parenthesized size right after them.
 std::pair<qsizetype, qsizetype> typeSpan(const QString& definition, qsizetype nameEnd)
 {
-    static const QStringList stops = {
-        QStringLiteral("CONSTRAINT"), QStringLiteral("PRIMARY"),   QStringLiteral("NOT"),     QStringLiteral("NULL"),
-        QStringLiteral("UNIQUE"),     QStringLiteral("CHECK"),     QStringLiteral("DEFAULT"), QStringLiteral("COLLATE"),
-        QStringLiteral("REFERENCES"), QStringLiteral("GENERATED"), QStringLiteral("AS")};
+    static const QStringList stops =
+        QStringLiteral("CONSTRAINT PRIMARY NOT NULL UNIQUE CHECK DEFAULT COLLATE REFERENCES GENERATED AS")
+            .split(QLatin1Char(' '));
     qsizetype i = nameEnd;
     while (i < definition.size() && definition[i].isSpace())
         ++i;
@@ -319,7 +317,7 @@ private:
     void run(const QString& sql)
     {
         m_connection->write([&] {
-            m_connection->releaseCursors(); // a statement stepped on a table would lock it
+            m_connection->cursors().forget(); // a statement stepped on a table would lock it
             m_connection->db().exec(sql);
         });
         m_connection->forget(Stale::Schema);
@@ -397,7 +395,7 @@ private:
     {
         const QString temporary = quoteIdentifier(QStringLiteral("maj_rebuild_") + info.name);
         m_connection->write([&] {
-            m_connection->releaseCursors();
+            m_connection->cursors().forget();
             sqlite::Connection& db = m_connection->db();
             db.exec(QStringLiteral("SAVEPOINT maj_rebuild"));
             // On failure nothing of the rebuild stays; the writes before it do.

@@ -70,10 +70,8 @@ QDateTime fromSerial(double serial)
 
 std::optional<bool> parseYesNo(const QString& text)
 {
-    static const QStringList yes = {QStringLiteral("vrai"), QStringLiteral("true"), QStringLiteral("oui"),
-                                    QStringLiteral("yes"), QStringLiteral("on")};
-    static const QStringList no = {QStringLiteral("faux"), QStringLiteral("false"), QStringLiteral("non"),
-                                   QStringLiteral("no"), QStringLiteral("off")};
+    static const QStringList yes = QStringLiteral("vrai true oui yes on").split(QLatin1Char(' '));
+    static const QStringList no = QStringLiteral("faux false non no off").split(QLatin1Char(' '));
     const QString t = text.trimmed().toLower();
     if (yes.contains(t))
         return true;

@@ -23,9 +23,6 @@ QString subject(const QString& message)
 MajError translate(int code, const QString& message, Context context)
 {
     switch (code & 0xff) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return MajError(err::CannotOpenFile);
     case SQLITE_CONSTRAINT:
         switch (code) {
         case SQLITE_CONSTRAINT_UNIQUE:
@@ -56,6 +53,8 @@ MajError translate(int code, const QString& message, Context context)
         [[fallthrough]];
     case SQLITE_PERM:
     case SQLITE_AUTH:
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
         return MajError(err::CannotOpenFile);
     case SQLITE_FULL:
         return MajError(err::DiskFull);
