@@ -9,8 +9,6 @@ using namespace maj;
 
 namespace {
 
-using jet::quoteText;
-
 // Texts that differ in letter case, in accents, in folding subtleties (ß, the Kelvin sign, a
 // title-case digraph), the empty text and a quote.
 const QStringList kVariants = {
@@ -28,7 +26,7 @@ struct DatabaseFastPathTest : test::EngineTest
         for (int i = 0; i < 240; ++i)
             rows.append(
                 QStringLiteral("(%1, '%2', %3)")
-                    .arg(i % 17 == 16 ? QStringLiteral("NULL") : quoteText(kVariants[(i * 7) % kVariants.size()]),
+                    .arg(i % 17 == 16 ? QStringLiteral("NULL") : jet::quoteText(kVariants[(i * 7) % kVariants.size()]),
                          QString::number(100000 + i), QString::number(i)));
         create("CREATE TABLE nomenclature (ABREVIATION TEXT(20), \"code inami\" TEXT(15), AGE INTEGER);"
                "INSERT INTO nomenclature VALUES " +
@@ -52,7 +50,7 @@ struct DatabaseFastPathTest : test::EngineTest
         };
         for (const QString& value :
              kVariants + QStringList{"absent", "ÉLISE", "élise", "ELISE", "nouveau", "NOUVEAU"}) {
-            const QString where = "ABREVIATION = " + quoteText(value);
+            const QString where = "ABREVIATION = " + jet::quoteText(value);
             EXPECT_EQ(rows(where), rows('(' + where + ')')) << when << " " << value.toStdString();
             EXPECT_EQ(found(where), found('(' + where + ')')) << when << " " << value.toStdString();
         }
@@ -62,7 +60,7 @@ struct DatabaseFastPathTest : test::EngineTest
                 own.append(rs.field(0).toString());
         }
         for (const QString& value : own + QStringList(own.rbegin(), own.rend())) {
-            const QString where = "ABREVIATION = " + quoteText(value);
+            const QString where = "ABREVIATION = " + jet::quoteText(value);
             ASSERT_EQ(rows(where), rows('(' + where + ')')) << when << " " << value.toStdString();
         }
         EXPECT_EQ(rows("ABREVIATION is null"), rows("(ABREVIATION is null)")) << when;
