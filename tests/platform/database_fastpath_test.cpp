@@ -1,10 +1,9 @@
 #include "EngineTest.h"
 #include "platform/MajError.h"
 #include "platform/jet/Database.h"
+#include "platform/jet/JetSql.h"
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 using namespace maj;
 
@@ -16,11 +15,6 @@ const QStringList kVariants = {
     "abc", "ABC", "Abc", "àbc", "ÀBC", "abç", "", "a'b", "ß", "SS", "ǅ", "ǆ", "K", "\u212A", "k ", "Élise",
 };
 
-QString literal(const QString& text)
-{
-    return QStringLiteral("'") + QString(text).replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
-}
-
 struct DatabaseFastPathTest : test::EngineTest
 {
     DataSource table{engine, "Data1"};
@@ -30,9 +24,10 @@ struct DatabaseFastPathTest : test::EngineTest
     {
         QStringList rows;
         for (int i = 0; i < 240; ++i)
-            rows.append(QStringLiteral("(%1, '%2', %3)")
-                            .arg(i % 17 == 16 ? QStringLiteral("NULL") : literal(kVariants[(i * 7) % kVariants.size()]),
-                                 QString::number(100000 + i), QString::number(i)));
+            rows.append(
+                QStringLiteral("(%1, '%2', %3)")
+                    .arg(i % 17 == 16 ? QStringLiteral("NULL") : jet::quoteText(kVariants[(i * 7) % kVariants.size()]),
+                         QString::number(100000 + i), QString::number(i)));
         create("CREATE TABLE nomenclature (ABREVIATION TEXT(20), \"code inami\" TEXT(15), AGE INTEGER);"
                "INSERT INTO nomenclature VALUES " +
                rows.join(',') + ';');
@@ -49,24 +44,23 @@ struct DatabaseFastPathTest : test::EngineTest
     void expectSameAsSql(const char* when)
     {
         Recordset& rs = table.recordset();
+        const auto found = [&rs](const QString& criterion) {
+            rs.findFirst(criterion);
+            return rs.noMatch() ? "-" : rs.field(1).toString();
+        };
         for (const QString& value :
              kVariants + QStringList{"absent", "ÉLISE", "élise", "ELISE", "nouveau", "NOUVEAU"}) {
-            const QString where = "ABREVIATION = " + literal(value);
+            const QString where = "ABREVIATION = " + jet::quoteText(value);
             EXPECT_EQ(rows(where), rows('(' + where + ')')) << when << " " << value.toStdString();
-            rs.findFirst(where);
-            const QString fast = rs.noMatch() ? "-" : rs.field(1).toString();
-            rs.findFirst('(' + where + ')');
-            EXPECT_EQ(fast, rs.noMatch() ? "-" : rs.field(1).toString()) << when << " " << value.toStdString();
+            EXPECT_EQ(found(where), found('(' + where + ')')) << when << " " << value.toStdString();
         }
         QStringList own;
         for (rs.moveFirst(); !rs.isEof(); rs.moveNext()) {
             if (!rs.field(0).isNull())
                 own.append(rs.field(0).toString());
         }
-        QStringList reversed = own;
-        std::reverse(reversed.begin(), reversed.end());
-        for (const QString& value : own + reversed) {
-            const QString where = "ABREVIATION = " + literal(value);
+        for (const QString& value : own + QStringList(own.rbegin(), own.rend())) {
+            const QString where = "ABREVIATION = " + jet::quoteText(value);
             ASSERT_EQ(rows(where), rows('(' + where + ')')) << when << " " << value.toStdString();
         }
         EXPECT_EQ(rows("ABREVIATION is null"), rows("(ABREVIATION is null)")) << when;
@@ -76,6 +70,14 @@ struct DatabaseFastPathTest : test::EngineTest
 
 TEST_F(DatabaseFastPathTest, LookUpsGiveExactlySqlsRowsAlsoAfterTheRecordsetsOwnChanges)
 {
+    // A probe of a text that no row holds has no record to move to.
+    probe.bind(file, "select * from nomenclature where ABREVIATION = 'personne'");
+    EXPECT_TRUE(probe.recordset().isEof());
+    EXPECT_EQ(test::errorOf([&] { probe.recordset().moveLast(); }), err::NoCurrentRecord);
+    // The same form on a number column or an unknown one goes through SQL.
+    EXPECT_EQ(rows("AGE = '7'").size(), 2);
+    EXPECT_EQ(test::errorOf([&] { rows("INCONNUE = 'x'"); }), err::TooFewParameters);
+
     table.bind(file, "nomenclature");
     expectSameAsSql("as created");
 
@@ -110,16 +112,6 @@ TEST_F(DatabaseFastPathTest, LookUpsGiveExactlySqlsRowsAlsoAfterTheRecordsetsOwn
     test::exec(host(), "UPDATE nomenclature SET ABREVIATION = 'NOUVEAU' WHERE AGE % 3 = 0;"
                        "INSERT INTO nomenclature VALUES ('abc', 'x', 5000), (NULL, 'y', 5001)");
     expectSameAsSql("after another connection's changes");
-}
-
-TEST_F(DatabaseFastPathTest, ProbeOfATextThatNoRowHoldsHasNoRecordToMoveTo)
-{
-    probe.bind(file, "select * from nomenclature where ABREVIATION = 'personne'");
-    EXPECT_TRUE(probe.recordset().isEof());
-    EXPECT_EQ(test::errorOf([&] { probe.recordset().moveLast(); }), err::NoCurrentRecord);
-    // The same form on a number column or an unknown one goes through SQL.
-    EXPECT_EQ(rows("AGE = '7'").size(), 2);
-    EXPECT_EQ(test::errorOf([&] { rows("INCONNUE = 'x'"); }), err::TooFewParameters);
 }
 
 } // namespace

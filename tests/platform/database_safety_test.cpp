@@ -1,6 +1,5 @@
 // What keeps a practice's data whole: text stays text whatever Jet type name declares its column,
-// rebuilt tables keep the triggers and views of other tables working, and writes that cannot be
-// committed are a failure the caller sees, with the writes rolled back.
+// and writes that cannot be committed are a failure the caller sees, with the writes rolled back.
 
 #include "EngineTest.h"
 #include "FaultVfs.h"
@@ -55,18 +54,6 @@ TEST_F(SafetyTest, TextStaysTextWhateverItsJetTypeName)
                       "text 007, text 308335., text 1e3");
         }
     }
-}
-
-TEST_F(SafetyTest, RebuildsKeepTheTriggersAndViewsOfOtherTables)
-{
-    exec(host(), "CREATE TABLE x (a TEXT(10), ADRESSE TEXT(10)); INSERT INTO x VALUES ('un', 'rue');"
-                 "CREATE TABLE y (c TEXT(10));"
-                 "CREATE TRIGGER y_to_x AFTER INSERT ON y BEGIN INSERT INTO x (a) VALUES (new.c); END;"
-                 "CREATE VIEW vx AS SELECT a FROM x;");
-    execute("ALTER TABLE x ALTER COLUMN ADRESSE CHAR(40);");
-    exec(host(), "INSERT INTO y VALUES ('deux')");
-    EXPECT_EQ(scalar(host(), "SELECT group_concat(a) FROM vx").toString(), "un,deux");
-    EXPECT_EQ(scalar(host(), "PRAGMA integrity_check").toString(), "ok");
 }
 
 // Each file is committed on its own: the first one's commit fails, the second one's is done.

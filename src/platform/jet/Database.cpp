@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <sqlite3.h>
 
@@ -41,18 +42,21 @@ void Engine::rollback() noexcept
 
 std::shared_ptr<jet::Connection> Engine::connection(const QString& windowsPath)
 {
+    const auto invalid = [&windowsPath] {
+        throw MajError(err::NotAValidPath, QStringLiteral("'%1' n'est pas un chemin d'accès valide.").arg(windowsPath));
+    };
     QString host;
     try {
         host = fs::hostPath(windowsPath);
     } catch (const MajError&) {
-        jet::raise(err::NotAValidPath, QStringLiteral("'%1' n'est pas un chemin d'accès valide.").arg(windowsPath));
+        invalid();
     }
     const QFileInfo info(host);
     if (!info.isFile()) {
         if (!info.exists() && !info.dir().exists())
-            jet::raise(err::NotAValidPath, QStringLiteral("'%1' n'est pas un chemin d'accès valide.").arg(windowsPath));
-        jet::raise(err::DatabaseNotFound,
-                   QStringLiteral("Le fichier de base de données '%1' est introuvable.").arg(windowsPath));
+            invalid();
+        throw MajError(err::DatabaseNotFound,
+                       QStringLiteral("Le fichier de base de données '%1' est introuvable.").arg(windowsPath));
     }
     const QString key = info.canonicalFilePath();
     // A file copied over the one a connection holds is another file: SQLite would go on writing
@@ -93,11 +97,8 @@ void Engine::prepareCopy(const QString& windowsPath)
 
 DataSource::DataSource(Engine& engine, QString name) : m_engine(engine), m_name(std::move(name)) {}
 
-DataSource::~DataSource()
-{
-    // Writes nobody committed are rolled back with the connection.
-    m_recordset.reset();
-}
+// Writes nobody committed are rolled back with the connection, after the recordset.
+DataSource::~DataSource() = default;
 
 void DataSource::refresh()
 {
@@ -105,41 +106,29 @@ void DataSource::refresh()
         release();
         return;
     }
-    // Whatever was open goes first: a refresh that fails leaves no recordset behind. The new
-    // connection is taken before the old one is let go, so that a file rebound to itself keeps
-    // its connection and look-ups.
-    std::shared_ptr<jet::Connection> connection;
+    // Whatever was open goes first: a refresh that fails leaves no recordset and no file behind.
+    auto failed = qScopeGuard([this] {
+        m_connection.reset();
+        m_connectedPath.clear();
+    });
     // A probe opened once per row on the same file may serve the next one.
     std::unique_ptr<Recordset> previous = std::move(m_recordset);
-    try {
-        // A record source set anew on the same file (once per row in the duplicate check) keeps
-        // the connection without resolving the path again.
-        if (m_connection && m_connectedPath == m_databaseName && m_connection->sameFile()) {
-            connection = m_connection;
-        } else {
-            previous.reset();
-            // What was written to the file it held is committed before another file is touched.
-            if (m_connection)
-                m_connection->commit();
-            connection = m_engine.connection(m_databaseName);
-        }
-    } catch (...) {
-        m_connection.reset();
-        m_connectedPath.clear();
-        throw;
+    // A record source set anew on the same file (once per row in the duplicate check) keeps the
+    // connection without resolving the path again.
+    if (!m_connection || m_connectedPath != m_databaseName || !m_connection->sameFile()) {
+        previous.reset();
+        // What was written to the file it held is committed before another file is touched.
+        if (m_connection)
+            m_connection->commit();
+        // The new connection is taken before the old one is let go, so that a file rebound to
+        // itself keeps its connection and look-ups.
+        m_connection = m_engine.connection(m_databaseName);
     }
-    m_connection = connection;
     m_connectedPath = m_databaseName;
     // With no record source the file is open and no recordset is: recordset() is then 91.
-    if (QStringView(m_recordSource).trimmed().isEmpty())
-        return;
-    try {
-        m_recordset = jet::openRecordset(connection, m_recordSource, std::move(previous));
-    } catch (...) {
-        m_connection.reset();
-        m_connectedPath.clear();
-        throw;
-    }
+    if (!QStringView(m_recordSource).trimmed().isEmpty())
+        m_recordset = jet::openRecordset(m_connection, m_recordSource, std::move(previous));
+    failed.dismiss();
 }
 
 void DataSource::bind(const QString& databaseName, const QString& recordSource)
@@ -155,7 +144,6 @@ void DataSource::release()
     m_recordset.reset();
     m_connectedPath.clear();
     const auto connection = std::move(m_connection);
-    m_connection.reset();
     if (connection)
         connection->commit();
 }
@@ -163,7 +151,7 @@ void DataSource::release()
 Recordset& DataSource::recordset()
 {
     if (!m_recordset)
-        jet::raise(err::ObjectNotSet);
+        throw MajError(err::ObjectNotSet);
     return *m_recordset;
 }
 

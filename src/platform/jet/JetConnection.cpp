@@ -80,6 +80,15 @@ void yearOf(sqlite3_context* context, int, sqlite3_value** args)
         sqlite3_result_null(context);
 }
 
+// The device and inode of the file at a path: another file put in its place has others.
+std::optional<std::pair<quint64, quint64>> fileId(const QString& hostPath)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(hostPath).constData(), &st) != 0)
+        return std::nullopt;
+    return std::pair{quint64(st.st_dev), quint64(st.st_ino)};
+}
+
 int compareNoCase(void*, int lengthA, const void* a, int lengthB, const void* b)
 {
     const QStringView left(static_cast<const QChar*>(a), lengthA / 2);
@@ -88,11 +97,6 @@ int compareNoCase(void*, int lengthA, const void* a, int lengthB, const void* b)
 }
 
 } // namespace
-
-void raise(int number, const QString& description)
-{
-    throw MajError(number, description);
-}
 
 void Connection::registerFunctions()
 {
@@ -117,13 +121,9 @@ std::shared_ptr<Connection> Connection::open(const QString& hostPath)
     return std::shared_ptr<Connection>(new Connection(hostPath, std::move(db)));
 }
 
-Connection::Connection(QString hostPath, sqlite::Connection db) : m_hostPath(std::move(hostPath)), m_db(std::move(db))
+Connection::Connection(QString hostPath, sqlite::Connection db)
+    : m_hostPath(std::move(hostPath)), m_db(std::move(db)), m_file(fileId(m_hostPath))
 {
-    struct stat st;
-    if (::stat(QFile::encodeName(m_hostPath).constData(), &st) == 0) {
-        m_device = quint64(st.st_dev);
-        m_inode = quint64(st.st_ino);
-    }
     sqlite3_preupdate_hook(m_db.handle(), &Connection::onPreUpdate, this);
     // "name" is a name, never a text: an unknown column must not pass for a literal.
     sqlite3_db_config(m_db.handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -141,20 +141,15 @@ Connection::~Connection()
     sqlite3_preupdate_hook(m_db.handle(), nullptr, nullptr);
 }
 
-namespace {
-
-bool isFile(const QString& hostPath, quint64 device, quint64 inode)
+bool Connection::isFile() const
 {
-    struct stat st;
-    return ::stat(QFile::encodeName(hostPath).constData(), &st) == 0 && quint64(st.st_dev) == device &&
-           quint64(st.st_ino) == inode;
+    const auto id = fileId(m_hostPath);
+    return id && id == m_file;
 }
-
-} // namespace
 
 bool Connection::sameFile() const
 {
-    return m_db.inTransaction() || isFile(m_hostPath, m_device, m_inode);
+    return m_db.inTransaction() || isFile();
 }
 
 void Connection::noteLostWrites()
@@ -192,7 +187,7 @@ void Connection::begin()
 
 void Connection::commit()
 {
-    releaseCursors();
+    m_cursors.forget();
     noteLostWrites();
     if (m_db.inTransaction()) {
         // A reader of another process may hold the file a moment: wait for it, within bounds.
@@ -208,7 +203,7 @@ void Connection::commit()
         }
     }
     // Writes committed to a file that another program has since replaced at the path are lost.
-    const bool replaced = m_wrote && !isFile(m_hostPath, m_device, m_inode);
+    const bool replaced = m_wrote && !isFile();
     m_wrote = false;
     if (m_lost) {
         const MajError lost = *m_lost;
@@ -216,14 +211,15 @@ void Connection::commit()
         throw lost;
     }
     if (replaced)
-        raise(err::DiskOrNetwork, QStringLiteral("Erreur de disque ou de réseau : le fichier '%1' a été remplacé "
-                                                 "pendant la mise à jour, les modifications ne l'ont pas atteint.")
-                                      .arg(fs::windowsPath(m_hostPath)));
+        throw MajError(err::DiskOrNetwork,
+                       QStringLiteral("Erreur de disque ou de réseau : le fichier '%1' a été remplacé "
+                                      "pendant la mise à jour, les modifications ne l'ont pas atteint.")
+                           .arg(fs::windowsPath(m_hostPath)));
 }
 
 void Connection::rollback() noexcept
 {
-    releaseCursors();
+    m_cursors.forget();
     m_wrote = false;
     m_lost.reset();
     if (!m_db.inTransaction())

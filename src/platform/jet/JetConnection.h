@@ -16,8 +16,6 @@ namespace maj::jet {
 
 using sqlite::Context;
 
-[[noreturn]] void raise(int number, const QString& description = {});
-
 class Connection
 {
 public:
@@ -73,7 +71,6 @@ public:
 
     // The recordsets' cursors; the connection resets every held one when a transaction ends.
     HeldCursors& cursors() { return m_cursors; }
-    void releaseCursors() noexcept { m_cursors.forget(); }
 
     // Every cache of the connection is told what it could not follow.
     void forget(Stale stale);
@@ -112,6 +109,8 @@ public:
 private:
     Connection(QString hostPath, sqlite::Connection db);
     void begin();
+    // Whether the path names the file opened.
+    bool isFile() const;
     void noteLostWrites();
     void registerFunctions();
     static void onPreUpdate(void* self, sqlite3* db, int op, const char* database, const char* table, qint64 before,
@@ -119,8 +118,7 @@ private:
 
     QString m_hostPath;
     sqlite::Connection m_db;
-    quint64 m_device = 0;
-    quint64 m_inode = 0;
+    std::optional<std::pair<quint64, quint64>> m_file; // device and inode of the file opened
     std::unique_ptr<sqlite::Statement> m_dataVersion;
     qint64 m_lastDataVersion = -1;
     StatementCache m_statements;

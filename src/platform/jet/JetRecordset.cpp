@@ -31,14 +31,12 @@ public:
     {
         dropPending();
         if (size() == 0)
-            raise(err::NoCurrentRecord);
+            throw MajError(err::NoCurrentRecord);
         moveTo(0);
     }
     void moveLast() override
     {
-        dropPending();
-        if (size() == 0)
-            raise(err::NoCurrentRecord);
+        moveFirst(); // 3021 when there is none
         moveTo(size() - 1);
         m_seen = size();
     }
@@ -46,7 +44,7 @@ public:
     {
         dropPending();
         if (isEof() && !m_deleted)
-            raise(err::NoCurrentRecord);
+            throw MajError(err::NoCurrentRecord);
         // After a delete the slot already holds the record that followed the deleted one.
         moveTo(m_deleted ? m_pos : m_pos + 1);
     }
@@ -54,7 +52,7 @@ public:
     {
         dropPending();
         if (isBof())
-            raise(err::NoCurrentRecord);
+            throw MajError(err::NoCurrentRecord);
         moveTo(m_pos - 1);
     }
 
@@ -73,11 +71,11 @@ protected:
     void requireCurrent() const
     {
         if (!hasCurrent())
-            raise(err::NoCurrentRecord);
+            throw MajError(err::NoCurrentRecord);
     }
     void opened()
     {
-        m_pos = size() > 0 ? 0 : 0;
+        m_pos = 0;
         m_seen = size() > 0 ? 1 : 0;
     }
 
@@ -113,10 +111,7 @@ void bindStored(sqlite::Statement& statement, int index, const QVariant& value, 
         rc = sqlite3_bind_double(s, index, *static_cast<const double*>(value.constData()));
         break;
     default:
-        if (!value.isValid() || value.isNull())
-            rc = sqlite3_bind_null(s, index);
-        else
-            statement.bind(index, value);
+        statement.bind(index, value);
         break;
     }
     statement.check(rc);
@@ -126,7 +121,7 @@ int fieldIndex(const QHash<QString, int>& byName, const QString& name)
 {
     const int index = columnIndex(byName, name);
     if (index < 0)
-        raise(err::ItemNotFound);
+        throw MajError(err::ItemNotFound);
     return index;
 }
 
@@ -145,10 +140,8 @@ public:
     ~KeysetRecordset() override
     {
         // The write statements are shared: leave none pointing at this recordset's buffers.
-        if (m_lastWrite) {
-            sqlite3_reset(m_lastWrite->handle());
-            sqlite3_clear_bindings(m_lastWrite->handle());
-        }
+        if (m_lastWrite)
+            m_lastWrite->reset();
         dropCursor();
     }
 
@@ -169,7 +162,7 @@ public:
     {
         std::vector<qint64> keys;
         sqlite::Statement scan =
-            m_connection->db().prepare(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(m_quotedTable));
+            m_connection->db().prepare(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(m_info->quotedName));
         while (scan.step())
             keys.push_back(sqlite3_column_int64(scan.handle(), 0));
         setKeys(std::move(keys));
@@ -223,10 +216,9 @@ public:
     {
         checkSchema();
         checkPosition(position);
-        if (!m_updatable)
-            raise(err::ReadOnly, kReadOnly);
+        requireUpdatable();
         if (m_pending == Pending::None)
-            raise(err::NoAddOrEdit, kNoAddOrEdit);
+            throw MajError(err::NoAddOrEdit, kNoAddOrEdit);
         const auto i = size_t(position);
         m_stored[i] = toStored(value, m_info->columns[i].type, &m_connection->dates());
         m_set[i] = true;
@@ -235,7 +227,7 @@ public:
     {
         checkSchema();
         if (m_pending == Pending::None)
-            raise(err::NoAddOrEdit, kNoAddOrEdit);
+            throw MajError(err::NoAddOrEdit, kNoAddOrEdit);
         if (m_pending == Pending::Add)
             insertPending();
         else
@@ -251,8 +243,8 @@ public:
         dropPending();
         const qint64 rowid = m_keys[size_t(m_pos)];
         m_connection->write([&] {
-            auto& remove = *m_connection->statement(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(m_quotedTable),
-                                                    Context::Write);
+            auto& remove = *m_connection->statement(
+                QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(m_info->quotedName), Context::Write);
             sqlite3_bind_int64(remove.handle(), 1, rowid);
             remove.step();
             sqlite3_reset(remove.handle());
@@ -283,7 +275,7 @@ public:
         if (simple) {
             // The column's look-up, kept while the connection keeps it, serves a text or a null.
             std::shared_ptr<Lookup> found;
-            const int column = columnIndex(m_findColumn);
+            const int column = m_info->indexOf(m_findColumn);
             if (column >= 0 && (simple->isNull || m_info->columns[size_t(column)].type.textAffinity)) {
                 found = m_findLookup.lock();
                 if (!found)
@@ -303,7 +295,7 @@ public:
             }
         }
         const QString sql = QStringLiteral("SELECT rowid FROM %1 WHERE (%2) ORDER BY rowid")
-                                .arg(m_quotedTable, translateCriterion(criterion));
+                                .arg(m_info->quotedName, translateCriterion(criterion));
         sqlite::Statement search = m_connection->db().prepare(sql, Context::Criteria);
         while (search.step()) {
             const qsizetype pos = positionOf(sqlite3_column_int64(search.handle(), 0));
@@ -331,9 +323,8 @@ private:
     void loadColumns(std::shared_ptr<const TableInfo> info)
     {
         if (!info)
-            raise(err::TableNotFound);
+            throw MajError(err::TableNotFound);
         m_info = std::move(info);
-        m_quotedTable = m_info->quotedName;
         m_pending = Pending::None;
         m_lastWrite.reset();
         m_findLookup.reset();
@@ -372,15 +363,13 @@ private:
     void checkPosition(int position) const
     {
         if (position < 0 || size_t(position) >= m_info->columns.size())
-            raise(err::ItemNotFound);
+            throw MajError(err::ItemNotFound);
     }
-
-    int columnIndex(const QString& name) const { return m_info->indexOf(name); }
 
     void requireUpdatable() const
     {
         if (!m_updatable)
-            raise(err::ReadOnly, kReadOnly);
+            throw MajError(err::ReadOnly, kReadOnly);
     }
 
     void startPending(Pending kind)
@@ -414,10 +403,10 @@ private:
             for (int steps = 0; rowid > m_cursorRowid && steps < 4; ++steps) {
                 self->m_isConverted.assign(m_info->columns.size(), false);
                 if (!m_cursor->statement.step())
-                    raise(err::NoCurrentRecord);
+                    throw MajError(err::NoCurrentRecord);
                 self->m_cursorRowid = sqlite3_column_int64(s, 0);
                 if (m_cursorRowid > rowid)
-                    raise(err::NoCurrentRecord); // deleted behind the keyset's back
+                    throw MajError(err::NoCurrentRecord); // deleted behind the keyset's back
             }
             if (m_cursorRowid == rowid) {
                 self->m_cursorOn = true;
@@ -433,7 +422,7 @@ private:
         self->m_isConverted.assign(m_info->columns.size(), false);
         if (!m_cursor->statement.step() || sqlite3_column_int64(s, 0) != rowid) {
             sqlite3_reset(s);
-            raise(err::NoCurrentRecord);
+            throw MajError(err::NoCurrentRecord);
         }
         self->m_connection->cursors().hold(*m_cursor);
         self->m_cursorOn = true;
@@ -504,28 +493,38 @@ private:
         return *m_lastWrite;
     }
 
+    // The quoted names of the columns set, and their values bound from the first parameter on;
+    // the next parameter's index.
+    QStringList setNames() const
+    {
+        QStringList names;
+        for (size_t i = 0; i < m_info->columns.size(); ++i) {
+            if (m_set[i])
+                names.append(quoteIdentifier(m_info->columns[i].name));
+        }
+        return names;
+    }
+    int bindSet(sqlite::Statement& statement)
+    {
+        int index = 1;
+        for (size_t i = 0; i < m_info->columns.size(); ++i) {
+            if (m_set[i])
+                bindStored(statement, index++, m_stored[i], m_bindBuffers[i]);
+        }
+        return index;
+    }
+
     void insertPending()
     {
         sqlite::Statement& insert = writeStatement('i', [&] {
-            QStringList names;
-            QStringList marks;
-            for (size_t i = 0; i < m_info->columns.size(); ++i) {
-                if (m_set[i]) {
-                    names.append(quoteIdentifier(m_info->columns[i].name));
-                    marks.append(QStringLiteral("?"));
-                }
-            }
-            return names.isEmpty()
-                       ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_quotedTable)
-                       : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                             .arg(m_quotedTable, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+            const QStringList names = setNames();
+            return names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_info->quotedName)
+                                   : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                         .arg(m_info->quotedName, names.join(QLatin1Char(',')),
+                                              QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')));
         });
         m_connection->write([&] {
-            int index = 1;
-            for (size_t i = 0; i < m_info->columns.size(); ++i) {
-                if (m_set[i])
-                    bindStored(insert, index++, m_stored[i], m_bindBuffers[i]);
-            }
+            bindSet(insert);
             insert.step();
             sqlite3_reset(insert.handle());
         });
@@ -548,20 +547,11 @@ private:
             return;
         }
         sqlite::Statement& change = writeStatement('u', [&] {
-            QStringList assignments;
-            for (size_t i = 0; i < m_info->columns.size(); ++i) {
-                if (m_set[i])
-                    assignments.append(quoteIdentifier(m_info->columns[i].name) + QStringLiteral(" = ?"));
-            }
-            return QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                .arg(m_quotedTable, assignments.join(QLatin1Char(',')));
+            return QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
+                .arg(m_info->quotedName, setNames().join(QStringLiteral(" = ?,")));
         });
         m_connection->write([&] {
-            int index = 1;
-            for (size_t i = 0; i < m_info->columns.size(); ++i) {
-                if (m_set[i])
-                    bindStored(change, index++, m_stored[i], m_bindBuffers[i]);
-            }
+            const int index = bindSet(change);
             sqlite3_bind_int64(change.handle(), index, rowid);
             m_connection->rowUpdate() = {m_info->name, rowid, &m_set};
             change.step(); // a failure forgets the row update with the look-ups
@@ -569,14 +559,13 @@ private:
             sqlite3_reset(change.handle());
         });
         if (m_connection->db().changes() == 0)
-            raise(err::NoCurrentRecord);
+            throw MajError(err::NoCurrentRecord);
         m_pending = Pending::None;
         m_cursorOn = false;
     }
 
     std::shared_ptr<Connection> m_connection;
     QString m_table;
-    QString m_quotedTable;
     bool m_updatable;
     std::shared_ptr<const TableInfo> m_info;
     std::vector<qint64> m_keys;
@@ -614,7 +603,7 @@ public:
         const QString sql = translateQuery(jet);
         sqlite::Statement query = m_connection->db().prepare(sql);
         if (!sqlite3_stmt_readonly(query.handle()))
-            raise(err::QuerySyntax);
+            throw MajError(err::QuerySyntax);
         sqlite3_stmt* s = query.handle();
         const int count = query.columnCount();
         for (int i = 0; i < count; ++i) {
@@ -649,13 +638,13 @@ public:
     Value field(const QString& name) const override { return field(fieldIndex(m_byName, name)); }
 
     bool isUpdatable() const override { return false; }
-    void addNew() override { raise(err::ReadOnly, kReadOnly); }
-    void edit() override { raise(err::ReadOnly, kReadOnly); }
-    void update() override { raise(err::ReadOnly, kReadOnly); }
+    void addNew() override { throw MajError(err::ReadOnly, kReadOnly); }
+    void edit() override { throw MajError(err::ReadOnly, kReadOnly); }
+    void update() override { throw MajError(err::ReadOnly, kReadOnly); }
     void cancelUpdate() override {}
-    void deleteCurrent() override { raise(err::ReadOnly, kReadOnly); }
-    void setField(int, const Value&) override { raise(err::ReadOnly, kReadOnly); }
-    void setField(const QString&, const Value&) override { raise(err::ReadOnly, kReadOnly); }
+    void deleteCurrent() override { throw MajError(err::ReadOnly, kReadOnly); }
+    void setField(int, const Value&) override { throw MajError(err::ReadOnly, kReadOnly); }
+    void setField(const QString&, const Value&) override { throw MajError(err::ReadOnly, kReadOnly); }
 
     // The criterion is evaluated by SQLite on each row in turn, the row's fields bound as
     // parameters, so it compares exactly as a WHERE clause would.
@@ -692,7 +681,7 @@ private:
     void checkPosition(int position) const
     {
         if (position < 0 || position >= m_names.size())
-            raise(err::ItemNotFound);
+            throw MajError(err::ItemNotFound);
     }
 
     std::shared_ptr<Connection> m_connection;
@@ -741,7 +730,7 @@ std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& conn
         source = source.mid(1, source.size() - 2);
     auto info = connection->table(source);
     if (!info)
-        raise(err::TableNotFound);
+        throw MajError(err::TableNotFound);
     auto recordset = std::make_unique<KeysetRecordset>(connection, std::move(info), true);
     recordset->loadAllKeys();
     return recordset;

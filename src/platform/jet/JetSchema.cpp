@@ -69,7 +69,7 @@ CreateTable splitCreateTable(const QString& sql)
             ++i;
     }
     if (i >= sql.size())
-        raise(err::QuerySyntax);
+        throw MajError(err::QuerySyntax);
     parts.head = sql.left(i);
     int depth = 0;
     qsizetype start = i + 1;
@@ -91,7 +91,7 @@ CreateTable splitCreateTable(const QString& sql)
         }
         ++i;
     }
-    raise(err::QuerySyntax);
+    throw MajError(err::QuerySyntax);
 }
 
 // The column name a definition starts with, or an empty text for a table constraint.
@@ -121,9 +121,8 @@ QString definitionName(const QString& definition, qsizetype& end)
         ++i;
     end = i;
     const QString word = definition.mid(start, i - start);
-    static const QStringList constraints = {QStringLiteral("CONSTRAINT"), QStringLiteral("PRIMARY"),
-                                            QStringLiteral("UNIQUE"), QStringLiteral("CHECK"),
-                                            QStringLiteral("FOREIGN")};
+    static const QStringList constraints =
+        QStringLiteral("CONSTRAINT PRIMARY UNIQUE CHECK FOREIGN").split(QLatin1Char(' '));
     if (constraints.contains(word.toUpper()))
         return {};
     return word;
@@ -131,17 +130,16 @@ QString definitionName(const QString& definition, qsizetype& end)
 
 // Where the type of a column definition is: the words after the name up to a constraint, and a
 // parenthesized size right after them.
-void typeSpan(const QString& definition, qsizetype nameEnd, qsizetype& from, qsizetype& to)
+std::pair<qsizetype, qsizetype> typeSpan(const QString& definition, qsizetype nameEnd)
 {
-    static const QStringList stops = {
-        QStringLiteral("CONSTRAINT"), QStringLiteral("PRIMARY"),   QStringLiteral("NOT"),     QStringLiteral("NULL"),
-        QStringLiteral("UNIQUE"),     QStringLiteral("CHECK"),     QStringLiteral("DEFAULT"), QStringLiteral("COLLATE"),
-        QStringLiteral("REFERENCES"), QStringLiteral("GENERATED"), QStringLiteral("AS")};
+    static const QStringList stops =
+        QStringLiteral("CONSTRAINT PRIMARY NOT NULL UNIQUE CHECK DEFAULT COLLATE REFERENCES GENERATED AS")
+            .split(QLatin1Char(' '));
     qsizetype i = nameEnd;
     while (i < definition.size() && definition[i].isSpace())
         ++i;
-    from = i;
-    to = i;
+    const qsizetype from = i;
+    qsizetype to = i;
     while (i < definition.size()) {
         qsizetype j = i;
         while (j < definition.size() && (definition[j].isLetterOrNumber() || definition[j] == QLatin1Char('_')))
@@ -158,6 +156,7 @@ void typeSpan(const QString& definition, qsizetype nameEnd, qsizetype& from, qsi
         if (close > i)
             to = close + 1;
     }
+    return {from, to};
 }
 
 // SQLite stores text as text only in a column whose declared type says CHAR, CLOB or TEXT: the Jet
@@ -165,9 +164,7 @@ void typeSpan(const QString& definition, qsizetype nameEnd, qsizetype& from, qsi
 // '308335.' stay text.
 QString textAffine(const QString& definition, qsizetype nameEnd)
 {
-    qsizetype from = 0;
-    qsizetype to = 0;
-    typeSpan(definition, nameEnd, from, to);
+    const auto [from, to] = typeSpan(definition, nameEnd);
     const QString type = definition.mid(from, to - from);
     const QString base = type.section(QLatin1Char('('), 0, 0).trimmed().toUpper();
     QString twin;
@@ -208,32 +205,32 @@ public:
         };
         if (word(0, "ALTER") && word(1, "TABLE")) {
             if (!name(2))
-                raise(err::AlterSyntax, kAlterSyntax);
+                throw MajError(err::AlterSyntax, kAlterSyntax);
             const QString table = words[2]->value;
+            const size_t column = word(4, "COLUMN") ? 5 : 4;
+            // ALTER and ADD take a definition after the column's name, DROP nothing.
+            const bool defined = name(column) && column + 1 < words.size();
             if (word(3, "ALTER")) {
-                const size_t column = word(4, "COLUMN") ? 5 : 4;
-                if (!name(column) || column + 1 >= words.size())
-                    raise(err::AlterSyntax, kAlterSyntax);
+                if (!defined)
+                    throw MajError(err::AlterSyntax, kAlterSyntax);
                 alterColumn(table, words[column]->value, rest(all, words[column]));
                 return;
             }
             if (word(3, "ADD") && !word(4, "CONSTRAINT") && !word(4, "PRIMARY") && !word(4, "UNIQUE") &&
                 !word(4, "FOREIGN")) {
-                const size_t column = word(4, "COLUMN") ? 5 : 4;
-                if (!name(column) || column + 1 >= words.size())
-                    raise(err::AlterSyntax, kAlterSyntax);
+                if (!defined)
+                    throw MajError(err::AlterSyntax, kAlterSyntax);
                 addColumn(table, words[column]->value, rest(all, words[column]), -1);
                 return;
             }
             if (word(3, "DROP")) {
-                const size_t column = word(4, "COLUMN") ? 5 : 4;
                 if (!name(column) || column + 1 != words.size())
-                    raise(err::AlterSyntax, kAlterSyntax);
+                    throw MajError(err::AlterSyntax, kAlterSyntax);
                 run(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2")
                         .arg(quoteIdentifier(requireTable(table)->name), quoteIdentifier(words[column]->value)));
                 return;
             }
-            raise(err::AlterSyntax, kAlterSyntax);
+            throw MajError(err::AlterSyntax, kAlterSyntax);
         }
         // Jet names the table of the index to drop; SQLite does not want it.
         if (word(0, "DROP") && word(1, "INDEX") && name(2) && word(3, "ON") && name(4) && words.size() == 5) {
@@ -272,30 +269,16 @@ public:
 private:
     static QString declaredType(FieldType type)
     {
-        switch (type) {
-        case FieldType::YesNo:
-            // A yes/no field is never null: the rows already there read No.
-            return QStringLiteral("YESNO DEFAULT 0");
-        case FieldType::Integer:
-            return QStringLiteral("SHORT");
-        case FieldType::Long:
-            return QStringLiteral("LONG");
-        case FieldType::Double:
-            return QStringLiteral("DOUBLE");
-        case FieldType::Text:
-            return QStringLiteral("TEXT(255)");
-        case FieldType::Date:
-            return QStringLiteral("DATETIME");
-        case FieldType::Memo:
-            return QStringLiteral("LONGTEXT");
-        }
-        return QStringLiteral("TEXT(255)");
+        // By FieldType. A yes/no field is never null: the rows already there read No.
+        static const char* const types[] = {"YESNO DEFAULT 0", "SHORT",    "LONG",    "DOUBLE",
+                                            "TEXT(255)",       "DATETIME", "LONGTEXT"};
+        return QString::fromLatin1(types[int(type)]);
     }
 
     void requireOpen() const
     {
         if (!m_connection)
-            raise(err::ObjectNotSet);
+            throw MajError(err::ObjectNotSet);
     }
 
     // The text of a statement after a token, as written, without a final semicolon.
@@ -327,14 +310,14 @@ private:
     {
         auto info = m_connection->table(table);
         if (!info)
-            raise(err::TableNotFound);
+            throw MajError(err::TableNotFound);
         return info;
     }
 
     void run(const QString& sql)
     {
         m_connection->write([&] {
-            m_connection->releaseCursors(); // a statement stepped on a table would lock it
+            m_connection->cursors().forget(); // a statement stepped on a table would lock it
             m_connection->db().exec(sql);
         });
         m_connection->forget(Stale::Schema);
@@ -346,7 +329,7 @@ private:
         const auto info = requireTable(table);
         const int index = info->indexOf(column);
         if (index < 0)
-            raise(err::ItemNotFound);
+            throw MajError(err::ItemNotFound);
         rebuild(
             *info,
             [&](QStringList& definitions) {
@@ -355,30 +338,24 @@ private:
                     const QString name = definitionName(d, nameEnd);
                     if (name.isEmpty() || name.compare(info->columns[size_t(index)].name, Qt::CaseInsensitive) != 0)
                         continue;
-                    qsizetype from = 0;
-                    qsizetype to = 0;
-                    typeSpan(d, nameEnd, from, to);
+                    const auto [from, to] = typeSpan(d, nameEnd);
                     // The new definition's type replaces the old one; its own constraints, when it
                     // gives any, replace the old ones too.
-                    qsizetype newFrom = 0;
-                    qsizetype newTo = 0;
-                    typeSpan(definition, 0, newFrom, newTo);
+                    const auto [newFrom, newTo] = typeSpan(definition, 0);
                     if (newTo < definition.size() && !definition.mid(newTo).trimmed().isEmpty())
                         d = d.left(nameEnd) + QLatin1Char(' ') + definition;
                     else
                         d = d.left(from) + definition.mid(newFrom, newTo - newFrom) + d.mid(to);
                     return;
                 }
-                raise(err::ItemNotFound);
+                throw MajError(err::ItemNotFound);
             },
             index, parseDeclaredType(typeOnly(definition)));
     }
 
     static QString typeOnly(const QString& definition)
     {
-        qsizetype from = 0;
-        qsizetype to = 0;
-        typeSpan(definition, 0, from, to);
+        const auto [from, to] = typeSpan(definition, 0);
         return definition.mid(from, to - from);
     }
 
@@ -386,7 +363,7 @@ private:
     {
         const auto info = requireTable(table);
         if (info->indexOf(column) >= 0)
-            raise(err::FieldDefinedTwice, kFieldTwice);
+            throw MajError(err::FieldDefinedTwice, kFieldTwice);
         const QString added = quoteIdentifier(column) + QLatin1Char(' ') + textAffine(definition, 0);
         if (ordinal < 0 || size_t(ordinal) >= info->columns.size()) {
             run(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(info->quotedName, added));
@@ -418,7 +395,7 @@ private:
     {
         const QString temporary = quoteIdentifier(QStringLiteral("maj_rebuild_") + info.name);
         m_connection->write([&] {
-            m_connection->releaseCursors();
+            m_connection->cursors().forget();
             sqlite::Connection& db = m_connection->db();
             db.exec(QStringLiteral("SAVEPOINT maj_rebuild"));
             // On failure nothing of the rebuild stays; the writes before it do.

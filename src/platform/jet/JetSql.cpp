@@ -29,35 +29,15 @@ bool isWordChar(QChar c)
 // Words that are never column names in a condition.
 const QSet<QString>& keywords()
 {
-    static const QSet<QString> words = {
-        QStringLiteral("AND"),          QStringLiteral("OR"),
-        QStringLiteral("NOT"),          QStringLiteral("IS"),
-        QStringLiteral("NULL"),         QStringLiteral("LIKE"),
-        QStringLiteral("GLOB"),         QStringLiteral("IN"),
-        QStringLiteral("BETWEEN"),      QStringLiteral("EXISTS"),
-        QStringLiteral("SELECT"),       QStringLiteral("FROM"),
-        QStringLiteral("WHERE"),        QStringLiteral("GROUP"),
-        QStringLiteral("BY"),           QStringLiteral("HAVING"),
-        QStringLiteral("ORDER"),        QStringLiteral("ASC"),
-        QStringLiteral("DESC"),         QStringLiteral("CASE"),
-        QStringLiteral("WHEN"),         QStringLiteral("THEN"),
-        QStringLiteral("ELSE"),         QStringLiteral("END"),
-        QStringLiteral("CAST"),         QStringLiteral("AS"),
-        QStringLiteral("DISTINCT"),     QStringLiteral("ALL"),
-        QStringLiteral("UNION"),        QStringLiteral("INTERSECT"),
-        QStringLiteral("EXCEPT"),       QStringLiteral("LIMIT"),
-        QStringLiteral("OFFSET"),       QStringLiteral("ON"),
-        QStringLiteral("JOIN"),         QStringLiteral("INNER"),
-        QStringLiteral("LEFT"),         QStringLiteral("RIGHT"),
-        QStringLiteral("OUTER"),        QStringLiteral("CROSS"),
-        QStringLiteral("NATURAL"),      QStringLiteral("USING"),
-        QStringLiteral("COLLATE"),      QStringLiteral("ESCAPE"),
-        QStringLiteral("TRUE"),         QStringLiteral("FALSE"),
-        QStringLiteral("MOD"),          QStringLiteral("ANY"),
-        QStringLiteral("SOME"),         QStringLiteral("CURRENT_DATE"),
-        QStringLiteral("CURRENT_TIME"), QStringLiteral("CURRENT_TIMESTAMP"),
-        QStringLiteral("DISTINCTROW"),  QStringLiteral("XOR"),
-    };
+    static const QSet<QString> words = [] {
+        const QStringList list =
+            QStringLiteral("AND OR NOT IS NULL LIKE GLOB IN BETWEEN EXISTS SELECT FROM WHERE GROUP BY HAVING ORDER ASC "
+                           "DESC CASE WHEN THEN ELSE END CAST AS DISTINCT ALL UNION INTERSECT EXCEPT LIMIT OFFSET ON "
+                           "JOIN INNER LEFT RIGHT OUTER CROSS NATURAL USING COLLATE ESCAPE TRUE FALSE MOD ANY SOME "
+                           "CURRENT_DATE CURRENT_TIME CURRENT_TIMESTAMP DISTINCTROW XOR")
+                .split(QLatin1Char(' '));
+        return QSet<QString>(list.begin(), list.end());
+    }();
     return words;
 }
 
@@ -82,7 +62,7 @@ QString dateLiteral(const QString& inside, int syntaxError)
         }
     }
     if (!dt.isValid() || !dt.date().isValid() || !dt.time().isValid())
-        raise(syntaxError);
+        throw MajError(syntaxError);
     return quoteText(storedDate(dt));
 }
 
@@ -138,7 +118,7 @@ QString translate(const QString& jet, bool criterion, int syntaxError,
             break;
         if (ended) {
             if (t.type != Token::Type::Space)
-                raise(syntaxError);
+                throw MajError(syntaxError);
             continue;
         }
         const bool condition = stack.back() == Clause::Condition;
@@ -148,33 +128,22 @@ QString translate(const QString& jet, bool criterion, int syntaxError,
             break;
         case Token::Type::Word: {
             const QString upper = t.text.toUpper();
-            if (upper == QLatin1String("WHERE") || upper == QLatin1String("HAVING") || upper == QLatin1String("ON")) {
-                stack.back() = Clause::Condition;
-            } else if (upper == QLatin1String("GROUP")) {
+            if (upper == QLatin1String("WHERE") || upper == QLatin1String("HAVING") || upper == QLatin1String("ON") ||
+                upper == QLatin1String("GROUP")) {
                 stack.back() = Clause::Condition;
             } else if (upper == QLatin1String("SELECT") || upper == QLatin1String("FROM") ||
                        upper == QLatin1String("ORDER") || upper == QLatin1String("UNION") ||
                        upper == QLatin1String("LIMIT") || upper == QLatin1String("JOIN")) {
                 stack.back() = Clause::Other;
             }
-            if (upper == QLatin1String("TRUE")) {
-                out += QLatin1Char('1');
-                break;
-            }
-            if (upper == QLatin1String("FALSE")) {
-                out += QLatin1Char('0');
-                break;
-            }
-            if (upper == QLatin1String("MOD")) {
-                out += QLatin1Char('%');
-                break;
-            }
-            if (upper == QLatin1String("DISTINCTROW")) {
-                out += QLatin1String("DISTINCT");
-                break;
-            }
+            // Jet's words that SQLite writes otherwise.
+            static const QHash<QString, QString> sqliteWords = {
+                {QStringLiteral("TRUE"), QStringLiteral("1")},
+                {QStringLiteral("FALSE"), QStringLiteral("0")},
+                {QStringLiteral("MOD"), QStringLiteral("%")},
+                {QStringLiteral("DISTINCTROW"), QStringLiteral("DISTINCT")}};
             if (keywords().contains(upper)) {
-                out += t.text;
+                out += sqliteWords.value(upper, t.text);
                 break;
             }
             [[fallthrough]];
@@ -215,12 +184,12 @@ QString translate(const QString& jet, bool criterion, int syntaxError,
                 out += t.text;
             } else if (t.text == QLatin1String(")")) {
                 if (stack.size() <= 1)
-                    raise(syntaxError);
+                    throw MajError(syntaxError);
                 stack.pop_back();
                 out += t.text;
             } else if (t.text == QLatin1String(";")) {
                 if (criterion)
-                    raise(syntaxError);
+                    throw MajError(syntaxError);
                 ended = true;
             } else if (t.text == QLatin1String("&")) {
                 out += QLatin1String("||");
@@ -239,7 +208,7 @@ QString translate(const QString& jet, bool criterion, int syntaxError,
         }
     }
     if (stack.size() != 1 || out.trimmed().isEmpty())
-        raise(syntaxError);
+        throw MajError(syntaxError);
     return out;
 }
 
@@ -295,7 +264,6 @@ std::vector<Token> tokenize(const QString& jet, int syntaxError)
             while (i < n && isWordChar(jet[i]))
                 ++i;
             t.type = Token::Type::Word;
-            t.value = jet.mid(start, i - start);
         } else if (c.isDigit() || (c == QLatin1Char('.') && i + 1 < n && jet[i + 1].isDigit())) {
             while (i < n && jet[i].isDigit())
                 ++i;
@@ -315,12 +283,12 @@ std::vector<Token> tokenize(const QString& jet, int syntaxError)
                 }
             }
             if (i < n && isWordStart(jet[i]))
-                raise(syntaxError);
+                throw MajError(syntaxError);
             t.type = Token::Type::Number;
         } else if (c == QLatin1Char('[')) {
             const qsizetype close = jet.indexOf(QLatin1Char(']'), i + 1);
             if (close < 0 || close == i + 1)
-                raise(syntaxError);
+                throw MajError(syntaxError);
             t.type = Token::Type::Bracketed;
             t.value = jet.mid(i + 1, close - i - 1);
             i = close + 1;
@@ -342,13 +310,13 @@ std::vector<Token> tokenize(const QString& jet, int syntaxError)
                 value += jet[i++];
             }
             if (!closed)
-                raise(syntaxError);
+                throw MajError(syntaxError);
             t.type = Token::Type::String;
             t.value = value;
         } else if (c == QLatin1Char('#')) {
             const qsizetype close = jet.indexOf(QLatin1Char('#'), i + 1);
             if (close < 0)
-                raise(syntaxError);
+                throw MajError(syntaxError);
             t.type = Token::Type::Date;
             t.value = jet.mid(i + 1, close - i - 1);
             i = close + 1;
@@ -362,7 +330,7 @@ std::vector<Token> tokenize(const QString& jet, int syntaxError)
             } else if (one.contains(c)) {
                 ++i;
             } else {
-                raise(syntaxError);
+                throw MajError(syntaxError);
             }
             t.type = Token::Type::Operator;
         }
@@ -377,16 +345,12 @@ std::vector<Token> tokenize(const QString& jet, int syntaxError)
 
 QString quoteIdentifier(const QString& name)
 {
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
 QString quoteText(const QString& text)
 {
-    QString quoted = text;
-    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
 }
 
 QString translateQuery(const QString& jet)

@@ -10,6 +10,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -34,7 +36,7 @@ ColumnType integerType(qint64 minimum, qint64 maximum)
 
 [[noreturn]] void conversionError()
 {
-    raise(err::ConversionError);
+    throw MajError(err::ConversionError);
 }
 
 // A number typed under the regional settings ("3,5"), or written the C way ("3.5").
@@ -68,10 +70,8 @@ QDateTime fromSerial(double serial)
 
 std::optional<bool> parseYesNo(const QString& text)
 {
-    static const QStringList yes = {QStringLiteral("vrai"), QStringLiteral("true"), QStringLiteral("oui"),
-                                    QStringLiteral("yes"), QStringLiteral("on")};
-    static const QStringList no = {QStringLiteral("faux"), QStringLiteral("false"), QStringLiteral("non"),
-                                   QStringLiteral("no"), QStringLiteral("off")};
+    static const QStringList yes = QStringLiteral("vrai true oui yes on").split(QLatin1Char(' '));
+    static const QStringList no = QStringLiteral("faux false non no off").split(QLatin1Char(' '));
     const QString t = text.trimmed().toLower();
     if (yes.contains(t))
         return true;
@@ -194,53 +194,35 @@ ColumnType parseDeclaredType(const QString& declared)
         base = base.section(QLatin1Char(' '), 0, 0);
 
     using K = ColumnType::Kind;
-    static const QStringList textNames = {QStringLiteral("TEXT"),
-                                          QStringLiteral("CHAR"),
-                                          QStringLiteral("VARCHAR"),
-                                          QStringLiteral("NVARCHAR"),
-                                          QStringLiteral("NCHAR"),
-                                          QStringLiteral("CHARACTER"),
-                                          QStringLiteral("STRING"),
-                                          QStringLiteral("ALPHANUMERIC"),
-                                          QStringLiteral("CHARACTER VARYING"),
-                                          QStringLiteral("VARYING CHARACTER"),
-                                          QStringLiteral("NATIVE CHARACTER")};
-    static const QStringList memoNames = {QStringLiteral("MEMO"),     QStringLiteral("LONGTEXT"),
-                                          QStringLiteral("LONGCHAR"), QStringLiteral("NOTE"),
-                                          QStringLiteral("CLOB"),     QStringLiteral("NTEXT")};
-    if (textNames.contains(base)) {
+    const auto is = [&base](std::initializer_list<const char*> names) {
+        return std::any_of(names.begin(), names.end(),
+                           [&base](const char* name) { return base == QLatin1String(name); });
+    };
+    if (is({"TEXT", "CHAR", "VARCHAR", "NVARCHAR", "NCHAR", "CHARACTER", "STRING", "ALPHANUMERIC", "CHARACTER VARYING",
+            "VARYING CHARACTER", "NATIVE CHARACTER"})) {
         t.kind = K::Text;
         // TEXT alone is a memo, as in SQLite; CHAR and VARCHAR alone hold 255 characters as in Jet.
         t.size = hasSize ? size : (base == QLatin1String("TEXT") ? 0 : 255);
-    } else if (memoNames.contains(base)) {
+    } else if (is({"MEMO", "LONGTEXT", "LONGCHAR", "NOTE", "CLOB", "NTEXT"})) {
         t.kind = K::Text;
         t.size = 0;
-    } else if (base == QLatin1String("INTEGER") || base == QLatin1String("INT") || base == QLatin1String("BIGINT") ||
-               base == QLatin1String("INT8") || base == QLatin1String("UNSIGNED BIG INT")) {
+    } else if (is({"INTEGER", "INT", "BIGINT", "INT8", "UNSIGNED BIG INT"})) {
         t = integerType(kInt64Min, kInt64Max);
-    } else if (base == QLatin1String("LONG") || base == QLatin1String("INTEGER4") || base == QLatin1String("INT4") ||
-               base == QLatin1String("COUNTER") || base == QLatin1String("AUTOINCREMENT") ||
-               base == QLatin1String("MEDIUMINT")) {
+    } else if (is({"LONG", "INTEGER4", "INT4", "COUNTER", "AUTOINCREMENT", "MEDIUMINT"})) {
         t = integerType(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
-    } else if (base == QLatin1String("SHORT") || base == QLatin1String("SMALLINT") ||
-               base == QLatin1String("INTEGER2") || base == QLatin1String("INT2")) {
+    } else if (is({"SHORT", "SMALLINT", "INTEGER2", "INT2"})) {
         t = integerType(std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max());
-    } else if (base == QLatin1String("BYTE") || base == QLatin1String("TINYINT") || base == QLatin1String("INTEGER1")) {
+    } else if (is({"BYTE", "TINYINT", "INTEGER1"})) {
         t = integerType(0, 255);
-    } else if (base == QLatin1String("DOUBLE") || base == QLatin1String("DOUBLE PRECISION") ||
-               base == QLatin1String("REAL") || base == QLatin1String("FLOAT") || base == QLatin1String("FLOAT8") ||
-               base == QLatin1String("FLOAT4") || base == QLatin1String("SINGLE") || base == QLatin1String("NUMBER") ||
-               base == QLatin1String("NUMERIC") || base == QLatin1String("DECIMAL") ||
-               base == QLatin1String("IEEESINGLE") || base == QLatin1String("IEEEDOUBLE")) {
+    } else if (is({"DOUBLE", "DOUBLE PRECISION", "REAL", "FLOAT", "FLOAT8", "FLOAT4", "SINGLE", "NUMBER", "NUMERIC",
+                   "DECIMAL", "IEEESINGLE", "IEEEDOUBLE"})) {
         t.kind = K::Double;
-    } else if (base == QLatin1String("CURRENCY") || base == QLatin1String("MONEY")) {
+    } else if (is({"CURRENCY", "MONEY"})) {
         t.kind = K::Double;
         t.currency = true;
-    } else if (base == QLatin1String("YESNO") || base == QLatin1String("BIT") || base == QLatin1String("BOOLEAN") ||
-               base == QLatin1String("BOOL") || base == QLatin1String("LOGICAL") || base == QLatin1String("LOGICAL1")) {
+    } else if (is({"YESNO", "BIT", "BOOLEAN", "BOOL", "LOGICAL", "LOGICAL1"})) {
         t.kind = K::Bool;
-    } else if (base == QLatin1String("DATETIME") || base == QLatin1String("DATE") || base == QLatin1String("TIME") ||
-               base == QLatin1String("TIMESTAMP")) {
+    } else if (is({"DATETIME", "DATE", "TIME", "TIMESTAMP"})) {
         t.kind = K::Date;
     }
     // SQLite's own affinity rule decides how text is stored.
@@ -277,13 +259,6 @@ QString storedText(const QDate& date, const QTime& time)
     return QString::fromLatin1(buffer, 19);
 }
 
-} // namespace
-
-QString storedDate(const QDateTime& dateTime)
-{
-    return storedText(dateTime.date(), dateTime.time());
-}
-
 bool parseStoredParts(const QString& text, QDate& dateOut, QTime& timeOut)
 {
     const QStringView t(text);
@@ -301,20 +276,11 @@ bool parseStoredParts(const QString& text, QDate& dateOut, QTime& timeOut)
     return true;
 }
 
-namespace {
-
 QDateTime dateTimeFromParts(bool (*parse)(const QString&, QDate&, QTime&), const QString& text)
 {
     QDate date;
     QTime time;
     return parse(text, date, time) ? QDateTime(date, time) : QDateTime();
-}
-
-} // namespace
-
-QDateTime parseStoredDate(const QString& text)
-{
-    return dateTimeFromParts(parseStoredParts, text);
 }
 
 bool parseRegionalParts(const QString& text, QDate& dateOut, QTime& timeOut)
@@ -334,36 +300,23 @@ bool parseRegionalParts(const QString& text, QDate& dateOut, QTime& timeOut)
         }
         return false;
     }
-    QString first = m.captured(1);
-    QString second = m.captured(2);
-    QString third = m.captured(3);
-    QString dayText;
-    QString monthText;
-    QString yearText;
-    if (first.size() == 4) {
-        // Year first whatever the settings say.
-        yearText = first;
-        monthText = second;
-        dayText = third;
+    // Where the day, the month and the year are among the three numbers.
+    std::array<int, 3> at{1, 2, 3};
+    if (m.captured(1).size() == 4) {
+        at = {3, 2, 1}; // year first whatever the settings say
     } else {
         const QString format = QLocale::system().dateFormat(QLocale::ShortFormat);
         const qsizetype d = format.indexOf(QLatin1Char('d'));
         const qsizetype mo = format.indexOf(QLatin1Char('M'));
         const qsizetype y = format.indexOf(QLatin1Char('y'));
-        if (y >= 0 && y < d && y < mo) {
-            yearText = first;
-            monthText = mo < d ? second : third;
-            dayText = mo < d ? third : second;
-        } else if (mo >= 0 && d >= 0 && mo < d) {
-            monthText = first;
-            dayText = second;
-            yearText = third;
-        } else {
-            dayText = first;
-            monthText = second;
-            yearText = third;
-        }
+        if (y >= 0 && y < d && y < mo)
+            at = mo < d ? std::array{3, 2, 1} : std::array{2, 3, 1};
+        else if (mo >= 0 && d >= 0 && mo < d)
+            at = {2, 1, 3};
     }
+    const QString dayText = m.captured(at[0]);
+    const QString monthText = m.captured(at[1]);
+    const QString yearText = m.captured(at[2]);
     if (dayText.size() > 2 || monthText.size() > 2 || yearText.size() == 3 || yearText.size() > 4)
         return false;
     const QDate date(fullYear(yearText), monthText.toInt(), dayText.toInt());
@@ -373,6 +326,18 @@ bool parseRegionalParts(const QString& text, QDate& dateOut, QTime& timeOut)
     dateOut = date;
     timeOut = time;
     return true;
+}
+
+} // namespace
+
+QString storedDate(const QDateTime& dateTime)
+{
+    return storedText(dateTime.date(), dateTime.time());
+}
+
+QDateTime parseStoredDate(const QString& text)
+{
+    return dateTimeFromParts(parseStoredParts, text);
 }
 
 QDateTime parseRegionalDate(const QString& text)
@@ -385,11 +350,15 @@ QVariant toStored(const QVariant& value, const ColumnType& type, DateMemo* memo)
     if (!value.isValid() || value.isNull())
         return {};
     using K = ColumnType::Kind;
+    // Blank text is null in a number, yes/no or date column.
+    if (type.kind != K::Text && type.kind != K::Other && value.typeId() == QMetaType::QString &&
+        value.toString().trimmed().isEmpty())
+        return {};
     switch (type.kind) {
     case K::Text: {
         const QString text = textOf(value);
         if (type.size > 0 && text.size() > type.size)
-            raise(err::FieldTooSmall);
+            throw MajError(err::FieldTooSmall);
         return text;
     }
     case K::Integer: {
@@ -397,8 +366,6 @@ QVariant toStored(const QVariant& value, const ColumnType& type, DateMemo* memo)
         if (fmt::isWholeNumber(value.typeId())) {
             whole = value.toLongLong();
         } else {
-            if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
-                return {};
             const double number = numberOf(value);
             // Halves go to the even neighbour, as the old engine rounded.
             const double rounded = std::nearbyint(number);
@@ -414,8 +381,6 @@ QVariant toStored(const QVariant& value, const ColumnType& type, DateMemo* memo)
         if (value.typeId() == QMetaType::Double && !type.currency &&
             std::isfinite(*static_cast<const double*>(value.constData())))
             return value;
-        if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
-            return {};
         double number = numberOf(value);
         if (type.currency)
             number = std::nearbyint(number * 10000.0) / 10000.0;
@@ -425,8 +390,6 @@ QVariant toStored(const QVariant& value, const ColumnType& type, DateMemo* memo)
         if (value.typeId() == QMetaType::Bool)
             return qlonglong(value.toBool() ? 1 : 0);
         if (value.typeId() == QMetaType::QString) {
-            if (value.toString().trimmed().isEmpty())
-                return {};
             const auto yes = parseYesNo(value.toString());
             if (!yes)
                 conversionError();
@@ -448,8 +411,6 @@ QVariant toStored(const QVariant& value, const ColumnType& type, DateMemo* memo)
             break;
         case QMetaType::QString: {
             // Straight from the text to the stored text: no local time to work out.
-            if (value.toString().trimmed().isEmpty())
-                return {};
             const QString text = value.toString();
             if (memo && text == memo->lastText && !memo->lastStored.isEmpty())
                 return memo->lastStored;

@@ -67,7 +67,5 @@ QString storedDate(const QDateTime& dateTime);
 QDateTime parseStoredDate(const QString& text);
 // A date as the user types it under the regional settings (day/month/year in Belgium), or ISO.
 QDateTime parseRegionalDate(const QString& text);
-bool parseStoredParts(const QString& text, QDate& date, QTime& time);
-bool parseRegionalParts(const QString& text, QDate& date, QTime& time);
 
 } // namespace maj::jet

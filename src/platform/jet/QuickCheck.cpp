@@ -1,5 +1,7 @@
 #include "platform/jet/QuickCheck.h"
 
+#include "platform/jet/Sqlite.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
@@ -14,15 +16,6 @@ namespace maj {
 namespace {
 
 using State = DatabaseHealth::State;
-
-struct Closer
-{
-    void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
-};
-struct Finalizer
-{
-    void operator()(sqlite3_stmt* stmt) const noexcept { sqlite3_finalize(stmt); }
-};
 
 // A failed open or read: SQLite's own text for its result code, in French.
 DatabaseHealth failure(int code)
@@ -81,7 +74,7 @@ DatabaseHealth checkDatabaseFile(const QString& hostPath)
         return {State::Absent, {}};
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(hostPath.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    const std::unique_ptr<sqlite3, Closer> db(raw);
+    const std::unique_ptr<sqlite3, sqlite::Closer> db(raw);
     if (rc != SQLITE_OK)
         return failure(rc);
     // quick_check walks the pages in tree order: on a cold disk, reading them in file order first is
@@ -104,7 +97,7 @@ DatabaseHealth checkDatabaseFile(const QString& hostPath)
     sqlite3_extended_result_codes(raw, 1);
     sqlite3_stmt* stmt = nullptr;
     rc = sqlite3_prepare_v2(raw, "PRAGMA quick_check", -1, &stmt, nullptr);
-    const std::unique_ptr<sqlite3_stmt, Finalizer> check(stmt);
+    const std::unique_ptr<sqlite3_stmt, sqlite::Finalizer> check(stmt);
     if (rc != SQLITE_OK)
         return failure(rc);
     QStringList findings;

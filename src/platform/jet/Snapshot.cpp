@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/MajError.h"
+#include "platform/jet/JetSql.h"
 #include "platform/jet/Sqlite.h"
 
 #include <QFile>
@@ -30,7 +31,7 @@ void rollBackCopy(const QString& sourceHostPath, const QString& targetHostPath)
 // A column's quoted name, after its table's ("a.\"code inami\"").
 QString column(const QString& table, const QString& name)
 {
-    return table + QStringLiteral(".\"") + QString(name).replace(u'"', QLatin1String("\"\"")) + u'"';
+    return table + QLatin1Char('.') + jet::quoteIdentifier(name);
 }
 
 } // namespace
@@ -75,9 +76,8 @@ TableChanges compareTable(const QString& hostPath, const QString& beforeHostPath
 {
     TableChanges r;
     sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadOnly);
-    db.exec(
-        QStringLiteral("ATTACH DATABASE '%1' AS b").arg(QString(beforeHostPath).replace(u'\'', QLatin1String("''"))));
-    const QString quotedTable = QLatin1Char('"') + QString(table).replace(u'"', QLatin1String("\"\"")) + u'"';
+    db.exec(QStringLiteral("ATTACH DATABASE %1 AS b").arg(jet::quoteText(beforeHostPath)));
+    const QString quotedTable = jet::quoteIdentifier(table);
     QStringList names;
     sqlite::Statement info = db.prepare(QStringLiteral("PRAGMA main.table_info(%1)").arg(quotedTable));
     while (info.step())

@@ -23,9 +23,6 @@ QString subject(const QString& message)
 MajError translate(int code, const QString& message, Context context)
 {
     switch (code & 0xff) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return MajError(err::CannotOpenFile);
     case SQLITE_CONSTRAINT:
         switch (code) {
         case SQLITE_CONSTRAINT_UNIQUE:
@@ -56,6 +53,8 @@ MajError translate(int code, const QString& message, Context context)
         [[fallthrough]];
     case SQLITE_PERM:
     case SQLITE_AUTH:
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
         return MajError(err::CannotOpenFile);
     case SQLITE_FULL:
         return MajError(err::DiskFull);
@@ -104,27 +103,23 @@ MajError translate(int code, const QString& message, Context context)
 
 } // namespace
 
-void Connection::Closer::operator()(sqlite3* db) const noexcept
+void Closer::operator()(sqlite3* db) const noexcept
 {
     sqlite3_close_v2(db);
 }
 
+void Finalizer::operator()(sqlite3_stmt* stmt) const noexcept
+{
+    sqlite3_finalize(stmt);
+}
+
 Connection::Connection(const QString& hostPath, Mode mode) : m_lastFailure(err::DiskOrNetwork, kDiskOrNetwork)
 {
-    int flags = SQLITE_OPEN_NOMUTEX;
-    switch (mode) {
-    case Mode::ReadWrite:
-        flags |= SQLITE_OPEN_READWRITE;
-        break;
-    case Mode::ReadWriteCreate:
-        flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-        break;
-    case Mode::ReadOnly:
-        flags |= SQLITE_OPEN_READONLY;
-        break;
-    }
+    // By Mode.
+    constexpr int kFlags[] = {SQLITE_OPEN_READWRITE, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, SQLITE_OPEN_READONLY};
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(hostPath.toUtf8().constData(), &db, flags, nullptr);
+    const int rc =
+        sqlite3_open_v2(hostPath.toUtf8().constData(), &db, SQLITE_OPEN_NOMUTEX | kFlags[int(mode)], nullptr);
     m_db.reset(db);
     check(rc, Context::Open);
     sqlite3_extended_result_codes(db, 1);
@@ -180,11 +175,6 @@ bool Connection::inTransaction() const
     return sqlite3_get_autocommit(m_db.get()) == 0;
 }
 
-void Statement::Finalizer::operator()(sqlite3_stmt* stmt) const noexcept
-{
-    sqlite3_finalize(stmt);
-}
-
 Statement::Statement(Connection& connection, sqlite3_stmt* stmt, Context context)
     : m_connection(&connection), m_stmt(stmt), m_context(context)
 {}
@@ -195,43 +185,25 @@ Statement& Statement::operator=(Statement&&) noexcept = default;
 void Statement::bind(int index, const QVariant& value)
 {
     sqlite3_stmt* s = m_stmt.get();
-    int rc = SQLITE_OK;
-    if (!value.isValid() || value.isNull()) {
-        rc = sqlite3_bind_null(s, index);
-    } else if (fmt::isWholeNumber(value.typeId())) {
-        rc = sqlite3_bind_int64(s, index, value.toLongLong());
-    } else {
-        switch (value.typeId()) {
-        case QMetaType::Bool:
-            rc = sqlite3_bind_int(s, index, value.toBool() ? 1 : 0);
-            break;
-        case QMetaType::Double:
-        case QMetaType::Float:
-            rc = sqlite3_bind_double(s, index, value.toDouble());
-            break;
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            rc = sqlite3_bind_blob(s, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        case QMetaType::QDateTime: {
-            const QByteArray text = value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
-            rc = sqlite3_bind_text(s, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        case QMetaType::QDate: {
-            const QByteArray text = value.toDate().toString(Qt::ISODate).toUtf8();
-            rc = sqlite3_bind_text(s, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        default: {
-            const QByteArray text = value.toString().toUtf8();
-            rc = sqlite3_bind_text(s, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        }
+    const int type = value.typeId();
+    if (!value.isValid() || value.isNull())
+        return check(sqlite3_bind_null(s, index));
+    if (fmt::isWholeNumber(type))
+        return check(sqlite3_bind_int64(s, index, value.toLongLong()));
+    if (type == QMetaType::Bool)
+        return check(sqlite3_bind_int(s, index, value.toBool() ? 1 : 0));
+    if (type == QMetaType::Double || type == QMetaType::Float)
+        return check(sqlite3_bind_double(s, index, value.toDouble()));
+    if (type == QMetaType::QByteArray) {
+        const QByteArray bytes = value.toByteArray();
+        return check(sqlite3_bind_blob(s, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT));
     }
-    check(rc);
+    const QByteArray text =
+        (type == QMetaType::QDateTime ? value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+         : type == QMetaType::QDate   ? value.toDate().toString(Qt::ISODate)
+                                      : value.toString())
+            .toUtf8();
+    check(sqlite3_bind_text(s, index, text.constData(), int(text.size()), SQLITE_TRANSIENT));
 }
 
 bool Statement::step()

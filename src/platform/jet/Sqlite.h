@@ -27,6 +27,16 @@ enum class Context
 
 class Statement;
 
+// The handles' deleters, for whoever holds a raw handle too.
+struct Closer
+{
+    void operator()(sqlite3* db) const noexcept;
+};
+struct Finalizer
+{
+    void operator()(sqlite3_stmt* stmt) const noexcept;
+};
+
 class Connection
 {
 public:
@@ -59,10 +69,6 @@ public:
     const MajError& lastFailure() const { return m_lastFailure; }
 
 private:
-    struct Closer
-    {
-        void operator()(sqlite3* db) const noexcept;
-    };
     std::unique_ptr<sqlite3, Closer> m_db;
     MajError m_lastFailure;
 };
@@ -93,10 +99,6 @@ public:
     void check(int rc) { m_connection->check(rc, m_context); }
 
 private:
-    struct Finalizer
-    {
-        void operator()(sqlite3_stmt* stmt) const noexcept;
-    };
     Connection* m_connection;
     std::unique_ptr<sqlite3_stmt, Finalizer> m_stmt;
     Context m_context;
