@@ -34,11 +34,10 @@ TEST(Form1Window, FixedSizeInPixelsTheControlsShownAtStartAndFollowsTheModel)
     EXPECT_EQ(w.form.windowIcon().pixmap(32, 32).size(), QSize(32, 32));
     const QStringList shown = {"txtconvention", "btnimprimer", "Command2",        "Command1",
                                "btnquit",       "lbllangue",   "LBLSERVEURCLIENT"};
-    for (const QWidget* widget : w.form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    for (const QWidget* widget : w.form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (!widget->objectName().isEmpty() && !widget->inherits("QScrollBar")) {
             EXPECT_EQ(widget->isVisible(), shown.contains(widget->objectName())) << widget->objectName().toStdString();
         }
-    }
     w.m.l = QStringList{"Merci", "ABC 1", "ABC 2"};
     w.m.lVisible = w.m.chkXP = true;
     w.m.txtconventionVisible = false;
