@@ -40,7 +40,6 @@ TEST(Form1Window, FixedSizeInPixelsTheControlsShownAtStartAndFollowsTheModel)
         }
     w.m.l = QStringList{"Merci", "ABC 1", "ABC 2"};
     w.m.lVisible = w.m.chkXP = true;
-    w.m.txtconventionVisible = false;
     w.m.notify();
     ASSERT_EQ(w.control<QListWidget>("l")->count(), 3);
     EXPECT_EQ(w.control<QListWidget>("l")->item(2)->text(), "ABC 2");

@@ -76,10 +76,9 @@ TEST(OpeningWork, WindowShowsCaptionContractCensusRestoreButtonAndStationRole)
         EXPECT_EQ(w.control<QLabel>("lbldate")->text(), "01/01/2021");
         const auto* contract = w.control<QPlainTextEdit>("txtconvention");
         EXPECT_TRUE(contract->toPlainText().startsWith("  CONTRAT DE MAINTENANCE\n  Entre:\n"));
-        // The census appends its summary below the contract, in 10 points, and writes its report file.
+        // The census appends its summary below the contract, in 10 points.
         EXPECT_TRUE(contract->toPlainText().contains("VOUS TROUVEREZ CI-DESSOUS LES INFORMATIONS COLLECTEES"));
         EXPECT_DOUBLE_EQ(contract->font().pointSizeF(), 10.0);
-        EXPECT_FALSE(QDir(w.drive.host("praxidome/MAJ")).entryList({"*.pxd"}).isEmpty());
         EXPECT_EQ(w.form->focusWidget(), contract);
         // It runs once, at the first showing.
         w.form->core().window.caption = "changé";
