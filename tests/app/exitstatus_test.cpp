@@ -18,13 +18,9 @@ TEST(ExitStatus, ZeroForAnEndAskedForOrACompletedRunElseTheFailures)
     qunsetenv("PRINTER");
     qunsetenv("LPDEST");
     ASSERT_TRUE(QPrinterInfo::defaultPrinter().isNull()) << "a default printer is still found";
-    const struct
-    {
-        const char* button;                // pressed once the window is open ("close": the window closed)
-        void (*prepare)(const TempDrive&); // before the window opens
-        ExitStatus status;
-        const char* last; // the start of the last message, "": none shown
-    } cases[] = {
+    // The button pressed once the window is open ("close": the window closed), what is done before it
+    // opens, the status, the start of the last message ("": none shown).
+    const std::tuple<const char*, void (*)(const TempDrive&), ExitStatus, const char*> cases[] = {
         {"btnquit", nullptr, ExitStatus::Completed, ""},
         {"close", nullptr, ExitStatus::Completed, ""},
         {"Command2", nullptr, ExitStatus::Completed,
@@ -42,25 +38,24 @@ TEST(ExitStatus, ZeroForAnEndAskedForOrACompletedRunElseTheFailures)
          [](const TempDrive& d) { exec(d.host("praxidome/parametres.mdb"), "UPDATE parapat SET NUMERO_MAJ = '39'"); },
          ExitStatus::ReleaseRefused, "Cette mise à jour (n° 38) est plus ancienne que la dernière installée (n° 39)"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.button ? c.button : "opening");
+    for (const auto& [button, prepare, status, last] : cases) {
+        SCOPED_TRACE(button ? button : "opening");
         OpenedWindow w(true);
         const CurrentFolder medium = layMedium(w.drive);
-        if (c.prepare)
-            c.prepare(w.drive);
+        if (prepare)
+            prepare(w.drive);
         if (w.open()) {
             w.form->core().window.chkXP = true;
-            if (QString(c.button) == "close")
+            if (QString(button) == "close")
                 w.form->close();
             else
-                w.click(c.button);
+                w.click(button);
         }
         EXPECT_TRUE(w.ui.ended);
         // An opening work that ends the program ends it before the census.
-        EXPECT_TRUE(c.button || !w.form->core().window.txtconvention.contains("VOUS TROUVEREZ"));
-        EXPECT_EQ(w.ui.exitStatus(), c.status) << w.ui.messages.join('|').toStdString();
-        EXPECT_TRUE(*c.last ? w.ui.messages.value(w.ui.messages.size() - 1).startsWith(c.last)
-                            : w.ui.messages.isEmpty())
+        EXPECT_TRUE(button || !w.form->core().window.txtconvention.contains("VOUS TROUVEREZ"));
+        EXPECT_EQ(w.ui.exitStatus(), status) << w.ui.messages.join('|').toStdString();
+        EXPECT_TRUE(*last ? w.ui.messages.value(w.ui.messages.size() - 1).startsWith(last) : w.ui.messages.isEmpty())
             << w.ui.messages.join('|').toStdString();
     }
 }

@@ -70,15 +70,10 @@ QJsonObject runChanges(const QString& before, const QString& after)
 // another process holds pat.mdb in a write transaction.
 TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
 {
-    const struct
-    {
-        const char* name;
-        bool client;
-        unsigned faults;
-        bool clash; // a unique index stops nouv at the release's last new code
-        bool crash; // a writer killed in a transaction left its journal beside pat.mdb (else one writes)
-        int added;
-    } cases[] = {
+    // The name, a client workstation, the sample's faults, clash: a unique index stops nouv at the
+    // release's last new code, crash: a writer killed in a transaction left its journal beside pat.mdb
+    // (else one writes), the codes added.
+    const std::tuple<const char*, bool, unsigned, bool, bool, int> cases[] = {
         {"server", false, 0, false, false, 3},
         {"duplicates and quotes", false,
          unsigned(sample::Fault::DuplicateAbbreviation) | unsigned(sample::Fault::Apostrophe) |
@@ -88,12 +83,12 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
         {"client", true, 0, false, false, 0},
         {"a crash's journal", false, 0, false, true, 3},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, client, faults, clash, crash, added] : cases) {
+        SCOPED_TRACE(name);
         QTemporaryDir dir;
-        const sample::Options o = layOut(dir, "preview", 60, 10, c.client, c.faults);
+        const sample::Options o = layOut(dir, "preview", 60, 10, client, faults);
         const QString pat = o.drive + "/praxidome/pat.mdb";
-        if (c.clash) {
+        if (clash) {
             exec(pat, "CREATE UNIQUE INDEX one_code ON nomenclature (ABREVIATION); "
                       "UPDATE nomenclature SET ABREVIATION = 'TAKEN' WHERE rowid = 1");
             exec(o.medium + "/eattest.mdb",
@@ -107,7 +102,7 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
         QFile::copy(pat, dir.filePath("before.mdb"));
         CurrentFolder medium(o.medium);
 
-        if (c.crash) {
+        if (crash) {
             ASSERT_TRUE(crashInTransaction(pat, "UPDATE nomenclature SET HONORAIRE = 0; CREATE TABLE crash AS WITH "
                                                 "RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
                                                 "2000) SELECT randomblob(500) FROM n"));
@@ -117,18 +112,18 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
         {
             EnvironmentValue drive("MAJ_DRIVE_C", o.drive);
             std::optional<OtherProcess> application;
-            if (!c.crash)
+            if (!crash)
                 application.emplace(pat, OtherProcess::Hold::SqliteWriter);
-            ASSERT_TRUE(c.crash || application->held());
+            ASSERT_TRUE(crash || application->held());
             ASSERT_EQ(command({"--preview", "--json"}, &out), 0) << out.toStdString();
             EXPECT_EQ(command({"--preview"}, &text), 0);
         }
         EXPECT_EQ(hashes({o.drive, o.medium}), before);
-        EXPECT_TRUE(text.contains(c.client ? QString("Nomenclature : un poste client ne la modifie pas")
-                                           : QString("Nomenclature : %1 codes ajoutés, ").arg(c.added)))
+        EXPECT_TRUE(text.contains(client ? QString("Nomenclature : un poste client ne la modifie pas")
+                                         : QString("Nomenclature : %1 codes ajoutés, ").arg(added)))
             << text.left(2000).toStdString();
         const QJsonObject preview = QJsonDocument::fromJson(out.toUtf8()).object();
-        EXPECT_EQ(preview["running"].toBool(), !c.crash);
+        EXPECT_EQ(preview["running"].toBool(), !crash);
         EXPECT_TRUE(preview["transfer"]["tls"].toBool() && text.contains("Transferts vers Norvix : chiffrés"));
 
         activate(run);
@@ -140,48 +135,43 @@ TEST(Preview, TellsWhatTheRunThenDoesAndChangesNothing)
         EXPECT_EQ(compact(preview["changed"]), compact(done["changed"]));
         // A client compares nothing.
         EXPECT_EQ(preview["unchanged"].toInteger(),
-                  c.client ? 0
-                           : scalar(dir.filePath("before.mdb"), "SELECT count(*) FROM nomenclature").toLongLong() -
-                                 done["changed"].toArray().size());
+                  client ? 0
+                         : scalar(dir.filePath("before.mdb"), "SELECT count(*) FROM nomenclature").toLongLong() -
+                               done["changed"].toArray().size());
         QStringList listed = run.f.window.l.mid(1);
         listed.removeAll(" ");
         EXPECT_EQ(preview["duplicates"].toVariant().toStringList(), listed);
-        EXPECT_EQ(preview["duplicates"].toArray().isEmpty(), !c.faults);
+        EXPECT_EQ(preview["duplicates"].toArray().isEmpty(), !faults);
         EXPECT_EQ(preview["messages"].toVariant().toStringList(), run.ui.messages);
         EXPECT_EQ(preview["registration"]["written"].toBool(), true);
-        EXPECT_EQ(preview["report"]["lines"].toArray().size(), c.client ? 1 : 5);
-        EXPECT_EQ(preview["files"].toArray().size(), c.client ? 6 : 7);
+        EXPECT_EQ(preview["report"]["lines"].toArray().size(), client ? 1 : 5);
+        EXPECT_EQ(preview["files"].toArray().size(), client ? 6 : 7);
     }
 }
 
 // A preview that cannot be made says why in French and changes nothing.
 TEST(Preview, FailuresAreToldInFrench)
 {
-    const struct
-    {
-        unsigned faults;
-        const char* removed; // from the installation
-        bool emptied;        // left at zero length instead
-        const char* says;
-    } cases[] = {
+    // The sample's faults, a file removed from the installation, whether left at zero length instead, what is said.
+    const std::tuple<unsigned, const char*, bool, const char*> cases[] = {
         {unsigned(sample::Fault::MissingEattest), nullptr, false, "Aucune mise à jour n'a été trouvée"},
         {0, "pat.mdb", false, "c:\\praxidome\\pat.mdb est introuvable"},
         {0, "pat.mdb", true, "La nomenclature de c:\\praxidome\\pat.mdb n'a pu être comparée : "},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.says);
+    for (const auto& [faults, removed, emptied, says] : cases) {
+        SCOPED_TRACE(says);
         QTemporaryDir dir;
-        const sample::Options o = layOut(dir, "c", 20, 5, false, c.faults);
-        if (c.removed && c.emptied)
-            QFile(o.drive + "/praxidome/" + c.removed).resize(0);
-        else if (c.removed)
-            QFile::remove(o.drive + "/praxidome/" + c.removed);
+        const sample::Options o = layOut(dir, "c", 20, 5, false, faults);
+        if (removed && emptied)
+            QFile(o.drive + "/praxidome/" + removed).resize(0);
+        else if (removed)
+            QFile::remove(o.drive + "/praxidome/" + removed);
         EnvironmentValue drive("MAJ_DRIVE_C", o.drive);
         CurrentFolder medium(o.medium);
         const QStringList before = hashes({dir.path()});
         QString said, err;
         EXPECT_EQ(command({"--preview"}, &said, &err), 1);
-        EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+        EXPECT_TRUE(err.contains(says)) << err.toStdString();
         EXPECT_EQ(said, err); // nothing on the standard output
         EXPECT_EQ(hashes({dir.path()}), before);
     }

@@ -57,79 +57,73 @@ TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
     };
     const QString older = "Cette mise à jour (n° 38) est plus ancienne que la dernière installée (n° 39) : rien "
                           "n'a été modifié.";
-    const struct
-    {
-        const char* name;
-        const char* signer; // nullptr: unsigned; the program has keys only when a signer is named
-        const char* recorded;
-        void (*tamper)(const QString& medium); // after the signature
-        QString refusal;
-        bool swapped = false;  // the release's eattest.mdb replaced once the opening checked it
-        bool unlisted = false; // eattest.mdb left out of the list
-    } cases[] = {
-        {"active key", "actif", "37", nullptr, {}},
-        {"spare key, same update again", "secours", "38", nullptr, {}},
+    // The name; the signer (nullptr: unsigned; the program has keys only when a signer is named); the
+    // update recorded; what changes the medium after the signature; the refusal; swapped: the
+    // release's eattest.mdb replaced once the opening checked it; unlisted: left out of the list.
+    const std::tuple<const char*, const char*, const char*, void (*)(const QString&), QString, bool, bool> cases[] = {
+        {"active key", "actif", "37", nullptr, {}, false, false},
+        {"spare key, same update again", "secours", "38", nullptr, {}, false, false},
         {"changed in place", "actif", "37",
          [](const QString& m) { exec(m + "/eattest.mdb", "PRAGMA user_version = 1"); },
-         refused("eattest.mdb a été modifié")},
+         refused("eattest.mdb a été modifié"), false, false},
         {"listed file missing", "actif", "37", [](const QString& m) { QFile::remove(m + "/aide.htm"); },
-         refused("aide.htm est absent")},
+         refused("aide.htm est absent"), false, false},
         {"list edited", "actif", "37", [](const QString& m) { writeListLine(m, QIODevice::Append, "x"); },
-         refused("la liste de SHA256.sig a été modifiée après sa signature")},
+         refused("la liste de SHA256.sig a été modifiée après sa signature"), false, false},
         {"not a signature", "actif", "37", [](const QString& m) { writeListLine(m, QIODevice::WriteOnly, "aide.htm"); },
-         refused("SHA256.sig est illisible")},
-        {"foreign key", "autre", "37", nullptr, refused("SHA256.sig est signé par une clé inconnue")},
+         refused("SHA256.sig est illisible"), false, false},
+        {"foreign key", "autre", "37", nullptr, refused("SHA256.sig est signé par une clé inconnue"), false, false},
         {"no SHA256.sig", "actif", "37", [](const QString& m) { QFile::remove(m + "/SHA256.sig"); },
-         refused("SHA256.sig est absent")},
-        {"older update", "actif", " 39", nullptr, older},
-        {"older update, no keys", nullptr, "39", nullptr, older},
-        {"no number recorded, no keys", nullptr, "39b", nullptr, {}},
-        {"swapped after the check", "actif", "37", nullptr, {}, true},
+         refused("SHA256.sig est absent"), false, false},
+        {"older update", "actif", " 39", nullptr, older, false, false},
+        {"older update, no keys", nullptr, "39", nullptr, older, false, false},
+        {"no number recorded, no keys", nullptr, "39b", nullptr, {}, false, false},
+        {"swapped after the check", "actif", "37", nullptr, {}, true, false},
         {"eattest.mdb not listed", "actif", "37", nullptr, {}, false, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, signer, recorded, tamper, refusal, swapped, unlisted] : cases) {
+        SCOPED_TRACE(name);
         StepFixture s;
         installPractice(s.drive);
-        exec(s.drive.host("praxidome/parametres.mdb"), QString("UPDATE parapat SET NUMERO_MAJ = '%1'").arg(c.recorded));
+        exec(s.drive.host("praxidome/parametres.mdb"), QString("UPDATE parapat SET NUMERO_MAJ = '%1'").arg(recorded));
         const QString medium = s.drive.host("CD");
         const CurrentFolder current = layMedium(s.drive, "('NEW', '300001')");
-        const QString codes = medium + (&c == cases ? "/EATTEST.MDB" : "/eattest.mdb");
+        const QString codes = medium + (name == QString("active key") ? "/EATTEST.MDB" : "/eattest.mdb");
         QFile::rename(medium + "/eattest.mdb", codes);
         s.drive.write("CD/aide.htm", "<html>nouvelle aide</html>");
-        if (c.signer)
-            sign(medium, keys.filePath(QString(c.signer) + ".sec"), c.unlisted ? "eattest.mdb" : "");
-        if (c.tamper)
-            c.tamper(medium);
+        if (signer)
+            sign(medium, keys.filePath(QString(signer) + ".sec"), unlisted ? "eattest.mdb" : "");
+        if (tamper)
+            tamper(medium);
         const auto settings = [&](Form1Core& f) {
             setRunSettings(f);
-            f.releaseKeys = c.signer ? built : std::vector<signify::PublicKey>{};
+            f.releaseKeys = signer ? built : std::vector<signify::PublicKey>{};
         };
         const QStringList before = hashes({s.drive.host()});
 
         const preview::Result p = preview::makePreview(s.clock, settings);
-        EXPECT_EQ(p.refusal, c.refusal);
-        EXPECT_EQ(p.authenticated, c.signer && (c.refusal.isEmpty() || c.refusal == older));
-        EXPECT_EQ(p.key, p.authenticated ? QString(c.signer) + ".pub" : QString());
+        EXPECT_EQ(p.refusal, refusal);
+        EXPECT_EQ(p.authenticated, signer && (refusal.isEmpty() || refusal == older));
+        EXPECT_EQ(p.key, p.authenticated ? QString(signer) + ".pub" : QString());
         EXPECT_EQ(hashes({s.drive.host()}), before);
 
         settings(s.f);
         if (!activate(s)) {
             EXPECT_EQ(s.ui.exitStatus(), ExitStatus::ReleaseRefused);
-            EXPECT_EQ(s.ui.messages, QStringList{c.refusal});
+            EXPECT_EQ(s.ui.messages, QStringList{refusal});
             EXPECT_EQ(hashes({s.drive.host()}), before);
             continue;
         }
-        ASSERT_TRUE(c.refusal.isEmpty()) << s.ui.messages.join('|').toStdString();
+        ASSERT_TRUE(refusal.isEmpty()) << s.ui.messages.join('|').toStdString();
         EXPECT_EQ(s.f.release.key, p.key);
         const QByteArray installed = s.drive.read("praxidome/eattest.mdb");
         const QByteArray release = s.drive.read("CD/" + QFileInfo(codes).fileName());
-        if (c.swapped)
+        if (swapped)
             exec(codes, "INSERT INTO nomen (ABREVIATION, \"code inami\") VALUES ('EVIL', '300002')");
         s.f.window.chkXP = true; // nothing sent
         s.runStep(Command1_Click);
-        EXPECT_EQ(s.ui.messages.contains("eattest.mdb n'a pu être copié !"), c.swapped || c.unlisted);
-        EXPECT_EQ(s.drive.read("praxidome/eattest.mdb"), c.swapped || c.unlisted ? installed : release);
+        EXPECT_EQ(s.ui.messages.contains("eattest.mdb n'a pu être copié !"), swapped || unlisted);
+        EXPECT_EQ(s.drive.read("praxidome/eattest.mdb"), swapped || unlisted ? installed : release);
     }
 }
 

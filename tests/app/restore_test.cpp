@@ -152,12 +152,8 @@ TEST(CommandLine, TakesItsOptionsInAnyOrderAndRefusesTheRest)
     installPractice(drive);
     const QString usage = "Usage : maj [--preview";
     const QString missing = "Le dossier de sauvegarde c:\\MAJ1 n'existe pas : rien n'a été remis en place.";
-    const struct
-    {
-        QStringList arguments;
-        int status;
-        QString says; // on the standard output when 0, else on the error
-    } cases[] = {
+    // The arguments, the status, what is said: on the standard output when 0, else on the error.
+    const std::tuple<QStringList, int, QString> cases[] = {
         {{"-h"}, 0, usage},
         {{"--help"}, 0, "  -v, --version"},
         {{"--version"}, 0, "maj "},
@@ -182,14 +178,14 @@ TEST(CommandLine, TakesItsOptionsInAnyOrderAndRefusesTheRest)
         {{"--preview", "--restore"}, 64, "Les options --preview et --restore ne vont pas ensemble.\n"},
     };
     const QStringList before = hashes({drive.host()});
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    for (const auto& [arguments, status, says] : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
         QString said, err;
-        EXPECT_EQ(command(c.arguments, &said, &err), c.status);
-        EXPECT_TRUE(said.contains(c.says)) << said.toStdString();
-        EXPECT_EQ(err.contains(usage), c.status == 64);
-        EXPECT_EQ(err, c.status ? said : QString()); // the standard error alone when it fails
-        EXPECT_FALSE(isForTheWindow(c.arguments));
+        EXPECT_EQ(command(arguments, &said, &err), status);
+        EXPECT_TRUE(said.contains(says)) << said.toStdString();
+        EXPECT_EQ(err.contains(usage), status == 64);
+        EXPECT_EQ(err, status ? said : QString()); // the standard error alone when it fails
+        EXPECT_FALSE(isForTheWindow(arguments));
     }
     EXPECT_EQ(hashes({drive.host()}), before);
     // A drive c: that is nowhere, or holds no installation, is named.

@@ -12,9 +12,8 @@ using namespace maj;
 namespace {
 
 // A clock that looks at the windows when the opening work reads the time (its step 8).
-class ProbeClock : public Clock
+struct ProbeClock : Clock
 {
-public:
     std::function<void()> probe;
     QDateTime now() const override
     {

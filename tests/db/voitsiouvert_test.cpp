@@ -37,39 +37,34 @@ TEST(Voitsiouvert, FailsWhileAnotherProcessHasThePatientDatabaseOpenForWriting)
     // The other process: a shell's mode ("<>" read-write, ">>" append, "<" read), or what an
     // OtherProcess holds, named in the order of its Hold values.
     const QStringList holds{"WriteLock", "ReadLock", "SqliteWriter", "SqliteReader"};
-    const struct
-    {
-        const char* other; // if any
-        Own own;
-        bool fails;
-    } cases[] = {
+    // The other process (if any), what this one does, whether the check fails.
+    const std::tuple<const char*, Own, bool> cases[] = {
         {"<>", Own::Open, true},           {">>", Own::Open, true},           {"<", Own::Open, false},
         {nullptr, Own::Open, false},       {nullptr, Own::ReadOnly, false},   {nullptr, Own::Locked, true},
         {nullptr, Own::NoFolder, true},    {"WriteLock", Own::None, true},    {"ReadLock", Own::None, false},
         {"SqliteWriter", Own::None, true}, {"SqliteReader", Own::None, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+    for (const auto& [holder, mine, fails] : cases) {
+        SCOPED_TRACE(testing::Message() << (holder ? holder : "none") << " " << int(mine));
         test::StepFixture s;
         const QString pat = s.drive.host("praxidome/pat.mdb");
         test::createDatabase(pat, "pat");
-        if (c.own != Own::NoFolder)
+        if (mine != Own::NoFolder)
             s.drive.write("MAJJAN2021/pat.mdb", "an older copy");
         s.f.settings.SafetyFolder = "c:\\MAJJAN2021\\";
-        if (c.own == Own::ReadOnly)
+        if (mine == Own::ReadOnly)
             fs::setAttributes("c:\\praxidome\\pat.mdb", fs::ReadOnly);
         QFile own(pat);
-        ASSERT_TRUE(c.own == Own::None ||
-                    own.open(c.own == Own::ReadOnly ? QIODevice::ReadOnly : QIODevice::ReadWrite));
-        ASSERT_TRUE(c.own != Own::Locked || fs::posix::tryLock(own.handle(), F_WRLCK));
+        ASSERT_TRUE(mine == Own::None || own.open(mine == Own::ReadOnly ? QIODevice::ReadOnly : QIODevice::ReadWrite));
+        ASSERT_TRUE(mine != Own::Locked || fs::posix::tryLock(own.handle(), F_WRLCK));
         std::optional<test::OtherProcess> other;
         QProcess shell; // killed when destroyed
-        if (holds.contains(c.other)) {
-            other.emplace(pat, Hold(holds.indexOf(c.other)));
+        if (holds.contains(holder)) {
+            other.emplace(pat, Hold(holds.indexOf(holder)));
             ASSERT_TRUE(other->held());
-        } else if (c.other) { // opens the file in the shell's mode, then sits idle with it open, holding no lock
+        } else if (holder) { // opens the file in the shell's mode, then sits idle with it open, holding no lock
             shell.start("/bin/bash",
-                        {"-c", QString("exec 3%1\"$1\" && echo ready && exec sleep 60").arg(c.other), "holder", pat});
+                        {"-c", QString("exec 3%1\"$1\" && echo ready && exec sleep 60").arg(holder), "holder", pat});
             ASSERT_TRUE(shell.waitForReadyRead(10000));
         }
 
@@ -79,13 +74,12 @@ TEST(Voitsiouvert, FailsWhileAnotherProcessHasThePatientDatabaseOpenForWriting)
 
         const QString running = "Praxidome semble être en fonctionnement. Veuillez fermer le programme sur tous les "
                                 "postes puis recommencer la mise à jour svp";
-        EXPECT_EQ(s.ui.ended, c.fails);
-        EXPECT_EQ(s.ui.messages, c.fails ? QStringList({running, running}) : QStringList());
+        EXPECT_EQ(s.ui.ended, fails);
+        EXPECT_EQ(s.ui.messages, fails ? QStringList({running, running}) : QStringList());
         // A failure keeps the older copy; a success leaves a copy that can be written.
-        EXPECT_EQ(s.drive.read("MAJJAN2021/pat.mdb"), c.fails
-                                                          ? QByteArray(c.own == Own::NoFolder ? "" : "an older copy")
-                                                          : s.drive.read("praxidome/pat.mdb"));
-        EXPECT_TRUE(c.fails || fs::attributes("c:\\MAJJAN2021\\pat.mdb") == fs::Archive);
+        EXPECT_EQ(s.drive.read("MAJJAN2021/pat.mdb"),
+                  fails ? QByteArray(mine == Own::NoFolder ? "" : "an older copy") : s.drive.read("praxidome/pat.mdb"));
+        EXPECT_TRUE(fails || fs::attributes("c:\\MAJJAN2021\\pat.mdb") == fs::Archive);
     }
 }
 

@@ -104,19 +104,16 @@ TEST_F(Fs, HostPathsReadAsDriveCOrZ)
     }
 }
 
-TEST_F(Fs, NamesThatWindowsCannotHoldAreRefused)
+// What each operation throws for a missing drive, folder or file, or a name that cannot be.
+TEST_F(Fs, MissingDrivesFoldersAndFiles)
 {
+    // Names that Windows cannot hold.
     for (const QString name : {"a/b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", "a\tb"}) {
         SCOPED_TRACE(name.toStdString());
         const QString path = QStringLiteral("c:\\praxidome\\") + name;
         EXPECT_EQ(errorOf([&] { fs::hostPath(path); }), err::BadFileName);
         EXPECT_FALSE(fs::fileExists(path));
     }
-}
-
-// What each operation throws for a missing drive, folder or file, or a name that cannot be.
-TEST_F(Fs, MissingDrivesFoldersAndFiles)
-{
     drive.write("praxidome/pat.mdb");
     setMode(drive.write("praxidome/ro.pxd"), 0444);
     QDir().mkpath(drive.host("praxidome/MAJ/sub"));

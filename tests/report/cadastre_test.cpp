@@ -67,7 +67,6 @@ struct Census : test::StepFixture
     {
         return "Cabinet_Elise_Muller_" + nomordinateur() + '_' + clock.moment.date().toString("yyyyMMdd") + ".pxd";
     }
-    QStringList workFolder() const { return drive.entries("praxidome/MAJ"); }
 };
 
 // The report and the summary: on a server the counts and lists of the last two calendar years, in
@@ -126,7 +125,7 @@ TEST(Cadastre, ReportAndSummary)
         t.clock.moment = QDateTime(c.today, QTime(8, 5, 9));
         t.run(c.client);
         const QString date = fmt::shortDate(c.today), station = c.client ? "POSTE CLIENT" : "SERVEUR";
-        EXPECT_EQ(t.workFolder(), QStringList({t.reportName(), "cache.dat", "sous", "sys.dat"}));
+        EXPECT_EQ(t.drive.entries("praxidome/MAJ"), QStringList({t.reportName(), "cache.dat", "sous", "sys.dat"}));
         EXPECT_EQ(t.drive.read("praxidome/MAJ/sous/garde.txt"), "x");
         EXPECT_EQ(t.drive.read("praxidome/MAJ/" + t.reportName()),
                   (date + ";08:05:09;NL;8.6.8;VERSION PLURI;" + station + ';' + nomordinateur()).toLatin1() +

@@ -29,7 +29,6 @@ public:
     void arm(int k, Fault fault = Fault::DiskFull);
     // Calls of the armed kind seen since arm().
     int count() const;
-    bool fired() const;
 };
 
 } // namespace maj::test

@@ -102,12 +102,11 @@ QStringList hashes(const QStringList& roots)
         while (it.hasNext()) {
             const QString path = it.next();
             QFile file(path);
-            if (path.endsWith("praxidome/maj.log"))
-                continue;
-            if (!file.open(QIODevice::ReadOnly))
-                all.append(path);
-            else
-                all.append(path + ' ' + QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+            if (!path.endsWith("praxidome/maj.log")) // a folder is listed by its name alone
+                all.append(file.open(QIODevice::ReadOnly)
+                               ? path + ' ' +
+                                     QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()
+                               : path);
         }
     }
     all.sort();
@@ -286,9 +285,8 @@ QString runProgram(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
+    const bool ended = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit;
+    return ended && process.exitCode() == 0 ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
 }
 
 int pdfPages(const QString& pdf)

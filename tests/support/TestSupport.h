@@ -241,8 +241,5 @@ inline void PrintTo(const QString& text, std::ostream* os)
 }
 inline void PrintTo(const QVariant& value, std::ostream* os)
 {
-    if (value.isNull())
-        *os << "null";
-    else
-        *os << value.typeName() << '(' << value.toString().toStdString() << ')';
+    *os << (value.isNull() ? std::string("null") : value.typeName() + ('(' + value.toString().toStdString() + ')'));
 }
