@@ -493,8 +493,7 @@ private:
         return *m_lastWrite;
     }
 
-    // The quoted names of the columns set, and their values bound from the first parameter on;
-    // the next parameter's index.
+    // The quoted names of the columns set.
     QStringList setNames() const
     {
         QStringList names;
@@ -504,6 +503,7 @@ private:
         }
         return names;
     }
+    // Binds the values of the columns set from the first parameter on; returns the next parameter's index.
     int bindSet(sqlite::Statement& statement)
     {
         int index = 1;

@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <functional>
+#include <iterator>
 #include <optional>
 
 namespace maj::jet {
@@ -272,6 +273,7 @@ private:
         // By FieldType. A yes/no field is never null: the rows already there read No.
         static const char* const types[] = {"YESNO DEFAULT 0", "SHORT",    "LONG",    "DOUBLE",
                                             "TEXT(255)",       "DATETIME", "LONGTEXT"};
+        static_assert(std::size(types) == size_t(FieldType::Memo) + 1);
         return QString::fromLatin1(types[int(type)]);
     }
 

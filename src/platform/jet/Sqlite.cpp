@@ -7,6 +7,8 @@
 
 #include <sqlite3.h>
 
+#include <iterator>
+
 namespace maj::sqlite {
 
 namespace {
@@ -117,6 +119,7 @@ Connection::Connection(const QString& hostPath, Mode mode) : m_lastFailure(err::
 {
     // By Mode.
     constexpr int kFlags[] = {SQLITE_OPEN_READWRITE, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, SQLITE_OPEN_READONLY};
+    static_assert(std::size(kFlags) == size_t(Mode::ReadOnly) + 1);
     sqlite3* db = nullptr;
     const int rc =
         sqlite3_open_v2(hostPath.toUtf8().constData(), &db, SQLITE_OPEN_NOMUTEX | kFlags[int(mode)], nullptr);
