@@ -99,7 +99,6 @@ public:
     virtual void moveFirst() = 0;
     virtual void moveLast() = 0;
     virtual void moveNext() = 0;
-    virtual void movePrevious() = 0;
     // Records visited so far; complete after moveLast().
     virtual int recordCount() const = 0;
 

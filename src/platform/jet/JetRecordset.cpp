@@ -48,13 +48,6 @@ public:
         // After a delete the slot already holds the record that followed the deleted one.
         moveTo(m_deleted ? m_pos : m_pos + 1);
     }
-    void movePrevious() override
-    {
-        dropPending();
-        if (isBof())
-            throw MajError(err::NoCurrentRecord);
-        moveTo(m_pos - 1);
-    }
 
 protected:
     virtual qsizetype size() const = 0;
