@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <future>
 #include <optional>
 #include <vector>
 
@@ -347,20 +348,26 @@ private:
     bool m_renamed = false;
 };
 
-// Returns the number of bytes read; `to` < 0 only hashes them.
+// Returns the number of bytes read; `to` < 0 only hashes them. Each chunk is hashed on a second
+// core while it is written and the next one read: SHA-256 costs about as much as the copy itself.
 qint64 copyContent(int from, int to, Sha256* digest)
 {
     static constexpr size_t kChunk = 1024 * 1024;
-    std::vector<char> buffer(kChunk);
+    std::vector<char> buffers[2] = {std::vector<char>(kChunk), std::vector<char>(kChunk)};
+    std::future<void> hashing; // of the chunk before; waited for before its buffer is read into again
     qint64 copied = 0;
-    for (;;) {
+    for (int turn = 0;; turn ^= 1) {
+        std::vector<char>& buffer = buffers[turn];
         const ssize_t got = posix::retry([&] { return ::read(from, buffer.data(), buffer.size()); });
+        if (hashing.valid())
+            hashing.get();
         if (got < 0)
             fail(posix::errorNumber(errno));
         if (got == 0)
             return copied;
         if (digest)
-            digest->add(buffer.data(), size_t(got));
+            hashing =
+                std::async(std::launch::async, [digest, &buffer, got] { digest->add(buffer.data(), size_t(got)); });
         if (to >= 0) {
             if (!posix::writeAll(to, buffer.data(), static_cast<size_t>(got)))
                 fail(posix::errorNumber(errno));
