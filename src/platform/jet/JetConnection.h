@@ -77,13 +77,16 @@ public:
 
     // What the connection's conversions of dates remember.
     DateMemo& dates() { return m_dates; }
-    // The last probe query read whole: its text up to the column's name, its table and column. The
-    // duplicate check writes the same probe once per row, only its text changing.
+    // The last probe query read whole: its text up to the column's name, its table and column, and
+    // the definition and look-up it was served from. The duplicate check writes the same probe once
+    // per row, only its text changing.
     struct ProbeMemo
     {
         QString prefix;
         QString table;
         QString column;
+        std::shared_ptr<const TableInfo> info;
+        std::weak_ptr<Lookup> lookup; // gone when the look-ups are forgotten
     };
     ProbeMemo& lastProbe() { return m_lastProbe; }
 

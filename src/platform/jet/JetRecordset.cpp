@@ -696,26 +696,31 @@ std::unique_ptr<Recordset> openRecordset(const std::shared_ptr<Connection>& conn
         // The duplicate check's probe, once per row: served from the column's look-up.
         Connection::ProbeMemo& memo = connection->lastProbe();
         std::optional<SimpleSelect> simple;
+        std::shared_ptr<Lookup> lookup;
         if (!memo.prefix.isEmpty() && source.startsWith(memo.prefix)) {
             if (auto where = simpleComparison(QStringView(source).mid(memo.prefix.size()))) {
                 where->column = memo.column;
                 simple = SimpleSelect{memo.table, std::move(*where)};
+                // The same table and look-up as last time, unless the connection forgot them since.
+                if (memo.info && connection->current(*memo.info))
+                    lookup = memo.lookup.lock();
             }
         }
         if (!simple && (simple = simpleSelect(source)))
-            memo = {source.left(simple->where.comparison), simple->table, simple->where.column};
-        if (simple) {
-            const auto info = connection->table(simple->table);
-            const int column = info ? info->indexOf(simple->where.column) : -1;
-            if (column >= 0 && (simple->where.isNull || info->columns[size_t(column)].type.textAffinity)) {
-                const auto lookup = connection->lookup(*info, column);
-                auto* reused = dynamic_cast<KeysetRecordset*>(previous.get());
-                if (!reused || !reused->probes(*connection, *info))
-                    previous = std::make_unique<KeysetRecordset>(connection, info, false);
-                static_cast<KeysetRecordset&>(*previous).setKeys(
-                    simple->where.isNull ? lookup->nulls() : lookup->equal(std::move(simple->where.text)));
-                return previous;
-            }
+            memo = {source.left(simple->where.comparison), simple->table, simple->where.column, {}, {}};
+        if (simple && !lookup) {
+            memo.info = connection->table(simple->table);
+            const int column = memo.info ? memo.info->indexOf(simple->where.column) : -1;
+            if (column >= 0 && (simple->where.isNull || memo.info->columns[size_t(column)].type.textAffinity))
+                memo.lookup = lookup = connection->lookup(*memo.info, column);
+        }
+        if (lookup) {
+            auto* reused = dynamic_cast<KeysetRecordset*>(previous.get());
+            if (!reused || !reused->probes(*connection, *memo.info))
+                previous = std::make_unique<KeysetRecordset>(connection, memo.info, false);
+            static_cast<KeysetRecordset&>(*previous).setKeys(
+                simple->where.isNull ? lookup->nulls() : lookup->equal(std::move(simple->where.text)));
+            return previous;
         }
         return std::make_unique<QueryRecordset>(connection, source);
     }
