@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <future>
 #include <vector>
 
 #include <sqlite3.h>
@@ -71,32 +72,24 @@ void snapshotDatabase(const QString& sourceHostPath, const QString& targetHostPa
         rollBackCopy(sourceHostPath, targetHostPath);
 }
 
-TableChanges compareTable(const QString& hostPath, const QString& beforeHostPath, const QString& table,
-                          const QString& key, const QStringList& addedColumns)
+namespace {
+
+// Both files read, mapped: only the preview's own copies are compared, and their pages are then
+// read without a copy each.
+sqlite::Connection openCompared(const QString& hostPath, const QString& beforeHostPath)
 {
-    TableChanges r;
     sqlite::Connection db(hostPath, sqlite::Connection::Mode::ReadOnly);
+    db.exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
     db.exec(QStringLiteral("ATTACH DATABASE %1 AS b").arg(jet::quoteText(beforeHostPath)));
-    const QString quotedTable = jet::quoteIdentifier(table);
-    QStringList names;
-    sqlite::Statement info = db.prepare(QStringLiteral("PRAGMA main.table_info(%1)").arg(quotedTable));
-    while (info.step())
-        names.append(info.column(1).toString());
+    return db;
+}
 
-    QStringList shown;
-    for (const QString& name : addedColumns)
-        shown.append(column(QStringLiteral("a"), name));
-    sqlite::Statement added =
-        db.prepare(QStringLiteral("SELECT %1 FROM main.%2 AS a LEFT JOIN b.%2 AS o ON o.rowid = a.rowid WHERE "
-                                  "o.rowid IS NULL ORDER BY a.rowid")
-                       .arg(shown.join(QStringLiteral(", ")), quotedTable));
-    while (added.step()) {
-        QVariantList row;
-        for (int i = 0; i < shown.size(); ++i)
-            row.append(added.column(i));
-        r.added.append(row);
-    }
-
+// The rows of `before` whose rowid is in [from, to] that differ from the row of the same rowid:
+// the key and the columns that differ, in rowid order.
+QList<TableChanges::Row> changedRows(const QString& hostPath, const QString& beforeHostPath, const QString& quotedTable,
+                                     const QStringList& names, const QString& key, qint64 from, qint64 to)
+{
+    sqlite::Connection db = openCompared(hostPath, beforeHostPath);
     // Bit i of mask i / 60 tells whether column i differs: only those columns' values are read.
     constexpr int kBits = 60;
     QStringList masks;
@@ -112,10 +105,14 @@ TableChanges compareTable(const QString& hostPath, const QString& beforeHostPath
                 .arg(i % kBits ? QStringLiteral(" + ") : QString(), after, before, QString::number(i % kBits));
     }
     const int first = int(masks.size()) + 1;
-    sqlite::Statement changed = db.prepare(
-        QStringLiteral("SELECT %1, %2, %3 FROM b.%4 AS o JOIN main.%4 AS a ON a.rowid = o.rowid ORDER BY o.rowid")
-            .arg(masks.join(QStringLiteral(", ")), column(QStringLiteral("a"), key), values.join(QStringLiteral(", ")),
-                 quotedTable));
+    sqlite::Statement changed =
+        db.prepare(QStringLiteral("SELECT %1, %2, %3 FROM b.%4 AS o JOIN main.%4 AS a ON a.rowid = o.rowid "
+                                  "WHERE o.rowid BETWEEN ?1 AND ?2 ORDER BY o.rowid")
+                       .arg(masks.join(QStringLiteral(", ")), column(QStringLiteral("a"), key),
+                            values.join(QStringLiteral(", ")), quotedTable));
+    changed.bind(1, from);
+    changed.bind(2, to);
+    QList<TableChanges::Row> rows;
     std::vector<qint64> mask(size_t(masks.size()));
     while (changed.step()) {
         for (size_t m = 0; m < mask.size(); ++m)
@@ -127,11 +124,50 @@ TableChanges compareTable(const QString& hostPath, const QString& beforeHostPath
             if (mask[size_t(i / kBits)] & (qint64(1) << (i % kBits)))
                 row.columns.append({names[i], changed.column(first + 2 * i), changed.column(first + 1 + 2 * i)});
         }
-        r.changed.append(row);
+        rows.append(row);
     }
-    sqlite::Statement count = db.prepare(QStringLiteral("SELECT count(*) FROM b.%1").arg(quotedTable));
-    count.step();
-    r.unchanged = count.column(0).toLongLong() - r.changed.size();
+    return rows;
+}
+
+} // namespace
+
+TableChanges compareTable(const QString& hostPath, const QString& beforeHostPath, const QString& table,
+                          const QString& key, const QStringList& addedColumns)
+{
+    TableChanges r;
+    sqlite::Connection db = openCompared(hostPath, beforeHostPath);
+    const QString quotedTable = jet::quoteIdentifier(table);
+    QStringList names;
+    sqlite::Statement info = db.prepare(QStringLiteral("PRAGMA main.table_info(%1)").arg(quotedTable));
+    while (info.step())
+        names.append(info.column(1).toString());
+    sqlite::Statement range =
+        db.prepare(QStringLiteral("SELECT min(rowid), max(rowid), count(*) FROM b.%1").arg(quotedTable));
+    range.step();
+    const qint64 low = range.column(0).toLongLong();
+    const qint64 high = range.column(1).toLongLong();
+    const qint64 count = range.column(2).toLongLong();
+
+    // The rows kept are compared in two halves, the upper one on the second core.
+    const qint64 middle = low + (high - low) / 2;
+    auto upper = std::async(std::launch::async, changedRows, hostPath, beforeHostPath, quotedTable, names, key,
+                            middle + 1, high);
+    QStringList shown;
+    for (const QString& name : addedColumns)
+        shown.append(column(QStringLiteral("a"), name));
+    sqlite::Statement added =
+        db.prepare(QStringLiteral("SELECT %1 FROM main.%2 AS a LEFT JOIN b.%2 AS o ON o.rowid = a.rowid WHERE "
+                                  "o.rowid IS NULL ORDER BY a.rowid")
+                       .arg(shown.join(QStringLiteral(", ")), quotedTable));
+    while (added.step()) {
+        QVariantList row;
+        for (int i = 0; i < shown.size(); ++i)
+            row.append(added.column(i));
+        r.added.append(row);
+    }
+    r.changed = changedRows(hostPath, beforeHostPath, quotedTable, names, key, low, middle);
+    r.changed.append(upper.get());
+    r.unchanged = count - r.changed.size();
     return r;
 }
 
