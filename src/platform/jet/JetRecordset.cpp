@@ -278,8 +278,8 @@ public:
                 const Lookup& lookup = *found;
                 const std::vector<qint64> rows = simple->isNull ? lookup.nulls() : lookup.equal(simple->text);
                 for (const qint64 rowid : rows) {
-                    if (positionOf(rowid) >= 0) {
-                        moveTo(positionOf(rowid));
+                    if (const qsizetype pos = positionOf(rowid); pos >= 0) {
+                        moveTo(pos);
                         return;
                     }
                 }
