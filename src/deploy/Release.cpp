@@ -17,6 +17,9 @@ namespace maj::deploy {
 namespace {
 
 const QString kSignature = QStringLiteral("SHA256.sig");
+// A signature and its list of files take a few kilobytes: a larger file is no release's, and is
+// not read into memory.
+constexpr qint64 kSignatureMaxBytes = 1 << 20;
 
 ReleaseCheck refused(const QString& what)
 {
@@ -103,7 +106,10 @@ ReleaseCheck checkSignedRelease(const QString& folder, const std::vector<signify
     QFile file(fs::hostPath(signaturePath));
     if (!file.open(QIODevice::ReadOnly))
         return refused(kSignature + QStringLiteral(" n'a pu être lu"));
-    const signify::Verified verified = signify::verifyEmbedded(file.readAll(), keys);
+    const QByteArray signature = file.read(kSignatureMaxBytes + 1);
+    if (signature.size() > kSignatureMaxBytes)
+        return refused(kSignature + QStringLiteral(" est illisible"));
+    const signify::Verified verified = signify::verifyEmbedded(signature, keys);
     // The refusal of a signature that does not hold, by outcome; a signature or a list that cannot be
     // read is refused as illegible.
     static const QHash<int, QString> refusals{

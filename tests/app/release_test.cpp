@@ -73,6 +73,13 @@ TEST(Release, SignedByAKeyRunsAnythingElseIsRefusedAndChangesNothing)
         {"not a signature", "actif", "37", [](const QString& m) { writeListLine(m, QIODevice::WriteOnly, "aide.htm"); },
          refused("SHA256.sig est illisible"), false, false},
         {"foreign key", "autre", "37", nullptr, refused("SHA256.sig est signé par une clé inconnue"), false, false},
+        {"over a megabyte", "actif", "37",
+         [](const QString& m) {
+             QFile sig(m + "/SHA256.sig");
+             ASSERT_TRUE(sig.open(QIODevice::Append));
+             sig.write(QByteArray(1 << 20, '\n'));
+         },
+         refused("SHA256.sig est illisible"), false, false},
         {"no SHA256.sig", "actif", "37", [](const QString& m) { QFile::remove(m + "/SHA256.sig"); },
          refused("SHA256.sig est absent"), false, false},
         {"older update", "actif", " 39", nullptr, older, false, false},
