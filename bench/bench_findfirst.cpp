@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -150,57 +151,39 @@ void sqlUpdate(const QString& pat, const QString& eattest)
 
 void floorUpdate(const QString& pat, const QString& eattest)
 {
-    sqlite3* user = nullptr;
-    sqlite3* release = nullptr;
-    sqlite3_open_v2(pat.toUtf8().constData(), &user, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite3_open_v2(eattest.toUtf8().constData(), &release, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_exec(user, "PRAGMA cache_size=-65536; BEGIN", nullptr, nullptr, nullptr);
-    const auto prepare = [](sqlite3* db, const QString& sql) {
-        sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &s, nullptr) != SQLITE_OK)
-            qFatal("%s", sqlite3_errmsg(db));
-        return s;
-    };
-    std::unordered_map<std::string, sqlite3_int64> rowids;
-    sqlite3_stmt* codes = prepare(user, QStringLiteral("SELECT rowid, \"code inami\" FROM nomenclature"));
-    while (sqlite3_step(codes) == SQLITE_ROW)
-        rowids.emplace(reinterpret_cast<const char*>(sqlite3_column_text(codes, 1)), sqlite3_column_int64(codes, 0));
-    sqlite3_finalize(codes);
+    sql::Database user(pat, sql::ReadWrite);
+    sql::Database release(eattest, sql::ReadOnly);
+    user.exec(QStringLiteral("PRAGMA cache_size=-65536; BEGIN"));
+    std::unordered_map<std::string, qint64> rowids;
+    auto codes = user.prepare(QStringLiteral("SELECT rowid, \"code inami\" FROM nomenclature"));
+    while (codes.step())
+        rowids.emplace(reinterpret_cast<const char*>(sqlite3_column_text(codes.handle(), 1)),
+                       sqlite3_column_int64(codes.handle(), 0));
     QStringList names;
+    auto info = user.prepare(QStringLiteral("PRAGMA table_info(nomenclature)"));
+    while (info.step())
+        names.append(QStringLiteral("\"%1\"").arg(info.column(1).toString()));
     QStringList set;
-    QStringList read{QStringLiteral("\"code inami\"")};
-    sqlite3_stmt* info = prepare(user, QStringLiteral("PRAGMA table_info(nomenclature)"));
-    while (sqlite3_step(info) == SQLITE_ROW)
-        names.append(QStringLiteral("\"%1\"").arg(
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info, 1)))));
-    sqlite3_finalize(info);
+    QStringList read{names[1]};
     for (const int position : kCopied) {
         set.append(names[position] + QStringLiteral(" = ?"));
         read.append(names[position]);
     }
     set.append(names[19] + QStringLiteral(" = '2021-01-01 00:00:00'"));
-    sqlite3_stmt* update =
-        prepare(user, QStringLiteral("UPDATE nomenclature SET %1 WHERE rowid = ?").arg(set.join(QLatin1Char(','))));
-    sqlite3_stmt* rows =
-        prepare(release, QStringLiteral("SELECT %1 FROM nomen ORDER BY rowid").arg(read.join(QLatin1Char(','))));
+    auto update = user.prepare(QStringLiteral("UPDATE nomenclature SET %1 WHERE rowid = ?").arg(set.join(',')));
+    auto rows = release.prepare(QStringLiteral("SELECT %1 FROM nomen ORDER BY rowid").arg(read.join(',')));
     constexpr int kCount = int(std::size(kCopied));
-    while (sqlite3_step(rows) == SQLITE_ROW) {
-        const auto found = rowids.find(reinterpret_cast<const char*>(sqlite3_column_text(rows, 0)));
+    while (rows.step()) {
+        const auto found = rowids.find(reinterpret_cast<const char*>(sqlite3_column_text(rows.handle(), 0)));
         if (found == rowids.end())
             continue;
         for (int i = 0; i < kCount; ++i)
-            sqlite3_bind_value(update, i + 1, sqlite3_column_value(rows, i + 1));
-        sqlite3_bind_int64(update, kCount + 1, found->second);
-        if (sqlite3_step(update) != SQLITE_DONE)
-            qFatal("%s", sqlite3_errmsg(user));
-        sqlite3_reset(update);
+            sqlite3_bind_value(update.handle(), i + 1, sqlite3_column_value(rows.handle(), i + 1));
+        sqlite3_bind_int64(update.handle(), kCount + 1, found->second);
+        update.step();
+        update.reset();
     }
-    sqlite3_finalize(rows);
-    sqlite3_finalize(update);
-    if (sqlite3_exec(user, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-        qFatal("%s", sqlite3_errmsg(user));
-    sqlite3_close(release);
-    sqlite3_close(user);
+    user.exec(QStringLiteral("COMMIT"));
 }
 
 // The duplicate check's pattern: rows whose abbreviation another row shares.
@@ -260,31 +243,18 @@ int main(int argc, char** argv)
     bool same = true;
     auto measure = [&](bool shuffled) {
         generate(orig + QStringLiteral("pat.mdb"), orig + QStringLiteral("eattest.mdb"), shuffled);
-        const Comparison c = compare(
-            count,
-            [&](int) {
-                replace(orig + QStringLiteral("pat.mdb"), pat);
-                replace(orig + QStringLiteral("eattest.mdb"), eattest);
-                return timed(engineUpdate);
-            },
-            [&](int) {
-                replace(orig + QStringLiteral("pat.mdb"), sqlPat);
-                replace(orig + QStringLiteral("eattest.mdb"), sqlEattest);
-                return timed([&] { sqlUpdate(sqlPat, sqlEattest); });
-            });
+        // A turn of a side: fresh copies of both files where it works on them, then its timed work.
+        const auto side = [&](const QString& toPat, const QString& toEattest, std::function<void()> work) {
+            return [&, toPat, toEattest, work](int) {
+                replace(orig + QStringLiteral("pat.mdb"), toPat);
+                replace(orig + QStringLiteral("eattest.mdb"), toEattest);
+                return timed(work);
+            };
+        };
+        const auto set = side(sqlPat, sqlEattest, [&] { sqlUpdate(sqlPat, sqlEattest); });
+        const Comparison c = compare(count, side(pat, eattest, engineUpdate), set);
         same = same && digest(pat) == digest(sqlPat);
-        const Comparison floor = compare(
-            count,
-            [&](int) {
-                replace(orig + QStringLiteral("pat.mdb"), pat);
-                replace(orig + QStringLiteral("eattest.mdb"), eattest);
-                return timed([&] { floorUpdate(pat, eattest); });
-            },
-            [&](int) {
-                replace(orig + QStringLiteral("pat.mdb"), sqlPat);
-                replace(orig + QStringLiteral("eattest.mdb"), sqlEattest);
-                return timed([&] { sqlUpdate(sqlPat, sqlEattest); });
-            });
+        const Comparison floor = compare(count, side(pat, eattest, [&] { floorUpdate(pat, eattest); }), set);
         same = same && digest(pat) == digest(sqlPat);
         QFile::remove(orig + QStringLiteral("pat.mdb"));
         QFile::remove(orig + QStringLiteral("eattest.mdb"));

@@ -68,6 +68,8 @@ public:
         sqlite3_clear_bindings(m_stmt.get());
     }
     int columnCount() const { return sqlite3_column_count(m_stmt.get()); }
+    // For values passed from one statement to another as SQLite holds them.
+    sqlite3_stmt* handle() const { return m_stmt.get(); }
     // Null as an invalid QVariant, integers as qlonglong, reals as double, text as QString.
     QVariant column(int i) const
     {

@@ -86,10 +86,9 @@ sqlite::Connection openCompared(const QString& hostPath, const QString& beforeHo
 
 // The rows of `before` whose rowid is in [from, to] that differ from the row of the same rowid:
 // the key and the columns that differ, in rowid order.
-QList<TableChanges::Row> changedRows(const QString& hostPath, const QString& beforeHostPath, const QString& quotedTable,
-                                     const QStringList& names, const QString& key, qint64 from, qint64 to)
+QList<TableChanges::Row> changedRows(sqlite::Connection& db, const QString& quotedTable, const QStringList& names,
+                                     const QString& key, qint64 from, qint64 to)
 {
-    sqlite::Connection db = openCompared(hostPath, beforeHostPath);
     // Bit i of mask i / 60 tells whether column i differs: only those columns' values are read.
     constexpr int kBits = 60;
     QStringList masks;
@@ -150,8 +149,10 @@ TableChanges compareTable(const QString& hostPath, const QString& beforeHostPath
 
     // The rows kept are compared in two halves, the upper one on the second core.
     const qint64 middle = low + (high - low) / 2;
-    auto upper = std::async(std::launch::async, changedRows, hostPath, beforeHostPath, quotedTable, names, key,
-                            middle + 1, high);
+    auto upper = std::async(std::launch::async, [&] {
+        sqlite::Connection own = openCompared(hostPath, beforeHostPath);
+        return changedRows(own, quotedTable, names, key, middle + 1, high);
+    });
     QStringList shown;
     for (const QString& name : addedColumns)
         shown.append(column(QStringLiteral("a"), name));
@@ -165,7 +166,7 @@ TableChanges compareTable(const QString& hostPath, const QString& beforeHostPath
             row.append(added.column(i));
         r.added.append(row);
     }
-    r.changed = changedRows(hostPath, beforeHostPath, quotedTable, names, key, low, middle);
+    r.changed = changedRows(db, quotedTable, names, key, low, middle);
     r.changed.append(upper.get());
     r.unchanged = count - r.changed.size();
     return r;
